@@ -1,0 +1,214 @@
+#include "platform/wstr.h"
+
+#include <cstring>
+
+namespace ce {
+
+size_t u16len(const char16_t* s) {
+    size_t n = 0;
+    while (s[n] != 0) ++n;
+    return n;
+}
+
+int u16cmp(const char16_t* a, const char16_t* b) {
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return static_cast<int>(*a) - static_cast<int>(*b);
+}
+
+const char16_t* u16str(const char16_t* hay, const char16_t* needle) {
+    if (*needle == 0) return hay;
+    for (; *hay != 0; ++hay) {
+        size_t i = 0;
+        while (needle[i] != 0 && hay[i] == needle[i]) ++i;
+        if (needle[i] == 0) return hay;
+    }
+    return nullptr;
+}
+
+const char16_t* u16chr(const char16_t* s, char16_t c) {
+    for (;; ++s) {
+        if (*s == c) return s;
+        if (*s == 0) return nullptr;
+    }
+}
+
+bool u16copyN(char16_t* dst, size_t dstChars, const char16_t* src, size_t n) {
+    if (dstChars == 0) return false;
+    if (n + 1 > dstChars) {
+        dst[0] = 0;
+        return false;
+    }
+    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    dst[n] = 0;
+    return true;
+}
+
+bool u16copy(char16_t* dst, size_t dstChars, const char16_t* src) {
+    return u16copyN(dst, dstChars, src, u16len(src));
+}
+
+bool u16append(char16_t* dst, size_t dstChars, const char16_t* src) {
+    size_t have = u16len(dst);
+    size_t add = u16len(src);
+    if (have + add + 1 > dstChars) return false;
+    for (size_t i = 0; i <= add; ++i) dst[have + i] = src[i];
+    return true;
+}
+
+char16_t u16lowerChar(char16_t c) {
+    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
+    if ((c >= 0xC0 && c <= 0xDE) && c != 0xD7) return static_cast<char16_t>(c + 32);
+    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
+        c != 0x17F) {
+        // Latin Extended-A pairs: upper case even below U+0138, odd above it.
+        bool evenUpper = c < 0x138;
+        bool isUpper = evenUpper ? (c % 2 == 0) : (c % 2 == 1);
+        if (c == 0x178) return 0xFF;
+        if (isUpper) return static_cast<char16_t>(c + 1);
+    }
+    return c;
+}
+
+void u16lower(char16_t* s) {
+    for (; *s != 0; ++s) *s = u16lowerChar(*s);
+}
+
+void u16fromUnsigned(char16_t* dst, size_t dstChars, uint64_t value) {
+    char16_t tmp[24];
+    size_t n = 0;
+    do {
+        tmp[n++] = static_cast<char16_t>(u'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (dstChars == 0) return;
+    if (n + 1 > dstChars) {
+        dst[0] = 0;
+        return;
+    }
+    for (size_t i = 0; i < n; ++i) dst[i] = tmp[n - 1 - i];
+    dst[n] = 0;
+}
+
+void u16fromInt(char16_t* dst, size_t dstChars, int64_t value) {
+    if (value >= 0) {
+        u16fromUnsigned(dst, dstChars, static_cast<uint64_t>(value));
+        return;
+    }
+    if (dstChars < 2) {
+        if (dstChars > 0) dst[0] = 0;
+        return;
+    }
+    dst[0] = u'-';
+    u16fromUnsigned(dst + 1, dstChars - 1, 0 - static_cast<uint64_t>(value));
+    if (dst[1] == 0) dst[0] = 0;
+}
+
+bool utf8ToU16(const char* s, size_t n, std::u16string* out) {
+    out->clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(s);
+    size_t i = 0;
+    while (i < n) {
+        uint32_t c = p[i];
+        size_t len;
+        uint32_t min;
+        if (c < 0x80) {
+            len = 1;
+            min = 0;
+        } else if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            c &= 0x1F;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            c &= 0x0F;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            c &= 0x07;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            c = (c << 6) | (p[i + k] & 0x3F);
+        }
+        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+        } else {
+            out->push_back(static_cast<char16_t>(c));
+        }
+        i += len;
+    }
+    return true;
+}
+
+bool u16ToUtf8(const char16_t* s, size_t n, std::string* out) {
+    out->clear();
+    for (size_t i = 0; i < n; ++i) {
+        uint32_t c = s[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= n || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+        if (c < 0x80) {
+            out->push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else if (c < 0x10000) {
+            out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+            out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+            out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return true;
+}
+
+std::u16string u16(const std::string& utf8text) {
+    std::u16string out;
+    utf8ToU16(utf8text.data(), utf8text.size(), &out);
+    return out;
+}
+
+std::string utf8(const std::u16string& text) {
+    std::string out;
+    u16ToUtf8(text.data(), text.size(), &out);
+    return out;
+}
+
+bool strCopy(char* dst, size_t dstBytes, const char* src) {
+    size_t n = std::strlen(src);
+    if (dstBytes == 0) return false;
+    if (n + 1 > dstBytes) {
+        dst[0] = 0;
+        return false;
+    }
+    std::memcpy(dst, src, n + 1);
+    return true;
+}
+
+bool strAppend(char* dst, size_t dstBytes, const char* src) {
+    size_t have = std::strlen(dst);
+    size_t add = std::strlen(src);
+    if (have + add + 1 > dstBytes) return false;
+    std::memcpy(dst + have, src, add + 1);
+    return true;
+}
+
+}  // namespace ce
