@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Sets up the machine and runs every test: the posix build under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
+# under wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh test
+
+build=build-test
+cmake -S . -B "$build" -DCE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
+
+if [ -x scripts/test-wine.sh ]; then
+  scripts/test-wine.sh
+fi
+echo "All tests passed."
