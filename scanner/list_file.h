@@ -1,0 +1,58 @@
+// The list file read by the launcher plugin: three lines per shortcut,
+//
+//   [<number>]
+//   datei=<display name>
+//   dir=<directory relative to the root><backslash>
+//
+// each ended by a line feed, encoded as UTF-8 on every backend.
+//
+// The list is written to a temporary file beside the list file and renamed
+// over it once complete, so a reader never sees half a list and a failed or
+// interrupted run leaves the earlier list whole.  Output goes through a
+// buffer; writes are made in large blocks.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+
+namespace zandoval {
+
+// Appended to the list file's path to name its temporary file.
+constexpr char16_t kListTempSuffix[] = u".zandoval-tmp";
+
+// Size of the output buffer in bytes.
+constexpr size_t kListBufferBytes = 64 * 1024;
+
+struct ListFile {
+    ce::File file = nullptr;
+    std::u16string path;      // the list file itself
+    std::u16string tempPath;  // where the new list is written
+    bool writeFailed = false;
+    size_t used = 0;
+    char buffer[kListBufferBytes];
+};
+
+// Creates (or empties) the temporary file for a new list at path.  False
+// when path is empty or the temporary file cannot be created; nothing is
+// written then.
+bool listFileOpen(ListFile& list, const char16_t* path);
+
+// Writes the three lines of one shortcut.  relativeDir is the holding
+// directory with the root removed from its front; the closing backslash is
+// added here.  Lines are written whole whatever their length.
+void listFileWriteEntry(ListFile& list, uint32_t number, const char16_t* displayName,
+                        size_t displayLength, const char16_t* relativeDir, size_t relativeLength);
+
+// Flushes and closes the temporary file and renames it over the list file.
+// False, with the temporary file removed and the earlier list untouched,
+// when any write, the close or the rename failed.
+bool listFileCommit(ListFile& list);
+
+// UTF-8 form of UTF-16 text appended to out; an unpaired surrogate becomes
+// U+FFFD.  Returns the number of bytes written, at most 3 per unit of text.
+size_t utf8FromUtf16(const char16_t* text, size_t length, char* out);
+
+}  // namespace zandoval

@@ -1,0 +1,81 @@
+#include "scanner/scan_run.h"
+
+#include "platform/reg_values.h"
+#include "platform/wstr.h"
+
+namespace zandoval {
+
+namespace {
+
+void setResult(ScanRun& run, uint32_t code, const char16_t* text) {
+    run.resultCode = code;
+    ce::u16copy(run.resultText, kTextChars, text);
+}
+
+// Sets the result and stores it at once, text first.
+void storeResult(ScanRun& run, uint32_t code, const char16_t* text) {
+    setResult(run, code, text);
+    ce::regWriteString(run.key, u"ErrorDescription", run.resultText);
+    ce::regWriteDword(run.key, u"ErrorNumber", run.resultCode);
+}
+
+// Reads the remaining settings, writes the list and counts the shortcuts.
+void scanTree(ScanRun& run) {
+    run.walk.rootLength = ce::u16len(run.rootPath);
+    run.walk.shortcutCount = 0;
+    ce::regReadString(run.key, u"enter", run.filterText, kFilterChars);  // empty when missing
+    ce::regReadString(run.key, u"dirFile", run.listFileName, kTextChars);
+
+    bool listOpen = listFileOpen(run.list, run.listFileName);
+    if (!listOpen)
+        storeResult(run, kResultListFileFailed, kTextListFileFailed);
+
+    prepareNameFilter(run.filter, run.filterText);
+    run.walk.filter = &run.filter;
+    run.walk.list = listOpen ? &run.list : nullptr;
+    walkShortcuts(run.rootPath, run.walk);
+
+    // A list that could not be written whole is not put in place.
+    if (listOpen && !listFileCommit(run.list)) {
+        storeResult(run, kResultListFileFailed, kTextListFileFailed);
+    }
+}
+
+int runWithKey(ScanRun& run) {
+    run.key = ce::regCreateKey(ce::Hive::LocalMachine, kScannerKey);
+    if (run.key == nullptr) {
+        setResult(run, kResultKeyFailed, kTextKeyFailed);
+        ce::messageBox(kCaption, kKeyFailureMessage);
+        return 1;
+    }
+    storeResult(run, kResultSuccess, kTextSuccess);
+    ce::regWriteString(run.key, u"Version", kVersion);
+
+    run.walk.shortcutCount = 0;
+    if (ce::regReadString(run.key, u"searchRootDir", run.rootPath, kTextChars)) {
+        scanTree(run);
+    } else {
+        storeResult(run, kResultNoRootDir, kTextNoRootDir);
+    }
+
+    // Scanned comes last: a reader that sees it finds every other value of
+    // this run in place.
+    ce::regWriteDword(run.key, u"maxList", run.walk.shortcutCount);
+    ce::regWriteDword(run.key, u"Scanned", 1);
+    ce::regCloseKey(run.key);
+    run.key = nullptr;
+    return run.resultCode == kResultSuccess ? 0 : 1;
+}
+
+}  // namespace
+
+int runScanner(ScanRun& run) {
+    // Without a lock (no place to keep it) the run still goes ahead: the
+    // list file is replaced atomically either way.
+    ce::RunLock lock = ce::acquireRunLock(kRunLockName);
+    int status = runWithKey(run);
+    ce::releaseRunLock(lock);
+    return status;
+}
+
+}  // namespace zandoval
