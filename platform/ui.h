@@ -33,8 +33,7 @@ using Menu = uintptr_t;      // HMENU; 0 is no menu
 
 // WNDPROC.  wParam and lParam keep the device's widths (WPARAM is unsigned,
 // LPARAM signed, both pointer-sized).
-using WindowProc = intptr_t (*)(Window window, uint32_t message, uintptr_t wParam,
-                                intptr_t lParam);
+using WindowProc = intptr_t (*)(Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 // ---------------------------------------------------------------------------
 // Numbers of the Windows API that the launcher passes through this layer.
@@ -74,8 +73,7 @@ Instance moduleInstance();
 // Returns the event handle, or 0 when it could not be made.  On success
 // *lastError receives kErrorAlreadyExists when an event of that name
 // existed already (the handle then refers to it), otherwise 0.
-Handle createEvent(const char16_t* name, bool manualReset, bool initialState,
-                   uint32_t* lastError);
+Handle createEvent(const char16_t* name, bool manualReset, bool initialState, uint32_t* lastError);
 
 // CloseHandle.  Closing the last handle of a named event removes the name.
 // 0 is ignored.
@@ -85,11 +83,33 @@ void closeHandle(Handle handle);
 void sleep(uint32_t milliseconds);
 
 // GetModuleFileNameW(instance, dst, dstChars): the full file name of the
-// running executable (on posix its host path).  Returns the number of
+// running executable.  On posix this is its host path written with a backslash
+// for each "/" (/opt/t/Vantrelo is \opt\t\Vantrelo), so that the program
+// directory ends at the last backslash as on the device; a host path that
+// has a backslash of its own cannot be given and counts as unreadable.  Returns the number of
 // characters stored without the terminator, or 0 when the name cannot be
 // read or does not fit dstChars with its terminator (a cut name is never
 // returned; dst then holds an empty string when dstChars > 0).
 size_t getModuleFileName(Instance instance, char16_t* dst, size_t dstChars);
+
+// ---------------------------------------------------------------------------
+// Files beside the executable (_wfopen(path, L"rb"), fread, rewind, fclose).
+//
+// The launcher's menu file lies in the program's own directory, which is
+// not a device path on every backend: on posix the executable lives on the
+// host.  These open a full path built from getModuleFileName's result (on
+// posix "\" stands for the host's "/" there).  Contents are bytes.
+
+struct ProgramFileImpl;
+using ProgramFile = ProgramFileImpl*;  // nullptr when the file cannot be read
+
+ProgramFile programFileOpen(const char16_t* path);
+// Reads up to size bytes at the current position; 0 at the end or on an error.
+size_t programFileRead(ProgramFile file, void* buf, size_t size);
+// Back to the first byte; false when the file cannot be read from there.
+bool programFileRewind(ProgramFile file);
+// nullptr is ignored.
+void programFileClose(ProgramFile file);
 
 // ---------------------------------------------------------------------------
 // Window class, window and messages.
