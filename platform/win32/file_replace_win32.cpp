@@ -1,0 +1,74 @@
+// Atomic replacement of a file: the new content is first complete in a
+// temporary file beside the destination (same directory, so the same
+// volume), and only then takes the destination's name.
+#include "platform/platform.h"
+#include "platform/win32/win32_api.h"
+#include "platform/wstr.h"
+
+namespace ce {
+
+using win32::W;
+
+// Longest destination path, terminator and temporary suffix included.
+constexpr size_t kMaxReplacePath = 8192;
+
+// dst + ".~" + process id + "." + suffix.  False when it does not fit.
+static bool besideName(const char16_t* dst, const char16_t* suffix, char16_t* out,
+                       size_t outChars) {
+    char16_t pid[24];
+    u16fromUnsigned(pid, 24, GetCurrentProcessId());
+    return u16copy(out, outChars, dst) && u16append(out, outChars, u"._") &&
+           u16append(out, outChars, pid) && u16append(out, outChars, suffix);
+}
+
+// Gives tmp the name dst, replacing dst.  When that fails, tmp is removed
+// if it is a temporary copy (dropTemp) and kept otherwise.
+static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropTemp) {
+#ifdef _WIN32_WCE
+    // The device has no replacing rename.  The old file steps aside under a
+    // backup name, the new one takes its place, and the backup goes; when
+    // the second step fails the old file is put back, so a failure leaves
+    // the destination as it was.
+    static char16_t backup[kMaxReplacePath];
+    bool hadOld = GetFileAttributesW(W(dst)) != 0xFFFFFFFF;
+    bool moved = besideName(dst, u".old", backup, kMaxReplacePath) &&
+                 (!hadOld || MoveFileW(W(dst), W(backup)));
+    if (moved && !MoveFileW(W(tmp), W(dst))) {
+        if (hadOld)
+            MoveFileW(W(backup), W(dst));
+        moved = false;
+    }
+    if (!moved) {
+        if (dropTemp)
+            DeleteFileW(W(tmp));
+        return false;
+    }
+    if (hadOld)
+        DeleteFileW(W(backup));
+    return true;
+#else
+    if (MoveFileExW(W(tmp), W(dst), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    if (dropTemp)
+        DeleteFileW(W(tmp));
+    return false;
+#endif
+}
+
+bool fileCopyOver(const char16_t* src, const char16_t* dst) {
+    static char16_t tmp[kMaxReplacePath];
+    if (!besideName(dst, u".new", tmp, kMaxReplacePath))
+        return false;
+    if (!CopyFileW(W(src), W(tmp), FALSE)) {
+        DeleteFileW(W(tmp));
+        return false;
+    }
+    return replaceWithTemp(tmp, dst, true);
+}
+
+bool fileMoveOver(const char16_t* src, const char16_t* dst) {
+    return replaceWithTemp(src, dst, false);
+}
+
+}  // namespace ce

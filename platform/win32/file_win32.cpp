@@ -1,0 +1,78 @@
+// File streams of the runtime library.  Every stream is opened in binary
+// mode: the interface promises bytes without line-end translation.
+#include <stdio.h>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_api.h"
+
+namespace ce {
+
+using win32::W;
+
+static FILE* toStream(File file) {
+    return reinterpret_cast<FILE*>(file);
+}
+
+File fileOpen(const char16_t* path, FileMode mode) {
+    const wchar_t* how = mode == FileMode::Read ? L"rb" : L"wb";
+    return reinterpret_cast<File>(_wfopen(W(path), how));
+}
+
+size_t fileReadLine(File file, char* buf, size_t size) {
+    if (file == nullptr || buf == nullptr || size < 2)
+        return 0;
+    // fgets takes an int size; a larger buffer is simply used in part.
+    int limit = size > 0x7fffffff ? 0x7fffffff : static_cast<int>(size);
+    if (fgets(buf, limit, toStream(file)) == nullptr) {
+        buf[0] = '\0';
+        return 0;
+    }
+    size_t n = 0;
+    while (buf[n] != '\0')
+        ++n;
+    return n;
+}
+
+size_t fileRead(File file, void* buf, size_t size) {
+    if (file == nullptr)
+        return 0;
+    return fread(buf, 1, size, toStream(file));
+}
+
+bool fileAtEnd(File file) {
+    return file == nullptr || feof(toStream(file)) != 0;
+}
+
+void fileRewind(File file) {
+    if (file != nullptr)
+        rewind(toStream(file));
+}
+
+bool fileWrite(File file, const void* data, size_t size) {
+    if (file == nullptr)
+        return false;
+    if (size == 0)
+        return true;
+    return fwrite(data, 1, size, toStream(file)) == size;
+}
+
+bool filePuts(File file, const char* text) {
+    if (file == nullptr)
+        return false;
+    return fputs(text, toStream(file)) >= 0;
+}
+
+bool fileClose(File file) {
+    if (file == nullptr)
+        return true;
+    FILE* stream = toStream(file);
+    bool flushed = fflush(stream) == 0 && ferror(stream) == 0;
+    bool closed = fclose(stream) == 0;
+    return flushed && closed;
+}
+
+bool fileDelete(const char16_t* path) {
+    return DeleteFileW(W(path)) != 0;
+}
+
+}  // namespace ce

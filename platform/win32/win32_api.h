@@ -1,0 +1,35 @@
+// Windows headers as every file of the win32 backend includes them, and the
+// casts between the interface's char16_t text and the API's wchar_t text.
+//
+// Both are 16-bit UTF-16 units on Windows, so a pointer converts as it is.
+#pragma once
+
+#ifndef UNICODE
+#define UNICODE
+#endif
+#ifndef _UNICODE
+#define _UNICODE
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text must be UTF-16 units");
+
+namespace ce::win32 {
+
+inline const wchar_t* W(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+inline wchar_t* W(char16_t* text) {
+    return reinterpret_cast<wchar_t*>(text);
+}
+inline const char16_t* U16(const wchar_t* text) {
+    return reinterpret_cast<const char16_t*>(text);
+}
+inline char16_t* U16(wchar_t* text) {
+    return reinterpret_cast<char16_t*>(text);
+}
+
+}  // namespace ce::win32
