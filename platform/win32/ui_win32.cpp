@@ -1,8 +1,6 @@
 // The launcher's window system on the device's own calls.  Each function is
 // the one call its declaration names; the only addition is the bridge from
 // the API's window procedure to the launcher's, kept per window class.
-#include <shellapi.h>
-#include <shlobj.h>
 #include <string.h>
 
 #include "platform/ui.h"

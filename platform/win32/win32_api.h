@@ -13,7 +13,12 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// windows.h must come first: the other headers build on its types.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+// clang-format on
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text must be UTF-16 units");
 
