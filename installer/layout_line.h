@@ -1,0 +1,37 @@
+// One line of a layout or plugin-definition file, as the editors see it.
+//
+// Both files are 8-bit text handled as bytes: a line keeps its own line end
+// (CRLF stays CRLF), and a physical line longer than kLinePieceBytes arrives
+// as several pieces, each handled as a line of its own.  A tag split across
+// two pieces is therefore not recognised.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "platform/platform.h"
+
+namespace qorv {
+
+constexpr size_t kLineBytes = 5000;                 // line buffer, terminator included
+constexpr size_t kLinePieceBytes = kLineBytes - 1;  // longest piece one read yields
+
+struct LayoutLine {
+    char text[kLineBytes];
+    size_t length;  // bytes in text, without the terminator
+
+    std::string_view view() const { return std::string_view(text, length); }
+};
+
+enum class ReadStatus { Line, End, Failed };
+
+// Reads the next piece.  End when the file has no more bytes, Failed when
+// the read stopped short of the end (an I/O error).
+ReadStatus readLayoutLine(ce::File file, LayoutLine& line);
+
+// Plain, case-sensitive substring search.
+inline bool lineHolds(std::string_view line, std::string_view text) {
+    return line.find(text) != std::string_view::npos;
+}
+
+}  // namespace qorv

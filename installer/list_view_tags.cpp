@@ -1,0 +1,113 @@
+#include "installer/list_view_tags.h"
+
+#include <cstring>
+
+namespace qorv {
+
+namespace {
+
+constexpr std::string_view kTitaniumOpen = "<TitaniumListView";
+constexpr std::string_view kBronzeOpen = "<BronzeListView";
+constexpr std::string_view kTitaniumClose = "</TitaniumListView";
+constexpr std::string_view kBronzeClose = "</BronzeListView";
+constexpr std::string_view kSwitchIndent = "   ";
+
+bool isWhite(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isWhite(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isWhite(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool onlyWhite(std::string_view text) {
+    return trimmed(text).empty();
+}
+
+// Bounded writer into a caller's buffer; it never writes past the end.
+struct Out {
+    char* buf;
+    size_t bytes;
+    size_t length;
+
+    void put(std::string_view text) {
+        size_t room = bytes - 1 - length;
+        size_t n = text.size() < room ? text.size() : room;
+        std::memcpy(buf + length, text.data(), n);
+        length += n;
+        buf[length] = 0;
+    }
+};
+
+std::string_view openText(ListView v) {
+    return v == ListView::Titanium ? kTitaniumOpen : kBronzeOpen;
+}
+ListView other(ListView v) {
+    return v == ListView::Titanium ? ListView::Bronze : ListView::Titanium;
+}
+
+}  // namespace
+
+ListView findListViewTag(std::string_view line, size_t* at) {
+    size_t p = line.find(kTitaniumOpen);
+    if (p != std::string_view::npos) {
+        *at = p;
+        return ListView::Titanium;
+    }
+    p = line.find(kBronzeOpen);
+    if (p != std::string_view::npos) {
+        *at = p;
+        return ListView::Bronze;
+    }
+    return ListView::None;
+}
+
+const char16_t* listViewName(ListView variant) {
+    return variant == ListView::Titanium ? u"Titanium" : u"Bronze";
+}
+
+std::string_view closingSearchText(ListView variant) {
+    return variant == ListView::Titanium ? kTitaniumClose : kBronzeClose;
+}
+
+size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, char* out,
+                         size_t outBytes, bool* closedHere) {
+    Out o{out, outBytes, 0};
+    out[0] = 0;
+    o.put(trimmed(line.substr(0, tagAt)));
+    o.put(kSwitchIndent);
+    o.put(openText(other(found)));
+    std::string_view rest = line.substr(tagAt + openText(found).size());
+    size_t closeAt = rest.find(closingSearchText(found));
+    *closedHere = closeAt != std::string_view::npos;
+    if (*closedHere) {
+        o.put(rest.substr(0, closeAt));
+        o.put(closingSearchText(other(found)));
+        rest = rest.substr(closeAt + closingSearchText(found).size());
+    }
+    o.put(rest);
+    return o.length;
+}
+
+size_t switchClosingLine(std::string_view line, size_t closeAt, ListView found, char* out,
+                         size_t outBytes) {
+    Out o{out, outBytes, 0};
+    out[0] = 0;
+    o.put(trimmed(line.substr(0, closeAt)));
+    o.put(kSwitchIndent);
+    o.put(closingSearchText(other(found)));
+    o.put(">");
+    size_t gt = line.find('>', closeAt + closingSearchText(found).size());
+    if (gt != std::string_view::npos) {
+        std::string_view after = line.substr(gt + 1);
+        if (!onlyWhite(after))
+            o.put(after);
+    }
+    return o.length;
+}
+
+}  // namespace qorv

@@ -1,0 +1,46 @@
+// The layout's list view: finding its opening tag, and the lines that switch
+// it between its Titanium and Bronze variants.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "installer/layout_line.h"
+
+namespace qorv {
+
+enum class ListView { None, Titanium, Bronze };
+
+// The first list-view tag of a line: "<TitaniumListView" is looked for
+// first, "<BronzeListView" only when it is absent.  *at receives where the
+// tag begins.
+ListView findListViewTag(std::string_view line, size_t* at);
+
+// The value recorded as "ListView" for the variant found.
+const char16_t* listViewName(ListView variant);
+
+// The closing-tag text of a variant, without its ">", so that it matches
+// the closing tag with or without anything after the name.
+std::string_view closingSearchText(ListView variant);
+
+// A switched line may be a few bytes longer than the piece it replaces:
+// three blanks are put before a tag whose name may be longer.
+constexpr size_t kSwitchedLineBytes = kLineBytes + 16;
+
+// Rewrites the line that opens a list view of the variant found (its tag at
+// tagAt) into the other variant's opening line: the text in front of the tag
+// with its white space trimmed, three blanks, the other tag, and the rest of
+// the line.  When the rest also closes the list view, that closing tag is
+// switched too and *closedHere is set.  Returns the length written into out.
+size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, char* out,
+                         size_t outBytes, bool* closedHere);
+
+// Rewrites the line that closes the list view (closing search text at
+// closeAt): the trimmed text in front of the tag, three blanks and the other
+// variant's closing tag.  What follows the tag's ">" is kept, line end
+// included, when it is more than white space; otherwise the line ends there
+// without a line end.  Returns the length written into out.
+size_t switchClosingLine(std::string_view line, size_t closeAt, ListView found, char* out,
+                         size_t outBytes);
+
+}  // namespace qorv

@@ -1,0 +1,149 @@
+#include "installer/order_list.h"
+
+namespace qorv {
+
+OrderList findOrderList(std::u16string_view extXml) {
+    OrderList found;
+    size_t open = extXml.find(u'"');
+    if (open == std::u16string_view::npos)
+        return found;
+    found.opened = true;
+    size_t close = extXml.find(u'"', open + 1);
+    if (close == std::u16string_view::npos) {
+        found.list = extXml.substr(open + 1);
+        return found;
+    }
+    found.closed = true;
+    found.list = extXml.substr(open + 1, close - open - 1);
+    found.rest = extXml.substr(close + 1);
+    return found;
+}
+
+ListWalk startWalk(std::u16string_view list) {
+    return ListWalk{list, list.empty()};
+}
+
+bool nextEntry(ListWalk& walk, std::u16string_view* entry) {
+    if (walk.done)
+        return false;
+    size_t sep = walk.remaining.find(u';');
+    if (sep == std::u16string_view::npos) {
+        *entry = walk.remaining;
+        walk.remaining = {};
+        walk.done = true;
+    } else {
+        *entry = walk.remaining.substr(0, sep);
+        walk.remaining = walk.remaining.substr(sep + 1);
+    }
+    return true;
+}
+
+// Whether an unclosed order list names the plugin among the entries that a
+// separator ends: those are the entries a walk meets before it finds the
+// final quotation mark missing.
+static bool unclosedListHolds(std::u16string_view list, std::u16string_view name) {
+    size_t lastSep = list.rfind(u';');
+    if (lastSep == std::u16string_view::npos)
+        return false;
+    ListWalk walk = startWalk(list.substr(0, lastSep));
+    std::u16string_view entry;
+    while (nextEntry(walk, &entry)) {
+        if (entry == name)
+            return true;
+    }
+    return false;
+}
+
+OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view name,
+                              int32_t position, std::u16string* newText, bool* nameNew) {
+    *nameNew = true;
+    newText->assign(kOrderListStart);
+    OrderList order = findOrderList(extXml);
+    if (!order.opened)
+        return OrderEdit::NoOpeningQuote;
+    if (!order.closed) {
+        *nameNew = !unclosedListHolds(order.list, name);
+        return OrderEdit::NoClosingQuote;
+    }
+    bool placed = false;
+    if (position == 0) {
+        newText->append(name);
+        placed = true;
+    }
+    ListWalk walk = startWalk(order.list);
+    std::u16string_view entry;
+    int64_t counter = 1;
+    bool first = true;
+    while (nextEntry(walk, &entry)) {
+        if (!first || placed)
+            newText->push_back(u';');
+        first = false;
+        newText->append(entry);
+        if (entry == name)
+            *nameNew = false;
+        if (counter == position && !placed) {
+            newText->push_back(u';');
+            newText->append(name);
+            placed = true;
+        }
+        ++counter;
+    }
+    if (!placed) {
+        if (!first)
+            newText->push_back(u';');
+        newText->append(name);
+    }
+    newText->push_back(u'"');
+    newText->append(order.rest);
+    if (!*nameNew)
+        newText->assign(extXml);
+    return OrderEdit::Ok;
+}
+
+std::u16string addToPluginList(std::u16string_view plugins, std::u16string_view name,
+                               bool nameNew) {
+    std::u16string list(plugins);
+    if (nameNew) {
+        list.push_back(u';');
+        list.append(name);
+    }
+    return list;
+}
+
+// The entries of a list that differ from name, joined by ";".
+static void appendKeptEntries(std::u16string* out, std::u16string_view list,
+                              std::u16string_view name) {
+    ListWalk walk = startWalk(list);
+    std::u16string_view entry;
+    bool first = true;
+    while (nextEntry(walk, &entry)) {
+        if (entry == name)
+            continue;
+        if (!first)
+            out->push_back(u';');
+        first = false;
+        out->append(entry);
+    }
+}
+
+OrderEdit removeFromOrderList(std::u16string_view extXml, std::u16string_view name,
+                              std::u16string* newText) {
+    newText->assign(kOrderListStart);
+    OrderList order = findOrderList(extXml);
+    if (!order.opened)
+        return OrderEdit::NoOpeningQuote;
+    if (!order.closed)
+        return OrderEdit::NoClosingQuote;
+    appendKeptEntries(newText, order.list, name);
+    newText->push_back(u'"');
+    newText->append(order.rest);
+    return OrderEdit::Ok;
+}
+
+std::u16string removeFromPluginList(std::u16string_view plugins, std::u16string_view name) {
+    std::u16string list;
+    appendKeptEntries(&list, plugins, name);
+    return list;
+}
+
+}  // namespace qorv

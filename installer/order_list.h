@@ -1,0 +1,62 @@
+// The home screen's plugin lists, edited as text.
+//
+// "ExtensibilityXML" holds the plugins' order between the first quotation
+// mark of the text and the next one: <Plugins Order="A;B;C" ...  "Plugins"
+// holds the same names as a plain list, A;B;C.  Entries are separated by
+// ";" and compared exactly, unit by unit.  An empty order list ("") has no
+// entries; a ";" after the order list's closing quotation mark is never a
+// separator of the list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace qorv {
+
+// Every rewritten order text begins with this; whatever stood before the
+// first quotation mark of the old text is dropped.
+constexpr std::u16string_view kOrderListStart = u"<Plugins Order=\"";
+
+// The order list as found in an "ExtensibilityXML" text.
+struct OrderList {
+    bool opened = false;       // the text holds a quotation mark
+    bool closed = false;       // and another one after it
+    std::u16string_view list;  // between the two (to the end when not closed)
+    std::u16string_view rest;  // after the closing quotation mark
+};
+
+OrderList findOrderList(std::u16string_view extXml);
+
+// Walks a ";"-separated list: takes the next entry off *remaining and
+// returns true, or returns false when the list is used up.  An empty list
+// has no entries; "A;" has the entries A and an empty one.
+struct ListWalk {
+    std::u16string_view remaining;
+    bool done;
+};
+ListWalk startWalk(std::u16string_view list);
+bool nextEntry(ListWalk& walk, std::u16string_view* entry);
+
+enum class OrderEdit { Ok, NoOpeningQuote, NoClosingQuote };
+
+// Puts name into the order list as entry number position counting from 0;
+// a position below 0 or past the last entry appends it.  When an entry
+// already equals the name, *nameNew is false and *newText is the old text
+// unchanged.  *newText is complete only on Ok.
+OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view name,
+                              int32_t position, std::u16string* newText, bool* nameNew);
+
+// The plugin list after an add: the old list, ";" and the name when the
+// name is new; the old list unchanged when it is not.
+std::u16string addToPluginList(std::u16string_view plugins, std::u16string_view name, bool nameNew);
+
+// Drops every entry that equals name, with one separator each.  *newText is
+// complete only on Ok.
+OrderEdit removeFromOrderList(std::u16string_view extXml, std::u16string_view name,
+                              std::u16string* newText);
+
+// The plugin list without the entries that equal name.
+std::u16string removeFromPluginList(std::u16string_view plugins, std::u16string_view name);
+
+}  // namespace qorv

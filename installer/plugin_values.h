@@ -1,0 +1,54 @@
+// The home screen's plugin values, kept in step with the layout file by an
+// add and a removal: "ExtensibilityXML" (its order list), "DefaultXML" and
+// "Plugins" in the CHome key.
+//
+// An editor runs four stages at fixed places of its run: the snapshot copies
+// the three values into the run record (callOrgExtXML, callOrgDefaultXML,
+// callOrgPlugins); the edit puts the name into the lists or takes it out;
+// staging writes the results into the run record (newExtensibilityXML,
+// newDefaultXML, newPlugins); the commit writes them back to CHome.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "installer/run_context.h"
+
+namespace qorv {
+
+enum class ValuesEditor { Add, Remove };
+
+struct PluginValues {
+    ValuesEditor editor;
+    char16_t extXml[kTextChars];
+    char16_t defaultXml[kTextChars];
+    char16_t plugins[kTextChars];
+    std::u16string newOrder;    // the new "ExtensibilityXML" and "DefaultXML"
+    std::u16string newPlugins;  // the new "Plugins"
+    bool nameNew;               // an add: no entry of the order list was the name
+};
+
+// Reads the three values (each at most kTextBytes) and copies each one that
+// can be read into the run record.  A value that cannot be read sets the
+// editor's result (70 to 72, or 170 to 172); all three are read in any case,
+// so the last failure stands.
+void snapshotPluginValues(RunContext& ctx, PluginValues& values);
+
+// An add: inserts name at position into the order list and appends it to
+// the plugin list when it is new, then stages.  Results 80, 81; 82 and 83
+// when a new text would not fit the home screen's value buffers.
+void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* name,
+                      int32_t position);
+
+// A removal: drops every entry that equals name from both lists, then
+// stages.  Results 180, 181; 182 when the new order text would not fit.
+void removePluginName(RunContext& ctx, PluginValues& values, const char16_t* name);
+
+// Writes "ExtensibilityXML" and "DefaultXML" (both the new order text) and
+// "Plugins" into the CHome key.  The writes are not checked.
+void commitPluginValues(RunContext& ctx, const PluginValues& values);
+
+// The longest text the home screen reads back from one of these values.
+constexpr size_t kMaxValueChars = kTextChars - 1;
+
+}  // namespace qorv

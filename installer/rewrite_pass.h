@@ -1,0 +1,58 @@
+// The one rewrite pass over a layout file, shared by the three editors.
+//
+// The pass reads the target layout file piece by piece and writes the
+// temporary layout copy.  Until the list view opens (the first line holding
+// a list-view tag) lines are only copied; from the line after it on, the
+// editor's own handling runs: an add drops the plugin's old layers and
+// injects its layout block, a removal drops the layers, a switch rewrites
+// the list view's opening and closing lines.  The first line that holds
+// "</Form>" where the form end is looked for is replaced by whatever the
+// editor puts before the form's end and the literal "</Form>" without a
+// line end; nothing after it is kept.  Every copied line passes through
+// replaceTabs.  Memory stays bounded by the line buffers, whatever the size
+// of the file.
+#pragma once
+
+#include "installer/layer_markers.h"
+#include "installer/list_view_tags.h"
+#include "platform/platform.h"
+
+namespace qorv {
+
+enum class PassKind { Inject, Remove, SwitchListView };
+
+// The temporary layout copy in the root of the device's file system, one
+// per orientation.  It stays after every run.
+const char16_t* tempLayoutCopyPath(bool landscape);
+
+struct RewritePass {
+    PassKind kind;
+    ce::File layout;       // read
+    ce::File temp;         // written
+    ce::RegKey runRecord;  // receives "ListView"; may be null
+
+    // Inject and Remove: the plugin's 8-bit name (at most kMaxPluginNameBytes).
+    const char* pluginName;
+    // Inject: the plugin-definition file, positioned after its position line,
+    // and the orientation that picks the layout block.
+    ce::File plg;
+    bool landscape;
+
+    // SwitchListView: the variants asked for (both may be set).
+    bool toTitanium;
+    bool toBronze;
+};
+
+enum class PassOutcome {
+    Done,
+    LayersUnfinished,  // the file ended inside the plugin's old layers
+    NoResolution,      // no layout block for this screen in the .plg
+    NoLayoutEnd,       // the block has no closing "</layout>" line
+    NothingInjected,   // an add found no place for the block
+    ReadFailed,        // the layout file could not be read to its end
+    WriteFailed,       // the temporary layout copy could not be written
+};
+
+PassOutcome runRewritePass(const RewritePass& pass);
+
+}  // namespace qorv
