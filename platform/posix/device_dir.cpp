@@ -10,19 +10,22 @@ namespace ce::posix {
 namespace {
 
 void makeDirs(const std::string& path) {
-    if (path.empty()) return;
+    if (path.empty())
+        return;
     std::string partial;
     size_t pos = 0;
     while (pos != std::string::npos) {
         size_t next = path.find('/', pos + 1);
         partial = path.substr(0, next);
-        if (!partial.empty()) mkdir(partial.c_str(), 0755);
+        if (!partial.empty())
+            mkdir(partial.c_str(), 0755);
         pos = next;
     }
 }
 
 std::string stripSlash(std::string p) {
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     return p;
 }
 
@@ -44,19 +47,27 @@ std::string deviceDir() {
     }
     dir = stripSlash(dir);
     struct stat st;
-    if (stat(dir.c_str(), &st) != 0) makeDirs(dir);
+    if (stat(dir.c_str(), &st) != 0)
+        makeDirs(dir);
     return dir;
 }
 
 std::string deviceFsRoot() {
     std::string root = deviceDir() + "/fs";
     struct stat st;
-    if (stat(root.c_str(), &st) != 0) mkdir(root.c_str(), 0755);
+    if (stat(root.c_str(), &st) != 0)
+        mkdir(root.c_str(), 0755);
     return root;
 }
 
-std::string deviceRegistryPath() { return deviceDir() + "/registry.reg"; }
-std::string deviceConfPath() { return deviceDir() + "/device.conf"; }
-std::string deviceRunDir() { return deviceDir() + "/run"; }
+std::string deviceRegistryPath() {
+    return deviceDir() + "/registry.reg";
+}
+std::string deviceConfPath() {
+    return deviceDir() + "/device.conf";
+}
+std::string deviceRunDir() {
+    return deviceDir() + "/run";
+}
 
 }  // namespace ce::posix

@@ -8,7 +8,8 @@
 int main(int argc, char** argv) {
     std::string line;
     for (int i = 1; i < argc; ++i) {
-        if (i > 1) line.push_back(' ');
+        if (i > 1)
+            line.push_back(' ');
         line.append(argv[i]);
     }
     std::u16string wide;
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
         // Bytes that are not UTF-8 are taken one character each, so that
         // nothing of the line is lost.
         wide.clear();
-        for (unsigned char c : line) wide.push_back(static_cast<char16_t>(c));
+        for (unsigned char c : line)
+            wide.push_back(static_cast<char16_t>(c));
     }
     return programMain(wide.c_str());
 }

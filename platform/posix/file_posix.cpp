@@ -1,0 +1,333 @@
+// File streams and whole-file operations on device paths.  Bytes go in and
+// out unchanged: no line-end translation, no encoding conversion.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/fs_path.h"
+
+namespace ce {
+
+namespace {
+
+// Read-ahead and write-behind buffer of one open file.
+constexpr size_t kFileBufferBytes = 64 * 1024;
+
+}  // namespace
+
+struct FileImpl {
+    int fd;
+    FileMode mode;
+    bool atEnd;
+    bool failed;  // a write could not be completed
+    size_t pos;   // next unread byte in buf (reading)
+    size_t len;   // bytes held in buf: read ahead, or waiting to be written
+    char buf[kFileBufferBytes];
+};
+
+namespace {
+
+bool writeAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        ssize_t n = write(fd, data, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+ssize_t readSome(int fd, void* buf, size_t size) {
+    for (;;) {
+        ssize_t n = read(fd, buf, size);
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+// Refills the read buffer; false at the end of the file or on an error.
+bool refill(FileImpl* f) {
+    f->pos = 0;
+    f->len = 0;
+    ssize_t n = readSome(f->fd, f->buf, sizeof f->buf);
+    if (n <= 0) {
+        f->atEnd = true;
+        return false;
+    }
+    f->len = static_cast<size_t>(n);
+    return true;
+}
+
+bool flushWrites(FileImpl* f) {
+    if (f->len > 0) {
+        if (!writeAll(f->fd, f->buf, f->len))
+            f->failed = true;
+        f->len = 0;
+    }
+    return !f->failed;
+}
+
+// Opens a regular file named by a device entry; anything else (a
+// directory, a pipe, a device) is refused before it could block or
+// misbehave.
+int openRegular(const posix::DeviceEntry& e, int flags) {
+    if (e.exists && e.type != S_IFREG)
+        return -1;
+    int fd = openat(e.dirFd, e.name.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return -1;
+    }
+    int fl = fcntl(fd, F_GETFL);
+    if (fl >= 0)
+        fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    return fd;
+}
+
+void syncDirectory(int dirFd) {
+    int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    fsync(fd);
+    close(fd);
+}
+
+// A name for the copy in progress, unique on this host; it begins with a
+// dot and holds nothing of the destination's name, so that no scan of the
+// directory mistakes it for the destination's kind of file.
+std::string tempCopyName() {
+    static std::atomic<unsigned> counter{0};
+    return ".ce-copy-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
+}
+
+bool copyBytes(int from, int to) {
+    char buf[kFileBufferBytes];
+    for (;;) {
+        ssize_t n = readSome(from, buf, sizeof buf);
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        if (!writeAll(to, buf, static_cast<size_t>(n)))
+            return false;
+    }
+}
+
+}  // namespace
+
+File fileOpen(const char16_t* path, FileMode mode) {
+    posix::DeviceEntry e;
+    posix::LeafMode leaf =
+        mode == FileMode::Read ? posix::LeafMode::MustExist : posix::LeafMode::MayCreate;
+    if (!posix::resolveDevicePath(path, leaf, &e))
+        return nullptr;
+    int flags = mode == FileMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
+    int fd = openRegular(e, flags);
+    posix::closeDeviceEntry(&e);
+    if (fd < 0)
+        return nullptr;
+    FileImpl* f = new (std::nothrow) FileImpl;
+    if (f == nullptr) {
+        close(fd);
+        return nullptr;
+    }
+    f->fd = fd;
+    f->mode = mode;
+    f->atEnd = false;
+    f->failed = false;
+    f->pos = 0;
+    f->len = 0;
+    return f;
+}
+
+size_t fileReadLine(File file, char* buf, size_t size) {
+    if (file == nullptr || file->mode != FileMode::Read || buf == nullptr || size == 0)
+        return 0;
+    size_t stored = 0;
+    while (stored + 1 < size) {
+        if (file->pos == file->len && !refill(file))
+            break;
+        const char* start = file->buf + file->pos;
+        size_t avail = file->len - file->pos;
+        size_t room = size - 1 - stored;
+        size_t take = avail < room ? avail : room;
+        const void* lf = memchr(start, '\n', take);
+        if (lf != nullptr)
+            take = static_cast<size_t>(static_cast<const char*>(lf) - start) + 1;
+        memcpy(buf + stored, start, take);
+        stored += take;
+        file->pos += take;
+        if (lf != nullptr)
+            break;
+    }
+    buf[stored] = 0;
+    return stored;
+}
+
+size_t fileRead(File file, void* buf, size_t size) {
+    if (file == nullptr || file->mode != FileMode::Read || buf == nullptr)
+        return 0;
+    char* out = static_cast<char*>(buf);
+    size_t done = 0;
+    size_t buffered = file->len - file->pos;
+    if (buffered > 0) {
+        done = buffered < size ? buffered : size;
+        memcpy(out, file->buf + file->pos, done);
+        file->pos += done;
+    }
+    while (done < size) {
+        ssize_t n = readSome(file->fd, out + done, size - done);
+        if (n <= 0) {
+            file->atEnd = true;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+bool fileAtEnd(File file) {
+    return file == nullptr || file->atEnd;
+}
+
+void fileRewind(File file) {
+    if (file == nullptr)
+        return;
+    if (file->mode == FileMode::Write)
+        flushWrites(file);
+    lseek(file->fd, 0, SEEK_SET);
+    file->pos = 0;
+    file->len = 0;
+    file->atEnd = false;
+}
+
+bool fileWrite(File file, const void* data, size_t size) {
+    if (file == nullptr || file->mode != FileMode::Write || (data == nullptr && size > 0)) {
+        return false;
+    }
+    const char* in = static_cast<const char*>(data);
+    if (file->len + size > sizeof file->buf) {
+        if (!flushWrites(file))
+            return false;
+        if (size >= sizeof file->buf) {
+            if (!writeAll(file->fd, in, size))
+                file->failed = true;
+            return !file->failed;
+        }
+    }
+    memcpy(file->buf + file->len, in, size);
+    file->len += size;
+    return !file->failed;
+}
+
+bool filePuts(File file, const char* text) {
+    if (text == nullptr)
+        return false;
+    return fileWrite(file, text, strlen(text));
+}
+
+bool fileClose(File file) {
+    if (file == nullptr)
+        return true;
+    bool ok = true;
+    if (file->mode == FileMode::Write)
+        ok = flushWrites(file);
+    if (close(file->fd) != 0)
+        ok = false;
+    delete file;
+    return ok;
+}
+
+bool fileCopyOver(const char16_t* src, const char16_t* dst) {
+    posix::DeviceEntry from;
+    if (!posix::resolveDevicePath(src, posix::LeafMode::MustExist, &from))
+        return false;
+    int in = openRegular(from, O_RDONLY);
+    posix::closeDeviceEntry(&from);
+    if (in < 0)
+        return false;
+
+    posix::DeviceEntry to;
+    if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to) ||
+        (to.exists && to.type != S_IFREG)) {
+        posix::closeDeviceEntry(&to);
+        close(in);
+        return false;
+    }
+    // A replaced file keeps its permissions; a new one gets the usual ones.
+    mode_t perms = 0666;
+    struct stat old;
+    bool keepPerms =
+        to.exists && fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    if (keepPerms)
+        perms = old.st_mode & 07777;
+
+    std::string tmp;
+    int out = -1;
+    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+        tmp = tempCopyName();
+        out = openat(to.dirFd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                     perms);
+        if (out < 0 && errno != EEXIST)
+            break;
+    }
+    bool ok = out >= 0;
+    if (ok) {
+        if (keepPerms)
+            fchmod(out, perms);
+        ok = copyBytes(in, out);
+        if (ok && fsync(out) != 0)
+            ok = false;
+        if (close(out) != 0)
+            ok = false;
+        if (ok)
+            ok = renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) == 0;
+        if (ok) {
+            syncDirectory(to.dirFd);
+        } else {
+            unlinkat(to.dirFd, tmp.c_str(), 0);
+        }
+    }
+    close(in);
+    posix::closeDeviceEntry(&to);
+    return ok;
+}
+
+bool fileMoveOver(const char16_t* src, const char16_t* dst) {
+    posix::DeviceEntry from;
+    if (!posix::resolveDevicePath(src, posix::LeafMode::NoFollow, &from))
+        return false;
+    posix::DeviceEntry to;
+    bool ok = false;
+    if (from.name != "." && posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
+        ok = to.name != "." &&
+             renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) == 0;
+        posix::closeDeviceEntry(&to);
+    }
+    posix::closeDeviceEntry(&from);
+    return ok;
+}
+
+bool fileDelete(const char16_t* path) {
+    posix::DeviceEntry e;
+    if (!posix::resolveDevicePath(path, posix::LeafMode::NoFollow, &e))
+        return false;
+    bool ok = e.name != "." && e.type != S_IFDIR && unlinkat(e.dirFd, e.name.c_str(), 0) == 0;
+    posix::closeDeviceEntry(&e);
+    return ok;
+}
+
+}  // namespace ce

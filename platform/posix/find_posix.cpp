@@ -1,0 +1,191 @@
+// Directory enumeration.  findFirst reads the whole directory into memory
+// and closes it again, so a find handle holds no descriptor: a walk keeps
+// the handles of all its ancestors open, and a deep tree would otherwise
+// run out of descriptors.  Entries come in readdir order, unsorted.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix/find_pattern.h"
+#include "platform/posix/fs_path.h"
+#include "platform/wstr.h"
+
+namespace ce {
+
+struct FindImpl {
+    std::vector<char16_t> names;   // every name, each followed by a NUL
+    std::vector<uint32_t> starts;  // where each entry's name begins in names
+    std::vector<uint32_t> attributes;
+    size_t next = 0;
+};
+
+namespace {
+
+// Appends the UTF-16 form of a UTF-8 name and a NUL.  False (nothing
+// appended) when the name is not valid UTF-8 or does not fit the record.
+bool appendName(const char* name, std::vector<char16_t>* out) {
+    size_t mark = out->size();
+    const auto* p = reinterpret_cast<const unsigned char*>(name);
+    size_t units = 0;
+    while (*p != 0) {
+        uint32_t c = *p;
+        size_t len;
+        uint32_t min;
+        if (c < 0x80) {
+            len = 1;
+            min = 0;
+        } else if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            c &= 0x1F;
+            min = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            c &= 0x0F;
+            min = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            c &= 0x07;
+            min = 0x10000;
+        } else {
+            out->resize(mark);
+            return false;
+        }
+        for (size_t k = 1; k < len; ++k) {
+            if ((p[k] & 0xC0) != 0x80) {  // also stops at the terminating NUL
+                out->resize(mark);
+                return false;
+            }
+            c = (c << 6) | (p[k] & 0x3F);
+        }
+        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            out->resize(mark);
+            return false;
+        }
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+            out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+            units += 2;
+        } else {
+            out->push_back(static_cast<char16_t>(c));
+            units += 1;
+        }
+        p += len;
+    }
+    if (units + 1 > kMaxFindName) {
+        out->resize(mark);
+        return false;
+    }
+    out->push_back(0);
+    return true;
+}
+
+// Attributes of one entry.  The kind comes from readdir where it can; a
+// link is looked through only to learn whether it leads to a directory.
+uint32_t attributesOf(int dirFd, const struct dirent* e) {
+    unsigned char kind = e->d_type;
+    if (kind == DT_UNKNOWN) {
+        struct stat st;
+        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(st.st_mode))
+                kind = DT_DIR;
+            if (S_ISLNK(st.st_mode))
+                kind = DT_LNK;
+        }
+    }
+    uint32_t attr = 0;
+    if (kind == DT_DIR) {
+        attr = kAttrDirectory;
+    } else if (kind == DT_LNK) {
+        struct stat target;
+        if (fstatat(dirFd, e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+            attr = kAttrDirectory | kAttrReparsePoint;
+        }
+    }
+    if (e->d_name[0] == '.')
+        attr |= kAttrHidden;
+    return attr == 0 ? kAttrNormal : attr;
+}
+
+void fillRecord(const FindImpl* f, size_t i, FindRecord* record) {
+    record->attributes = f->attributes[i];
+    u16copy(record->name, kMaxFindName, f->names.data() + f->starts[i]);
+}
+
+}  // namespace
+
+Find findFirst(const char16_t* pattern, FindRecord* record) {
+    if (pattern == nullptr || record == nullptr)
+        return nullptr;
+    size_t len = u16len(pattern);
+    size_t specStart = len;
+    while (specStart > 0 && pattern[specStart - 1] != u'\\' && pattern[specStart - 1] != u'/') {
+        --specStart;
+    }
+    if (specStart == 0)
+        return nullptr;
+    const char16_t* spec = pattern + specStart;
+    bool all = posix::findSpecMatchesAll(spec);
+
+    int fd = posix::openDeviceDirectory(pattern, specStart - 1);
+    if (fd < 0)
+        return nullptr;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        close(fd);
+        return nullptr;
+    }
+    FindImpl* f = new (std::nothrow) FindImpl;
+    if (f == nullptr) {
+        closedir(dir);
+        return nullptr;
+    }
+    int dfd = dirfd(dir);
+    bool readFailed = false;
+    for (;;) {
+        errno = 0;
+        struct dirent* e = readdir(dir);
+        if (e == nullptr) {
+            readFailed = errno != 0;
+            break;
+        }
+        size_t start = f->names.size();
+        if (!appendName(e->d_name, &f->names))
+            continue;
+        if (!all && !posix::findSpecMatches(spec, f->names.data() + start)) {
+            f->names.resize(start);
+            continue;
+        }
+        f->starts.push_back(static_cast<uint32_t>(start));
+        f->attributes.push_back(attributesOf(dfd, e));
+    }
+    closedir(dir);
+    // A listing cut short by a read error would pass for a whole one.
+    if (readFailed || f->starts.empty()) {
+        delete f;
+        return nullptr;
+    }
+    fillRecord(f, 0, record);
+    f->next = 1;
+    return f;
+}
+
+bool findNext(Find find, FindRecord* record) {
+    if (find == nullptr || record == nullptr || find->next >= find->starts.size())
+        return false;
+    fillRecord(find, find->next++, record);
+    return true;
+}
+
+void findClose(Find find) {
+    delete find;
+}
+
+}  // namespace ce

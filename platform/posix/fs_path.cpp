@@ -1,0 +1,585 @@
+#include "platform/posix/fs_path.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+#include "platform/posix/device_dir.h"
+#include "platform/wstr.h"
+
+namespace ce::posix {
+
+namespace {
+
+// Directories on the way are opened only to look further; O_PATH also lets
+// a resolution pass through a directory that may be searched but not read.
+#ifdef O_PATH
+constexpr int kStepFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#else
+constexpr int kStepFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+#endif
+
+bool isSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
+
+void closeFd(int& fd) {
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+int dupFd(int fd) {
+    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+// Where a resolution stands: a directory below fs/, and the host names of
+// the directories that lead to it from fs/.
+struct Walker {
+    int fd = -1;
+    std::vector<std::string> host;
+    bool followedLink = false;
+    int hops = 0;
+};
+
+struct State {
+    std::mutex mutex;
+    std::string rootPath;  // host path of fs/ as the device directory names it
+    std::string rootReal;  // the same with links resolved, for absolute link targets
+    dev_t rootDev = 0;
+    ino_t rootIno = 0;
+    int rootFd = -1;
+    // The last directory resolved without following a link: its device path
+    // in clean form ("\a\b"; "" for the root), where each of its components
+    // ends in that text, and the walker standing in it.
+    bool valid = false;
+    std::u16string key;
+    std::vector<size_t> ends;
+    Walker walker;
+};
+
+State& state() {
+    // Never destroyed: no program end can find it half torn down.
+    static State* s = new State;
+    return *s;
+}
+
+void forgetWalker(State& s) {
+    closeFd(s.walker.fd);
+    s.walker.host.clear();
+    s.walker.followedLink = false;
+    s.walker.hops = 0;
+    s.valid = false;
+    s.key.clear();
+    s.ends.clear();
+}
+
+void dropRoot(State& s) {
+    forgetWalker(s);
+    closeFd(s.rootFd);
+    s.rootPath.clear();
+    s.rootReal.clear();
+}
+
+// Makes sure rootFd is fs/ of the current device directory, and that the
+// remembered directory still exists.
+bool prepareRoot(State& s) {
+    std::string root = deviceFsRoot();
+    struct stat st;
+    if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        dropRoot(s);
+        return false;
+    }
+    if (s.rootFd >= 0 && s.rootPath == root && s.rootDev == st.st_dev && s.rootIno == st.st_ino) {
+        if (s.valid) {
+            struct stat ws;
+            if (fstat(s.walker.fd, &ws) != 0 || ws.st_nlink == 0)
+                forgetWalker(s);
+        }
+        return true;
+    }
+    dropRoot(s);
+    // fs/ itself may be a link; only what lies below it is guarded.
+    int fd = open(root.c_str(), kStepFlags & ~O_NOFOLLOW);
+    if (fd < 0)
+        return false;
+    struct stat fst;
+    if (fstat(fd, &fst) != 0) {
+        close(fd);
+        return false;
+    }
+    s.rootFd = fd;
+    s.rootPath = root;
+    s.rootDev = fst.st_dev;
+    s.rootIno = fst.st_ino;
+    char* real = realpath(root.c_str(), nullptr);
+    s.rootReal = real != nullptr ? real : root;
+    free(real);
+    return true;
+}
+
+bool startAtRoot(const State& s, Walker& w) {
+    closeFd(w.fd);
+    w.host.clear();
+    w.fd = dupFd(s.rootFd);
+    return w.fd >= 0;
+}
+
+bool stepInto(Walker& w, const std::string& hostName) {
+    int fd = openat(w.fd, hostName.c_str(), kStepFlags);
+    if (fd < 0)
+        return false;
+    close(w.fd);
+    w.fd = fd;
+    w.host.push_back(hostName);
+    return true;
+}
+
+// One directory up; false at fs/ itself, which nothing may leave.
+bool stepUp(Walker& w) {
+    if (w.host.empty())
+        return false;
+    int fd = openat(w.fd, "..", kStepFlags);
+    if (fd < 0)
+        return false;
+    close(w.fd);
+    w.fd = fd;
+    w.host.pop_back();
+    return true;
+}
+
+// Finds `name` in directory fd: exactly as written, else the first entry
+// (in directory order) whose name differs only in case.  *type receives its
+// kind, links not followed.  *missing tells a name that is not there from
+// a directory that cannot be searched.
+bool lookupChild(int fd, const std::string& name, std::string* hostName, mode_t* type,
+                 bool* missing) {
+    *missing = false;
+    struct stat st;
+    if (fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        *hostName = name;
+        *type = st.st_mode & S_IFMT;
+        return true;
+    }
+    if (errno != ENOENT)
+        return false;
+    std::u16string want;
+    if (!utf8ToU16(name.data(), name.size(), &want))
+        return false;
+    for (char16_t& c : want)
+        c = u16lowerChar(c);
+    int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return false;
+    DIR* dir = fdopendir(dfd);
+    if (dir == nullptr) {
+        close(dfd);
+        return false;
+    }
+    bool found = false;
+    std::u16string candidate;
+    while (struct dirent* e = readdir(dir)) {
+        size_t len = strlen(e->d_name);
+        // Every character that u16lowerChar changes keeps its UTF-8 length,
+        // so a name of another byte length cannot match.
+        if (len != name.size())
+            continue;
+        if (!utf8ToU16(e->d_name, len, &candidate) || candidate.size() != want.size())
+            continue;
+        bool same = true;
+        for (size_t i = 0; i < want.size() && same; ++i) {
+            same = u16lowerChar(candidate[i]) == want[i];
+        }
+        if (!same || fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        *hostName = e->d_name;
+        *type = st.st_mode & S_IFMT;
+        found = true;
+        break;
+    }
+    closedir(dir);
+    *missing = !found;
+    return found;
+}
+
+// Target below root: *rest receives its part after root ("" for root itself).
+bool targetBelow(const std::string& target, const std::string& root, std::string* rest) {
+    if (root.empty())
+        return false;
+    if (target == root) {
+        rest->clear();
+        return true;
+    }
+    if (target.size() > root.size() && target.compare(0, root.size(), root) == 0 &&
+        target[root.size()] == '/') {
+        *rest = target.substr(root.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+// Puts the target of the link `hostName` (in w's directory) in front of
+// `pending`, a stack whose next component is its last element.  An absolute
+// target must lie below fs/ and restarts w there.
+bool expandLink(const State& s, Walker& w, const std::string& hostName,
+                std::vector<std::string>& pending) {
+    if (++w.hops > kMaxLinkHops)
+        return false;
+    char buf[PATH_MAX];
+    ssize_t n = readlinkat(w.fd, hostName.c_str(), buf, sizeof buf);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
+        return false;
+    std::string target(buf, static_cast<size_t>(n));
+    if (target[0] == '/') {
+        std::string rest;
+        if (!targetBelow(target, s.rootReal, &rest) && !targetBelow(target, s.rootPath, &rest)) {
+            return false;
+        }
+        if (!startAtRoot(s, w))
+            return false;
+        target = rest;
+    }
+    w.followedLink = true;
+    std::vector<std::string> parts;
+    size_t pos = 0;
+    while (pos <= target.size()) {
+        size_t slash = target.find('/', pos);
+        if (slash == std::string::npos)
+            slash = target.size();
+        if (slash > pos)
+            parts.push_back(target.substr(pos, slash - pos));
+        pos = slash + 1;
+    }
+    for (auto it = parts.rbegin(); it != parts.rend(); ++it)
+        pending.push_back(*it);
+    return true;
+}
+
+bool fillEntry(const Walker& w, const std::string& name, bool exists, mode_t type,
+               DeviceEntry* entry) {
+    entry->dirFd = dupFd(w.fd);
+    if (entry->dirFd < 0)
+        return false;
+    entry->name = name;
+    entry->exists = exists;
+    entry->type = type;
+    return true;
+}
+
+// Walks the components of `pending` (next one last) from w's directory,
+// following links.  With an entry to fill, the last component is the
+// entry, looked up as `mode` says; otherwise all are directories.  ".." here
+// comes only from link targets, and fails at fs/ itself.
+bool walkPending(const State& s, Walker& w, std::vector<std::string>& pending, LeafMode mode,
+                 DeviceEntry* entry) {
+    while (!pending.empty()) {
+        std::string comp = std::move(pending.back());
+        pending.pop_back();
+        bool isLeaf = entry != nullptr && pending.empty();
+        if (comp == ".")
+            continue;
+        if (comp == "..") {
+            if (!stepUp(w))
+                return false;
+            continue;
+        }
+        std::string hostName;
+        mode_t type = 0;
+        bool missing = false;
+        if (!lookupChild(w.fd, comp, &hostName, &type, &missing)) {
+            if (isLeaf && missing && mode == LeafMode::MayCreate) {
+                return fillEntry(w, comp, false, 0, entry);
+            }
+            return false;
+        }
+        if (type == S_IFLNK && !(isLeaf && mode == LeafMode::NoFollow)) {
+            if (!expandLink(s, w, hostName, pending))
+                return false;
+            continue;
+        }
+        if (isLeaf)
+            return fillEntry(w, hostName, true, type, entry);
+        if (type != S_IFDIR || !stepInto(w, hostName))
+            return false;
+    }
+    // The path ended on a directory (".", "..", or a link to a directory).
+    return entry == nullptr || fillEntry(w, ".", true, S_IFDIR, entry);
+}
+
+// How many leading components raw[0, len) shares with the remembered path.
+size_t sharedDepth(const State& s, const char16_t* raw, size_t len) {
+    if (!s.valid)
+        return 0;
+    size_t limit = std::min(len, s.key.size());
+    size_t m = 0;
+    while (m < limit && raw[m] == s.key[m])
+        ++m;
+    size_t k =
+        static_cast<size_t>(std::upper_bound(s.ends.begin(), s.ends.end(), m) - s.ends.begin());
+    // The last shared component must end where raw's component ends too.
+    if (k > 0 && s.ends[k - 1] < len && !isSeparator(raw[s.ends[k - 1]]))
+        --k;
+    return k;
+}
+
+struct Span {
+    size_t start;
+    size_t len;
+};
+
+// Splits raw[from, len) into components.  Empty ones and "." vanish; ".."
+// removes the component before it, or, when none of the remainder is left,
+// lowers *base (never below the root).
+void splitRemainder(const char16_t* raw, size_t from, size_t len, size_t* base,
+                    std::vector<Span>* comps) {
+    size_t pos = from;
+    while (pos < len) {
+        while (pos < len && isSeparator(raw[pos]))
+            ++pos;
+        size_t start = pos;
+        while (pos < len && !isSeparator(raw[pos]))
+            ++pos;
+        size_t n = pos - start;
+        if (n == 0 || (n == 1 && raw[start] == u'.'))
+            continue;
+        if (n == 2 && raw[start] == u'.' && raw[start + 1] == u'.') {
+            if (!comps->empty()) {
+                comps->pop_back();
+            } else if (*base > 0) {
+                --*base;
+            }
+            continue;
+        }
+        comps->push_back(Span{start, n});
+    }
+}
+
+// Brings the walker to the first `base` components of the remembered path:
+// up with "..", or down from fs/ by the known host names when that is
+// shorter.
+bool positionAt(State& s, size_t base) {
+    size_t depth = s.walker.host.size();
+    size_t up = depth - base;
+    if (base == 0 || up > base) {
+        std::vector<std::string> names(s.walker.host.begin(),
+                                       s.walker.host.begin() + static_cast<ptrdiff_t>(base));
+        if (!startAtRoot(s, s.walker))
+            return false;
+        for (const std::string& name : names) {
+            if (!stepInto(s.walker, name))
+                return false;
+        }
+    } else {
+        for (size_t i = 0; i < up; ++i) {
+            if (!stepUp(s.walker))
+                return false;
+        }
+    }
+    s.key.resize(base > 0 ? s.ends[base - 1] : 0);
+    s.ends.resize(base);
+    return true;
+}
+
+enum class Outcome { Found, NotFound, Retry };
+
+// One attempt at resolving the directory raw[0, len), from the remembered
+// directory when fromMemory, else from fs/.
+Outcome resolveDirectoryOnce(State& s, const char16_t* raw, size_t len, bool fromMemory) {
+    size_t base = fromMemory ? sharedDepth(s, raw, len) : 0;
+    size_t from = base > 0 ? s.ends[base - 1] : 0;
+    std::vector<Span> comps;
+    splitRemainder(raw, from, len, &base, &comps);
+    Outcome miss = fromMemory ? Outcome::Retry : Outcome::NotFound;
+    if (fromMemory) {
+        if (!positionAt(s, base))
+            return miss;
+    } else {
+        s.key.clear();
+        s.ends.clear();
+        if (!startAtRoot(s, s.walker))
+            return Outcome::NotFound;
+    }
+    s.walker.followedLink = false;
+    s.walker.hops = 0;
+    s.valid = false;
+    std::string name;
+    std::string hostName;
+    for (size_t i = 0; i < comps.size(); ++i) {
+        const Span& c = comps[i];
+        if (!u16ToUtf8(raw + c.start, c.len, &name))
+            return Outcome::NotFound;
+        mode_t type = 0;
+        bool missing = false;
+        if (!lookupChild(s.walker.fd, name, &hostName, &type, &missing))
+            return miss;
+        if (type == S_IFLNK) {
+            // The rest of the way follows a link: walk it component by
+            // component; what it reaches is not remembered.
+            std::vector<std::string> pending;
+            for (size_t j = comps.size(); j > i + 1; --j) {
+                std::string rest;
+                if (!u16ToUtf8(raw + comps[j - 1].start, comps[j - 1].len, &rest)) {
+                    return Outcome::NotFound;
+                }
+                pending.push_back(rest);
+            }
+            if (!expandLink(s, s.walker, hostName, pending))
+                return miss;
+            if (!walkPending(s, s.walker, pending, LeafMode::MustExist, nullptr))
+                return miss;
+            return Outcome::Found;
+        }
+        if (type != S_IFDIR || !stepInto(s.walker, hostName))
+            return miss;
+        s.key.push_back(u'\\');
+        s.key.append(raw + c.start, c.len);
+        s.ends.push_back(s.key.size());
+    }
+    s.valid = true;
+    return Outcome::Found;
+}
+
+// Leaves s.walker in the directory raw[0, len) (a device path whose first
+// unit, when len > 0, is a separator; len 0 is fs/ itself).
+bool resolveDirectory(State& s, const char16_t* raw, size_t len) {
+    if (s.valid) {
+        Outcome o = resolveDirectoryOnce(s, raw, len, true);
+        if (o != Outcome::Retry) {
+            if (o != Outcome::Found)
+                forgetWalker(s);
+            return o == Outcome::Found;
+        }
+        // The remembered directory may have moved or gone: start afresh.
+        forgetWalker(s);
+    }
+    if (resolveDirectoryOnce(s, raw, len, false) == Outcome::Found)
+        return true;
+    forgetWalker(s);
+    return false;
+}
+
+bool buildHostPath(const State& s, const Walker& w, const std::string& name, std::string* out) {
+    std::string path = s.rootPath;
+    for (const std::string& h : w.host) {
+        path += '/';
+        path += h;
+        if (path.size() >= PATH_MAX)
+            return false;
+    }
+    if (name != ".") {
+        path += '/';
+        path += name;
+    }
+    if (path.size() >= PATH_MAX)
+        return false;
+    *out = std::move(path);
+    return true;
+}
+
+bool isDotName(const char16_t* s, size_t n) {
+    return (n == 1 && s[0] == u'.') || (n == 2 && s[0] == u'.' && s[1] == u'.');
+}
+
+bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* entry,
+                   std::string* hostPath) {
+    if (path == nullptr || path[0] != u'\\' || !prepareRoot(s))
+        return false;
+    size_t len = u16len(path);
+    size_t leafStart = len;
+    while (leafStart > 0 && !isSeparator(path[leafStart - 1]))
+        --leafStart;
+    size_t leafLen = len - leafStart;
+    if (leafLen == 0 || isDotName(path + leafStart, leafLen)) {
+        if (!resolveDirectory(s, path, len))
+            return false;
+        if (hostPath != nullptr && !buildHostPath(s, s.walker, ".", hostPath))
+            return false;
+        return fillEntry(s.walker, ".", true, S_IFDIR, entry);
+    }
+    std::string leaf;
+    if (!u16ToUtf8(path + leafStart, leafLen, &leaf))
+        return false;
+    if (!resolveDirectory(s, path, leafStart - 1))
+        return false;
+
+    std::string hostName;
+    mode_t type = 0;
+    bool missing = false;
+    if (!lookupChild(s.walker.fd, leaf, &hostName, &type, &missing)) {
+        if (!missing || mode != LeafMode::MayCreate)
+            return false;
+        if (hostPath != nullptr && !buildHostPath(s, s.walker, leaf, hostPath))
+            return false;
+        return fillEntry(s.walker, leaf, false, 0, entry);
+    }
+    if (type != S_IFLNK || mode == LeafMode::NoFollow) {
+        if (hostPath != nullptr && !buildHostPath(s, s.walker, hostName, hostPath))
+            return false;
+        return fillEntry(s.walker, hostName, true, type, entry);
+    }
+    // A link as the entry: follow it on a walker of its own, so that the
+    // remembered directory stays where it is.
+    Walker w;
+    w.fd = dupFd(s.walker.fd);
+    if (w.fd < 0)
+        return false;
+    w.host = s.walker.host;
+    std::vector<std::string> pending{leaf};
+    bool ok = walkPending(s, w, pending, mode, entry);
+    if (ok && hostPath != nullptr && !buildHostPath(s, w, entry->name, hostPath)) {
+        closeDeviceEntry(entry);
+        ok = false;
+    }
+    closeFd(w.fd);
+    return ok;
+}
+
+}  // namespace
+
+bool resolveDevicePath(const char16_t* devicePath, LeafMode mode, DeviceEntry* entry,
+                       std::string* hostPath) {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    *entry = DeviceEntry{};
+    return resolveLocked(s, devicePath, mode, entry, hostPath);
+}
+
+void closeDeviceEntry(DeviceEntry* entry) {
+    closeFd(entry->dirFd);
+    entry->exists = false;
+}
+
+int openDeviceDirectory(const char16_t* devicePath, size_t length) {
+    if (devicePath == nullptr || length == 0 || devicePath[0] != u'\\')
+        return -1;
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    if (!prepareRoot(s) || !resolveDirectory(s, devicePath, length))
+        return -1;
+    return openat(s.walker.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+bool deviceToHostPath(const char16_t* devicePath, std::string* hostPath) {
+    DeviceEntry entry;
+    if (!resolveDevicePath(devicePath, LeafMode::MayCreate, &entry, hostPath))
+        return false;
+    closeDeviceEntry(&entry);
+    return true;
+}
+
+void forgetResolvedDirectory() {
+    State& s = state();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    dropRoot(s);
+}
+
+}  // namespace ce::posix

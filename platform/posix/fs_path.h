@@ -1,0 +1,76 @@
+// Device paths to host file-system entries under <device>/fs.
+//
+// A device path is absolute and begins with a backslash; backslash and
+// forward slash both separate components, and empty components are
+// ignored.  "." and ".." are resolved in the text first, as in a root
+// directory: ".." at the root stays at the root.  Each component is then
+// looked up in its directory, exactly as written first, else as an entry
+// whose name differs only in case (compared as UTF-16 with u16lowerChar);
+// a name that does not exist yet keeps the case written in the path.
+//
+// Nothing leads out of fs/.  Every step is an openat() of one component
+// with O_NOFOLLOW, so the kernel never follows a link on its own.  A
+// symbolic link met on the way is followed by this code, and only while it
+// stays inside fs/: a relative target is resolved from the link's
+// directory, where ".." above fs/ fails; an absolute target must lie below
+// the host path of fs/ and is resolved from there.  A path that would need
+// to leave fs/ fails like a missing file, and so does a chain of more than
+// kMaxLinkHops links.
+//
+// No host path longer than a single component is given to a system call,
+// so device paths may be far longer than the host's PATH_MAX.  The last
+// directory resolved is remembered (its path, host names and an open
+// descriptor): resolving its child, a sibling or an ancestor then costs a
+// few system calls, whatever the depth.  The memory notices a change of
+// device directory (CE_DEVICE_DIR), and a directory removed meanwhile.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+namespace ce::posix {
+
+// Most symbolic links followed while resolving one path.
+constexpr int kMaxLinkHops = 40;
+
+enum class LeafMode {
+    MustExist,  // the entry must exist; a link as the last component is followed
+    MayCreate,  // the directory must exist, the entry need not; a link is followed
+    NoFollow,   // the entry must exist; a link as the last component is the entry
+};
+
+struct DeviceEntry {
+    int dirFd = -1;    // the directory that holds the entry (owned)
+    std::string name;  // host name of the entry in dirFd; "." for a directory path
+    bool exists = false;
+    mode_t type = 0;  // S_IFREG, S_IFDIR, S_IFLNK, ... when it exists
+};
+
+// Resolves a device path to an entry.  On success *entry holds an open
+// directory descriptor that closeDeviceEntry releases.  A path that names a
+// directory as a whole (the root, or one ending in a separator, "." or
+// "..") gives that directory with the name ".".  When hostPath is given it
+// receives the host path of the entry, and the call fails when that path
+// would be longer than PATH_MAX.
+bool resolveDevicePath(const char16_t* devicePath, LeafMode mode, DeviceEntry* entry,
+                       std::string* hostPath = nullptr);
+void closeDeviceEntry(DeviceEntry* entry);
+
+// Opens for reading the directory named by the first `length` units of a
+// device path.  Returns an O_RDONLY | O_DIRECTORY | O_CLOEXEC descriptor,
+// or -1 when the path is malformed, the directory does not exist (or is not
+// one) or cannot be read.
+int openDeviceDirectory(const char16_t* devicePath, size_t length);
+
+// The host path of a device path, for handing to another program (the
+// launcher starts and opens files by host path).  The entry need not exist,
+// but its directory must.  Fails when the result would exceed PATH_MAX.
+bool deviceToHostPath(const char16_t* devicePath, std::string* hostPath);
+
+// Drops the remembered directory and its descriptors (tests use it to
+// start from a clean state; programs never need it).
+void forgetResolvedDirectory();
+
+}  // namespace ce::posix
