@@ -1,0 +1,67 @@
+// The menu file as a sequence of lines of 16-bit characters.
+//
+// A menu file is UTF-16LE, with or without a byte-order mark.  Files
+// written by editors that save 8-bit text are accepted as well: a file that
+// starts with the UTF-8 mark, or whose first bytes have none of the zero
+// high bytes that UTF-16LE gives ASCII text, is read as UTF-8.  Either way
+// the reader sees the same 16-bit characters, so the matching rules do not
+// depend on how the file was saved.
+//
+// Lines are handed out like the runtime's wide line reader hands them out:
+// at most kMenuLinePieceChars characters per read, up to and including a
+// line feed, so a longer physical line arrives as several pieces.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vantrelo {
+
+// Characters of one read, without the terminator (a 256-character line
+// buffer read with a limit of 255 gives 254 characters and the terminator).
+constexpr size_t kMenuLinePieceChars = 254;
+constexpr size_t kMenuLineChars = 256;
+
+// Where the bytes come from: a callback pair over a caller's context.
+struct ByteSource {
+    // Reads up to size bytes at the current position; 0 at the end or on an error.
+    size_t (*read)(void* context, void* buf, size_t size) = nullptr;
+    // Back to the first byte; false when that is impossible.
+    bool (*rewind)(void* context) = nullptr;
+    void* context = nullptr;
+};
+
+// Bytes held in memory, as a ByteSource (menuBytesSource).  The bytes stay
+// the caller's and must outlive the source.
+struct MemoryBytes {
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+};
+ByteSource menuBytesSource(MemoryBytes* bytes);
+
+enum class MenuEncoding { Utf16Le, Utf8 };
+
+// Decoding state of one pass over the file.
+struct MenuLineReader {
+    ByteSource source;
+    MenuEncoding encoding = MenuEncoding::Utf16Le;
+    uint8_t buf[4096] = {};
+    size_t len = 0;            // bytes in buf
+    size_t pos = 0;            // next byte in buf
+    bool sourceEnded = false;  // the source has nothing more
+    char16_t pendingLow = 0;   // second half of a surrogate pair still to hand out
+};
+
+// Starts a pass from the first line: rewinds the source, decides the
+// encoding and skips a byte-order mark.  False when the source cannot be
+// rewound (the reader then yields no lines).
+bool menuLinesRewind(MenuLineReader& reader);
+
+// Reads the next piece into line (lineChars >= 2): at most
+// min(kMenuLinePieceChars, lineChars - 1) characters, ending after a line
+// feed when one comes first, then a terminator.  Returns false when nothing
+// was left to read.
+bool menuLinesNext(MenuLineReader& reader, char16_t* line, size_t lineChars);
+
+}  // namespace vantrelo
