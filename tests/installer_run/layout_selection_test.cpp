@@ -276,3 +276,62 @@ TEST(StarImage, LongestStarPathIsTaken) {
 
 }  // namespace
 }  // namespace qorvtest
+
+namespace qorvtest {
+namespace {
+
+// What the delete editor makes of the flags: the forbidden flag keeps the
+// layout file, only the current modes commit the home screen's values, and
+// the landscape modes use the landscape temporary copy.
+TEST(LayoutSelection, EditorObeysTheFlagsOfTheMode) {
+    const std::string withWeather =
+        "<Form>\r\n<TitaniumListView>\r\n<Layer ID=\"WeatherExpanded\">\r\n"
+        "<Layer ID=\"WeatherCondensed\">\r\n</Layer>\r\n</Layer>\r\n</TitaniumListView>\r\n"
+        "</Form>\r\n";
+    const std::string withoutWeather =
+        "<Form>\r\n<TitaniumListView>\r\n</TitaniumListView>\r\n</Form>";
+    struct Case {
+        std::string mode;
+        std::string forbiddenList;
+        std::string target;
+        std::string temp;
+        bool layoutEdited;
+        bool homeCommitted;
+    };
+    const Case cases[] = {
+        {"currentPortrait", ";other;", "\\Windows\\home_480x800.cpr",
+         "\\tempTitaniumPortraitCpr.txt", true, true},
+        {"forcecurrentLandscape", ";other;", "\\Windows\\home_800x480.cpr",
+         "\\tempTitaniumLandscapeCpr.txt", true, true},
+        {"currentLandscape", ";home;", "\\Windows\\home_800x480.cpr",
+         "\\tempTitaniumLandscapeCpr.txt", false, false},
+        {"all", ";home;", "\\Windows\\home_480x800.cpr", "\\tempTitaniumPortraitCpr.txt", true,
+         false},
+        {"\\Windows\\home_800x480.cpr", "", "\\Windows\\home_800x480.cpr",
+         "\\tempTitaniumPortraitCpr.txt", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        TempDevice dev;
+        dev.setScreen(480, 800);
+        dev.writeRegistry(RegText()
+                              .home("home")
+                              .key("HKEY_CURRENT_USER\\" + kRunKey)
+                              .str("ForbiddenList", c.forbiddenList)
+                              .text());
+        dev.writeFile(c.target, withWeather);
+
+        cetest::RunResult r = runInstaller(dev, "-delete -cpr:" + c.mode + " -plugin:Weather");
+
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(runDword(dev, "ErrorNumber"), 0);
+        EXPECT_TRUE(dev.fileExists(c.temp));
+        EXPECT_EQ(dev.readFile(c.target), c.layoutEdited ? withoutWeather : withWeather);
+        auto plugins = dev.regString(true, kHomeKey, "Plugins");
+        ASSERT_TRUE(plugins.has_value());
+        EXPECT_EQ(*plugins != cetest::U("Clock;Weather"), c.homeCommitted) << ce::utf8(*plugins);
+    }
+}
+
+}  // namespace
+}  // namespace qorvtest

@@ -10,9 +10,10 @@ namespace {
 using cetest::TempDevice;
 
 const std::vector<std::string> kRunValues = {
-    "ErrorDescription", "ErrorNumber", "lastCallPLG", "lastCallCPR", "lastCallAction",
-    "Version",          "callOverall", "callAction",  "callPLG",     "callTypeCPR",
-    "curResX",          "curResY",     "callCPR",     "callPlugin",  "QORVhasChangedSomething"};
+    "ErrorDescription", "ErrorNumber", "lastCallPLG", "lastCallCPR",
+    "lastCallAction",   "Version",     "callOverall", "callAction",
+    "callPLG",          "callTypeCPR", "curResX",     "curResY",
+    "callCPR",          "callPlugin",  "ListView",    "QORVhasChangedSomething"};
 
 TEST(RunRecord, DirectChangeRunRecordsItsCallInOrderAndShowsNothing) {
     TempDevice dev;
@@ -34,10 +35,11 @@ TEST(RunRecord, DirectChangeRunRecordsItsCallInOrderAndShowsNothing) {
     EXPECT_EQ(runString(dev, "callTypeCPR"), "direct");
     EXPECT_EQ(runDword(dev, "QORVhasChangedSomething"), 1);
     // A first run has no previous call to rotate, and direct paths need no
-    // screen size.
+    // screen size.  The editor ("ListView") runs after the selection and
+    // before the final flag.
     EXPECT_EQ(only(valueOrder(dev.readRegistryFile(), "HKEY_CURRENT_USER\\" + kRunKey), kRunValues),
               (std::vector<std::string>{"ErrorDescription", "ErrorNumber", "Version", "callOverall",
-                                        "callAction", "callCPR", "callTypeCPR",
+                                        "callAction", "callCPR", "callTypeCPR", "ListView",
                                         "QORVhasChangedSomething"}));
 }
 
@@ -116,7 +118,7 @@ TEST(RunRecord, PreviousCallIsRotatedBeforeVersion) {
               (std::vector<std::string>{"callPLG", "callCPR", "callAction", "ErrorDescription",
                                         "ErrorNumber", "lastCallPLG", "lastCallCPR",
                                         "lastCallAction", "Version", "callOverall", "callTypeCPR",
-                                        "QORVhasChangedSomething"}));
+                                        "ListView", "QORVhasChangedSomething"}));
 }
 
 TEST(RunRecord, RotationSkipsValuesThatDoNotFitTheirReads) {
