@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "installer/layout_mode.h"
 #include "installer/switch_path.h"
 
 namespace qorv {
@@ -74,38 +73,6 @@ TEST(SwitchPath, Failures) {
     EXPECT_EQ(takeSwitchPath(u"x -cpr:\\abc.cpr", u" -cpr:", u".cpr", small, 8),
               SwitchPathResult::TooLong);
     EXPECT_EQ(small[0], 0);
-}
-
-TEST(LayoutMode, TestedInTableOrderWithRecordedTexts) {
-    struct Case {
-        const char16_t* line;
-        LayoutMode mode;
-        const char16_t* recorded;
-        bool landscape;
-        bool current;
-    };
-    const Case cases[] = {
-        {u"-x -cpr:currentPortrait", LayoutMode::CurrentPortrait, u"currentPortrait", false, true},
-        {u"-x -cpr:currentLandscape", LayoutMode::CurrentLandscape, u"currentLandscape", true,
-         true},
-        {u"-x -cpr:forcecurrentPortrait", LayoutMode::ForceCurrentPortrait, u"forcecurrent", false,
-         true},
-        {u"-x -cpr:forcecurrentLandscape", LayoutMode::ForceCurrentLandscape,
-         u"forcecurrentLandscape", true, true},
-        {u"-x -cpr:all", LayoutMode::All, u"all", false, false},
-        {u"-x -cpr:\\a.cpr", LayoutMode::Direct, u"direct", false, false},
-        {u"-x -cpr:all -cpr:currentPortrait", LayoutMode::CurrentPortrait, u"currentPortrait",
-         false, true},
-        {u"-cpr:all", LayoutMode::None, u"", false, false},
-    };
-    for (const Case& c : cases) {
-        const LayoutModeInfo* info = findLayoutMode(c.line);
-        ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->mode, c.mode);
-        EXPECT_EQ(std::u16string(info->recordedText), c.recorded);
-        EXPECT_EQ(info->landscape, c.landscape);
-        EXPECT_EQ(info->currentLayout, c.current);
-    }
 }
 
 }  // namespace

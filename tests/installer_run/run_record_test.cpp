@@ -172,14 +172,5 @@ TEST(RunRecord, GuardWindowEndsTheRunUntouched) {
     EXPECT_FALSE(dev.fileExists("\\tempTitaniumPortraitCpr.txt"));
 }
 
-TEST(RunRecord, GuardWindowOfAGoneProcessDoesNotStopTheRun) {
-    TempDevice dev;
-    dev.writeRegistry(RegText().home("home").text());
-    // Process ids wrap far below this one.
-    cetest::writeHostFile(dev.dir() + "/run/windows/QORV_insClass", "2147483600\n");
-    runInstaller(dev, "-cpr:all -silent");
-    EXPECT_EQ(runDword(dev, "QORVhasChangedSomething"), 1);
-}
-
 }  // namespace
 }  // namespace qorvtest
