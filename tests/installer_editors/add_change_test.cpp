@@ -1,0 +1,311 @@
+// addchange runs of the real qorvinstall: the whole layout file and the
+// registry values they leave behind.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/installer_editors/editor_device.h"
+
+namespace edtest {
+namespace {
+
+using cetest::TempDevice;
+
+const std::string kTop = "<?xml version=\"1.0\"?>\r\n<Form ID=\"home\">\r\n";
+const std::string kListOpen = "  <TitaniumListView ID=\"lv\">\r\n";
+const std::string kListClose = "  </TitaniumListView>\r\n";
+const std::string kLayout =
+    kTop + kListOpen + layers("Clock", "Clock") + kListClose + "</Form>\r\n";
+// Blocks for other screens come first; of two blocks for one screen the
+// first counts.
+const std::string kPlgText = plgText() + "  <description>x</description>\r\n" +
+                             block(320, 240, "Small") + block(800, 480, "Land") +
+                             block(480, 800, "Port") + block(480, 800, "Second") + "</plugin>\r\n";
+const std::string kAdded = kTop + kListOpen + layers("Clock", "Clock") + kListClose +
+                           layers("Weather", "Port") + "</Form>";
+
+void install(const TempDevice& dev, const std::string& layout, const std::string& plg = kPlgText,
+             const Home& home = Home()) {
+    setUpDevice(dev, home);
+    dev.writeFile(kPortrait, layout);
+    dev.writeFile(kLandscape, layout);
+    dev.writeFile(kPlg, plg);
+}
+
+TEST(AddChange, AddsTheBlockBeforeTheFormEndAndRecordsThePlugin) {
+    TempDevice dev;
+    install(dev, kLayout);
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultText(dev), "#0 Success");
+    EXPECT_EQ(resultCode(dev), 0);
+    EXPECT_EQ(dev.readFile(kPortrait), kAdded);
+    EXPECT_EQ(dev.readFile(kTempPortrait), kAdded);
+    EXPECT_EQ(dev.readFile(kLandscape), kLayout);
+    EXPECT_EQ(runValue(dev, "ListView"), "Titanium");
+    EXPECT_EQ(runValue(dev, "callOrgExtXML"), extXml("Clock;Mail"));
+    EXPECT_EQ(runValue(dev, "callOrgDefaultXML"), "<Plugins Order=\"Clock;Mail\"/>");
+    EXPECT_EQ(runValue(dev, "callOrgPlugins"), "Clock;Mail");
+    EXPECT_EQ(runValue(dev, "newExtensibilityXML"), extXml("Clock;Weather;Mail"));
+    EXPECT_EQ(runValue(dev, "newDefaultXML"), extXml("Clock;Weather;Mail"));
+    EXPECT_EQ(runValue(dev, "newPlugins"), "Clock;Mail;Weather");
+    EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Clock;Weather;Mail"));
+    EXPECT_EQ(homeValue(dev, "DefaultXML"), extXml("Clock;Weather;Mail"));
+    EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail;Weather");
+}
+
+TEST(AddChange, SecondRunIsAChangeInPlaceAndDeleteGivesTheOriginalBack) {
+    TempDevice dev;
+    install(dev, kLayout);
+    runQorv(dev, addLine());
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0);
+    EXPECT_EQ(dev.readFile(kPortrait), kAdded);
+    // Known to the order list: staged unchanged, nothing committed again.
+    EXPECT_EQ(runValue(dev, "newExtensibilityXML"), extXml("Clock;Weather;Mail"));
+    EXPECT_EQ(runValue(dev, "newPlugins"), "Clock;Mail;Weather");
+    EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail;Weather");
+    runQorv(dev, deleteLine("Weather"));
+    EXPECT_EQ(resultCode(dev), 0);
+    std::string original = kLayout.substr(0, kLayout.size() - 2);  // the form end loses its CRLF
+    EXPECT_EQ(dev.readFile(kPortrait), original);
+    EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Clock;Mail"));
+    EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail");
+}
+
+TEST(AddChange, ChangeReplacesOldLayersWhereTheyStand) {
+    TempDevice dev;
+    std::string old = kTop + kListOpen + "\t<Layer ID=\"Top\"/>\r\n" + layers("Weather", "Old") +
+                      layers("Clock", "Clock") + kListClose + "</Form>\r\n<!-- gone -->\r\n";
+    install(dev, old, kPlgText, Home{.ext = extXml("Weather;Clock"), .plugins = "Weather;Clock"});
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0);
+    EXPECT_EQ(dev.readFile(kPortrait), kTop + kListOpen + " <Layer ID=\"Top\"/>\r\n" +
+                                           layers("Weather", "Port") + layers("Clock", "Clock") +
+                                           kListClose + "</Form>");
+    EXPECT_EQ(homeValue(dev, "Plugins"), "Weather;Clock");
+    EXPECT_EQ(homeValue(dev, "DefaultXML"), "<Plugins Order=\"Clock;Mail\"/>");  // untouched
+}
+
+TEST(AddChange, LandscapeTakesTheBlockWithHeightBeforeWidth) {
+    TempDevice dev;
+    install(dev, kLayout);
+    runQorv(dev, addLine("currentLandscape"));
+    EXPECT_EQ(resultCode(dev), 0);
+    std::string expect = kTop + kListOpen + layers("Clock", "Clock") + kListClose +
+                         layers("Weather", "Land") + "</Form>";
+    EXPECT_EQ(dev.readFile(kLandscape), expect);
+    EXPECT_EQ(dev.readFile(kTempLandscape), expect);
+    EXPECT_EQ(dev.readFile(kPortrait), kLayout);
+    EXPECT_FALSE(dev.fileExists(kTempPortrait));
+}
+
+TEST(AddChange, LinesKeepTheirOwnEndsAndLongLinesArePieces) {
+    TempDevice dev;
+    std::string longLine = "<!--" + std::string(6000, 'x') + "\t-->\n";
+    std::string tabs = std::string(101, '\t') + "\n";
+    std::string layout = "<Form>\n\t<TitaniumListView>\r\n" + longLine + tabs + "</Form>";
+    std::string plg = plgText() + "<layout screenWidth=\"480\" screenHeight=\"800\">\n" +
+                      "\t<Layer ID=\"WeatherExpanded\">\r\n</layout>\n";
+    install(dev, layout, plg);
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0);
+    std::string tabsOut = std::string(100, ' ') + "\t\n";
+    EXPECT_EQ(dev.readFile(kPortrait), "<Form>\n <TitaniumListView>\r\n<!--" +
+                                           std::string(6000, 'x') + " -->\n" + tabsOut +
+                                           " <Layer ID=\"WeatherExpanded\">\r\n</Form>");
+}
+
+TEST(AddChange, TagSplitAcrossPiecesIsNotRecognised) {
+    TempDevice dev;
+    // "</Form>" straddles the 4,999-byte boundary of the first piece.
+    std::string layout = "<TitaniumListView>\n" + std::string(4999 - 3, ' ') + "</Form>\n</Form>\n";
+    std::string plg = plgText() + block(480, 800, "Port");
+    install(dev, layout, plg);
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0);
+    EXPECT_EQ(dev.readFile(kPortrait), "<TitaniumListView>\n" + std::string(4999 - 3, ' ') +
+                                           "</Form>\n" + layers("Weather", "Port") + "</Form>");
+}
+
+TEST(AddChange, LayersBeforeTheListViewAreNotRecognised) {
+    TempDevice dev;
+    std::string layout = "<Form>\r\n" + layers("Weather", "Old") + kListOpen + "</Form>\r\n";
+    install(dev, layout);
+    runQorv(dev, addLine());
+    EXPECT_EQ(dev.readFile(kPortrait), "<Form>\r\n" + layers("Weather", "Old") + kListOpen +
+                                           layers("Weather", "Port") + "</Form>");
+}
+
+struct Failure {
+    const char* what;
+    std::string layout;
+    std::string plg;
+    int64_t code;
+    std::string text;
+};
+
+// Every failure up to the pass leaves the layout file and the home screen
+// alone, stages nothing, and still takes the snapshot.
+TEST(AddChange, FailuresBeforeTheCopyBackChangeNothing) {
+    std::string head = plgText();
+    std::string blocks = block(480, 800, "Port") + block(800, 480, "Land");
+    std::string unfinished = kTop + kListOpen + layers("Weather", "Old").substr(0, 150);
+    const Failure cases[] = {
+        {"name tags reversed", kLayout, "</name>Weather<name>\n<position>1</position>\n" + blocks,
+         60, "#60 Name-Tag in plg not found"},
+        {"name over two lines", kLayout,
+         "<name>Weather\n</name>\n<position>1</position>\n" + blocks, 60,
+         "#60 Name-Tag in plg not found"},
+        {"no name", kLayout, "<position>1</position>\n", 61, "#61 Name of Plugin in plg not found"},
+        {"position on the name line", kLayout,
+         "<name>Weather</name><position>1</position>\n" + blocks, 62,
+         "#62 Position of Plugin in plg not found"},
+        {"position tags reversed", kLayout, "<name>Weather</name>\n</position>1<position>\n", 62,
+         "#62 Position-Tag in plg not found"},
+        {"no block for the screen", kLayout, head + block(800, 480, "Land"), 63,
+         "#63 Didn't found correct resolution in .plg to inject"},
+        {"block not closed", kLayout,
+         head + "<layout screenWidth=\"480\" screenHeight=\"800\">\n<x/>\n", 64,
+         "#64 Didn't found final <layout>-Tag in .plg to inject"},
+        {"layers cut off", unfinished, head + blocks, 70,
+         "#70 Found Plugin in cpr, but unexpected end of file"},
+        {"no list view", "<Form>\r\n</Form>\r\n", head + blocks, 65,
+         "#65 No place to inject the plugin found in cpr"},
+        {"no form end", kTop + kListOpen + kListClose, head + blocks, 65,
+         "#65 No place to inject the plugin found in cpr"},
+        {"name too long", kLayout, plgText(std::string(980, 'n')) + blocks, 66,
+         "#66 Name of Plugin in plg too long"},
+        {"position too long", kLayout, plgText("Weather", "0000000001") + blocks, 67,
+         "#67 Position of Plugin in plg too long"},
+        {"name not UTF-8", kLayout, plgText("We\xff") + blocks, 68,
+         "#68 Name of Plugin in plg could not be converted"},
+    };
+    for (const Failure& c : cases) {
+        TempDevice dev;
+        install(dev, c.layout, c.plg);
+        runQorv(dev, addLine());
+        EXPECT_EQ(resultCode(dev), c.code) << c.what;
+        EXPECT_EQ(resultText(dev), c.text) << c.what;
+        EXPECT_EQ(dev.readFile(kPortrait), c.layout) << c.what;
+        EXPECT_EQ(runValue(dev, "callOrgExtXML"), extXml("Clock;Mail")) << c.what;
+        EXPECT_EQ(runValue(dev, "newPlugins"), "<missing>") << c.what;
+        EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Clock;Mail")) << c.what;
+    }
+}
+
+TEST(AddChange, LongestNameAndPositionStillWork) {
+    TempDevice dev;
+    std::string name(979, 'n');
+    install(dev, kLayout, plgText(name, "-00000001") + block(480, 800, "P", name));
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0);
+    EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Clock;Mail;" + name));
+}
+
+TEST(AddChange, FileFailures) {
+    {
+        TempDevice dev;
+        install(dev, kLayout);
+        dev.writeFile(kPlg, "");
+        std::remove(dev.hostPath(kPlg).c_str());
+        runQorv(dev, addLine());
+        EXPECT_EQ(resultText(dev), "#50 plg-File could not be opened");
+        EXPECT_EQ(dev.readFile(kTempPortrait), "");  // created in any case
+        EXPECT_TRUE(dev.fileExists(kTempPortrait));
+    }
+    {
+        TempDevice dev;
+        install(dev, kLayout);
+        std::remove(dev.hostPath(kPortrait).c_str());
+        runQorv(dev, addLine());
+        EXPECT_EQ(resultText(dev), "#51 cpr-File could not be found/opened");
+        EXPECT_EQ(runValue(dev, "callOrgPlugins"), "Clock;Mail");
+    }
+    {
+        TempDevice dev;
+        install(dev, kLayout);
+        std::remove(dev.hostPath(kPortrait).c_str());
+        dev.writeFile(kTempPortrait + "\\blocker", "");  // the temporary copy is a folder
+        runQorv(dev, addLine());
+        EXPECT_EQ(resultText(dev), "#52 temp-File could not be created");
+    }
+}
+
+TEST(AddChange, MissingHomeValuesLastOneWins) {
+    TempDevice dev;
+    install(dev, kLayout, kPlgText, Home{.withDef = false, .withPlugins = false});
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultText(dev), "#72 No Plugins-Entry in CHome found");
+    EXPECT_EQ(dev.readFile(kPortrait), kLayout);
+    EXPECT_EQ(runValue(dev, "callOrgExtXML"), extXml("Clock;Mail"));
+    TempDevice dev2;
+    install(dev2, kLayout, kPlgText, Home{.withExt = false});
+    runQorv(dev2, addLine("all"));  // "all" takes the layout name from CPRFile alone
+    EXPECT_EQ(resultText(dev2), "#28 NoExtensibilityXML found");
+    runQorv(dev2, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
+    EXPECT_EQ(resultText(dev2), "#70 No ExtensibilityXML in CHome found");
+}
+
+TEST(AddChange, BrokenOrderListStagesOnlyThePluginList) {
+    TempDevice dev;
+    install(dev, kLayout, kPlgText, Home{.ext = "<Plugins Order=\"Clock;Mail CPRFileName=home"});
+    runQorv(dev, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
+    EXPECT_EQ(resultCode(dev), 81);
+    EXPECT_EQ(resultText(dev),
+              "#81 Found invalid content in ExtensibilityXML - missing final quotation marks");
+    EXPECT_EQ(dev.readFile(kPortrait), kLayout);
+    EXPECT_EQ(runValue(dev, "newExtensibilityXML"), "<missing>");
+    EXPECT_EQ(runValue(dev, "newPlugins"), "Clock;Mail;Weather");
+    TempDevice dev2;
+    install(dev2, kLayout, kPlgText, Home{.ext = "no quotes"});
+    runQorv(dev2, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
+    EXPECT_EQ(resultCode(dev2), 80);
+}
+
+TEST(AddChange, EmptyOrderListTakesThePlugin) {
+    TempDevice dev;
+    install(dev, kLayout, kPlgText, Home{.ext = extXml(""), .plugins = ""});
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0);
+    EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Weather"));
+    EXPECT_EQ(homeValue(dev, "Plugins"), ";Weather");
+}
+
+TEST(AddChange, FlagsDecideWhatIsWritten) {
+    {  // keep the layout: the copy holds the result, the home screen is committed
+        TempDevice dev;
+        install(dev, kLayout);
+        runQorv(dev, addLine() + " -nochangecpr");
+        EXPECT_EQ(dev.readFile(kPortrait), kLayout);
+        EXPECT_EQ(dev.readFile(kTempPortrait), kAdded);
+        EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail;Weather");
+    }
+    {  // keep the home screen's values: staged, not committed
+        TempDevice dev;
+        install(dev, kLayout);
+        runQorv(dev, addLine() + " -nochangechomereg");
+        EXPECT_EQ(dev.readFile(kPortrait), kAdded);
+        EXPECT_EQ(runValue(dev, "newPlugins"), "Clock;Mail;Weather");
+        EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail");
+    }
+    {  // a forbidden layout: neither
+        TempDevice dev;
+        install(dev, kLayout);
+        dev.writeRegistry(dev.readRegistryFile() + "\"ForbiddenList\"=\";home;\"\r\n");
+        runQorv(dev, addLine());
+        EXPECT_EQ(resultCode(dev), 0);
+        EXPECT_EQ(dev.readFile(kPortrait), kLayout);
+        EXPECT_EQ(dev.readFile(kTempPortrait), kAdded);
+        EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail");
+    }
+    {  // a layout file named directly is not the current one: no commit
+        TempDevice dev;
+        install(dev, kLayout);
+        runQorv(dev, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
+        EXPECT_EQ(dev.readFile(kPortrait), kAdded);
+        EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail");
+    }
+}
+
+}  // namespace
+}  // namespace edtest
