@@ -205,8 +205,9 @@ bool quotableText(const uint8_t* data, size_t size, bool utf8, std::u16string* t
 
 }  // namespace
 
+// A carriage return that is no part of a line end counts as a blank too.
 bool regTextIsBlank(char16_t c) {
-    return c == u' ' || c == u'\t';
+    return c == u' ' || c == u'\t' || c == u'\r';
 }
 
 std::u16string_view regTextTrim(std::u16string_view s) {

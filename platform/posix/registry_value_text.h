@@ -12,8 +12,8 @@
 
 namespace ce::posix {
 
-// Blanks and tabs are what the registry editor skips around "=" and at the
-// ends of lines.
+// Blanks and tabs (and a stray carriage return) are what the registry
+// editor skips around "=" and at the ends of lines.
 bool regTextIsBlank(char16_t c);
 std::u16string_view regTextTrim(std::u16string_view s);
 

@@ -214,7 +214,8 @@ TEST(RegFileRead, ImportOrderDecides) {
         "[HKEY_CURRENT_USER\\D\n"
         "\"lost\"=\"after a broken header\"\n"
         "\"bad\"=dword:123456789\n"
-        "not a line of an export\n");
+        "not a line of an export\n"
+        "[HKEY_CURRENT_USER\\E]\r\r\n\"cr\"=dword:00000001\r\r\n");
     EXPECT_EQ(valueOf(f, "HKEY_CURRENT_USER\\A", "v").bytes, szBytes("2"));
     EXPECT_EQ(valueOf(f, "HKEY_CURRENT_USER\\A", "w").type, 0xffffffffu);
     EXPECT_TRUE(keyExists(f, "HKEY_CURRENT_USER\\B"));
@@ -223,6 +224,8 @@ TEST(RegFileRead, ImportOrderDecides) {
     EXPECT_FALSE(keyExists(f, "HKEY_CURRENT_USER\\D"));
     EXPECT_EQ(valueOf(f, "HKEY_CURRENT_USER\\B", "lost").type, 0xffffffffu);
     EXPECT_EQ(valueOf(f, "HKEY_CURRENT_USER\\B", "bad").type, 0xffffffffu);
+    // A stray carriage return before a line end is read as a blank.
+    EXPECT_EQ(valueOf(f, "HKEY_CURRENT_USER\\E", "cr").bytes, dwordBytes(1));
 }
 
 TEST(RegFileRead, Utf8WithByteOrderMarkAndLatinLetters) {

@@ -1,0 +1,216 @@
+// The platform's registry functions on a temporary device's registry.reg.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/platform.h"
+#include "platform/reg_values.h"
+#include "platform/wstr.h"
+#include "tests/registry/reg_test_util.h"
+#include "tests/support/device_fixture.h"
+
+extern char** environ;
+
+using cetest::TempDevice;
+using cetest::U;
+
+namespace {
+
+std::string registryPath(const TempDevice& dev) {
+    return dev.dir() + "/registry.reg";
+}
+
+TEST(RegistryBackend, FirstWriteCreatesAnExportLikeFile) {
+    TempDevice dev;
+    ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(dev.readRegistryFile(),
+              regtest::utf16File("Windows Registry Editor Version 5.00\r\n\r\n"
+                                 "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\r\n"));
+    EXPECT_TRUE(ce::regWriteString(key, u"ErrorDescription", u"#0 Success"));
+    EXPECT_TRUE(ce::regWriteDword(key, u"ErrorNumber", 0));
+    ce::regCloseKey(key);
+    ce::RegKey home = ce::regCreateKey(ce::Hive::LocalMachine, u"SOFTWARE\\Microsoft\\CHome");
+    ASSERT_NE(home, nullptr);
+    EXPECT_TRUE(ce::regWriteString(home, u"CPRFile", u"\\Windows\\home_480x800.cpr"));
+    ce::regCloseKey(home);
+    EXPECT_EQ(regtest::fileText(dev.readRegistryFile()),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\r\n"
+              "\"ErrorDescription\"=\"#0 Success\"\r\n"
+              "\"ErrorNumber\"=dword:00000000\r\n"
+              "\r\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome]\r\n"
+              "\"CPRFile\"=\"\\\\Windows\\\\home_480x800.cpr\"\r\n");
+    // Parents need no header of their own to exist.
+    ce::RegKey parent = ce::regOpenKey(ce::Hive::LocalMachine, u"software\\microsoft");
+    EXPECT_NE(parent, nullptr);
+    ce::regCloseKey(parent);
+    EXPECT_EQ(dev.regString(true, "SOFTWARE\\MICROSOFT\\chome", "cprfile"),
+              U("\\Windows\\home_480x800.cpr"));
+}
+
+TEST(RegistryBackend, OpeningAMissingKeyFailsAndWritesNothing) {
+    TempDevice dev;
+    EXPECT_EQ(ce::regOpenKey(ce::Hive::LocalMachine, u"SOFTWARE\\Nothing"), nullptr);
+    EXPECT_FALSE(std::filesystem::exists(registryPath(dev)));
+    dev.writeRegistry("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n");
+    EXPECT_EQ(ce::regOpenKey(ce::Hive::LocalMachine, u"SOFTWARE\\A\\C"), nullptr);
+    EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u"SOFTWARE\\A"), nullptr);
+    ce::RegKey a = ce::regOpenKey(ce::Hive::LocalMachine, u"SOFTWARE\\A");
+    EXPECT_NE(a, nullptr);
+    ce::regCloseKey(a);
+    // Creating an existing key (in another case) leaves the file alone.
+    ce::RegKey b = ce::regCreateKey(ce::Hive::LocalMachine, u"software\\a\\b");
+    EXPECT_NE(b, nullptr);
+    ce::regCloseKey(b);
+    EXPECT_EQ(dev.readRegistryFile(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n");
+}
+
+TEST(RegistryBackend, ValueFitsOnlyWhenItsBytesFit) {
+    TempDevice dev;
+    dev.writeRegistry(
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n\"s\"=\"abc\"\n"
+        "\"d\"=dword:0000002a\n\"b\"=hex:01,02,03\n");
+    ce::RegKey key = ce::regOpenKey(ce::Hive::CurrentUser, u"K");
+    ASSERT_NE(key, nullptr);
+    char16_t buf[8] = {u'x', u'x', u'x', u'x', u'x', u'x', u'x', u'x'};
+    uint32_t type = 99;
+    uint32_t size = 99;
+    // "abc" needs (3 + 1) x 2 = 8 bytes.
+    EXPECT_FALSE(ce::regQueryValue(key, u"s", buf, 7, &type, &size));
+    EXPECT_EQ(buf[0], u'x');
+    EXPECT_TRUE(ce::regQueryValue(key, u"S", buf, 8, &type, &size));
+    EXPECT_EQ(std::u16string(buf), u"abc");
+    EXPECT_EQ(type, ce::kRegSz);
+    EXPECT_EQ(size, 8u);
+    EXPECT_FALSE(ce::regReadString(key, u"s", buf, 3));
+    EXPECT_TRUE(ce::regReadString(key, u"s", buf, 4));
+
+    // Read as a string, a number gives its raw bytes; the type is reported.
+    EXPECT_TRUE(ce::regQueryValue(key, u"d", buf, 16, &type, &size));
+    EXPECT_EQ(type, ce::kRegDword);
+    EXPECT_EQ(size, 4u);
+    EXPECT_EQ(buf[0], 42);
+    EXPECT_EQ(buf[1], 0);
+    uint32_t d = 0;
+    EXPECT_FALSE(ce::regQueryValue(key, u"d", &d, 3, &type, &size));
+    EXPECT_TRUE(ce::regReadDword(key, u"d", &d));
+    EXPECT_EQ(d, 42u);
+    // Three bytes do not fit a number's four... but a four-byte buffer holds them.
+    EXPECT_TRUE(ce::regQueryValue(key, u"b", &d, 4, &type, &size));
+    EXPECT_EQ(type, ce::kRegBinary);
+    EXPECT_EQ(size, 3u);
+    EXPECT_FALSE(ce::regQueryValue(key, u"missing", buf, 16, &type, &size));
+    EXPECT_FALSE(ce::regQueryValue(nullptr, u"s", buf, 16, &type, &size));
+    ce::regCloseKey(key);
+}
+
+TEST(RegistryBackend, UnreachableRegistryFailsEveryOpenAndCreate) {
+    TempDevice dev;
+    std::filesystem::create_directory(registryPath(dev));
+    EXPECT_EQ(ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV"), nullptr);
+    EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u""), nullptr);
+    EXPECT_TRUE(std::filesystem::is_directory(registryPath(dev)));
+}
+
+TEST(RegistryBackend, UnreadableRegistryFailsEveryOpenAndCreate) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "file permissions do not bind root";
+    TempDevice dev;
+    dev.writeRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\n");
+    ASSERT_EQ(chmod(registryPath(dev).c_str(), 0), 0);
+    EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV"), nullptr);
+    EXPECT_EQ(ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\Other"), nullptr);
+    chmod(registryPath(dev).c_str(), 0644);
+}
+
+TEST(RegistryBackend, SeesEveryChangeOfTheFile) {
+    TempDevice dev;
+    dev.writeRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"one\"\n");
+    ce::RegKey key = ce::regOpenKey(ce::Hive::CurrentUser, u"K");
+    ASSERT_NE(key, nullptr);
+    char16_t buf[16];
+    EXPECT_TRUE(ce::regReadString(key, u"v", buf, 16));
+    EXPECT_EQ(std::u16string(buf), u"one");
+    // Rewritten in place with the same size, within the same clock tick.
+    dev.writeRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"two\"\n");
+    EXPECT_TRUE(ce::regReadString(key, u"v", buf, 16));
+    EXPECT_EQ(std::u16string(buf), u"two");
+
+    // Another process's write is seen at once.
+    cetest::RunResult r = cetest::runProgram(REG_WRITER_EXE, {"7", "2"}, dev.dir());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(dev.regString(true, "SOFTWARE\\Concurrent", "w7_1"), U("value 7/1"));
+
+    // A key deleted meanwhile fails reads and takes no writes.
+    dev.writeRegistry(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"two\"\n[-HKEY_CURRENT_USER\\K]\n");
+    EXPECT_FALSE(ce::regReadString(key, u"v", buf, 16));
+    EXPECT_FALSE(ce::regWriteString(key, u"v", u"three"));
+    EXPECT_EQ(dev.readRegistryFile(),
+              "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"two\"\n[-HKEY_CURRENT_USER\\K]\n");
+    ce::regCloseKey(key);
+}
+
+TEST(RegistryBackend, WritesKeepTheRestOfTheFile) {
+    TempDevice dev;
+    std::string original = regtest::readCorpus("mswcs_knownfolders_kfdef.reg");
+    dev.writeRegistry(original);
+    ce::RegKey key = ce::regOpenKey(
+        ce::Hive::LocalMachine,
+        u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\explorer\\FolderDescriptions\\"
+        u"{9577B273-21CD-4bb5-88FB-3781C577543F}");
+    ASSERT_NE(key, nullptr);
+    EXPECT_TRUE(ce::regWriteDword(key, u"category", 1));
+    EXPECT_TRUE(ce::regWriteString(key, u"New", u"x"));
+    ce::regCloseKey(key);
+    std::string expected = regtest::replaceOnce(original, "\"Category\"=dword:00000004\n",
+                                                "\"Category\"=dword:00000001\n");
+    expected = regtest::replaceOnce(expected, "\"Roamable\"=dword:00000001\n",
+                                    "\"Roamable\"=dword:00000001\n\"New\"=\"x\"\n");
+    EXPECT_EQ(dev.readRegistryFile(), expected);
+    // No temporary file is left beside it; the lock file stays.
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dev.dir())) {
+        names.push_back(e.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"fs", "registry.reg", "registry.reg.lock"}));
+}
+
+TEST(RegistryBackend, TwentyProcessesWritingAtOnceLoseNothing) {
+    TempDevice dev;
+    constexpr int kWriters = 20;
+    constexpr int kValuesEach = 5;
+    std::vector<pid_t> pids;
+    std::string count = std::to_string(kValuesEach);
+    for (int id = 0; id < kWriters; ++id) {
+        std::string idText = std::to_string(id);
+        char* argv[] = {const_cast<char*>(REG_WRITER_EXE), idText.data(), count.data(), nullptr};
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, REG_WRITER_EXE, nullptr, nullptr, argv, environ), 0);
+        pids.push_back(pid);
+    }
+    for (pid_t pid : pids) {
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    for (int id = 0; id < kWriters; ++id) {
+        for (int n = 0; n < kValuesEach; ++n) {
+            std::string tag = std::to_string(id) + "_" + std::to_string(n);
+            EXPECT_EQ(dev.regString(true, "SOFTWARE\\Concurrent", "w" + tag),
+                      U("value " + std::to_string(id) + "/" + std::to_string(n)));
+            EXPECT_EQ(dev.regDword(true, "SOFTWARE\\Concurrent\\Writer" + std::to_string(id),
+                                   "n" + std::to_string(n)),
+                      static_cast<uint32_t>(id * 1000 + n));
+        }
+    }
+}
+
+}  // namespace
