@@ -163,6 +163,7 @@ PassOutcome runRewritePass(const RewritePass& pass) {
                 // The line after the layers is handled like any other line.
                 if (!nextLine(st, st.line))
                     break;
+                length = st.line.length;
             } else {
                 skipCompleted = true;
             }

@@ -1,0 +1,99 @@
+// change runs of the real qorvinstall: the list-view switch.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/installer_editors/editor_device.h"
+
+namespace edtest {
+namespace {
+
+using cetest::TempDevice;
+
+const std::string kTitanium =
+    "<Form>\r\n\t<TitaniumListView ID=\"lv\">\r\n    <Layer/>\r\n\t</TitaniumListView>\r\n"
+    "  <Footer/>\r\n</Form>\r\n<!-- dropped -->\r\n";
+const std::string kBronze =
+    "<Form>\r\n\t<BronzeListView ID=\"lv\">\r\n    <Layer/>\r\n\t</BronzeListView>\r\n"
+    "  <Footer/>\r\n</Form>\r\n";
+
+std::string change(const TempDevice& dev, const std::string& layout, const std::string& views) {
+    setUpDevice(dev);
+    dev.writeFile(kPortrait, layout);
+    runQorv(dev, "-change -cpr:currentPortrait" + views);
+    return dev.readFile(kPortrait);
+}
+
+TEST(ChangeView, TitaniumBecomesBronze) {
+    TempDevice dev;
+    EXPECT_EQ(change(dev, kTitanium, " -view:BronzeListView"),
+              "<Form>\r\n   <BronzeListView ID=\"lv\">\r\n    <Layer/>\r\n   </BronzeListView>"
+              "  <Footer/>\r\n</Form>");
+    EXPECT_EQ(resultText(dev), "#0 Success");
+    EXPECT_EQ(runValue(dev, "ListView"), "Titanium");
+    EXPECT_EQ(dev.readFile(kTempPortrait), dev.readFile(kPortrait));
+}
+
+TEST(ChangeView, BronzeBecomesTitaniumAlsoWithBothFlags) {
+    for (const char* views :
+         {" -view:TitaniumListView", " -view:TitaniumListView -view:BronzeListView"}) {
+        TempDevice dev;
+        EXPECT_EQ(change(dev, kBronze, views),
+                  "<Form>\r\n   <TitaniumListView ID=\"lv\">\r\n    <Layer/>\r\n"
+                  "   </TitaniumListView>  <Footer/>\r\n</Form>");
+        EXPECT_EQ(runValue(dev, "ListView"), "Bronze");
+    }
+}
+
+TEST(ChangeView, SameVariantOrNoFlagStillRewrites) {
+    for (const char* views : {"", " -view:TitaniumListView"}) {
+        TempDevice dev;
+        EXPECT_EQ(change(dev, kTitanium, views),
+                  "<Form>\r\n <TitaniumListView ID=\"lv\">\r\n    <Layer/>\r\n"
+                  " </TitaniumListView>\r\n  <Footer/>\r\n</Form>");
+        EXPECT_EQ(runValue(dev, "ListView"), "Titanium");
+    }
+}
+
+TEST(ChangeView, TextBesideTheTagsIsKept) {
+    TempDevice dev;
+    EXPECT_EQ(
+        change(dev, "<Form><TitaniumListView a=\"1\">\n<x/>\n<y/> </TitaniumListView></Form>\n",
+               " -view:BronzeListView"),
+        "<Form>   <BronzeListView a=\"1\">\n<x/>\n<y/>   </BronzeListView></Form>\n");
+}
+
+TEST(ChangeView, NoClosingTagCopiesEverythingAfterTheOpeningLine) {
+    TempDevice dev;
+    EXPECT_EQ(change(dev, "<TitaniumListView>\n</Form>\n<after/>", " -view:BronzeListView"),
+              "   <BronzeListView>\n</Form>\n<after/>");
+    EXPECT_EQ(resultCode(dev), 0);
+}
+
+TEST(ChangeView, NoListViewIsCopiedThrough) {
+    TempDevice dev;
+    EXPECT_EQ(change(dev, "<Form>\n</Form>\n<x/>", " -view:BronzeListView"),
+              "<Form>\n</Form>\n<x/>");
+    EXPECT_EQ(runValue(dev, "ListView"), "<missing>");
+    EXPECT_EQ(resultCode(dev), 0);
+}
+
+TEST(ChangeView, KeepLayoutDoesNotStopTheSwitch) {
+    TempDevice dev;
+    EXPECT_EQ(change(dev, kBronze, " -view:TitaniumListView -nochangecpr").substr(0, 30),
+              "<Form>\r\n   <TitaniumListView I");
+}
+
+TEST(ChangeView, FileFailures) {
+    TempDevice dev;
+    setUpDevice(dev);
+    runQorv(dev, "-change -cpr:currentPortrait -view:BronzeListView");
+    EXPECT_EQ(resultText(dev), "#351 cpr-File could not be found/opened");
+    EXPECT_TRUE(dev.fileExists(kTempPortrait));
+    dev.writeFile(kTempLandscape + "\\blocker", "");
+    runQorv(dev, "-change -cpr:currentLandscape -view:BronzeListView");
+    EXPECT_EQ(resultText(dev), "#352 temp-File could not be created");
+}
+
+}  // namespace
+}  // namespace edtest
