@@ -33,7 +33,8 @@ std::string stringText(const std::string& bytes) {
     for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
         char16_t u = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                            (static_cast<unsigned char>(bytes[i + 1]) << 8));
-        if (u == 0) break;
+        if (u == 0)
+            break;
         wide.push_back(u);
     }
     return ce::utf8(wide);
@@ -48,7 +49,8 @@ std::vector<std::string> checkExpectations(const Case& c, const ReadRegistry& re
         std::string where = "line " + std::to_string(e.line) + ": " + e.key + " \"" + e.name + "\"";
         std::optional<ReadValue> v = readRegistry(e.key, e.name);
         if (e.kind == ExpectKind::NoValue) {
-            if (v) problems.push_back(where + " exists but should not");
+            if (v)
+                problems.push_back(where + " exists but should not");
             continue;
         }
         if (!v) {
@@ -59,14 +61,16 @@ std::vector<std::string> checkExpectations(const Case& c, const ReadRegistry& re
                 continue;
             }
             uint32_t n = 0;
-            for (int i = 3; i >= 0; --i) n = (n << 8) | static_cast<unsigned char>(v->bytes[i]);
+            for (int i = 3; i >= 0; --i)
+                n = (n << 8) | static_cast<unsigned char>(v->bytes[i]);
             if (n != e.number) {
                 problems.push_back(where + " is " + std::to_string(n) + ", expected " +
                                    std::to_string(e.number));
             }
         } else {
             std::string text = stringText(v->bytes);
-            if (v->type != 1) problems.push_back(where + " is not a REG_SZ");
+            if (v->type != 1)
+                problems.push_back(where + " is not a REG_SZ");
             if (text != e.text) {
                 problems.push_back(where + " is \"" + text + "\", expected \"" + e.text + "\"");
             } else if (v->bytes.size() != (ce::u16(text).size() + 1) * 2) {
@@ -79,7 +83,8 @@ std::vector<std::string> checkExpectations(const Case& c, const ReadRegistry& re
         std::string where = "line " + std::to_string(f.line) + ": " + f.devicePath;
         std::optional<std::string> bytes = readFile(f.devicePath);
         if (!f.present) {
-            if (bytes) problems.push_back(where + " exists but should not");
+            if (bytes)
+                problems.push_back(where + " exists but should not");
         } else if (!bytes) {
             problems.push_back(where + " is missing");
         } else if (*bytes != f.bytes) {
@@ -101,9 +106,11 @@ std::vector<std::string> checkRun(const Case& c, int exitCode,
     }
     if (c.checkBoxes && boxes != c.boxes) {
         std::string got;
-        for (const std::string& b : boxes) got += "\n    " + b;
+        for (const std::string& b : boxes)
+            got += "\n    " + b;
         std::string want;
-        for (const std::string& b : c.boxes) want += "\n    " + b;
+        for (const std::string& b : c.boxes)
+            want += "\n    " + b;
         problems.push_back("message boxes:" + (got.empty() ? std::string(" none") : got) +
                            "\n  expected:" + (want.empty() ? std::string(" none") : want));
     }
@@ -115,7 +122,8 @@ std::vector<std::string> boxLines(const std::string& text) {
     std::istringstream in(text);
     std::string line;
     while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         if (line.rfind("QORV: ", 0) == 0 || line.rfind("Zandoval: ", 0) == 0) {
             out.push_back(line);
         }

@@ -27,14 +27,16 @@ std::vector<std::string> splitLines(const std::string& text) {
     std::string line;
     for (char c : text) {
         if (c == '\n') {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (!line.empty() && line.back() == '\r')
+                line.pop_back();
             out.push_back(line);
             line.clear();
         } else {
             line.push_back(c);
         }
     }
-    if (!line.empty()) out.push_back(line);
+    if (!line.empty())
+        out.push_back(line);
     return out;
 }
 
@@ -71,11 +73,14 @@ std::string takeOptions(std::string rest, BlockOptions* opt) {
 bool readBlock(Reader& r, size_t at, const std::string& rest, const BlockOptions& opt,
                std::string* head, std::string* body) {
     size_t mark = rest.rfind("<<");
-    if (mark == std::string::npos) return r.fail(at, "expected <<TAG at the end of the line");
+    if (mark == std::string::npos)
+        return r.fail(at, "expected <<TAG at the end of the line");
     std::string tag = rest.substr(mark + 2);
     *head = rest.substr(0, mark);
-    while (!head->empty() && head->back() == ' ') head->pop_back();
-    if (tag.empty()) return r.fail(at, "empty block tag");
+    while (!head->empty() && head->back() == ' ')
+        head->pop_back();
+    if (tag.empty())
+        return r.fail(at, "empty block tag");
     body->clear();
     while (r.next < r.lines.size()) {
         const std::string& line = r.lines[r.next++];
@@ -92,12 +97,15 @@ bool readBlock(Reader& r, size_t at, const std::string& rest, const BlockOptions
 }
 
 bool parseNumber(const std::string& s, long long* out) {
-    if (s.empty()) return false;
+    if (s.empty())
+        return false;
     size_t i = s[0] == '-' ? 1 : 0;
-    if (i == s.size()) return false;
+    if (i == s.size())
+        return false;
     long long v = 0;
     for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9' || v > 0xffffffffLL) return false;
+        if (s[i] < '0' || s[i] > '9' || v > 0xffffffffLL)
+            return false;
         v = v * 10 + (s[i] - '0');
     }
     *out = s[0] == '-' ? -v : v;
@@ -107,14 +115,16 @@ bool parseNumber(const std::string& s, long long* out) {
 // "KEY|NAME|VALUE" (VALUE only when wantValue).
 bool splitExpect(Reader& r, size_t at, const std::string& rest, bool wantValue, RegExpect* e) {
     size_t a = rest.find('|');
-    if (a == std::string::npos) return r.fail(at, "expected KEY|NAME");
+    if (a == std::string::npos)
+        return r.fail(at, "expected KEY|NAME");
     e->key = fullKeyPath(rest.substr(0, a));
     if (!wantValue) {
         e->name = rest.substr(a + 1);
         return true;
     }
     size_t b = rest.find('|', a + 1);
-    if (b == std::string::npos) return r.fail(at, "expected KEY|NAME|VALUE");
+    if (b == std::string::npos)
+        return r.fail(at, "expected KEY|NAME|VALUE");
     e->name = rest.substr(a + 1, b - a - 1);
     e->text = rest.substr(b + 1);
     return true;
@@ -150,37 +160,46 @@ bool parseDirective(Reader& r, size_t at, const std::string& line, Case* c) {
         c->screenWidth = static_cast<int>(w);
         c->screenHeight = static_cast<int>(h);
     } else if (word == "exit") {
-        if (!parseNumber(rest, &n)) return r.fail(at, "expected exit NUMBER");
+        if (!parseNumber(rest, &n))
+            return r.fail(at, "expected exit NUMBER");
         c->checkExit = true;
         c->exitCode = static_cast<int>(n);
     } else if (word == "window") {
-        if (rest.empty()) return r.fail(at, "expected window CLASS");
+        if (rest.empty())
+            return r.fail(at, "expected window CLASS");
         c->guardWindow = rest;
     } else if (word == "pick") {
-        if (!parseNumber(rest, &n) || n < 1 || n > 10) return r.fail(at, "expected pick 1..10");
+        if (!parseNumber(rest, &n) || n < 1 || n > 10)
+            return r.fail(at, "expected pick 1..10");
         c->pick = static_cast<int>(n);
     } else if (word == "settle") {
-        if (!parseNumber(rest, &n) || n < 0 || n > 60) return r.fail(at, "expected settle 0..60");
+        if (!parseNumber(rest, &n) || n < 0 || n > 60)
+            return r.fail(at, "expected settle 0..60");
         c->settleSeconds = static_cast<int>(n);
     } else if (word == "registry") {
-        if (!readBlock(r, at, rest, opt, &head, &body)) return false;
+        if (!readBlock(r, at, rest, opt, &head, &body))
+            return false;
         c->registry += body;
     } else if (word == "file" || word == "expect-file") {
         std::string path = takeOptions(rest, &opt);
-        if (!readBlock(r, at, path, opt, &head, &body)) return false;
-        if (head.empty() || head[0] != '\\') return r.fail(at, "a device path begins with \\");
+        if (!readBlock(r, at, path, opt, &head, &body))
+            return false;
+        if (head.empty() || head[0] != '\\')
+            return r.fail(at, "a device path begins with \\");
         if (word == "file") {
             c->files.push_back({head, body});
         } else {
             c->fileExpects.push_back({head, true, body, static_cast<int>(at + 1)});
         }
     } else if (word == "expect-no-file") {
-        if (rest.empty() || rest[0] != '\\') return r.fail(at, "a device path begins with \\");
+        if (rest.empty() || rest[0] != '\\')
+            return r.fail(at, "a device path begins with \\");
         c->fileExpects.push_back({rest, false, "", static_cast<int>(at + 1)});
     } else if (word == "menu") {
         std::string name = takeOptions(rest, &opt);
         opt.crlf = true;
-        if (!readBlock(r, at, name, opt, &head, &body)) return false;
+        if (!readBlock(r, at, name, opt, &head, &body))
+            return false;
         if (head.empty() || head.find_first_of("\\/") != std::string::npos) {
             return r.fail(at, "a menu file is named without a directory");
         }
@@ -194,9 +213,11 @@ bool parseDirective(Reader& r, size_t at, const std::string& line, Case* c) {
     } else if (word == "expect-sz" || word == "expect-dword" || word == "expect-no-value") {
         RegExpect e;
         e.line = static_cast<int>(at + 1);
-        if (!splitExpect(r, at, rest, word != "expect-no-value", &e)) return false;
+        if (!splitExpect(r, at, rest, word != "expect-no-value", &e))
+            return false;
         if (word == "expect-dword") {
-            if (!parseNumber(e.text, &n) || n < 0) return r.fail(at, "expected a number");
+            if (!parseNumber(e.text, &n) || n < 0)
+                return r.fail(at, "expected a number");
             e.kind = ExpectKind::Dword;
             e.number = static_cast<uint32_t>(n);
             e.text.clear();
@@ -205,7 +226,8 @@ bool parseDirective(Reader& r, size_t at, const std::string& line, Case* c) {
         }
         c->regExpects.push_back(e);
     } else if (word == "expect-box") {
-        if (rest.find(": ") == std::string::npos) return r.fail(at, "expected CAPTION: text");
+        if (rest.find(": ") == std::string::npos)
+            return r.fail(at, "expected CAPTION: text");
         c->checkBoxes = true;
         c->boxes.push_back(rest);
     } else if (word == "expect-no-box") {
@@ -219,22 +241,26 @@ bool parseDirective(Reader& r, size_t at, const std::string& line, Case* c) {
 }  // namespace
 
 std::string fullKeyPath(const std::string& key) {
-    if (startsWith(key, "HKLM\\")) return "HKEY_LOCAL_MACHINE" + key.substr(4);
-    if (startsWith(key, "HKCU\\")) return "HKEY_CURRENT_USER" + key.substr(4);
+    if (startsWith(key, "HKLM\\"))
+        return "HKEY_LOCAL_MACHINE" + key.substr(4);
+    if (startsWith(key, "HKCU\\"))
+        return "HKEY_CURRENT_USER" + key.substr(4);
     return key;
 }
 
 std::vector<std::string> expectedKeys(const Case& c) {
     std::vector<std::string> keys;
     for (const RegExpect& e : c.regExpects) {
-        if (std::find(keys.begin(), keys.end(), e.key) == keys.end()) keys.push_back(e.key);
+        if (std::find(keys.begin(), keys.end(), e.key) == keys.end())
+            keys.push_back(e.key);
     }
     return keys;
 }
 
 std::string utf16leBytes(const std::string& utf8, bool bom) {
     std::u16string wide;
-    if (!ce::utf8ToU16(utf8.data(), utf8.size(), &wide)) wide.clear();
+    if (!ce::utf8ToU16(utf8.data(), utf8.size(), &wide))
+        wide.clear();
     std::string out = bom ? std::string("\xff\xfe") : std::string();
     for (char16_t u : wide) {
         out.push_back(static_cast<char>(u & 0xff));
@@ -251,7 +277,8 @@ bool parseCase(const std::string& name, const std::string& text, Case* out, std:
     while (r.next < r.lines.size()) {
         size_t at = r.next++;
         const std::string& line = r.lines[at];
-        if (line.empty() || line[0] == '#') continue;
+        if (line.empty() || line[0] == '#')
+            continue;
         if (!parseDirective(r, at, line, &c)) {
             *error = name + ": " + r.error;
             return false;
@@ -269,7 +296,8 @@ bool loadCases(const std::string& dir, std::vector<Case>* out, std::string* erro
     std::vector<std::filesystem::path> paths;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
-        if (entry.path().extension() == ".case") paths.push_back(entry.path());
+        if (entry.path().extension() == ".case")
+            paths.push_back(entry.path());
     }
     if (ec) {
         *error = dir + ": " + ec.message();
@@ -281,7 +309,8 @@ bool loadCases(const std::string& dir, std::vector<Case>* out, std::string* erro
         std::ostringstream ss;
         ss << in.rdbuf();
         Case c;
-        if (!parseCase(p.stem().string(), ss.str(), &c, error)) return false;
+        if (!parseCase(p.stem().string(), ss.str(), &c, error))
+            return false;
         out->push_back(std::move(c));
     }
     return true;

@@ -19,14 +19,18 @@ namespace fs = std::filesystem;
 
 namespace cecase {
 // Test names already tell which case ran.
-void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.name;
+}
 }  // namespace cecase
 
 namespace {
 
 std::string programPath(const std::string& program) {
-    if (program == "qorvinstall") return CE_PROGRAM_QORVINSTALL;
-    if (program == "Zandoval") return CE_PROGRAM_ZANDOVAL;
+    if (program == "qorvinstall")
+        return CE_PROGRAM_QORVINSTALL;
+    if (program == "Zandoval")
+        return CE_PROGRAM_ZANDOVAL;
     return CE_PROGRAM_VANTRELO;
 }
 
@@ -58,14 +62,16 @@ std::optional<cecase::ReadValue> readValue(const std::string& key, const std::st
         return std::nullopt;
     }
     ce::RegKey k = ce::regOpenKey(hive, ce::u16(sub).c_str());
-    if (k == nullptr) return std::nullopt;
+    if (k == nullptr)
+        return std::nullopt;
     std::vector<char> buf(1 << 20);
     uint32_t type = 0;
     uint32_t size = 0;
     bool ok = ce::regQueryValue(k, ce::u16(name).c_str(), buf.data(),
                                 static_cast<uint32_t>(buf.size()), &type, &size);
     ce::regCloseKey(k);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return cecase::ReadValue{type, std::string(buf.data(), size)};
 }
 
@@ -81,15 +87,18 @@ TEST_P(SharedCase, GivesTheExpectedRegistryFilesAndBoxes) {
     const cecase::Case& c = GetParam();
     ASSERT_NE(c.pick, -1) << c.registry;
     std::string exe = programPath(c.program);
-    if (exe.empty()) GTEST_SKIP() << c.program << " is not built";
+    if (exe.empty())
+        GTEST_SKIP() << c.program << " is not built";
     if (c.program == "Vantrelo" && getenv("DISPLAY") == nullptr) {
         GTEST_SKIP() << "the launcher needs an X display";
     }
 
     cetest::TempDevice dev;
     dev.setScreen(c.screenWidth, c.screenHeight);
-    if (!c.registry.empty()) dev.writeRegistry(c.registry);
-    for (const cecase::CaseFile& f : c.files) dev.writeFile(f.devicePath, f.bytes);
+    if (!c.registry.empty())
+        dev.writeRegistry(c.registry);
+    for (const cecase::CaseFile& f : c.files)
+        dev.writeFile(f.devicePath, f.bytes);
     for (const cecase::ProgramCopy& p : c.programCopies) {
         ASSERT_FALSE(programPath(p.program).empty()) << p.program << " is not built";
         copyProgram(programPath(p.program), dev.hostPath(p.devicePath));
@@ -118,7 +127,8 @@ TEST_P(SharedCase, GivesTheExpectedRegistryFilesAndBoxes) {
         picker = std::thread([pick] {
             std::this_thread::sleep_for(std::chrono::milliseconds(1500));
             std::string keys = "xdotool key --delay 100";
-            for (int i = 0; i < pick; ++i) keys += " Down";
+            for (int i = 0; i < pick; ++i)
+                keys += " Down";
             keys += " Return";
             if (system(keys.c_str()) != 0) {
                 ADD_FAILURE() << "xdotool could not send the keys";
@@ -126,9 +136,11 @@ TEST_P(SharedCase, GivesTheExpectedRegistryFilesAndBoxes) {
         });
     }
     std::vector<std::string> args;
-    if (!c.commandLine.empty()) args.push_back(c.commandLine);
+    if (!c.commandLine.empty())
+        args.push_back(c.commandLine);
     cetest::RunResult r = cetest::runProgram(exe, args, dev.dir(), {}, 30);
-    if (picker.joinable()) picker.join();
+    if (picker.joinable())
+        picker.join();
 
     for (const std::string& p : cecase::checkRun(c, r.exitCode, cecase::boxLines(r.err))) {
         ADD_FAILURE() << p << "\n  standard error:\n" << r.err;
@@ -136,11 +148,13 @@ TEST_P(SharedCase, GivesTheExpectedRegistryFilesAndBoxes) {
     auto readFile = [&dev](const std::string& path) -> std::optional<std::string> {
         // Read through the device's own lookup, which ignores case.
         ce::File f = ce::fileOpen(ce::u16(path).c_str(), ce::FileMode::Read);
-        if (f == nullptr) return std::nullopt;
+        if (f == nullptr)
+            return std::nullopt;
         std::string bytes;
         char buf[4096];
         size_t n;
-        while ((n = ce::fileRead(f, buf, sizeof buf)) > 0) bytes.append(buf, n);
+        while ((n = ce::fileRead(f, buf, sizeof buf)) > 0)
+            bytes.append(buf, n);
         ce::fileClose(f);
         return bytes;
     };
@@ -148,10 +162,12 @@ TEST_P(SharedCase, GivesTheExpectedRegistryFilesAndBoxes) {
     std::vector<std::string> problems;
     for (;;) {
         problems = cecase::checkExpectations(c, readValue, readFile);
-        if (problems.empty() || std::chrono::steady_clock::now() >= deadline) break;
+        if (problems.empty() || std::chrono::steady_clock::now() >= deadline)
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     }
-    for (const std::string& p : problems) ADD_FAILURE() << p;
+    for (const std::string& p : problems)
+        ADD_FAILURE() << p;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, SharedCase, testing::ValuesIn(allCases()),
