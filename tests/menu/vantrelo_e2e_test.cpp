@@ -1,0 +1,354 @@
+// End-to-end runs of the real Vantrelo on a private X display: the menu
+// appears at the pointer with the file's entries, a choice by keyboard or
+// click runs the right action, and the process ends when it should.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "tests/menu/launcher_run.h"
+#include "tests/menu/x_session.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using vtest::LauncherSetup;
+using vtest::MenuEntry;
+using vtest::Process;
+using vtest::Rect;
+using vtest::utf16Menu;
+using vtest::waitFor;
+using Clock = std::chrono::steady_clock;
+
+// "Ends at once" means well before the 6-second auto-close could end it.
+constexpr auto kPromptExit = 4s;
+constexpr int kExitOtherInstance = 255;  // -1 as a process status
+
+class VantreloE2E : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // No display means the environment is broken, not that the test
+        // does not apply: fail.
+        ASSERT_TRUE(x_.ok()) << x_.error();
+        setup_ = std::make_unique<LauncherSetup>(x_.display());
+    }
+
+    LauncherSetup& s() { return *setup_; }
+
+    // Waits until the launcher's menu is on screen and returns where.
+    std::optional<Rect> waitForMenu(size_t menusBefore = 0) {
+        std::optional<Rect> rect;
+        waitFor([&] {
+            if (s().shownMenus().size() <= menusBefore)
+                return false;
+            auto windows = x_.visibleWindows("Vantrelo");
+            if (windows.empty())
+                return false;
+            rect = windows.front();
+            return true;
+        });
+        return rect;
+    }
+
+    bool menuVisible() { return !x_.visibleWindows("Vantrelo").empty(); }
+
+    std::string fsHost(const std::string& devicePath) { return s().device().hostPath(devicePath); }
+
+    vtest::XSession x_;
+    std::unique_ptr<LauncherSetup> setup_;
+};
+
+TEST_F(VantreloE2E, MenuAtPointerKeepsNumberOrderAndRunsTheEntryChosenByKeyboard) {
+    s().recorderScript(fsHost("\\Program Files\\Rec\\rec.sh"), "rec");
+    s().writeMenu("", utf16Menu("; shortcuts of the day\n"
+                                "[Menus]\n"
+                                "Menu7=Seventh\n"
+                                "Menu2=Second\n"
+                                "Menu3=\n"
+                                "Menu5=Fünfte &Wahl\n"
+                                "Menu0=never shown\n"
+                                "Menu11=never shown\n"
+                                "[Actions]\n"
+                                "Action2=\\Program Files\\Rec\\rec.sh|two\n"
+                                "Action5=\\program files\\rec\\REC.SH|five \"with blanks\" 'q'\n"
+                                "Action7=\\Program Files\\Rec\\rec.sh;seven\n"));
+    x_.movePointer(300, 220);
+    Process p = s().start({});
+    auto rect = waitForMenu();
+    ASSERT_TRUE(rect) << "no menu appeared";
+    EXPECT_EQ(rect->x, 300);
+    EXPECT_EQ(rect->y, 220);
+
+    auto menus = s().shownMenus();
+    ASSERT_EQ(menus.size(), 1u);
+    EXPECT_EQ(menus[0].x, 300);
+    EXPECT_EQ(menus[0].y, 220);
+    EXPECT_EQ(menus[0].entries,
+              (std::vector<MenuEntry>{{102, "Second"}, {105, "Fünfte &Wahl"}, {107, "Seventh"}}));
+    EXPECT_TRUE(s().windowMarkerExists());
+    EXPECT_TRUE(s().eventMarkerExists());
+
+    // The README's picture of the menu, with some room around it.
+    const std::string shot = std::string(VANTRELO_ARTIFACT_DIR) + "/vantrelo-menu.png";
+    std::filesystem::create_directories(VANTRELO_ARTIFACT_DIR);
+    Rect crop{rect->x - 40, rect->y - 30, rect->width + 80, rect->height + 60};
+    EXPECT_TRUE(x_.screenshot(shot, crop));
+
+    ASSERT_TRUE(x_.xdotool({"key", "--delay", "80", "Down", "Down", "Return"}));
+    auto code = p.waitExit(kPromptExit);
+    ASSERT_TRUE(code) << "the launcher did not end after the choice";
+    EXPECT_EQ(*code, 0);
+    ASSERT_TRUE(waitFor([&] { return s().outExists("rec.args"); }));
+    EXPECT_EQ(s().readOut("rec.args"), "five\nwith blanks\nq\n");
+    // The started program holds only the standard descriptors and the one
+    // its own listing opened: nothing of the launcher.
+    EXPECT_EQ(s().readOut("rec.fds"), "0\n1\n2\n3\n");
+    EXPECT_FALSE(menuVisible());
+    EXPECT_FALSE(s().windowMarkerExists());
+    EXPECT_FALSE(s().eventMarkerExists());
+}
+
+TEST_F(VantreloE2E, ClickedEntryRunsWithFolderVariablesInFileAndParameters) {
+    s().recorderScript(fsHost("\\Windows\\rec.sh"), "rec");
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Alpha\nMenu2=Beta\nMenu3=Gamma\n"
+                                "[Actions]\n"
+                                "Action1=%WINDOWS%\\rec.sh|alpha\n"
+                                // Parameters are split like a shell splits words: quotes keep
+                                // the backslashes of device paths, which
+                                // outside quotes escape the next character.
+                                "Action3=%WINDOWS%\\rec.sh|'%MYMUSIC%\\a.mp3' "
+                                "\"%MYPICTURES%\\b c.jpg\" %windows% "
+                                "'%PROGRAMFILES%%MYVIDEO%' un\\quoted\n"));
+    x_.movePointer(500, 400);
+    Process p = s().start({});
+    auto rect = waitForMenu();
+    ASSERT_TRUE(rect) << "no menu appeared";
+    ASSERT_EQ(s().shownMenus().at(0).entries.size(), 3u);
+
+    const int x = rect->x + rect->width / 2;
+    const int y = rect->y + rect->height * 5 / 6;  // the middle of the third of three
+    ASSERT_TRUE(x_.xdotool({"mousemove", "--sync", std::to_string(x), std::to_string(y)}));
+    std::this_thread::sleep_for(150ms);  // let the entry under the pointer light up
+    ASSERT_TRUE(x_.xdotool({"click", "1"}));
+
+    auto code = p.waitExit(kPromptExit);
+    ASSERT_TRUE(code) << "the launcher did not end after the click";
+    EXPECT_EQ(*code, 0);
+    ASSERT_TRUE(waitFor([&] { return s().outExists("rec.args"); }));
+    EXPECT_EQ(s().readOut("rec.args"),
+              "\\My Documents\\My Music\\a.mp3\n"
+              "\\My Documents\\My Pictures\\b c.jpg\n"
+              "%windows%\n"
+              "\\Program Files\\My Documents\\My Videos\n"
+              "unquoted\n");
+}
+
+TEST_F(VantreloE2E, DataFileOpensWithTheDesktopDefaultApplication) {
+    s().registerTextHandler("viewer");
+    s().device().writeFile("\\My Documents\\notes.txt", "a shopping list\n");
+    s().writeMenu(
+        "", utf16Menu("[Menus]\nMenu1=Notes\n[Actions]\nAction1=\\My Documents\\notes.txt\n"));
+    x_.movePointer(100, 100);
+    Process p = s().start({});
+    ASSERT_TRUE(waitForMenu()) << "no menu appeared";
+    ASSERT_TRUE(x_.xdotool({"key", "--delay", "80", "Down", "Return"}));
+    auto code = p.waitExit(kPromptExit);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    ASSERT_TRUE(waitFor([&] { return s().outExists("viewer.args"); }))
+        << "the desktop handler was not started";
+    EXPECT_EQ(s().readOut("viewer.args"), fsHost("\\My Documents\\notes.txt") + "\n");
+}
+
+TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
+    s().recorderScript(fsHost("\\Windows\\rec.sh"), "rec");
+    std::string tooLong = "%WINDOWS%\\rec.sh|";
+    for (int i = 0; i < 12; ++i)
+        tooLong += "%MYPICTURES%";  // 25 + 12 x 25 characters
+    // "-2" picks Vantrelo2.ini; Vantrelo.ini would run the recorder.
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=A\nMenu2=B\nMenu3=C\n[Actions]\n"
+                                "Action1=%WINDOWS%\\rec.sh\nAction2=%WINDOWS%\\rec.sh\n"
+                                "Action3=%WINDOWS%\\rec.sh\n"));
+    s().writeMenu("2", utf16Menu("[Menus]\nMenu1=No action\nMenu2=Empty action\nMenu3=Too long\n"
+                                 "[Actions]\nAction2=\nAction3=" +
+                                 tooLong + "\n"));
+    x_.movePointer(200, 200);
+    for (int entry = 1; entry <= 3; ++entry) {
+        SCOPED_TRACE("entry " + std::to_string(entry));
+        const size_t before = s().shownMenus().size();
+        Process p = s().start({"-2"});
+        ASSERT_TRUE(waitForMenu(before)) << "no menu appeared";
+        EXPECT_EQ(s().shownMenus().back().entries.size(), 3u);
+        std::vector<std::string> keys{"key", "--delay", "80"};
+        for (int i = 0; i < entry; ++i)
+            keys.push_back("Down");
+        keys.push_back("Return");
+        ASSERT_TRUE(x_.xdotool(keys));
+        auto code = p.waitExit(kPromptExit);
+        ASSERT_TRUE(code) << "the launcher waited instead of ending";
+        EXPECT_EQ(*code, 0);
+        EXPECT_FALSE(s().windowMarkerExists());
+    }
+    std::this_thread::sleep_for(300ms);
+    EXPECT_FALSE(s().outExists("rec.args")) << "something was launched";
+}
+
+TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Waiting\n"));
+    x_.movePointer(50, 60);
+    Process p = s().start({});
+    ASSERT_TRUE(waitForMenu()) << "no menu appeared";
+    const auto shown = Clock::now();
+    auto code = p.waitExit(15s);
+    const auto after = Clock::now() - shown;
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    EXPECT_GE(after, 5s);
+    EXPECT_LE(after, 10s);
+    EXPECT_FALSE(menuVisible());
+    EXPECT_FALSE(s().windowMarkerExists());
+    EXPECT_FALSE(s().eventMarkerExists());
+}
+
+TEST_F(VantreloE2E, DismissedMenuLeavesTheProcessUntilTheAutoClose) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Dismiss me\n"));
+    x_.movePointer(400, 300);
+    Process p = s().start({});
+    ASSERT_TRUE(waitForMenu()) << "no menu appeared";
+    const auto shown = Clock::now();
+    ASSERT_TRUE(x_.xdotool({"key", "Escape"}));
+    ASSERT_TRUE(waitFor([&] { return !menuVisible(); }, 5s));
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(p.running());
+    EXPECT_TRUE(s().windowMarkerExists());
+
+    // A second start meanwhile finds the lingering window and ends at once.
+    Process second = s().start({});
+    auto secondCode = second.waitExit(kPromptExit);
+    ASSERT_TRUE(secondCode);
+    EXPECT_EQ(*secondCode, kExitOtherInstance);
+    EXPECT_EQ(s().shownMenus().size(), 1u);
+
+    auto code = p.waitExit(15s);
+    const auto after = Clock::now() - shown;
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    EXPECT_GE(after, 5s);
+    EXPECT_LE(after, 10s);
+}
+
+TEST_F(VantreloE2E, MissingMenuFileShowsNothingAndEndsAfterTheAutoClose) {
+    x_.movePointer(10, 10);
+    const auto started = Clock::now();
+    Process p = s().start({});
+    ASSERT_TRUE(waitFor([&] { return s().windowMarkerExists(); }, 10s));
+    auto code = p.waitExit(20s);
+    const auto after = Clock::now() - started;
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    EXPECT_GE(after, 5s);
+    EXPECT_LE(after, 12s);
+    EXPECT_TRUE(s().shownMenus().empty());
+}
+
+TEST_F(VantreloE2E, SecondStartBringsTheFirstForwardAndSigtermClosesIt) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=First instance\n"));
+    x_.movePointer(120, 140);
+    Process first = s().start({});
+    ASSERT_TRUE(waitForMenu()) << "no menu appeared";
+
+    Process second = s().start({});
+    auto code = second.waitExit(kPromptExit);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, kExitOtherInstance);
+    EXPECT_EQ(s().shownMenus().size(), 1u);
+    EXPECT_TRUE(first.running());
+    EXPECT_TRUE(menuVisible());
+
+    // Another process's WM_CLOSE arrives as SIGTERM: a normal end.
+    first.signal(SIGTERM);
+    auto firstCode = first.waitExit(kPromptExit);
+    ASSERT_TRUE(firstCode);
+    EXPECT_EQ(*firstCode, 0);
+    EXPECT_FALSE(menuVisible());
+    EXPECT_FALSE(s().windowMarkerExists());
+    EXPECT_FALSE(s().eventMarkerExists());
+}
+
+TEST_F(VantreloE2E, KilledLauncherAndForeignMarkersDoNotBlockTheNextStart) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Again\n"));
+    x_.movePointer(250, 250);
+    {
+        Process killed = s().start({});
+        ASSERT_TRUE(waitForMenu()) << "no menu appeared";
+        killed.signal(SIGKILL);
+        ASSERT_TRUE(killed.waitExit(5s));
+    }
+    EXPECT_TRUE(s().windowMarkerExists());  // left behind, naming a dead process
+    {
+        Process next = s().start({});
+        ASSERT_TRUE(waitForMenu(1)) << "a dead launcher's markers blocked the next start";
+        next.signal(SIGTERM);
+        ASSERT_TRUE(next.waitExit(kPromptExit));
+    }
+
+    // The event held by a live process that shows no window: after looking
+    // twice the launcher goes on as the instance.
+    const std::string eventFile = s().device().dir() + "/run/events/Vantrelo";
+    cetest::writeHostFile(eventFile, std::to_string(getpid()) + "\n");
+    {
+        Process next = s().start({});
+        ASSERT_TRUE(waitForMenu(2)) << "a marker without a window blocked the start";
+        next.signal(SIGTERM);
+        auto code = next.waitExit(kPromptExit);
+        ASSERT_TRUE(code);
+        EXPECT_EQ(*code, 0);
+    }
+    // Not the launcher's to remove.
+    EXPECT_EQ(cetest::readHostFile(eventFile), std::to_string(getpid()) + "\n");
+}
+
+TEST_F(VantreloE2E, WindowOfTheClassInAnotherProcessIsClosedFirst) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Mine now\n"));
+    const pid_t holder = fork();
+    if (holder == 0) {
+        pause();
+        _exit(0);
+    }
+    cetest::writeHostFile(s().device().dir() + "/run/windows/Vantrelo",
+                          std::to_string(holder) + "\n");
+    // Reaped as soon as it ends, so that it stops counting as alive.
+    int holderStatus = 0;
+    std::thread reaper([&] { waitpid(holder, &holderStatus, 0); });
+
+    x_.movePointer(330, 330);
+    Process p = s().start({});
+    const bool menu = waitForMenu().has_value();
+    kill(holder, SIGKILL);  // in case the launcher did not
+    reaper.join();
+    ASSERT_TRUE(menu) << "no menu appeared";
+    EXPECT_TRUE(WIFSIGNALED(holderStatus) && WTERMSIG(holderStatus) == SIGTERM);
+    p.signal(SIGTERM);
+    ASSERT_TRUE(p.waitExit(kPromptExit));
+}
+
+TEST_F(VantreloE2E, WithoutDisplayNoWindowAndExitZero) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Unseen\n"));
+    for (const std::string display : {"<unset>", ":4097"}) {
+        SCOPED_TRACE("DISPLAY=" + display);
+        Process p = s().start({}, {{"DISPLAY", display}});
+        auto code = p.waitExit(20s);
+        ASSERT_TRUE(code);
+        EXPECT_EQ(*code, 0);
+        EXPECT_FALSE(s().windowMarkerExists());
+        EXPECT_FALSE(s().eventMarkerExists());
+    }
+    EXPECT_TRUE(s().shownMenus().empty());
+}
+
+}  // namespace
