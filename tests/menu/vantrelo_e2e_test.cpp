@@ -352,3 +352,40 @@ TEST_F(VantreloE2E, WithoutDisplayNoWindowAndExitZero) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VantreloE2E, CommandLineNamesTheMenuFileAndAnOverlongOneRunsNothing) {
+    // Saved by an editor as UTF-8 without a mark: read all the same.
+    s().writeMenu("-x", "[Menus]\nMenu1=Grüße aus UTF-8\n");
+    x_.movePointer(600, 500);
+    {
+        Process p = s().start({"--x"});
+        ASSERT_TRUE(waitForMenu()) << "no menu appeared";
+        EXPECT_EQ(s().shownMenus().at(0).entries,
+                  (std::vector<MenuEntry>{{101, "Grüße aus UTF-8"}}));
+        p.signal(SIGTERM);
+        ASSERT_TRUE(p.waitExit(kPromptExit));
+    }
+    // 18 characters do not fit the name; no other file is tried instead.
+    s().writeMenu("abcdefghijklmnop", "[Menus]\nMenu1=cut name\n");
+    s().writeMenu("abcdefghijklmnopq", "[Menus]\nMenu1=whole name\n");
+    Process p = s().start({"-abcdefghijklmnopq"});
+    auto code = p.waitExit(kPromptExit);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    EXPECT_EQ(s().shownMenus().size(), 1u);
+    EXPECT_FALSE(s().eventMarkerExists());
+}
+
+TEST_F(VantreloE2E, MarkerThatCannotBeMadeEndsWithMinusOne) {
+    s().writeMenu("", utf16Menu("[Menus]\nMenu1=Unseen\n"));
+    cetest::writeHostFile(s().device().dir() + "/run", "not a directory");
+    Process p = s().start({});
+    auto code = p.waitExit(kPromptExit);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, kExitOtherInstance);
+    EXPECT_TRUE(s().shownMenus().empty());
+}
+
+}  // namespace
