@@ -83,13 +83,13 @@ void closeHandle(Handle handle);
 void sleep(uint32_t milliseconds);
 
 // GetModuleFileNameW(instance, dst, dstChars): the full file name of the
-// running executable.  On posix this is its host path written with a backslash
-// for each "/" (/opt/t/Vantrelo is \opt\t\Vantrelo), so that the program
-// directory ends at the last backslash as on the device; a host path that
-// has a backslash of its own cannot be given and counts as unreadable.  Returns the number of
-// characters stored without the terminator, or 0 when the name cannot be
-// read or does not fit dstChars with its terminator (a cut name is never
-// returned; dst then holds an empty string when dstChars > 0).
+// running executable.  Returns the number of characters stored without the
+// terminator, or 0 when the name cannot be read or does not fit dstChars
+// with its terminator (a cut name is never returned; dst then holds an
+// empty string when dstChars > 0).  On posix this is the host path written
+// with a backslash for each "/" (/opt/t/Vantrelo is \opt\t\Vantrelo), so
+// that the program directory ends at the last backslash as on the device;
+// a host path with a backslash of its own counts as unreadable.
 size_t getModuleFileName(Instance instance, char16_t* dst, size_t dstChars);
 
 // ---------------------------------------------------------------------------
