@@ -559,7 +559,8 @@ void closeDeviceEntry(DeviceEntry* entry) {
 }
 
 int openDeviceDirectory(const char16_t* devicePath, size_t length) {
-    if (devicePath == nullptr || length == 0 || devicePath[0] != u'\\')
+    // length 0 is the root: the path is then a pattern such as "\*.*".
+    if (devicePath == nullptr || devicePath[0] != u'\\')
         return -1;
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);

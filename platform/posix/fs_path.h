@@ -59,9 +59,9 @@ bool resolveDevicePath(const char16_t* devicePath, LeafMode mode, DeviceEntry* e
 void closeDeviceEntry(DeviceEntry* entry);
 
 // Opens for reading the directory named by the first `length` units of a
-// device path.  Returns an O_RDONLY | O_DIRECTORY | O_CLOEXEC descriptor,
-// or -1 when the path is malformed, the directory does not exist (or is not
-// one) or cannot be read.
+// device path (0 for the root; the path must still begin with a backslash).  Returns an O_RDONLY |
+// O_DIRECTORY | O_CLOEXEC descriptor, or -1 when the path is malformed, the directory does not
+// exist (or is not one) or cannot be read.
 int openDeviceDirectory(const char16_t* devicePath, size_t length);
 
 // The host path of a device path, for handing to another program (the

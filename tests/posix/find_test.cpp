@@ -1,0 +1,234 @@
+// Directory listing: attributes, links, names the device cannot hold, and a
+// tree far deeper than a host path may be long.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/find_pattern.h"
+#include "platform/wstr.h"
+#include "tests/support/device_fixture.h"
+
+using cetest::TempDevice;
+
+namespace {
+
+// Name -> attributes of every entry of a device directory ("." and ".."
+// left out); empty when the listing fails.
+std::map<std::string, uint32_t> listing(const std::u16string& dir, bool* failed = nullptr) {
+    std::map<std::string, uint32_t> out;
+    ce::FindRecord rec;
+    std::u16string pattern = dir + u"\\*.*";
+    ce::Find f = ce::findFirst(pattern.c_str(), &rec);
+    if (failed != nullptr)
+        *failed = f == nullptr;
+    if (f == nullptr)
+        return out;
+    do {
+        std::string name = ce::utf8(rec.name);
+        if (name != "." && name != "..")
+            out[name] = rec.attributes;
+    } while (ce::findNext(f, &rec));
+    ce::findClose(f);
+    return out;
+}
+
+}  // namespace
+
+TEST(FindFiles, ReportsDirectoriesFilesAndHiddenNames) {
+    TempDevice dev;
+    dev.writeFile("\\Menu\\Sub\\a.lnk", "");
+    dev.writeFile("\\Menu\\b.LNK", "");
+    dev.writeFile("\\Menu\\.hidden.lnk", "");
+    auto l = listing(u"\\menu");
+    EXPECT_EQ(l, (std::map<std::string, uint32_t>{{".hidden.lnk", ce::kAttrHidden},
+                                                  {"Sub", ce::kAttrDirectory},
+                                                  {"b.LNK", ce::kAttrNormal}}));
+    bool failed = false;
+    listing(u"\\Missing", &failed);
+    EXPECT_TRUE(failed);
+    listing(u"\\Menu\\b.LNK", &failed);
+    EXPECT_TRUE(failed);
+    ce::FindRecord rec;
+    EXPECT_EQ(ce::findFirst(u"Menu\\*.*", &rec), nullptr);
+}
+
+TEST(FindFiles, LinksToDirectoriesAreReparsePointsAndLoopsEndNowhere) {
+    TempDevice dev;
+    std::string fs = dev.dir() + "/fs";
+    dev.writeFile("\\Root\\Target\\t.lnk", "");
+    dev.writeFile("\\Root\\file.txt", "");
+    ASSERT_EQ(symlink("Target", (fs + "/Root/dirlink").c_str()), 0);
+    ASSERT_EQ(symlink("..", (fs + "/Root/Target/up").c_str()), 0);  // a loop
+    ASSERT_EQ(symlink("file.txt", (fs + "/Root/filelink").c_str()), 0);
+    ASSERT_EQ(symlink("nowhere", (fs + "/Root/dangling").c_str()), 0);
+    ASSERT_EQ(symlink("self", (fs + "/Root/self").c_str()), 0);
+    auto l = listing(u"\\Root");
+    const uint32_t linkDir = ce::kAttrDirectory | ce::kAttrReparsePoint;
+    EXPECT_EQ(l, (std::map<std::string, uint32_t>{{"Target", ce::kAttrDirectory},
+                                                  {"dangling", ce::kAttrNormal},
+                                                  {"dirlink", linkDir},
+                                                  {"file.txt", ce::kAttrNormal},
+                                                  {"filelink", ce::kAttrNormal},
+                                                  {"self", ce::kAttrNormal}}));
+    EXPECT_EQ(listing(u"\\Root\\Target")["up"], linkDir);
+}
+
+TEST(FindFiles, SkipsNamesThatAreNotUtf8) {
+    TempDevice dev;
+    dev.writeFile("\\D\\good.lnk", "");
+    cetest::writeHostFile(dev.dir() + "/fs/D/bad\xff.lnk", "");
+    auto l = listing(u"\\D");
+    EXPECT_EQ(l.size(), 1u);
+    EXPECT_EQ(l.count("good.lnk"), 1u);
+}
+
+TEST(FindFiles, PatternsOtherThanAllMatchWithoutCase) {
+    using ce::posix::findSpecMatches;
+    EXPECT_TRUE(findSpecMatches(u"*.*", u"noext"));
+    EXPECT_TRUE(findSpecMatches(u"*.LNK", u"a.lnk"));
+    EXPECT_FALSE(findSpecMatches(u"*.lnk", u"a.lnk.txt"));
+    EXPECT_TRUE(findSpecMatches(u"*.lnk*", u"a.lnk.txt"));
+    EXPECT_TRUE(findSpecMatches(u"?b*c", u"abxxc"));
+    EXPECT_FALSE(findSpecMatches(u"?b*c", u"bxxc"));
+    TempDevice dev;
+    dev.writeFile("\\D\\one.lnk", "");
+    dev.writeFile("\\D\\two.txt", "");
+    ce::FindRecord rec;
+    ce::Find f = ce::findFirst(u"\\d\\*.LNK", &rec);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(ce::utf8(rec.name), "one.lnk");
+    EXPECT_FALSE(ce::findNext(f, &rec));
+    ce::findClose(f);
+    EXPECT_EQ(ce::findFirst(u"\\d\\*.none", &rec), nullptr);
+}
+
+namespace {
+
+constexpr int kDepth = 3000;
+const char kLevel[] = "level";  // 3000 levels of "/level" make an 18,000-byte host path
+
+// Makes fs/level/level/.../level (kDepth levels) with one file at the
+// bottom, without ever naming a long path to the system.
+void makeDeepTree(const std::string& fs) {
+    int fd = open(fs.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < kDepth; ++i) {
+        ASSERT_EQ(mkdirat(fd, kLevel, 0755), 0);
+        if (i % 100 == 0) {
+            int f = openat(fd, "side.lnk", O_WRONLY | O_CREAT, 0644);
+            close(f);
+        }
+        int next = openat(fd, kLevel, O_RDONLY | O_DIRECTORY);
+        close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    int f = openat(fd, "bottom.lnk", O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(f, 0);
+    close(f);
+    close(fd);
+}
+
+// Removes it again from the bottom up, as the test device's own clean-up
+// works with whole paths that would be too long.
+void removeDeepTree(const std::string& fs) {
+    int fd = open(fs.c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(fd, 0);
+    std::vector<int> fds{fd};
+    for (int i = 0; i < kDepth; ++i) {
+        int next = openat(fds.back(), kLevel, O_RDONLY | O_DIRECTORY);
+        if (next < 0)
+            break;
+        fds.push_back(next);
+    }
+    for (size_t i = fds.size(); i-- > 0;) {
+        unlinkat(fds[i], "bottom.lnk", 0);
+        unlinkat(fds[i], "side.lnk", 0);
+        if (i + 1 < fds.size())
+            unlinkat(fds[i], kLevel, AT_REMOVEDIR);
+        close(fds[i]);
+    }
+}
+
+// Walks like the scanner: every ancestor's handle open while a child is
+// listed, each directory asked for by its full device path.  Kept off the
+// call stack, which would not hold thousands of levels under the sanitizers.
+void walk(const std::u16string& root, int* dirs, int* files, int* deepest) {
+    struct Level {
+        ce::Find find;
+        size_t pathLength;
+    };
+    std::vector<Level> levels;
+    std::u16string path = root;
+    ce::FindRecord rec;
+    auto enter = [&]() {
+        std::u16string pattern = path + u"\\*.*";
+        ce::Find f = ce::findFirst(pattern.c_str(), &rec);
+        if (f == nullptr)
+            return false;
+        ++*dirs;
+        levels.push_back(Level{f, path.size()});
+        if (static_cast<int>(levels.size()) - 1 > *deepest)
+            *deepest = levels.size() - 1;
+        return true;
+    };
+    if (!enter())
+        return;
+    bool fresh = true;  // rec holds the first entry of the top level
+    while (!levels.empty()) {
+        if (!fresh && !ce::findNext(levels.back().find, &rec)) {
+            ce::findClose(levels.back().find);
+            levels.pop_back();
+            if (!levels.empty())
+                path.resize(levels.back().pathLength);
+            continue;
+        }
+        fresh = false;
+        std::u16string name = rec.name;
+        if (name == u"." || name == u"..")
+            continue;
+        if (rec.attributes & ce::kAttrDirectory) {
+            path += u"\\" + name;
+            // Entered: rec holds the child's first entry.  Not entered: go on
+            // with the next entry here.
+            fresh = enter();
+            if (!fresh)
+                path.resize(levels.back().pathLength);
+        } else {
+            ++*files;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(FindFiles, WalksATreeDeeperThanAnyHostPath) {
+    TempDevice dev;
+    std::string fs = dev.dir() + "/fs";
+    makeDeepTree(fs);
+    std::u16string root;  // "" is the device root: the pattern becomes "\*.*"
+    int dirs = 0;
+    int files = 0;
+    int deepest = 0;
+    walk(root, &dirs, &files, &deepest);
+    EXPECT_EQ(dirs, kDepth + 1);
+    EXPECT_EQ(deepest, kDepth);
+    EXPECT_EQ(files, kDepth / 100 + 1);
+
+    // Files deep down open by their device path, and an ancestor far up
+    // lists again after the walk came back from the bottom.
+    std::u16string deep;
+    for (int i = 0; i < kDepth; ++i)
+        deep += u"\\LEVEL";
+    ce::File f = ce::fileOpen((deep + u"\\Bottom.lnk").c_str(), ce::FileMode::Read);
+    EXPECT_NE(f, nullptr);
+    ce::fileClose(f);
+    EXPECT_EQ(listing(u"\\level").size(), 1u);
+    EXPECT_EQ(listing(deep.substr(0, 6 * 1501)).size(), 1u);
+    removeDeepTree(fs);
+}

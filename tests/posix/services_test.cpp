@@ -1,0 +1,60 @@
+// Message box, screen size from device.conf, and 8-bit text conversion.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/device_conf.h"
+#include "tests/support/device_fixture.h"
+
+using cetest::TempDevice;
+
+TEST(MessageBox, WritesOneLineToStandardError) {
+    testing::internal::CaptureStderr();
+    ce::messageBox(u"QORV", u"#4 Plugin file \u00FCnreadable\r\nsecond line");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err, "QORV: #4 Plugin file \xC3\xBCnreadable  second line\n");
+}
+
+TEST(DeviceConf, ScreenLineGivesTheSizeElseTheDefault) {
+    using ce::posix::parseDeviceConf;
+    auto size = [](const std::string& text) {
+        auto c = parseDeviceConf(text);
+        return std::to_string(c.screenWidth) + "x" + std::to_string(c.screenHeight);
+    };
+    EXPECT_EQ(size(""), "480x800");
+    EXPECT_EQ(size("screen=240x320\n"), "240x320");
+    EXPECT_EQ(size("# screen=1x1\r\nother=5\r\n screen = 800 x 480 \r\n"), "800x480");
+    EXPECT_EQ(size("screen=240x320\nscreen=640x480"), "640x480");
+    for (const char* bad : {"screen=480", "screen=0x800", "screen=-1x5", "screen=480x800x2",
+                            "screen=x", "screen=99999999x1", "screen=480X800junk"}) {
+        EXPECT_EQ(size(std::string("screen=240x320\n") + bad), "480x800") << bad;
+    }
+}
+
+TEST(DeviceConf, ScreenFunctionsReadTheCurrentDevice) {
+    TempDevice dev;
+    EXPECT_EQ(ce::screenWidth(), 480);
+    EXPECT_EQ(ce::screenHeight(), 800);
+    dev.setScreen(720, 1280);
+    EXPECT_EQ(ce::screenWidth(), 720);
+    EXPECT_EQ(ce::screenHeight(), 1280);
+}
+
+TEST(TextConversion, Utf8IsTheDefaultCodePage) {
+    char16_t wide[8];
+    ASSERT_TRUE(ce::acpToWide("\xC3\xA9t\xC3\xA9", wide, 8));
+    EXPECT_EQ(std::u16string(wide), u"\u00E9t\u00E9");
+    EXPECT_FALSE(ce::acpToWide("\xFF", wide, 8));
+    EXPECT_EQ(wide[0], 0);
+    EXPECT_FALSE(ce::acpToWide("1234567890", wide, 8));  // does not fit
+    EXPECT_TRUE(ce::acpToWide("1234567", wide, 8));
+
+    char narrow[6];
+    ASSERT_TRUE(ce::wideToAcp(u"\u00E9t\u00E9", narrow, 6));
+    EXPECT_EQ(std::string(narrow), "\xC3\xA9t\xC3\xA9");
+    EXPECT_FALSE(ce::wideToAcp(u"\u00E9t\u00E9!", narrow, 6));  // 6 bytes and the NUL
+    EXPECT_EQ(narrow[0], 0);
+    const char16_t lone[] = {u'a', 0xDC00, 0};
+    EXPECT_FALSE(ce::wideToAcp(lone, narrow, 6));
+}
