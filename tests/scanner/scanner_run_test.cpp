@@ -168,6 +168,23 @@ TEST_F(ScannerRun, ListFileThatCannotBeWrittenStillCountsAndWritesNothing) {
     EXPECT_EQ(dev.readFile("\\Out\\keep.txt"), "kept");
 }
 
+// A list that cannot be written whole (here the file size limit stands in
+// for a full disk) is not put in place: the earlier list stays and the
+// failure is recorded.
+TEST_F(ScannerRun, ListThatCannotBeWrittenWholeKeepsTheEarlierList) {
+    for (int i = 0; i < 200; ++i) {
+        dev.writeFile("\\Start\\a_rather_long_shortcut_name_" + std::to_string(i) + ".lnk", "");
+    }
+    dev.writeFile("\\list.txt", "[1]\ndatei=old\ndir=\\\n");
+    dev.writeRegistry(settingsRegistry("\\Start", "", "\\list.txt"));
+    cetest::RunResult r = cetest::runProgram(
+        "/bin/bash", {"-c", "trap '' XFSZ; ulimit -f 4; exec \"$0\"", ZANDOVAL_EXE}, dev.dir());
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(dev.readFile("\\list.txt"), "[1]\ndatei=old\ndir=\\\n");
+    EXPECT_FALSE(dev.fileExists("\\list.txt.zandoval-tmp"));
+    expectValues(3, "#3 Dir-File could not be opened", 200);
+}
+
 TEST_F(ScannerRun, GuardWindowLeavesEverythingUntouched) {
     dev.writeFile("\\Start\\a.lnk", "x");
     dev.writeRegistry(settingsRegistry("\\Start", "", "\\list.txt"));
