@@ -50,10 +50,4 @@ TEST(ListFileWriting, LongLinesGoOutWholeAndTheFileAppearsOnlyOnCommit) {
     EXPECT_FALSE(dev.fileExists("\\Data\\list.txt.zandoval-tmp"));
 }
 
-TEST(ListFileWriting, EmptyNameFailsWithoutWritingAnything) {
-    cetest::TempDevice dev;
-    auto list = std::make_unique<zandoval::ListFile>();
-    EXPECT_FALSE(zandoval::listFileOpen(*list, u""));
-}
-
 }  // namespace
