@@ -31,7 +31,7 @@ std::string stripSlash(std::string p) {
 
 }  // namespace
 
-std::string deviceDir() {
+std::string deviceDirPath() {
     std::string dir;
     const char* env = getenv("CE_DEVICE_DIR");
     if (env != nullptr && *env != 0) {
@@ -45,7 +45,11 @@ std::string deviceDir() {
             dir = std::string(home != nullptr ? home : ".") + "/.local/share/ce-device";
         }
     }
-    dir = stripSlash(dir);
+    return stripSlash(dir);
+}
+
+std::string deviceDir() {
+    std::string dir = deviceDirPath();
     struct stat st;
     if (stat(dir.c_str(), &st) != 0)
         makeDirs(dir);

@@ -10,6 +10,10 @@ namespace ce::posix {
 // directory is created when missing.  No trailing slash.
 std::string deviceDir();
 
+// The same path without touching the file system (nothing is created):
+// for callers that check often whether the device has changed.
+std::string deviceDirPath();
+
 // Host paths of the device's parts.
 std::string deviceFsRoot();        // <device>/fs (created when missing)
 std::string deviceRegistryPath();  // <device>/registry.reg

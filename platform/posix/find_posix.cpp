@@ -5,10 +5,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
-#include <cstring>
 #include <new>
 #include <vector>
 
@@ -89,11 +86,10 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
 
 // Attributes of one entry.  The kind comes from readdir where it can; a
 // link is looked through only to learn whether it leads to a directory.
-uint32_t attributesOf(int dirFd, const struct dirent* e) {
-    unsigned char kind = e->d_type;
+uint32_t attributesOf(int dirFd, const char* name, unsigned char kind) {
     if (kind == DT_UNKNOWN) {
         struct stat st;
-        if (fstatat(dirFd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(st.st_mode))
                 kind = DT_DIR;
             if (S_ISLNK(st.st_mode))
@@ -105,13 +101,32 @@ uint32_t attributesOf(int dirFd, const struct dirent* e) {
         attr = kAttrDirectory;
     } else if (kind == DT_LNK) {
         struct stat target;
-        if (fstatat(dirFd, e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode)) {
+        if (fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode))
             attr = kAttrDirectory | kAttrReparsePoint;
-        }
     }
-    if (e->d_name[0] == '.')
+    if (name[0] == '.')
         attr |= kAttrHidden;
     return attr == 0 ? kAttrNormal : attr;
+}
+
+struct Listing {
+    FindImpl* find;
+    const char16_t* spec;
+    bool all;
+};
+
+void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
+    auto* l = static_cast<Listing*>(context);
+    FindImpl* f = l->find;
+    size_t start = f->names.size();
+    if (!appendName(name, &f->names))
+        return;
+    if (!l->all && !posix::findSpecMatches(l->spec, f->names.data() + start)) {
+        f->names.resize(start);
+        return;
+    }
+    f->starts.push_back(static_cast<uint32_t>(start));
+    f->attributes.push_back(attributesOf(dirFd, name, kind));
 }
 
 void fillRecord(const FindImpl* f, size_t i, FindRecord* record) {
@@ -134,41 +149,13 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
     const char16_t* spec = pattern + specStart;
     bool all = posix::findSpecMatchesAll(spec);
 
-    int fd = posix::openDeviceDirectory(pattern, specStart - 1);
-    if (fd < 0)
-        return nullptr;
-    DIR* dir = fdopendir(fd);
-    if (dir == nullptr) {
-        close(fd);
-        return nullptr;
-    }
     FindImpl* f = new (std::nothrow) FindImpl;
-    if (f == nullptr) {
-        closedir(dir);
+    if (f == nullptr)
         return nullptr;
-    }
-    int dfd = dirfd(dir);
-    bool readFailed = false;
-    for (;;) {
-        errno = 0;
-        struct dirent* e = readdir(dir);
-        if (e == nullptr) {
-            readFailed = errno != 0;
-            break;
-        }
-        size_t start = f->names.size();
-        if (!appendName(e->d_name, &f->names))
-            continue;
-        if (!all && !posix::findSpecMatches(spec, f->names.data() + start)) {
-            f->names.resize(start);
-            continue;
-        }
-        f->starts.push_back(static_cast<uint32_t>(start));
-        f->attributes.push_back(attributesOf(dfd, e));
-    }
-    closedir(dir);
+    Listing listing{f, spec, all};
     // A listing cut short by a read error would pass for a whole one.
-    if (readFailed || f->starts.empty()) {
+    if (!posix::listDeviceDirectory(pattern, specStart - 1, addEntry, &listing) ||
+        f->starts.empty()) {
         delete f;
         return nullptr;
     }

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,13 +21,8 @@ namespace ce::posix {
 
 namespace {
 
-// Directories on the way are opened only to look further; O_PATH also lets
-// a resolution pass through a directory that may be searched but not read.
-#ifdef O_PATH
-constexpr int kStepFlags = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-#else
-constexpr int kStepFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-#endif
+// Bytes read from a directory per system call while listing it.
+constexpr size_t kListBufferBytes = 64 * 1024;
 
 bool isSeparator(char16_t c) {
     return c == u'\\' || c == u'/';
@@ -42,21 +38,102 @@ int dupFd(int fd) {
     return fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
-// Where a resolution stands: a directory below fs/, and the host names of
-// the directories that lead to it from fs/.
+// Opens a directory one component below dirFd, never through a link.  Read
+// access lets it be listed later; a directory that may be searched but not
+// read is still passed through.
+int openLevel(int dirFd, const char* name) {
+    int fd = openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+#ifdef O_PATH
+    if (fd < 0 && errno == EACCES)
+        fd = openat(dirFd, name, O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+#endif
+    return fd;
+}
+
+// Where a resolution stands: a directory below fs/, the host names of the
+// directories that lead to it, and descriptors of the deepest of them (an
+// open suffix of fds; the others are -1).
 struct Walker {
-    int fd = -1;
+    int rootFd = -1;  // fs/, owned by the state
     std::vector<std::string> host;
+    std::vector<int> fds;
+    bool deepestUnread = false;  // the deepest descriptor is at the start of its listing
     bool followedLink = false;
     int hops = 0;
+
+    int fd() const { return fds.empty() ? rootFd : fds.back(); }
 };
+
+void closeLevels(Walker& w) {
+    for (int& fd : w.fds)
+        closeFd(fd);
+    w.fds.clear();
+    w.host.clear();
+    w.deepestUnread = false;
+}
+
+void pushLevel(Walker& w, int fd, const std::string& name) {
+    w.host.push_back(name);
+    w.fds.push_back(fd);
+    size_t n = w.fds.size();
+    if (n > kOpenLevels)
+        closeFd(w.fds[n - kOpenLevels - 1]);
+    w.deepestUnread = true;
+}
+
+bool stepInto(Walker& w, const std::string& hostName) {
+    int fd = openLevel(w.fd(), hostName.c_str());
+    if (fd < 0)
+        return false;
+    pushLevel(w, fd, hostName);
+    return true;
+}
+
+// One directory up; false at fs/ itself, which nothing may leave.
+bool stepUp(Walker& w) {
+    size_t n = w.fds.size();
+    if (n == 0)
+        return false;
+    if (n >= 2 && w.fds[n - 2] < 0) {
+        int parent = openLevel(w.fds[n - 1], "..");
+        if (parent < 0)
+            return false;
+        w.fds[n - 2] = parent;
+    }
+    closeFd(w.fds[n - 1]);
+    w.fds.pop_back();
+    w.host.pop_back();
+    w.deepestUnread = false;
+    return true;
+}
+
+bool startAtRoot(Walker& w) {
+    closeLevels(w);
+    return w.rootFd >= 0;
+}
+
+// A walker of its own standing where w stands, for a detour through links
+// that must not move w.
+bool copyWalker(const Walker& w, Walker* copy) {
+    copy->rootFd = w.rootFd;
+    copy->host = w.host;
+    copy->fds.assign(w.fds.size(), -1);
+    copy->hops = w.hops;
+    copy->followedLink = w.followedLink;
+    if (!w.fds.empty()) {
+        copy->fds.back() = dupFd(w.fds.back());
+        if (copy->fds.back() < 0) {
+            closeLevels(*copy);
+            return false;
+        }
+    }
+    return true;
+}
 
 struct State {
     std::mutex mutex;
     std::string rootPath;  // host path of fs/ as the device directory names it
     std::string rootReal;  // the same with links resolved, for absolute link targets
-    dev_t rootDev = 0;
-    ino_t rootIno = 0;
     int rootFd = -1;
     // The last directory resolved without following a link: its device path
     // in clean form ("\a\b"; "" for the root), where each of its components
@@ -65,6 +142,7 @@ struct State {
     std::u16string key;
     std::vector<size_t> ends;
     Walker walker;
+    std::vector<char> listBuffer;
 };
 
 State& state() {
@@ -74,8 +152,7 @@ State& state() {
 }
 
 void forgetWalker(State& s) {
-    closeFd(s.walker.fd);
-    s.walker.host.clear();
+    closeLevels(s.walker);
     s.walker.followedLink = false;
     s.walker.hops = 0;
     s.valid = false;
@@ -86,75 +163,44 @@ void forgetWalker(State& s) {
 void dropRoot(State& s) {
     forgetWalker(s);
     closeFd(s.rootFd);
+    s.walker.rootFd = -1;
     s.rootPath.clear();
     s.rootReal.clear();
 }
 
-// Makes sure rootFd is fs/ of the current device directory, and that the
-// remembered directory still exists.
+// Makes sure rootFd is fs/ of the current device directory.  Costs no
+// system call while the device stays the same; rootStillCurrent checks the
+// rest when a resolution fails.
 bool prepareRoot(State& s) {
-    std::string root = deviceFsRoot();
-    struct stat st;
-    if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        dropRoot(s);
-        return false;
-    }
-    if (s.rootFd >= 0 && s.rootPath == root && s.rootDev == st.st_dev && s.rootIno == st.st_ino) {
-        if (s.valid) {
-            struct stat ws;
-            if (fstat(s.walker.fd, &ws) != 0 || ws.st_nlink == 0)
-                forgetWalker(s);
-        }
+    if (s.rootFd >= 0 && s.rootPath == deviceDirPath() + "/fs")
         return true;
-    }
     dropRoot(s);
+    std::string root = deviceFsRoot();
     // fs/ itself may be a link; only what lies below it is guarded.
-    int fd = open(root.c_str(), kStepFlags & ~O_NOFOLLOW);
+    int fd = open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return false;
-    struct stat fst;
-    if (fstat(fd, &fst) != 0) {
-        close(fd);
-        return false;
-    }
     s.rootFd = fd;
+    s.walker.rootFd = fd;
     s.rootPath = root;
-    s.rootDev = fst.st_dev;
-    s.rootIno = fst.st_ino;
     char* real = realpath(root.c_str(), nullptr);
     s.rootReal = real != nullptr ? real : root;
     free(real);
     return true;
 }
 
-bool startAtRoot(const State& s, Walker& w) {
-    closeFd(w.fd);
-    w.host.clear();
-    w.fd = dupFd(s.rootFd);
-    return w.fd >= 0;
+// True when rootFd is still the directory that the device's fs/ path names
+// (it may have been removed and made anew).
+bool rootStillCurrent(const State& s) {
+    struct stat byPath;
+    struct stat byFd;
+    return stat(s.rootPath.c_str(), &byPath) == 0 && fstat(s.rootFd, &byFd) == 0 &&
+           byFd.st_nlink > 0 && byPath.st_dev == byFd.st_dev && byPath.st_ino == byFd.st_ino;
 }
 
-bool stepInto(Walker& w, const std::string& hostName) {
-    int fd = openat(w.fd, hostName.c_str(), kStepFlags);
-    if (fd < 0)
-        return false;
-    close(w.fd);
-    w.fd = fd;
-    w.host.push_back(hostName);
-    return true;
-}
-
-// One directory up; false at fs/ itself, which nothing may leave.
-bool stepUp(Walker& w) {
-    if (w.host.empty())
-        return false;
-    int fd = openat(w.fd, "..", kStepFlags);
-    if (fd < 0)
-        return false;
-    close(w.fd);
-    w.fd = fd;
-    w.host.pop_back();
-    return true;
+bool stillExists(int fd) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && st.st_nlink > 0;
 }
 
 // Finds `name` in directory fd: exactly as written, else the first entry
@@ -196,9 +242,8 @@ bool lookupChild(int fd, const std::string& name, std::string* hostName, mode_t*
         if (!utf8ToU16(e->d_name, len, &candidate) || candidate.size() != want.size())
             continue;
         bool same = true;
-        for (size_t i = 0; i < want.size() && same; ++i) {
+        for (size_t i = 0; i < want.size() && same; ++i)
             same = u16lowerChar(candidate[i]) == want[i];
-        }
         if (!same || fstatat(dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
         *hostName = e->d_name;
@@ -209,6 +254,40 @@ bool lookupChild(int fd, const std::string& name, std::string* hostName, mode_t*
     closedir(dir);
     *missing = !found;
     return found;
+}
+
+enum class Step { Entered, Link, NotDirectory, Missing, Failed };
+
+// Enters the directory `name` below the walker's directory, found as
+// lookupChild finds it.  A link is not entered: *linkName receives it.
+Step enterChild(Walker& w, const std::string& name, std::string* linkName) {
+    int fd = openLevel(w.fd(), name.c_str());
+    if (fd >= 0) {
+        pushLevel(w, fd, name);
+        return Step::Entered;
+    }
+    int err = errno;
+    std::string hostName = name;
+    mode_t type = 0;
+    if (err == ENOENT) {
+        bool missing = false;
+        if (!lookupChild(w.fd(), name, &hostName, &type, &missing))
+            return missing ? Step::Missing : Step::Failed;
+    } else if (err == ELOOP || err == ENOTDIR) {
+        struct stat st;
+        if (fstatat(w.fd(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return Step::Failed;
+        type = st.st_mode & S_IFMT;
+    } else {
+        return Step::Failed;
+    }
+    if (type == S_IFLNK) {
+        *linkName = hostName;
+        return Step::Link;
+    }
+    if (type != S_IFDIR)
+        return Step::NotDirectory;
+    return stepInto(w, hostName) ? Step::Entered : Step::Failed;
 }
 
 // Target below root: *rest receives its part after root ("" for root itself).
@@ -235,16 +314,15 @@ bool expandLink(const State& s, Walker& w, const std::string& hostName,
     if (++w.hops > kMaxLinkHops)
         return false;
     char buf[PATH_MAX];
-    ssize_t n = readlinkat(w.fd, hostName.c_str(), buf, sizeof buf);
+    ssize_t n = readlinkat(w.fd(), hostName.c_str(), buf, sizeof buf);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
         return false;
     std::string target(buf, static_cast<size_t>(n));
     if (target[0] == '/') {
         std::string rest;
-        if (!targetBelow(target, s.rootReal, &rest) && !targetBelow(target, s.rootPath, &rest)) {
+        if (!targetBelow(target, s.rootReal, &rest) && !targetBelow(target, s.rootPath, &rest))
             return false;
-        }
-        if (!startAtRoot(s, w))
+        if (!startAtRoot(w))
             return false;
         target = rest;
     }
@@ -266,7 +344,7 @@ bool expandLink(const State& s, Walker& w, const std::string& hostName,
 
 bool fillEntry(const Walker& w, const std::string& name, bool exists, mode_t type,
                DeviceEntry* entry) {
-    entry->dirFd = dupFd(w.fd);
+    entry->dirFd = dupFd(w.fd());
     if (entry->dirFd < 0)
         return false;
     entry->name = name;
@@ -292,24 +370,31 @@ bool walkPending(const State& s, Walker& w, std::vector<std::string>& pending, L
                 return false;
             continue;
         }
+        if (!isLeaf) {
+            std::string linkName;
+            Step step = enterChild(w, comp, &linkName);
+            if (step == Step::Link) {
+                if (!expandLink(s, w, linkName, pending))
+                    return false;
+            } else if (step != Step::Entered) {
+                return false;
+            }
+            continue;
+        }
         std::string hostName;
         mode_t type = 0;
         bool missing = false;
-        if (!lookupChild(w.fd, comp, &hostName, &type, &missing)) {
-            if (isLeaf && missing && mode == LeafMode::MayCreate) {
+        if (!lookupChild(w.fd(), comp, &hostName, &type, &missing)) {
+            if (missing && mode == LeafMode::MayCreate)
                 return fillEntry(w, comp, false, 0, entry);
-            }
             return false;
         }
-        if (type == S_IFLNK && !(isLeaf && mode == LeafMode::NoFollow)) {
+        if (type == S_IFLNK && mode != LeafMode::NoFollow) {
             if (!expandLink(s, w, hostName, pending))
                 return false;
             continue;
         }
-        if (isLeaf)
-            return fillEntry(w, hostName, true, type, entry);
-        if (type != S_IFDIR || !stepInto(w, hostName))
-            return false;
+        return fillEntry(w, hostName, true, type, entry);
     }
     // The path ended on a directory (".", "..", or a link to a directory).
     return entry == nullptr || fillEntry(w, ".", true, S_IFDIR, entry);
@@ -364,23 +449,23 @@ void splitRemainder(const char16_t* raw, size_t from, size_t len, size_t* base,
 }
 
 // Brings the walker to the first `base` components of the remembered path:
-// up with "..", or down from fs/ by the known host names when that is
-// shorter.
+// up through the open descriptors and "..", or down from fs/ by the known
+// host names when that is shorter.
 bool positionAt(State& s, size_t base) {
-    size_t depth = s.walker.host.size();
-    size_t up = depth - base;
-    if (base == 0 || up > base) {
-        std::vector<std::string> names(s.walker.host.begin(),
-                                       s.walker.host.begin() + static_cast<ptrdiff_t>(base));
-        if (!startAtRoot(s, s.walker))
+    Walker& w = s.walker;
+    size_t up = w.host.size() - base;
+    if (up > base) {
+        std::vector<std::string> names(w.host.begin(),
+                                       w.host.begin() + static_cast<ptrdiff_t>(base));
+        if (!startAtRoot(w))
             return false;
         for (const std::string& name : names) {
-            if (!stepInto(s.walker, name))
+            if (!stepInto(w, name))
                 return false;
         }
     } else {
         for (size_t i = 0; i < up; ++i) {
-            if (!stepUp(s.walker))
+            if (!stepUp(w))
                 return false;
         }
     }
@@ -398,48 +483,46 @@ Outcome resolveDirectoryOnce(State& s, const char16_t* raw, size_t len, bool fro
     size_t from = base > 0 ? s.ends[base - 1] : 0;
     std::vector<Span> comps;
     splitRemainder(raw, from, len, &base, &comps);
-    Outcome miss = fromMemory ? Outcome::Retry : Outcome::NotFound;
     if (fromMemory) {
         if (!positionAt(s, base))
-            return miss;
+            return Outcome::Retry;
     } else {
         s.key.clear();
         s.ends.clear();
-        if (!startAtRoot(s, s.walker))
+        if (!startAtRoot(s.walker))
             return Outcome::NotFound;
     }
-    s.walker.followedLink = false;
-    s.walker.hops = 0;
+    Walker& w = s.walker;
+    w.followedLink = false;
+    w.hops = 0;
     s.valid = false;
+    if (comps.empty() && !stillExists(w.fd()))
+        return Outcome::Retry;  // nothing was looked up that would have noticed
     std::string name;
-    std::string hostName;
+    std::string linkName;
     for (size_t i = 0; i < comps.size(); ++i) {
         const Span& c = comps[i];
         if (!u16ToUtf8(raw + c.start, c.len, &name))
             return Outcome::NotFound;
-        mode_t type = 0;
-        bool missing = false;
-        if (!lookupChild(s.walker.fd, name, &hostName, &type, &missing))
-            return miss;
-        if (type == S_IFLNK) {
+        Step step = enterChild(w, name, &linkName);
+        if (step == Step::Link) {
             // The rest of the way follows a link: walk it component by
             // component; what it reaches is not remembered.
             std::vector<std::string> pending;
             for (size_t j = comps.size(); j > i + 1; --j) {
                 std::string rest;
-                if (!u16ToUtf8(raw + comps[j - 1].start, comps[j - 1].len, &rest)) {
+                if (!u16ToUtf8(raw + comps[j - 1].start, comps[j - 1].len, &rest))
                     return Outcome::NotFound;
-                }
                 pending.push_back(rest);
             }
-            if (!expandLink(s, s.walker, hostName, pending))
-                return miss;
-            if (!walkPending(s, s.walker, pending, LeafMode::MustExist, nullptr))
-                return miss;
+            if (!expandLink(s, w, linkName, pending) ||
+                !walkPending(s, w, pending, LeafMode::MustExist, nullptr)) {
+                return Outcome::Retry;
+            }
             return Outcome::Found;
         }
-        if (type != S_IFDIR || !stepInto(s.walker, hostName))
-            return miss;
+        if (step != Step::Entered)
+            return Outcome::Retry;
         s.key.push_back(u'\\');
         s.key.append(raw + c.start, c.len);
         s.ends.push_back(s.key.size());
@@ -449,21 +532,28 @@ Outcome resolveDirectoryOnce(State& s, const char16_t* raw, size_t len, bool fro
 }
 
 // Leaves s.walker in the directory raw[0, len) (a device path whose first
-// unit, when len > 0, is a separator; len 0 is fs/ itself).
+// unit, when len > 0, is a separator; len 0 is fs/ itself).  A failure from
+// the remembered directory is tried again from fs/, and a failure from a
+// fs/ that has been replaced again from the new one.
 bool resolveDirectory(State& s, const char16_t* raw, size_t len) {
     if (s.valid) {
         Outcome o = resolveDirectoryOnce(s, raw, len, true);
-        if (o != Outcome::Retry) {
-            if (o != Outcome::Found)
-                forgetWalker(s);
-            return o == Outcome::Found;
-        }
-        // The remembered directory may have moved or gone: start afresh.
+        if (o == Outcome::Found)
+            return true;
         forgetWalker(s);
+        if (o == Outcome::NotFound)
+            return false;
     }
-    if (resolveDirectoryOnce(s, raw, len, false) == Outcome::Found)
-        return true;
-    forgetWalker(s);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (resolveDirectoryOnce(s, raw, len, false) == Outcome::Found)
+            return true;
+        forgetWalker(s);
+        if (attempt > 0 || rootStillCurrent(s))
+            return false;
+        dropRoot(s);
+        if (!prepareRoot(s))
+            return false;
+    }
     return false;
 }
 
@@ -514,7 +604,7 @@ bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* e
     std::string hostName;
     mode_t type = 0;
     bool missing = false;
-    if (!lookupChild(s.walker.fd, leaf, &hostName, &type, &missing)) {
+    if (!lookupChild(s.walker.fd(), leaf, &hostName, &type, &missing)) {
         if (!missing || mode != LeafMode::MayCreate)
             return false;
         if (hostPath != nullptr && !buildHostPath(s, s.walker, leaf, hostPath))
@@ -529,18 +619,70 @@ bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* e
     // A link as the entry: follow it on a walker of its own, so that the
     // remembered directory stays where it is.
     Walker w;
-    w.fd = dupFd(s.walker.fd);
-    if (w.fd < 0)
+    if (!copyWalker(s.walker, &w))
         return false;
-    w.host = s.walker.host;
     std::vector<std::string> pending{leaf};
     bool ok = walkPending(s, w, pending, mode, entry);
     if (ok && hostPath != nullptr && !buildHostPath(s, w, entry->name, hostPath)) {
         closeDeviceEntry(entry);
         ok = false;
     }
-    closeFd(w.fd);
+    closeLevels(w);
     return ok;
+}
+
+// Reads the directory open as fd from its start, handing each entry to visit.
+bool readEntries(State& s, int fd, bool atStart, DirectoryVisitor visit, void* context) {
+#ifdef SYS_getdents64
+    // The kernel's own listing call: no second descriptor, no stream set-up.
+    if (!atStart && lseek(fd, 0, SEEK_SET) != 0)
+        return false;
+    if (s.listBuffer.size() < kListBufferBytes)
+        s.listBuffer.resize(kListBufferBytes);
+    char* buf = s.listBuffer.data();
+    for (;;) {
+        long n = syscall(SYS_getdents64, fd, buf, kListBufferBytes);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return true;
+        long pos = 0;
+        while (pos < n) {
+            // struct linux_dirent64: inode, offset, record length, type, name.
+            const char* rec = buf + pos;
+            unsigned short reclen;
+            memcpy(&reclen, rec + 16, sizeof reclen);
+            unsigned char type = static_cast<unsigned char>(rec[18]);
+            visit(context, rec + 19, type, fd);
+            pos += reclen;
+        }
+    }
+#else
+    (void)s;
+    (void)atStart;
+    int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return false;
+    DIR* dir = fdopendir(dfd);
+    if (dir == nullptr) {
+        close(dfd);
+        return false;
+    }
+    bool ok = true;
+    for (;;) {
+        errno = 0;
+        struct dirent* e = readdir(dir);
+        if (e == nullptr) {
+            ok = errno == 0;
+            break;
+        }
+        visit(context, e->d_name, e->d_type, dirfd(dir));
+    }
+    closedir(dir);
+    return ok;
+#endif
 }
 
 }  // namespace
@@ -558,15 +700,17 @@ void closeDeviceEntry(DeviceEntry* entry) {
     entry->exists = false;
 }
 
-int openDeviceDirectory(const char16_t* devicePath, size_t length) {
-    // length 0 is the root: the path is then a pattern such as "\*.*".
-    if (devicePath == nullptr || devicePath[0] != u'\\')
-        return -1;
+bool listDeviceDirectory(const char16_t* devicePath, size_t length, DirectoryVisitor visit,
+                         void* context) {
+    if (devicePath == nullptr || devicePath[0] != u'\\' || visit == nullptr)
+        return false;
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!prepareRoot(s) || !resolveDirectory(s, devicePath, length))
-        return -1;
-    return openat(s.walker.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        return false;
+    bool atStart = s.walker.deepestUnread && !s.walker.fds.empty();
+    s.walker.deepestUnread = false;
+    return readEntries(s, s.walker.fd(), atStart, visit, context);
 }
 
 bool deviceToHostPath(const char16_t* devicePath, std::string* hostPath) {

@@ -19,10 +19,11 @@
 //
 // No host path longer than a single component is given to a system call,
 // so device paths may be far longer than the host's PATH_MAX.  The last
-// directory resolved is remembered (its path, host names and an open
-// descriptor): resolving its child, a sibling or an ancestor then costs a
-// few system calls, whatever the depth.  The memory notices a change of
-// device directory (CE_DEVICE_DIR), and a directory removed meanwhile.
+// directory resolved is remembered (its path, host names and open
+// descriptors of its deepest levels): resolving its child, a sibling or an
+// ancestor then costs a few system calls, whatever the depth.  The memory
+// notices a change of device directory (CE_DEVICE_DIR), and directories
+// removed meanwhile (a failed step is tried again from fs/).
 #pragma once
 
 #include <sys/types.h>
@@ -58,16 +59,27 @@ bool resolveDevicePath(const char16_t* devicePath, LeafMode mode, DeviceEntry* e
                        std::string* hostPath = nullptr);
 void closeDeviceEntry(DeviceEntry* entry);
 
-// Opens for reading the directory named by the first `length` units of a
-// device path (0 for the root; the path must still begin with a backslash).  Returns an O_RDONLY |
-// O_DIRECTORY | O_CLOEXEC descriptor, or -1 when the path is malformed, the directory does not
-// exist (or is not one) or cannot be read.
-int openDeviceDirectory(const char16_t* devicePath, size_t length);
+// Called for each entry of a listed directory, in readdir order, "." and
+// ".." included: its host name, its readdir type (DT_DIR, DT_LNK, ...,
+// DT_UNKNOWN) and a descriptor of the directory for fstatat().  It must not
+// call back into this file.
+using DirectoryVisitor = void (*)(void* context, const char* name, unsigned char type, int dirFd);
+
+// Lists the directory named by the first `length` units of a device path
+// (0 for the root; the path must still begin with a backslash).  False when
+// the path is malformed, the directory does not exist (or is not one) or
+// cannot be read to its end.
+bool listDeviceDirectory(const char16_t* devicePath, size_t length, DirectoryVisitor visit,
+                         void* context);
 
 // The host path of a device path, for handing to another program (the
 // launcher starts and opens files by host path).  The entry need not exist,
 // but its directory must.  Fails when the result would exceed PATH_MAX.
 bool deviceToHostPath(const char16_t* devicePath, std::string* hostPath);
+
+// Most directory descriptors kept open along the remembered path (its
+// deepest levels), so that stepping back up needs no system call.
+constexpr size_t kOpenLevels = 64;
 
 // Drops the remembered directory and its descriptors (tests use it to
 // start from a clean state; programs never need it).
