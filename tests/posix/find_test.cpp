@@ -232,3 +232,42 @@ TEST(FindFiles, WalksATreeDeeperThanAnyHostPath) {
     EXPECT_EQ(listing(deep.substr(0, 6 * 1501)).size(), 1u);
     removeDeepTree(fs);
 }
+
+TEST(FindFiles, ListsRightInAnyOrderOfQueries) {
+    // A chain deeper than the descriptors kept open, with a side directory
+    // at every level, asked for in a scrambled order and in varied
+    // spellings: each answer must be that of the directory named.
+    TempDevice dev;
+    constexpr int kLevels = 150;
+    std::string host = dev.dir() + "/fs";
+    for (int i = 0; i < kLevels; ++i) {
+        ASSERT_EQ(mkdir((host + "/side" + std::to_string(i)).c_str(), 0755), 0);
+        cetest::writeHostFile(host + "/side" + std::to_string(i) + "/f" + std::to_string(i), "");
+        host += "/Chain";
+        ASSERT_EQ(mkdir(host.c_str(), 0755), 0);
+    }
+    auto chain = [](int depth, bool odd) {
+        std::u16string p;
+        for (int i = 0; i < depth; ++i)
+            p += odd && i % 3 == 1 ? u"/chain" : u"\\Chain";
+        return p;
+    };
+    uint64_t rng = 7;
+    for (int q = 0; q < 600; ++q) {
+        rng = rng * 6364136223846793005ull + 1442695040888963407ull;
+        int level = static_cast<int>((rng >> 33) % kLevels);
+        bool odd = (rng >> 20) & 1;
+        std::string n = std::to_string(level);
+        if ((rng >> 21) & 1) {
+            auto l = listing(chain(level, odd) + u"\\SIDE" + cetest::U(n));
+            ASSERT_EQ(l, (std::map<std::string, uint32_t>{{"f" + n, ce::kAttrNormal}})) << q;
+        } else {
+            // Into a side directory and out again by "..".
+            std::u16string p = chain(level, odd) + u"\\side" + cetest::U(n) + u"\\..";
+            auto l = listing(p);
+            ASSERT_EQ(l.size(), 2u) << q;
+            ASSERT_EQ(l.count("side" + n), 1u) << q;
+            ASSERT_EQ(l.count("Chain"), 1u) << q;
+        }
+    }
+}
