@@ -109,24 +109,27 @@ uint32_t attributesOf(int dirFd, const char* name, unsigned char kind) {
     return attr == 0 ? kAttrNormal : attr;
 }
 
-struct Listing {
-    FindImpl* find;
-    const char16_t* spec;
-    bool all;
-};
-
 void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
-    auto* l = static_cast<Listing*>(context);
-    FindImpl* f = l->find;
+    FindImpl* f = static_cast<FindImpl*>(context);
     size_t start = f->names.size();
     if (!appendName(name, &f->names))
         return;
-    if (!l->all && !posix::findSpecMatches(l->spec, f->names.data() + start)) {
-        f->names.resize(start);
-        return;
-    }
     f->starts.push_back(static_cast<uint32_t>(start));
     f->attributes.push_back(attributesOf(dirFd, name, kind));
+}
+
+// Keeps the entries whose names match spec, in their order.
+void keepMatching(FindImpl* f, const char16_t* spec) {
+    size_t kept = 0;
+    for (size_t i = 0; i < f->starts.size(); ++i) {
+        if (!posix::findSpecMatches(spec, f->names.data() + f->starts[i]))
+            continue;
+        f->starts[kept] = f->starts[i];
+        f->attributes[kept] = f->attributes[i];
+        ++kept;
+    }
+    f->starts.resize(kept);
+    f->attributes.resize(kept);
 }
 
 void fillRecord(const FindImpl* f, size_t i, FindRecord* record) {
@@ -139,23 +142,15 @@ void fillRecord(const FindImpl* f, size_t i, FindRecord* record) {
 Find findFirst(const char16_t* pattern, FindRecord* record) {
     if (pattern == nullptr || record == nullptr)
         return nullptr;
-    size_t len = u16len(pattern);
-    size_t specStart = len;
-    while (specStart > 0 && pattern[specStart - 1] != u'\\' && pattern[specStart - 1] != u'/') {
-        --specStart;
-    }
-    if (specStart == 0)
-        return nullptr;
-    const char16_t* spec = pattern + specStart;
-    bool all = posix::findSpecMatchesAll(spec);
-
     FindImpl* f = new (std::nothrow) FindImpl;
     if (f == nullptr)
         return nullptr;
-    Listing listing{f, spec, all};
+    size_t specStart = 0;
     // A listing cut short by a read error would pass for a whole one.
-    if (!posix::listDeviceDirectory(pattern, specStart - 1, addEntry, &listing) ||
-        f->starts.empty()) {
+    bool listed = posix::listDeviceDirectory(pattern, &specStart, addEntry, f);
+    if (listed && !posix::findSpecMatchesAll(pattern + specStart))
+        keepMatching(f, pattern + specStart);
+    if (!listed || f->starts.empty()) {
         delete f;
         return nullptr;
     }

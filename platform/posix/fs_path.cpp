@@ -400,14 +400,27 @@ bool walkPending(const State& s, Walker& w, std::vector<std::string>& pending, L
     return entry == nullptr || fillEntry(w, ".", true, S_IFDIR, entry);
 }
 
-// How many leading components raw[0, len) shares with the remembered path.
-size_t sharedDepth(const State& s, const char16_t* raw, size_t len) {
+// How many units at the start of raw equal the remembered path.  The
+// comparison stops at raw's terminator, as the remembered path holds no
+// NUL, so raw's length need not be known beforehand: one pass over a long
+// path instead of two.
+size_t matchedUnits(const State& s, const char16_t* raw) {
     if (!s.valid)
         return 0;
-    size_t limit = std::min(len, s.key.size());
+    const char16_t* key = s.key.data();
+    size_t n = s.key.size();
     size_t m = 0;
-    while (m < limit && raw[m] == s.key[m])
+    while (m < n && raw[m] == key[m])
         ++m;
+    return m;
+}
+
+// How many leading components the directory raw[0, len) shares with the
+// remembered path, given that their first `matched` units are equal.
+size_t sharedDepth(const State& s, const char16_t* raw, size_t len, size_t matched) {
+    if (!s.valid)
+        return 0;
+    size_t m = std::min(matched, len);
     size_t k =
         static_cast<size_t>(std::upper_bound(s.ends.begin(), s.ends.end(), m) - s.ends.begin());
     // The last shared component must end where raw's component ends too.
@@ -478,8 +491,9 @@ enum class Outcome { Found, NotFound, Retry };
 
 // One attempt at resolving the directory raw[0, len), from the remembered
 // directory when fromMemory, else from fs/.
-Outcome resolveDirectoryOnce(State& s, const char16_t* raw, size_t len, bool fromMemory) {
-    size_t base = fromMemory ? sharedDepth(s, raw, len) : 0;
+Outcome resolveDirectoryOnce(State& s, const char16_t* raw, size_t len, size_t matched,
+                             bool fromMemory) {
+    size_t base = fromMemory ? sharedDepth(s, raw, len, matched) : 0;
     size_t from = base > 0 ? s.ends[base - 1] : 0;
     std::vector<Span> comps;
     splitRemainder(raw, from, len, &base, &comps);
@@ -532,12 +546,13 @@ Outcome resolveDirectoryOnce(State& s, const char16_t* raw, size_t len, bool fro
 }
 
 // Leaves s.walker in the directory raw[0, len) (a device path whose first
-// unit, when len > 0, is a separator; len 0 is fs/ itself).  A failure from
+// unit, when len > 0, is a separator; len 0 is fs/ itself).  `matched` is
+// matchedUnits(s, raw).  A failure from
 // the remembered directory is tried again from fs/, and a failure from a
 // fs/ that has been replaced again from the new one.
-bool resolveDirectory(State& s, const char16_t* raw, size_t len) {
+bool resolveDirectory(State& s, const char16_t* raw, size_t len, size_t matched) {
     if (s.valid) {
-        Outcome o = resolveDirectoryOnce(s, raw, len, true);
+        Outcome o = resolveDirectoryOnce(s, raw, len, matched, true);
         if (o == Outcome::Found)
             return true;
         forgetWalker(s);
@@ -545,7 +560,7 @@ bool resolveDirectory(State& s, const char16_t* raw, size_t len) {
             return false;
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (resolveDirectoryOnce(s, raw, len, false) == Outcome::Found)
+        if (resolveDirectoryOnce(s, raw, len, 0, false) == Outcome::Found)
             return true;
         forgetWalker(s);
         if (attempt > 0 || rootStillCurrent(s))
@@ -589,7 +604,7 @@ bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* e
         --leafStart;
     size_t leafLen = len - leafStart;
     if (leafLen == 0 || isDotName(path + leafStart, leafLen)) {
-        if (!resolveDirectory(s, path, len))
+        if (!resolveDirectory(s, path, len, matchedUnits(s, path)))
             return false;
         if (hostPath != nullptr && !buildHostPath(s, s.walker, ".", hostPath))
             return false;
@@ -598,7 +613,7 @@ bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* e
     std::string leaf;
     if (!u16ToUtf8(path + leafStart, leafLen, &leaf))
         return false;
-    if (!resolveDirectory(s, path, leafStart - 1))
+    if (!resolveDirectory(s, path, leafStart - 1, matchedUnits(s, path)))
         return false;
 
     std::string hostName;
@@ -700,13 +715,27 @@ void closeDeviceEntry(DeviceEntry* entry) {
     entry->exists = false;
 }
 
-bool listDeviceDirectory(const char16_t* devicePath, size_t length, DirectoryVisitor visit,
+bool listDeviceDirectory(const char16_t* pattern, size_t* specStart, DirectoryVisitor visit,
                          void* context) {
-    if (devicePath == nullptr || devicePath[0] != u'\\' || visit == nullptr)
+    if (pattern == nullptr || pattern[0] != u'\\' || visit == nullptr)
         return false;
     State& s = state();
     std::lock_guard<std::mutex> lock(s.mutex);
-    if (!prepareRoot(s) || !resolveDirectory(s, devicePath, length))
+    if (!prepareRoot(s))
+        return false;
+    // The part of the pattern that equals the remembered path has its
+    // separators where that path has them; only the rest is scanned.
+    size_t matched = matchedUnits(s, pattern);
+    size_t lastSeparator = 0;
+    auto known = std::lower_bound(s.ends.begin(), s.ends.end(), matched);
+    if (s.valid && known != s.ends.begin())
+        lastSeparator = *(known - 1);
+    for (size_t i = matched; pattern[i] != 0; ++i) {
+        if (isSeparator(pattern[i]))
+            lastSeparator = i;
+    }
+    *specStart = lastSeparator + 1;
+    if (!resolveDirectory(s, pattern, lastSeparator, matched))
         return false;
     bool atStart = s.walker.deepestUnread && !s.walker.fds.empty();
     s.walker.deepestUnread = false;

@@ -65,11 +65,14 @@ void closeDeviceEntry(DeviceEntry* entry);
 // call back into this file.
 using DirectoryVisitor = void (*)(void* context, const char* name, unsigned char type, int dirFd);
 
-// Lists the directory named by the first `length` units of a device path
-// (0 for the root; the path must still begin with a backslash).  False when
-// the path is malformed, the directory does not exist (or is not one) or
-// cannot be read to its end.
-bool listDeviceDirectory(const char16_t* devicePath, size_t length, DirectoryVisitor visit,
+// Lists the directory of a find pattern: a device path, a separator and a
+// last component ("\Windows\*.*"; "\*.*" for the root).  *specStart
+// receives where that last component begins.  False when the pattern is
+// malformed, the directory does not exist (or is not one) or cannot be
+// read to its end.  Only the part of the pattern that differs from the
+// directory listed before is looked at twice, so a walk down a deep tree
+// costs one pass over each pattern.
+bool listDeviceDirectory(const char16_t* pattern, size_t* specStart, DirectoryVisitor visit,
                          void* context);
 
 // The host path of a device path, for handing to another program (the
