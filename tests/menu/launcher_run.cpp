@@ -145,8 +145,9 @@ Process LauncherSetup::start(const std::vector<std::string>& args,
         {"HOME", root_ + "/home"},
         {"NO_AT_BRIDGE", "1"},
         {"GSETTINGS_BACKEND", "memory"},
-        // GTK keeps caches for the life of the process; they are no leak of ours.
-        {"ASAN_OPTIONS", "detect_leaks=0"},
+        // GTK keeps caches for the life of the process; they are no leak of
+        // ours, and the suppressions name only the desktop libraries.
+        {"LSAN_OPTIONS", "suppressions=" CE_LSAN_SUPPRESSIONS},
     };
     for (const auto& [k, v] : env)
         all[k] = v;

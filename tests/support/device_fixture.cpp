@@ -170,6 +170,9 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
         close(o);
         close(e);
         setenv("CE_DEVICE_DIR", deviceDir.c_str(), 1);
+        // The launcher loads desktop libraries that keep caches until exit;
+        // their "leaks" are suppressed so that ours still fail a test.
+        setenv("LSAN_OPTIONS", "suppressions=" CE_LSAN_SUPPRESSIONS, 0);
         for (const auto& [k, v] : extraEnv) setenv(k.c_str(), v.c_str(), 1);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
