@@ -197,12 +197,17 @@ bool removeOwnRunMarker(const std::string& path) {
 }
 
 void removeStaleRunMarker(const std::string& path) {
+    // Only a marker naming a process that is gone: an empty or malformed
+    // file may be one that its writer has not finished yet.  Looked at
+    // first without the lock, so that an absent marker costs no lock.
+    pid_t pid = readMarkerPid(path);
+    if (pid <= 0 || processAlive(pid))
+        return;
     int lock = lockKind(path);
     if (lock < 0)
         return;
-    // Only a marker naming a process that is gone: an empty or malformed
-    // file may be one that its writer has not finished yet.
-    pid_t pid = readMarkerPid(path);
+    // Under the lock again: a creator may have replaced it meanwhile.
+    pid = readMarkerPid(path);
     if (pid > 0 && !processAlive(pid))
         unlink(path.c_str());
     unlockKind(lock);
