@@ -4,34 +4,34 @@
 
 namespace ce::posix {
 
-bool findSpecMatchesAll(const char16_t* spec) {
-    return u16cmp(spec, u"*") == 0 || u16cmp(spec, u"*.*") == 0;
+bool findPatternMatchesAll(const char16_t* pattern) {
+    return u16cmp(pattern, u"*") == 0 || u16cmp(pattern, u"*.*") == 0;
 }
 
-bool findSpecMatches(const char16_t* spec, const char16_t* name) {
-    if (findSpecMatchesAll(spec))
+bool findPatternMatches(const char16_t* pattern, const char16_t* name) {
+    if (findPatternMatchesAll(pattern))
         return true;
     // Greedy match with one remembered star: linear in practice, never
     // recursive, whatever the pattern.
     const char16_t* star = nullptr;
     const char16_t* resume = nullptr;
     while (*name != 0) {
-        if (*spec == u'*') {
-            star = spec++;
+        if (*pattern == u'*') {
+            star = pattern++;
             resume = name;
-        } else if (*spec != 0 && (*spec == u'?' || u16lowerChar(*spec) == u16lowerChar(*name))) {
-            ++spec;
+        } else if (*pattern != 0 && (*pattern == u'?' || u16lowerChar(*pattern) == u16lowerChar(*name))) {
+            ++pattern;
             ++name;
         } else if (star != nullptr) {
-            spec = star + 1;
+            pattern = star + 1;
             name = ++resume;
         } else {
             return false;
         }
     }
-    while (*spec == u'*')
-        ++spec;
-    return *spec == 0;
+    while (*pattern == u'*')
+        ++pattern;
+    return *pattern == 0;
 }
 
 }  // namespace ce::posix

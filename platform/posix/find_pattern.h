@@ -6,9 +6,9 @@
 namespace ce::posix {
 
 // True for the patterns that take every name: "*" and "*.*".
-bool findSpecMatchesAll(const char16_t* spec);
+bool findPatternMatchesAll(const char16_t* pattern);
 
-// True when name matches spec.
-bool findSpecMatches(const char16_t* spec, const char16_t* name);
+// True when name matches pattern.
+bool findPatternMatches(const char16_t* pattern, const char16_t* name);
 
 }  // namespace ce::posix

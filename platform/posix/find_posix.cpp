@@ -118,11 +118,11 @@ void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
     f->attributes.push_back(attributesOf(dirFd, name, kind));
 }
 
-// Keeps the entries whose names match spec, in their order.
-void keepMatching(FindImpl* f, const char16_t* spec) {
+// Keeps the entries whose names match namePattern, in their order.
+void keepMatching(FindImpl* f, const char16_t* namePattern) {
     size_t kept = 0;
     for (size_t i = 0; i < f->starts.size(); ++i) {
-        if (!posix::findSpecMatches(spec, f->names.data() + f->starts[i]))
+        if (!posix::findPatternMatches(namePattern, f->names.data() + f->starts[i]))
             continue;
         f->starts[kept] = f->starts[i];
         f->attributes[kept] = f->attributes[i];
@@ -145,11 +145,11 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
     FindImpl* f = new (std::nothrow) FindImpl;
     if (f == nullptr)
         return nullptr;
-    size_t specStart = 0;
+    size_t namePatternStart = 0;
     // A listing cut short by a read error would pass for a whole one.
-    bool listed = posix::listDeviceDirectory(pattern, &specStart, addEntry, f);
-    if (listed && !posix::findSpecMatchesAll(pattern + specStart))
-        keepMatching(f, pattern + specStart);
+    bool listed = posix::listDeviceDirectory(pattern, &namePatternStart, addEntry, f);
+    if (listed && !posix::findPatternMatchesAll(pattern + namePatternStart))
+        keepMatching(f, pattern + namePatternStart);
     if (!listed || f->starts.empty()) {
         delete f;
         return nullptr;

@@ -715,7 +715,7 @@ void closeDeviceEntry(DeviceEntry* entry) {
     entry->exists = false;
 }
 
-bool listDeviceDirectory(const char16_t* pattern, size_t* specStart, DirectoryVisitor visit,
+bool listDeviceDirectory(const char16_t* pattern, size_t* namePatternStart, DirectoryVisitor visit,
                          void* context) {
     if (pattern == nullptr || pattern[0] != u'\\' || visit == nullptr)
         return false;
@@ -734,7 +734,7 @@ bool listDeviceDirectory(const char16_t* pattern, size_t* specStart, DirectoryVi
         if (isSeparator(pattern[i]))
             lastSeparator = i;
     }
-    *specStart = lastSeparator + 1;
+    *namePatternStart = lastSeparator + 1;
     if (!resolveDirectory(s, pattern, lastSeparator, matched))
         return false;
     bool atStart = s.walker.deepestUnread && !s.walker.fds.empty();

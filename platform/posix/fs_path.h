@@ -66,13 +66,13 @@ void closeDeviceEntry(DeviceEntry* entry);
 using DirectoryVisitor = void (*)(void* context, const char* name, unsigned char type, int dirFd);
 
 // Lists the directory of a find pattern: a device path, a separator and a
-// last component ("\Windows\*.*"; "\*.*" for the root).  *specStart
+// last component ("\Windows\*.*"; "\*.*" for the root).  *namePatternStart
 // receives where that last component begins.  False when the pattern is
 // malformed, the directory does not exist (or is not one) or cannot be
 // read to its end.  Only the part of the pattern that differs from the
 // directory listed before is looked at twice, so a walk down a deep tree
 // costs one pass over each pattern.
-bool listDeviceDirectory(const char16_t* pattern, size_t* specStart, DirectoryVisitor visit,
+bool listDeviceDirectory(const char16_t* pattern, size_t* namePatternStart, DirectoryVisitor visit,
                          void* context);
 
 // The host path of a device path, for handing to another program (the

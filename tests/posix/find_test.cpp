@@ -88,13 +88,13 @@ TEST(FindFiles, SkipsNamesThatAreNotUtf8) {
 }
 
 TEST(FindFiles, PatternsOtherThanAllMatchWithoutCase) {
-    using ce::posix::findSpecMatches;
-    EXPECT_TRUE(findSpecMatches(u"*.*", u"noext"));
-    EXPECT_TRUE(findSpecMatches(u"*.LNK", u"a.lnk"));
-    EXPECT_FALSE(findSpecMatches(u"*.lnk", u"a.lnk.txt"));
-    EXPECT_TRUE(findSpecMatches(u"*.lnk*", u"a.lnk.txt"));
-    EXPECT_TRUE(findSpecMatches(u"?b*c", u"abxxc"));
-    EXPECT_FALSE(findSpecMatches(u"?b*c", u"bxxc"));
+    using ce::posix::findPatternMatches;
+    EXPECT_TRUE(findPatternMatches(u"*.*", u"noext"));
+    EXPECT_TRUE(findPatternMatches(u"*.LNK", u"a.lnk"));
+    EXPECT_FALSE(findPatternMatches(u"*.lnk", u"a.lnk.txt"));
+    EXPECT_TRUE(findPatternMatches(u"*.lnk*", u"a.lnk.txt"));
+    EXPECT_TRUE(findPatternMatches(u"?b*c", u"abxxc"));
+    EXPECT_FALSE(findPatternMatches(u"?b*c", u"bxxc"));
     TempDevice dev;
     dev.writeFile("\\D\\one.lnk", "");
     dev.writeFile("\\D\\two.txt", "");
