@@ -49,8 +49,8 @@ RegKey regOpenKey(Hive hive, const char16_t* subKey);
 // buffer counts as missing, as on the device.  The type is reported, never
 // checked.  On success *dataBytes (when not null) receives the data size.
 // A null or invalid key fails.
-bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufBytes,
-                   uint32_t* type, uint32_t* dataBytes);
+bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufBytes, uint32_t* type,
+                   uint32_t* dataBytes);
 
 // Writes a value of the given type and byte size.  Returns false when the
 // write did not take place (invalid key, unreachable registry).

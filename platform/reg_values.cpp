@@ -6,9 +6,11 @@ namespace ce {
 
 bool regReadStringBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars,
                         uint32_t bufBytes) {
-    if (bufChars == 0) return false;
+    if (bufChars == 0)
+        return false;
     buf[0] = 0;
-    if (bufBytes > bufChars * 2) bufBytes = static_cast<uint32_t>(bufChars * 2);
+    if (bufBytes > bufChars * 2)
+        bufBytes = static_cast<uint32_t>(bufChars * 2);
     uint32_t type = 0;
     uint32_t got = 0;
     if (!regQueryValue(key, name, buf, bufBytes, &type, &got)) {
@@ -40,7 +42,8 @@ bool regReadDword(RegKey key, const char16_t* name, uint32_t* value) {
     uint32_t v = 0;
     uint32_t type = 0;
     uint32_t got = 0;
-    if (!regQueryValue(key, name, &v, 4, &type, &got)) return false;
+    if (!regQueryValue(key, name, &v, 4, &type, &got))
+        return false;
     *value = v;
     return true;
 }

@@ -6,7 +6,8 @@ namespace ce {
 
 size_t u16len(const char16_t* s) {
     size_t n = 0;
-    while (s[n] != 0) ++n;
+    while (s[n] != 0)
+        ++n;
     return n;
 }
 
@@ -19,29 +20,36 @@ int u16cmp(const char16_t* a, const char16_t* b) {
 }
 
 const char16_t* u16str(const char16_t* hay, const char16_t* needle) {
-    if (*needle == 0) return hay;
+    if (*needle == 0)
+        return hay;
     for (; *hay != 0; ++hay) {
         size_t i = 0;
-        while (needle[i] != 0 && hay[i] == needle[i]) ++i;
-        if (needle[i] == 0) return hay;
+        while (needle[i] != 0 && hay[i] == needle[i])
+            ++i;
+        if (needle[i] == 0)
+            return hay;
     }
     return nullptr;
 }
 
 const char16_t* u16chr(const char16_t* s, char16_t c) {
     for (;; ++s) {
-        if (*s == c) return s;
-        if (*s == 0) return nullptr;
+        if (*s == c)
+            return s;
+        if (*s == 0)
+            return nullptr;
     }
 }
 
 bool u16copyN(char16_t* dst, size_t dstChars, const char16_t* src, size_t n) {
-    if (dstChars == 0) return false;
+    if (dstChars == 0)
+        return false;
     if (n + 1 > dstChars) {
         dst[0] = 0;
         return false;
     }
-    for (size_t i = 0; i < n; ++i) dst[i] = src[i];
+    for (size_t i = 0; i < n; ++i)
+        dst[i] = src[i];
     dst[n] = 0;
     return true;
 }
@@ -53,27 +61,34 @@ bool u16copy(char16_t* dst, size_t dstChars, const char16_t* src) {
 bool u16append(char16_t* dst, size_t dstChars, const char16_t* src) {
     size_t have = u16len(dst);
     size_t add = u16len(src);
-    if (have + add + 1 > dstChars) return false;
-    for (size_t i = 0; i <= add; ++i) dst[have + i] = src[i];
+    if (have + add + 1 > dstChars)
+        return false;
+    for (size_t i = 0; i <= add; ++i)
+        dst[have + i] = src[i];
     return true;
 }
 
 char16_t u16lowerChar(char16_t c) {
-    if (c >= u'A' && c <= u'Z') return static_cast<char16_t>(c + 32);
-    if ((c >= 0xC0 && c <= 0xDE) && c != 0xD7) return static_cast<char16_t>(c + 32);
+    if (c >= u'A' && c <= u'Z')
+        return static_cast<char16_t>(c + 32);
+    if ((c >= 0xC0 && c <= 0xDE) && c != 0xD7)
+        return static_cast<char16_t>(c + 32);
     if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
         c != 0x17F) {
         // Latin Extended-A pairs: upper case even below U+0138, odd above it.
         bool evenUpper = c < 0x138;
         bool isUpper = evenUpper ? (c % 2 == 0) : (c % 2 == 1);
-        if (c == 0x178) return 0xFF;
-        if (isUpper) return static_cast<char16_t>(c + 1);
+        if (c == 0x178)
+            return 0xFF;
+        if (isUpper)
+            return static_cast<char16_t>(c + 1);
     }
     return c;
 }
 
 void u16lower(char16_t* s) {
-    for (; *s != 0; ++s) *s = u16lowerChar(*s);
+    for (; *s != 0; ++s)
+        *s = u16lowerChar(*s);
 }
 
 void u16fromUnsigned(char16_t* dst, size_t dstChars, uint64_t value) {
@@ -83,12 +98,14 @@ void u16fromUnsigned(char16_t* dst, size_t dstChars, uint64_t value) {
         tmp[n++] = static_cast<char16_t>(u'0' + value % 10);
         value /= 10;
     } while (value != 0);
-    if (dstChars == 0) return;
+    if (dstChars == 0)
+        return;
     if (n + 1 > dstChars) {
         dst[0] = 0;
         return;
     }
-    for (size_t i = 0; i < n; ++i) dst[i] = tmp[n - 1 - i];
+    for (size_t i = 0; i < n; ++i)
+        dst[i] = tmp[n - 1 - i];
     dst[n] = 0;
 }
 
@@ -98,12 +115,14 @@ void u16fromInt(char16_t* dst, size_t dstChars, int64_t value) {
         return;
     }
     if (dstChars < 2) {
-        if (dstChars > 0) dst[0] = 0;
+        if (dstChars > 0)
+            dst[0] = 0;
         return;
     }
     dst[0] = u'-';
     u16fromUnsigned(dst + 1, dstChars - 1, 0 - static_cast<uint64_t>(value));
-    if (dst[1] == 0) dst[0] = 0;
+    if (dst[1] == 0)
+        dst[0] = 0;
 }
 
 bool utf8ToU16(const char* s, size_t n, std::u16string* out) {
@@ -132,12 +151,15 @@ bool utf8ToU16(const char* s, size_t n, std::u16string* out) {
         } else {
             return false;
         }
-        if (i + len > n) return false;
+        if (i + len > n)
+            return false;
         for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
             c = (c << 6) | (p[i + k] & 0x3F);
         }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
+        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+            return false;
         if (c >= 0x10000) {
             c -= 0x10000;
             out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
@@ -155,7 +177,8 @@ bool u16ToUtf8(const char16_t* s, size_t n, std::string* out) {
     for (size_t i = 0; i < n; ++i) {
         uint32_t c = s[i];
         if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= n || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF) return false;
+            if (i + 1 >= n || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF)
+                return false;
             c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
@@ -194,7 +217,8 @@ std::string utf8(const std::u16string& text) {
 
 bool strCopy(char* dst, size_t dstBytes, const char* src) {
     size_t n = std::strlen(src);
-    if (dstBytes == 0) return false;
+    if (dstBytes == 0)
+        return false;
     if (n + 1 > dstBytes) {
         dst[0] = 0;
         return false;
@@ -206,7 +230,8 @@ bool strCopy(char* dst, size_t dstBytes, const char* src) {
 bool strAppend(char* dst, size_t dstBytes, const char* src) {
     size_t have = std::strlen(dst);
     size_t add = std::strlen(src);
-    if (have + add + 1 > dstBytes) return false;
+    if (have + add + 1 > dstBytes)
+        return false;
     std::memcpy(dst + have, src, add + 1);
     return true;
 }

@@ -19,7 +19,8 @@ bool findPatternMatches(const char16_t* pattern, const char16_t* name) {
         if (*pattern == u'*') {
             star = pattern++;
             resume = name;
-        } else if (*pattern != 0 && (*pattern == u'?' || u16lowerChar(*pattern) == u16lowerChar(*name))) {
+        } else if (*pattern != 0 &&
+                   (*pattern == u'?' || u16lowerChar(*pattern) == u16lowerChar(*name))) {
             ++pattern;
             ++name;
         } else if (star != nullptr) {

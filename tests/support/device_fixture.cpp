@@ -22,11 +22,14 @@ namespace fs = std::filesystem;
 
 namespace cetest {
 
-std::u16string U(const std::string& utf8) { return ce::u16(utf8); }
+std::u16string U(const std::string& utf8) {
+    return ce::u16(utf8);
+}
 
 std::string readHostFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
+    if (!in)
+        return {};
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
@@ -34,7 +37,8 @@ std::string readHostFile(const std::string& path) {
 
 void writeHostFile(const std::string& path, const std::string& bytes) {
     fs::path p(path);
-    if (p.has_parent_path()) fs::create_directories(p.parent_path());
+    if (p.has_parent_path())
+        fs::create_directories(p.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
@@ -43,7 +47,8 @@ TempDevice::TempDevice() {
     std::string base = fs::temp_directory_path().string() + "/cedev-XXXXXX";
     std::vector<char> buf(base.begin(), base.end());
     buf.push_back(0);
-    if (mkdtemp(buf.data()) == nullptr) std::abort();
+    if (mkdtemp(buf.data()) == nullptr)
+        std::abort();
     dir_ = buf.data();
     fs::create_directories(dir_ + "/fs");
     const char* prev = getenv("CE_DEVICE_DIR");
@@ -78,7 +83,8 @@ TempDevice::~TempDevice() {
 std::string TempDevice::hostPath(const std::string& devicePath) const {
     std::string p = devicePath;
     for (char& c : p) {
-        if (c == '\\') c = '/';
+        if (c == '\\')
+            c = '/';
     }
     return dir_ + "/fs" + p;
 }
@@ -99,7 +105,9 @@ void TempDevice::writeRegistry(const std::string& regText) const {
     writeHostFile(dir_ + "/registry.reg", regText);
 }
 
-std::string TempDevice::readRegistryFile() const { return readHostFile(dir_ + "/registry.reg"); }
+std::string TempDevice::readRegistryFile() const {
+    return readHostFile(dir_ + "/registry.reg");
+}
 
 void TempDevice::setScreen(int width, int height) const {
     writeHostFile(dir_ + "/device.conf",
@@ -114,29 +122,34 @@ static ce::RegKey openKey(bool localMachine, const std::string& key) {
 std::optional<std::u16string> TempDevice::regString(bool localMachine, const std::string& key,
                                                     const std::string& name) const {
     ce::RegKey k = openKey(localMachine, key);
-    if (k == nullptr) return std::nullopt;
+    if (k == nullptr)
+        return std::nullopt;
     std::vector<char16_t> buf(1 << 20);
     bool ok = ce::regReadString(k, U(name).c_str(), buf.data(), buf.size());
     ce::regCloseKey(k);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return std::u16string(buf.data());
 }
 
 std::optional<uint32_t> TempDevice::regDword(bool localMachine, const std::string& key,
                                              const std::string& name) const {
     ce::RegKey k = openKey(localMachine, key);
-    if (k == nullptr) return std::nullopt;
+    if (k == nullptr)
+        return std::nullopt;
     uint32_t v = 0;
     bool ok = ce::regReadDword(k, U(name).c_str(), &v);
     ce::regCloseKey(k);
-    if (!ok) return std::nullopt;
+    if (!ok)
+        return std::nullopt;
     return v;
 }
 
 bool TempDevice::regValueExists(bool localMachine, const std::string& key,
                                 const std::string& name) const {
     ce::RegKey k = openKey(localMachine, key);
-    if (k == nullptr) return false;
+    if (k == nullptr)
+        return false;
     std::vector<char> buf(1 << 20);
     uint32_t type = 0;
     bool ok = ce::regQueryValue(k, U(name).c_str(), buf.data(), static_cast<uint32_t>(buf.size()),
@@ -149,7 +162,8 @@ static std::string drain(int fd) {
     std::string s;
     char buf[4096];
     ssize_t n;
-    while ((n = read(fd, buf, sizeof buf)) > 0) s.append(buf, static_cast<size_t>(n));
+    while ((n = read(fd, buf, sizeof buf)) > 0)
+        s.append(buf, static_cast<size_t>(n));
     return s;
 }
 
@@ -173,10 +187,12 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
         // The launcher loads desktop libraries that keep caches until exit;
         // their "leaks" are suppressed so that ours still fail a test.
         setenv("LSAN_OPTIONS", "suppressions=" CE_LSAN_SUPPRESSIONS, 0);
-        for (const auto& [k, v] : extraEnv) setenv(k.c_str(), v.c_str(), 1);
+        for (const auto& [k, v] : extraEnv)
+            setenv(k.c_str(), v.c_str(), 1);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execv(exe.c_str(), argv.data());
         _exit(127);
@@ -185,7 +201,8 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
     int status = 0;
     for (;;) {
         pid_t w = waitpid(pid, &status, WNOHANG);
-        if (w == pid) break;
+        if (w == pid)
+            break;
         if (std::chrono::steady_clock::now() > deadline) {
             kill(pid, SIGKILL);
             waitpid(pid, &status, 0);
@@ -194,7 +211,8 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (status != -1 && WIFEXITED(status)) r.exitCode = WEXITSTATUS(status);
+    if (status != -1 && WIFEXITED(status))
+        r.exitCode = WEXITSTATUS(status);
     int o = open(outPath.c_str(), O_RDONLY);
     if (o >= 0) {
         r.out = drain(o);
