@@ -1,7 +1,10 @@
 // Runs started together are kept apart by the device-wide run lock.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include "platform/platform.h"
@@ -12,6 +15,22 @@ namespace {
 
 using cetest::TempDevice;
 
+// True when the kernel lists a process blocked on an flock of the file
+// (a "->" line of /proc/locks naming its inode).
+bool someoneWaitsFor(const std::string& hostPath) {
+    struct stat st = {};
+    if (stat(hostPath.c_str(), &st) != 0)
+        return false;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 TEST(Concurrency, RunWaitsWhileAnotherHoldsTheLock) {
     TempDevice dev;
     dev.writeRegistry(RegText().home("home").text());
@@ -19,8 +38,16 @@ TEST(Concurrency, RunWaitsWhileAnotherHoldsTheLock) {
     ASSERT_NE(held, nullptr);
 
     cetest::RunResult r;
-    std::thread run([&] { r = runInstaller(dev, "-cpr:all -silent"); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    std::atomic<bool> finished{false};
+    std::thread run([&] {
+        r = runInstaller(dev, "-cpr:all -silent");
+        finished = true;
+    });
+    // Wait until the run is blocked on the lock, or has ended without it.
+    const std::string lockFile = dev.dir() + "/run/locks/qorvinstall.lock";
+    while (!finished && !someoneWaitsFor(lockFile))
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(finished) << "the run did not wait for the lock";
     // Past the guard, the run touches nothing before it holds the lock.
     EXPECT_EQ(runString(dev, "ErrorDescription"), "<missing>");
     ce::releaseRunLock(held);
