@@ -31,6 +31,12 @@ TEST(LayoutSelection, EveryModeComposesOrTakesItsTarget) {
         {"forcecurrentLandscape", "forcecurrentLandscape", "\\Windows\\home_800x480.cpr", true},
         {"all", "all", "\\Windows\\home_480x800.cpr", true},
         {"\\Windows\\other_800x480.cpr -x.cpr", "direct", "\\Windows\\other_800x480.cpr", false},
+        // Several modes on one line: the one tested first wins, wherever it
+        // stands, and a path after " -cpr:" yields to any named mode.
+        {"forcecurrentLandscape -cpr:currentPortrait", "currentPortrait",
+         "\\Windows\\home_480x800.cpr", true},
+        {"\\Windows\\x.cpr -cpr:forcecurrentPortrait", "forcecurrent",
+         "\\Windows\\home_480x800.cpr", true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode);
