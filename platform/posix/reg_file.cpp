@@ -382,11 +382,18 @@ RegFile regFileParse(std::string_view bytes) {
     } else {
         splitUtf8(&f, body);
     }
-    // A DOS end-of-file byte closing the file is no line: new lines go before it.
-    if (!f.lines.empty() && f.lines.back().eol.empty() && f.lines.back().text.size() == 1 &&
-        f.lines.back().text[0] == kDosEndOfFile) {
-        f.trailer.insert(0, f.lines.back().bytes);
-        f.lines.pop_back();
+    // A DOS end-of-file byte closing the file is no part of a line, whether
+    // it stands alone or right after the last line's text: new lines go
+    // before it, and the last line reads without it.
+    if (!f.lines.empty() && f.lines.back().eol.empty() && !f.lines.back().text.empty() &&
+        f.lines.back().text.back() == kDosEndOfFile) {
+        RegFileLine& last = f.lines.back();
+        size_t unitBytes = f.utf16 ? 2 : 1;
+        f.trailer.insert(0, last.bytes.substr(last.bytes.size() - unitBytes));
+        last.bytes.resize(last.bytes.size() - unitBytes);
+        last.text.pop_back();
+        if (last.bytes.empty())
+            f.lines.pop_back();
     }
     for (const RegFileLine& line : f.lines) {
         if (!line.eol.empty()) {

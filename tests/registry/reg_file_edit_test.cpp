@@ -146,6 +146,15 @@ TEST(RegFileEdit, NewKeyGoesBeforeTheDosEndOfFileByte) {
                app.substr(0, app.size() - 1) +
                    "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\AppMem\\New]\n"
                    "\"n\"=hex(b):01,02,03,04,05,06,07,08\n\x1A");
+
+    // The byte may follow the last line's text directly, in either encoding.
+    const std::string key = "HKEY_CURRENT_USER\\Software\\QORV";
+    const std::string head = "REGEDIT4\r\n\r\n[" + key + "]\r\n\"A\"=dword:00000007";
+    EXPECT_EQ(valueOf(regFileParse(head + "\x1A"), key, "A").bytes, dwordBytes(7));
+    expectEdit(head + "\x1A", key, "B", 4, dwordBytes(2), head + "\r\n\"B\"=dword:00000002\x1A");
+    std::string wide = "\xFF\xFE" + utf16le(head);
+    expectEdit(wide + utf16le("\x1A"), key, "B", 4, dwordBytes(2),
+               wide + utf16le("\r\n\"B\"=dword:00000002\x1A"));
 }
 
 TEST(RegFileEdit, KeyDeletedInTheFileGetsANewHeader) {
