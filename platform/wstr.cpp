@@ -75,8 +75,9 @@ char16_t u16lowerChar(char16_t c) {
         return static_cast<char16_t>(c + 32);
     if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
         c != 0x17F) {
-        // Latin Extended-A pairs: upper case even below U+0138, odd above it.
-        bool evenUpper = c < 0x138;
+        // Latin Extended-A pairs: the capital is the even one up to U+0137
+        // and from U+014A to U+0177, the odd one in between and from U+0179.
+        bool evenUpper = c < 0x138 || (c >= 0x14A && c <= 0x177);
         bool isUpper = evenUpper ? (c % 2 == 0) : (c % 2 == 1);
         if (c == 0x178)
             return 0xFF;

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/device_conf.h"
+#include "platform/wstr.h"
 #include "tests/support/device_fixture.h"
 
 using cetest::TempDevice;
@@ -57,4 +58,10 @@ TEST(TextConversion, Utf8IsTheDefaultCodePage) {
     EXPECT_EQ(narrow[0], 0);
     const char16_t lone[] = {u'a', 0xDC00, 0};
     EXPECT_FALSE(ce::wideToAcp(lone, narrow, 6));
+}
+
+TEST(TextConversion, LowerCasingPairsLatinLettersAsUnicodeDoes) {
+    std::u16string text = u"ÀÞĀāĹĺŊŋŐőŶŷŸŹźſ";
+    ce::u16lower(text.data());
+    EXPECT_EQ(text, u"àþāāĺĺŋŋőőŷŷÿźźſ");
 }
