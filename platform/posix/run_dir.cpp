@@ -17,19 +17,90 @@ namespace ce::posix {
 
 namespace {
 
-// The first line of a marker is a pid; anything longer is not one.
+// A marker holds a pid and a start time, a line each; anything longer is
+// not one.
 constexpr size_t kMaxMarkerBytes = 64;
+// /proc/<pid>/stat: some 52 numbers and a command name of at most 64 bytes.
+constexpr size_t kMaxStatBytes = 2048;
 
-// The first line of the file as a positive decimal pid, else 0.  Blanks and
-// a CR before the line end are tolerated; anything else makes it malformed.
-pid_t readMarkerPid(const std::string& path) {
+// Start time of a process in clock ticks after boot (field 22 of
+// /proc/<pid>/stat), which tells a process apart from a later one that got
+// the same id.  False where it cannot be read (no /proc, a process that is
+// gone, a malformed line).
+bool processStartTicks(const char* statPath, unsigned long long* ticks) {
+    int fd = open(statPath, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char buf[kMaxStatBytes];
+    size_t len = 0;
+    while (len < sizeof buf - 1) {
+        ssize_t n = read(fd, buf + len, sizeof buf - 1 - len);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        len += static_cast<size_t>(n);
+    }
+    close(fd);
+    buf[len] = 0;
+    // The command name in parentheses may hold blanks and parentheses of
+    // its own: the fields are counted from its last ")".
+    const char* p = std::strrchr(buf, ')');
+    if (p == nullptr)
+        return false;
+    ++p;
+    // Fields 3 to 21 come before the start time.
+    for (int field = 3; field <= 21; ++field) {
+        while (*p == ' ')
+            ++p;
+        if (*p == 0)
+            return false;
+        while (*p != ' ' && *p != 0)
+            ++p;
+    }
+    while (*p == ' ')
+        ++p;
+    unsigned long long value = 0;
+    size_t digits = 0;
+    while (*p >= '0' && *p <= '9' && digits < 20) {
+        value = value * 10 + static_cast<unsigned long long>(*p - '0');
+        ++p;
+        ++digits;
+    }
+    if (digits == 0 || (*p != ' ' && *p != '\n' && *p != 0))
+        return false;
+    *ticks = value;
+    return true;
+}
+
+bool processStartTicks(pid_t pid, unsigned long long* ticks) {
+    const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
+    return processStartTicks(statPath.c_str(), ticks);
+}
+
+struct MarkerContent {
+    pid_t pid = 0;                   // 0: no marker, or a malformed one
+    unsigned long long started = 0;  // start ticks of that process, 0 when not recorded
+};
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// The first line of the file as a positive decimal pid, else pid 0.  Blanks
+// and a CR before the line end are tolerated; anything else makes it
+// malformed.  A second line of only digits is the start time of that
+// process, as this layer writes it; a marker written by hand may have none,
+// or anything else there, and then counts by its pid alone.
+MarkerContent readMarker(const std::string& path) {
+    MarkerContent marker;
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
-        return 0;
+        return marker;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
-        return 0;
+        return marker;
     }
     char buf[kMaxMarkerBytes];
     size_t len = 0;
@@ -50,18 +121,34 @@ pid_t readMarkerPid(const std::string& path) {
     while (i < len && buf[i] >= '0' && buf[i] <= '9') {
         pid = pid * 10 + (buf[i] - '0');
         if (pid > INT_MAX)
-            return 0;
+            return marker;
         ++i;
         ++digits;
     }
-    while (i < len && (buf[i] == ' ' || buf[i] == '\t' || buf[i] == '\r'))
+    while (i < len && isBlank(buf[i]))
         ++i;
     if (digits == 0 || (i < len && buf[i] != '\n'))
-        return 0;
+        return marker;
     // 0 and negative ids name process groups for kill(): never a marker.
     if (pid <= 0)
-        return 0;
-    return static_cast<pid_t>(pid);
+        return marker;
+    marker.pid = static_cast<pid_t>(pid);
+
+    ++i;  // past the first line's end
+    while (i < len && isBlank(buf[i]))
+        ++i;
+    unsigned long long started = 0;
+    digits = 0;
+    while (i < len && buf[i] >= '0' && buf[i] <= '9' && digits < 20) {
+        started = started * 10 + static_cast<unsigned long long>(buf[i] - '0');
+        ++i;
+        ++digits;
+    }
+    while (i < len && isBlank(buf[i]))
+        ++i;
+    if (digits > 0 && (i == len || buf[i] == '\n'))
+        marker.started = started;
+    return marker;
 }
 
 bool processAlive(pid_t pid) {
@@ -70,6 +157,18 @@ bool processAlive(pid_t pid) {
     if (kill(pid, 0) == 0)
         return true;
     return errno == EPERM;
+}
+
+// The marker's process is alive and is the one that wrote it: a process
+// that merely got the id of a writer that is gone does not count.  Where
+// the start time cannot be compared, the id alone decides.
+bool markerAlive(const MarkerContent& marker) {
+    if (!processAlive(marker.pid))
+        return false;
+    unsigned long long started = 0;
+    if (marker.started == 0 || !processStartTicks(marker.pid, &started))
+        return true;
+    return started == marker.started;
 }
 
 std::string parentOf(const std::string& path) {
@@ -111,9 +210,9 @@ bool writeAll(int fd, const char* data, size_t size) {
     return true;
 }
 
-// Writes "<pid>\n" to a private file beside the kind's directory and links
-// it to the marker's name: link() fails when the name exists, and the
-// marker appears with its whole content at once.
+// Writes "<pid>\n<start ticks>\n" to a private file beside the kind's
+// directory and links it to the marker's name: link() fails when the name
+// exists, and the marker appears with its whole content at once.
 RunMarker linkNewMarker(const std::string& path) {
     static unsigned counter = 0;
     std::string tmp =
@@ -122,6 +221,9 @@ RunMarker linkNewMarker(const std::string& path) {
     if (fd < 0)
         return RunMarker::Failed;
     std::string line = std::to_string(getpid()) + "\n";
+    unsigned long long started = 0;
+    if (processStartTicks("/proc/self/stat", &started))
+        line += std::to_string(started) + "\n";
     bool ok = writeAll(fd, line.data(), line.size());
     if (close(fd) != 0)
         ok = false;
@@ -162,8 +264,8 @@ bool runMarkerPath(const char* kind, const char16_t* name, std::string* path) {
 }
 
 pid_t liveRunMarkerOwner(const std::string& path) {
-    pid_t pid = readMarkerPid(path);
-    return processAlive(pid) ? pid : 0;
+    const MarkerContent marker = readMarker(path);
+    return markerAlive(marker) ? marker.pid : 0;
 }
 
 RunMarker createRunMarker(const std::string& path) {
@@ -189,7 +291,7 @@ RunMarker createRunMarker(const std::string& path) {
 bool removeOwnRunMarker(const std::string& path) {
     int lock = lockKind(path);
     bool ok = true;
-    if (readMarkerPid(path) == getpid()) {
+    if (readMarker(path).pid == getpid()) {
         ok = unlink(path.c_str()) == 0 || errno == ENOENT;
     }
     unlockKind(lock);
@@ -200,15 +302,15 @@ void removeStaleRunMarker(const std::string& path) {
     // Only a marker naming a process that is gone: an empty or malformed
     // file may be one that its writer has not finished yet.  Looked at
     // first without the lock, so that an absent marker costs no lock.
-    pid_t pid = readMarkerPid(path);
-    if (pid <= 0 || processAlive(pid))
+    MarkerContent marker = readMarker(path);
+    if (marker.pid <= 0 || markerAlive(marker))
         return;
     int lock = lockKind(path);
     if (lock < 0)
         return;
     // Under the lock again: a creator may have replaced it meanwhile.
-    pid = readMarkerPid(path);
-    if (pid > 0 && !processAlive(pid))
+    marker = readMarker(path);
+    if (marker.pid > 0 && !markerAlive(marker))
         unlink(path.c_str());
     unlockKind(lock);
 }

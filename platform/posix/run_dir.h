@@ -3,6 +3,10 @@
 //
 // A marker exists while its file exists and its first line is the decimal
 // id of a live process.  A file whose process is gone counts as absent.
+// Markers made here carry the process's start time (clock ticks after boot)
+// as a second line, so that a marker left by a killed process does not
+// come alive again when an unrelated process gets the same id; a marker
+// without that line counts by its id alone.
 // Markers are made complete in one step (written to a private file, then
 // hard-linked to their name), so a reader never sees a half-written id, and
 // creating a name that another process creates at the same moment lets

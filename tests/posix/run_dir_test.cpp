@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -53,13 +54,35 @@ TEST(WindowMarker, OnlyALiveProcessMakesAWindow) {
     EXPECT_EQ(ce::findWindow(u".."), 0u);
 }
 
+TEST(WindowMarker, AProcessThatGotTheIdOfAGoneWriterMakesNoWindow) {
+    TempDevice dev;
+    std::string path;
+    ASSERT_TRUE(ce::posix::runMarkerPath("windows", u"Vantrelo", &path));
+    ASSERT_EQ(ce::posix::createRunMarker(path), ce::posix::RunMarker::Created);
+    const std::string own = cetest::readHostFile(path);
+    EXPECT_EQ(std::count(own.begin(), own.end(), '\n'), 2) << own;  // id and start time
+    EXPECT_EQ(ce::findWindow(u"Vantrelo"), static_cast<ce::WindowRef>(getpid()));
+
+    // Left by a process that was started at another time, whose id this
+    // process has now: stale, and tidied away like one of a dead process.
+    cetest::writeHostFile(path, std::to_string(getpid()) + "\n1\n");
+    EXPECT_EQ(ce::findWindow(u"Vantrelo"), 0u);
+    EXPECT_EQ(cetest::readHostFile(path), "");
+    EXPECT_EQ(ce::posix::createRunMarker(path), ce::posix::RunMarker::Created);
+    EXPECT_EQ(cetest::readHostFile(path), own);
+
+    // A second line that is no start time leaves the id alone to decide.
+    cetest::writeHostFile(path, std::to_string(getpid()) + "\nnote\n");
+    EXPECT_EQ(ce::findWindow(u"Vantrelo"), static_cast<ce::WindowRef>(getpid()));
+}
+
 TEST(EventMarker, CreateReportsAnExistingNameAndReplacesAStaleOne) {
     TempDevice dev;
     std::string path;
     ASSERT_TRUE(ce::posix::runMarkerPath("events", u"Vantrelo", &path));
     EXPECT_EQ(path, dev.dir() + "/run/events/Vantrelo");
     EXPECT_EQ(ce::posix::createRunMarker(path), ce::posix::RunMarker::Created);
-    EXPECT_EQ(cetest::readHostFile(path), std::to_string(getpid()) + "\n");
+    EXPECT_TRUE(cetest::readHostFile(path).starts_with(std::to_string(getpid()) + "\n"));
     EXPECT_EQ(ce::posix::createRunMarker(path), ce::posix::RunMarker::AlreadyExists);
     EXPECT_TRUE(ce::posix::removeOwnRunMarker(path));
     EXPECT_EQ(ce::posix::liveRunMarkerOwner(path), 0);
