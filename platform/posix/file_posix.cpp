@@ -56,12 +56,15 @@ ssize_t readSome(int fd, void* buf, size_t size) {
 }
 
 // Refills the read buffer; false at the end of the file or on an error.
+// Only the end counts as the end: a caller must be able to tell a file cut
+// short by a read error from a whole one.
 bool refill(FileImpl* f) {
     f->pos = 0;
     f->len = 0;
     ssize_t n = readSome(f->fd, f->buf, sizeof f->buf);
     if (n <= 0) {
-        f->atEnd = true;
+        if (n == 0)
+            f->atEnd = true;
         return false;
     }
     f->len = static_cast<size_t>(n);
@@ -191,7 +194,8 @@ size_t fileRead(File file, void* buf, size_t size) {
     while (done < size) {
         ssize_t n = readSome(file->fd, out + done, size - done);
         if (n <= 0) {
-            file->atEnd = true;
+            if (n == 0)
+                file->atEnd = true;
             break;
         }
         done += static_cast<size_t>(n);
