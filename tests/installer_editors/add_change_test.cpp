@@ -246,7 +246,7 @@ TEST(AddChange, MissingHomeValuesLastOneWins) {
     EXPECT_EQ(resultText(dev2), "#70 No ExtensibilityXML in CHome found");
 }
 
-TEST(AddChange, BrokenOrderListStagesOnlyThePluginList) {
+TEST(AddChange, OrderListThatCannotTakeThePluginStagesOnlyThePluginList) {
     TempDevice dev;
     install(dev, kLayout, kPlgText, Home{.ext = "<Plugins Order=\"Clock;Mail CPRFileName=home"});
     runQorv(dev, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
@@ -260,6 +260,17 @@ TEST(AddChange, BrokenOrderListStagesOnlyThePluginList) {
     install(dev2, kLayout, kPlgText, Home{.ext = "no quotes"});
     runQorv(dev2, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
     EXPECT_EQ(resultCode(dev2), 80);
+    // A value the home screen could no longer read back whole is not written.
+    TempDevice dev3;
+    std::string full = extXml("Clock;Mail");
+    full += std::string(8091 - full.size(), ' ');
+    install(dev3, kLayout, kPlgText, Home{.ext = full});
+    runQorv(dev3, addLine());
+    EXPECT_EQ(resultText(dev3), "#82 ExtensibilityXML with the plugin would be too long");
+    EXPECT_EQ(dev3.readFile(kPortrait), kLayout);
+    EXPECT_EQ(runValue(dev3, "newExtensibilityXML"), "<missing>");
+    EXPECT_EQ(runValue(dev3, "newPlugins"), "Clock;Mail;Weather");
+    EXPECT_EQ(homeValue(dev3, "ExtensibilityXML"), full);
 }
 
 TEST(AddChange, EmptyOrderListTakesThePlugin) {
