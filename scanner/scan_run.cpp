@@ -21,7 +21,16 @@ void storeResult(ScanRun& run, uint32_t code, const char16_t* text) {
 
 // Reads the remaining settings, writes the list and counts the shortcuts.
 void scanTree(ScanRun& run) {
-    run.walk.rootLength = ce::u16len(run.rootPath);
+    // The walk adds the separator itself, so a root given with a closing
+    // one ("\Links\", or "\" for the whole device) is taken without it:
+    // the device's root would otherwise be listed through "\\*.*", which
+    // names a network path on Windows and lists nothing.
+    size_t rootLength = ce::u16len(run.rootPath);
+    while (rootLength > 0 &&
+           (run.rootPath[rootLength - 1] == u'\\' || run.rootPath[rootLength - 1] == u'/')) {
+        run.rootPath[--rootLength] = 0;
+    }
+    run.walk.rootLength = rootLength;
     run.walk.shortcutCount = 0;
     ce::regReadString(run.key, u"enter", run.filterText, kFilterChars);  // empty when missing
     ce::regReadString(run.key, u"dirFile", run.listFileName, kTextChars);
