@@ -90,6 +90,8 @@ TEST_F(ScannerRun, FilterMatchesAtTheStartOrAnywhere) {
     for (const char* f : {"Mail.lnk", "E-Mail.LNK", "Post.lnk", "sub\\MAILBOX.lnk"}) {
         dev.writeFile(std::string("\\Start\\") + f, "x");
     }
+    const std::string longest = "*" + std::string(198, 'q');
+    const std::string tooLong = "*" + std::string(199, 'q');
     struct Case {
         const char* enter;
         std::function<bool(const std::string&)> passes;
@@ -100,6 +102,10 @@ TEST_F(ScannerRun, FilterMatchesAtTheStartOrAnywhere) {
         {"*mail", [](const std::string& n) { return n.find("mail") != std::string::npos; }, 3},
         {"ma*il", [](const std::string&) { return false; }, 0},
         {"*", everything, 4},
+        // 199 characters fit the setting's 400 bytes with the terminator;
+        // 200 do not, and count as no filter at all.
+        {longest.c_str(), [](const std::string&) { return false; }, 0},
+        {tooLong.c_str(), everything, 4},
     };
     for (const Case& c : cases) {
         dev.writeRegistry(settingsRegistry("\\Start", c.enter, "\\list.txt"));
