@@ -21,15 +21,19 @@ File fileOpen(const char16_t* path, FileMode mode) {
 size_t fileReadLine(File file, char* buf, size_t size) {
     if (file == nullptr || buf == nullptr || size < 2)
         return 0;
-    // fgets takes an int size; a larger buffer is simply used in part.
-    int limit = size > 0x7fffffff ? 0x7fffffff : static_cast<int>(size);
-    if (fgets(buf, limit, toStream(file)) == nullptr) {
-        buf[0] = '\0';
-        return 0;
-    }
+    // Byte by byte rather than fgets: a zero byte inside a line must not cut
+    // the count short, or the rest of the line would be lost unseen.
+    FILE* stream = toStream(file);
     size_t n = 0;
-    while (buf[n] != '\0')
-        ++n;
+    while (n + 1 < size) {
+        int c = getc(stream);
+        if (c == EOF)
+            break;
+        buf[n++] = static_cast<char>(c);
+        if (c == '\n')
+            break;
+    }
+    buf[n] = '\0';
     return n;
 }
 
