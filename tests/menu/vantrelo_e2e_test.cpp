@@ -311,6 +311,32 @@ TEST_F(VantreloE2E, KilledLauncherAndForeignMarkersDoNotBlockTheNextStart) {
     }
     // Not the launcher's to remove.
     EXPECT_EQ(cetest::readHostFile(eventFile), std::to_string(getpid()) + "\n");
+
+    // Markers of a launcher that is gone, whose id an unrelated process got
+    // meanwhile (it started at another time than the markers record): that
+    // process is neither taken for the first instance nor sent WM_CLOSE.
+    const pid_t reused = fork();
+    if (reused == 0) {
+        pause();
+        _exit(0);
+    }
+    const std::string stale = std::to_string(reused) + "\n1\n";
+    cetest::writeHostFile(eventFile, stale);
+    cetest::writeHostFile(s().device().dir() + "/run/windows/Vantrelo", stale);
+    {
+        Process next = s().start({});
+        const bool menu = waitForMenu(3).has_value();
+        int status = 0;
+        const bool reusedAlive = waitpid(reused, &status, WNOHANG) == 0;
+        kill(reused, SIGKILL);
+        waitpid(reused, &status, 0);
+        EXPECT_TRUE(menu) << "markers naming a reused id blocked the start";
+        EXPECT_TRUE(reusedAlive) << "the process that got the id was sent WM_CLOSE";
+        next.signal(SIGTERM);
+        auto code = next.waitExit(kPromptExit);
+        ASSERT_TRUE(code);
+        EXPECT_EQ(*code, 0);
+    }
 }
 
 TEST_F(VantreloE2E, WindowOfTheClassInAnotherProcessIsClosedFirst) {
