@@ -22,18 +22,25 @@ static Window toWindow(HWND hwnd) {
 // of each.  The launcher registers one.
 constexpr size_t kMaxWindowClasses = 8;
 
+// Window class names are at most 256 characters with their terminator.
+constexpr size_t kClassNameChars = 257;
+
 struct ClassProc {
-    ATOM atom;
+    char16_t className[kClassNameChars];
     WindowProc proc;
 };
 
 static ClassProc g_classProcs[kMaxWindowClasses];
 static size_t g_classProcCount = 0;
 
+// The class is found by its name: GetClassNameW is on the device as well,
+// while the calls that read a class's atom are not.
 static WindowProc procOf(HWND hwnd) {
-    ATOM atom = static_cast<ATOM>(GetClassWord(hwnd, GCW_ATOM));
+    wchar_t name[kClassNameChars];
+    if (GetClassNameW(hwnd, name, static_cast<int>(kClassNameChars)) == 0)
+        return nullptr;
     for (size_t i = 0; i < g_classProcCount; ++i) {
-        if (g_classProcs[i].atom == atom)
+        if (u16cmp(g_classProcs[i].className, reinterpret_cast<const char16_t*>(name)) == 0)
             return g_classProcs[i].proc;
     }
     return nullptr;
@@ -95,10 +102,13 @@ bool registerClass(const WindowClass& windowClass) {
                      ? LoadCursorW(nullptr, MAKEINTRESOURCEW(windowClass.cursorId))
                      : nullptr;
     wc.lpszClassName = W(windowClass.className);
-    ATOM atom = RegisterClassW(&wc);
-    if (atom == 0)
+    ClassProc& entry = g_classProcs[g_classProcCount];
+    if (!u16copy(entry.className, kClassNameChars, windowClass.className))
         return false;
-    g_classProcs[g_classProcCount++] = ClassProc{atom, windowClass.windowProc};
+    if (RegisterClassW(&wc) == 0)
+        return false;
+    entry.proc = windowClass.windowProc;
+    ++g_classProcCount;
     return true;
 }
 
