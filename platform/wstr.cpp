@@ -84,6 +84,13 @@ char16_t u16lowerChar(char16_t c) {
         if (isUpper)
             return static_cast<char16_t>(c + 1);
     }
+    // Greek and Cyrillic capitals, for names the device folds the same way.
+    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
+        return static_cast<char16_t>(c + 0x20);
+    if (c >= 0x410 && c <= 0x42F)
+        return static_cast<char16_t>(c + 0x20);
+    if (c >= 0x400 && c <= 0x40F)
+        return static_cast<char16_t>(c + 0x50);
     return c;
 }
 

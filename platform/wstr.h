@@ -24,7 +24,8 @@ bool u16copyN(char16_t* dst, size_t dstChars, const char16_t* src, size_t n);
 // Appends src to the text in dst; false (dst unchanged) when it does not fit.
 bool u16append(char16_t* dst, size_t dstChars, const char16_t* src);
 
-// Lower-cases in place: ASCII, Latin-1 and the Latin Extended-A pairs.
+// Lower-cases in place: ASCII, Latin-1, the Latin Extended-A pairs, and the
+// basic Greek and Cyrillic capitals.
 void u16lower(char16_t* s);
 char16_t u16lowerChar(char16_t c);
 

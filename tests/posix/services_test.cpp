@@ -64,4 +64,7 @@ TEST(TextConversion, LowerCasingPairsLatinLettersAsUnicodeDoes) {
     std::u16string text = u"ÀÞĀāĹĺŊŋŐőŶŷŸŹźſ";
     ce::u16lower(text.data());
     EXPECT_EQ(text, u"àþāāĺĺŋŋőőŷŷÿźźſ");
+    std::u16string other = u"ΑΩΫΣς ЀЏАЯая";
+    ce::u16lower(other.data());
+    EXPECT_EQ(other, u"αωϋσς ѐџаяая");
 }
