@@ -133,40 +133,51 @@ void u16fromInt(char16_t* dst, size_t dstChars, int64_t value) {
         dst[0] = 0;
 }
 
+size_t utf8DecodeOne(const unsigned char* p, size_t avail, uint32_t* codePoint) {
+    if (avail == 0)
+        return 0;
+    uint32_t c = p[0];
+    size_t len;
+    uint32_t min;
+    if (c < 0x80) {
+        len = 1;
+        min = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+        len = 2;
+        c &= 0x1F;
+        min = 0x80;
+    } else if ((c & 0xF0) == 0xE0) {
+        len = 3;
+        c &= 0x0F;
+        min = 0x800;
+    } else if ((c & 0xF8) == 0xF0) {
+        len = 4;
+        c &= 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (len > avail)
+        return 0;
+    for (size_t k = 1; k < len; ++k) {
+        if ((p[k] & 0xC0) != 0x80)
+            return 0;
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        return 0;
+    *codePoint = c;
+    return len;
+}
+
 bool utf8ToU16(const char* s, size_t n, std::u16string* out) {
     out->clear();
     const auto* p = reinterpret_cast<const unsigned char*>(s);
     size_t i = 0;
     while (i < n) {
-        uint32_t c = p[i];
-        size_t len;
-        uint32_t min;
-        if (c < 0x80) {
-            len = 1;
-            min = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            c &= 0x1F;
-            min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            c &= 0x0F;
-            min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            c &= 0x07;
-            min = 0x10000;
-        } else {
-            return false;
-        }
-        if (i + len > n)
-            return false;
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
-            c = (c << 6) | (p[i + k] & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
+        uint32_t c = 0;
+        size_t len = utf8DecodeOne(p + i, n - i, &c);
+        if (len == 0)
             return false;
         if (c >= 0x10000) {
             c -= 0x10000;

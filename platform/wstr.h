@@ -33,6 +33,11 @@ char16_t u16lowerChar(char16_t c);
 void u16fromUnsigned(char16_t* dst, size_t dstChars, uint64_t value);
 void u16fromInt(char16_t* dst, size_t dstChars, int64_t value);
 
+// Decodes the UTF-8 sequence at the start of p (avail bytes): its length in
+// bytes and its code point, or 0 when it is not a valid, shortest sequence of
+// a scalar value.
+size_t utf8DecodeOne(const unsigned char* p, size_t avail, uint32_t* codePoint);
+
 // Conversions between UTF-8 and UTF-16.  Both fail on malformed input
 // (invalid UTF-8, unpaired surrogates).
 bool utf8ToU16(const char* s, size_t n, std::u16string* out);

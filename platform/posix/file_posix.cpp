@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/fd_io.h"
 #include "platform/posix/fs_path.h"
 
 namespace ce {
@@ -34,18 +35,7 @@ struct FileImpl {
 
 namespace {
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
+using posix::writeAll;
 
 ssize_t readSome(int fd, void* buf, size_t size) {
     for (;;) {

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -30,38 +31,12 @@ namespace {
 bool appendName(const char* name, std::vector<char16_t>* out) {
     size_t mark = out->size();
     const auto* p = reinterpret_cast<const unsigned char*>(name);
+    size_t left = std::strlen(name);
     size_t units = 0;
-    while (*p != 0) {
-        uint32_t c = *p;
-        size_t len;
-        uint32_t min;
-        if (c < 0x80) {
-            len = 1;
-            min = 0;
-        } else if ((c & 0xE0) == 0xC0) {
-            len = 2;
-            c &= 0x1F;
-            min = 0x80;
-        } else if ((c & 0xF0) == 0xE0) {
-            len = 3;
-            c &= 0x0F;
-            min = 0x800;
-        } else if ((c & 0xF8) == 0xF0) {
-            len = 4;
-            c &= 0x07;
-            min = 0x10000;
-        } else {
-            out->resize(mark);
-            return false;
-        }
-        for (size_t k = 1; k < len; ++k) {
-            if ((p[k] & 0xC0) != 0x80) {  // also stops at the terminating NUL
-                out->resize(mark);
-                return false;
-            }
-            c = (c << 6) | (p[k] & 0x3F);
-        }
-        if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+    while (left > 0) {
+        uint32_t c = 0;
+        size_t len = utf8DecodeOne(p, left, &c);
+        if (len == 0) {
             out->resize(mark);
             return false;
         }
@@ -75,6 +50,7 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
             units += 1;
         }
         p += len;
+        left -= len;
     }
     if (units + 1 > kMaxFindName) {
         out->resize(mark);

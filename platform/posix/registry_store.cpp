@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/posix/device_dir.h"
+#include "platform/posix/fd_io.h"
 
 namespace ce::posix {
 
@@ -82,20 +83,6 @@ void remember(const std::string& path, const std::string& bytes, RegFile file) {
     c.file = std::make_shared<const RegFile>(std::move(file));
 }
 
-bool writeAll(int fd, const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 std::string directoryOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos)
@@ -114,7 +101,7 @@ bool replaceFile(const std::string& path, const std::string& bytes, mode_t mode)
     int fd = mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
-    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, bytes) && fsync(fd) == 0;
+    bool ok = fchmod(fd, mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
     if (close(fd) != 0)
         ok = false;
     if (ok && rename(name.data(), path.c_str()) != 0)

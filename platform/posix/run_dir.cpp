@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "platform/posix/device_dir.h"
+#include "platform/posix/fd_io.h"
 #include "platform/wstr.h"
 
 namespace ce::posix {
@@ -195,19 +196,6 @@ int lockKind(const std::string& markerPath) {
 void unlockKind(int fd) {
     if (fd >= 0)
         close(fd);
-}
-
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t n = write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Writes "<pid>\n<start ticks>\n" to a private file beside the kind's
