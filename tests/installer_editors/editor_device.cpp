@@ -6,18 +6,8 @@ namespace edtest {
 
 namespace {
 
-std::string escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\\' || c == '"')
-            out.push_back('\\');
-        out.push_back(c);
-    }
-    return out;
-}
-
 std::string str(const std::string& name, const std::string& value) {
-    return "\"" + name + "\"=\"" + escape(value) + "\"\r\n";
+    return "\"" + name + "\"=\"" + cetest::regEscape(value) + "\"\r\n";
 }
 
 std::string utf8Or(const std::optional<std::u16string>& v) {

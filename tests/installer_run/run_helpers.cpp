@@ -10,16 +10,6 @@ namespace qorvtest {
 
 namespace {
 
-std::string escape(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        if (c == '\\' || c == '"')
-            out.push_back('\\');
-        out.push_back(c);
-    }
-    return out;
-}
-
 std::string lower(std::string s) {
     for (char& c : s)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -34,14 +24,14 @@ RegText& RegText::key(const std::string& path) {
 }
 
 RegText& RegText::str(const std::string& name, const std::string& value) {
-    text_ += "\"" + escape(name) + "\"=\"" + escape(value) + "\"\r\n";
+    text_ += "\"" + cetest::regEscape(name) + "\"=\"" + cetest::regEscape(value) + "\"\r\n";
     return *this;
 }
 
 RegText& RegText::dword(const std::string& name, uint32_t value) {
     char buf[16];
     snprintf(buf, sizeof buf, "%08x", value);
-    text_ += "\"" + escape(name) + "\"=dword:" + buf + "\r\n";
+    text_ += "\"" + cetest::regEscape(name) + "\"=dword:" + buf + "\r\n";
     return *this;
 }
 

@@ -22,6 +22,16 @@ namespace fs = std::filesystem;
 
 namespace cetest {
 
+std::string regEscape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '"')
+            out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
 std::u16string U(const std::string& utf8) {
     return ce::u16(utf8);
 }

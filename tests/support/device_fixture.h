@@ -64,6 +64,9 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
                      const std::map<std::string, std::string>& extraEnv = {},
                      int timeoutSeconds = 60);
 
+// A text escaped for a quoted string of a registry export (\ and ").
+std::string regEscape(const std::string& text);
+
 // UTF-16 text of a UTF-8 literal, for comparing registry strings.
 std::u16string U(const std::string& utf8);
 std::string readHostFile(const std::string& path);
