@@ -22,8 +22,8 @@ if(NOT CMAKE_BUILD_TYPE)
 endif()
 
 # Unicode Windows headers everywhere; the wide W calls are the only ones used.
-set(CMAKE_C_FLAGS_INIT "-DUNICODE -D_UNICODE -ffunction-sections -fdata-sections")
-set(CMAKE_CXX_FLAGS_INIT "-DUNICODE -D_UNICODE -ffunction-sections -fdata-sections")
+set(CMAKE_C_FLAGS_INIT "-DUNICODE -D_UNICODE -ffunction-sections")
+set(CMAKE_CXX_FLAGS_INIT "-DUNICODE -D_UNICODE -ffunction-sections")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -municode -mwindows -Wl,--gc-sections -s")
 
 # The compiler checks link no program: every program here has wWinMain.

@@ -87,6 +87,7 @@ void callEditor(RunContext& ctx) {
 }  // namespace
 
 uint32_t runInstaller(RunContext& ctx, const char16_t* commandLine) {
+    setResult(ctx, 0, u"#0 Success");
     ctx.screenWidth = ce::screenWidth();
     ctx.screenHeight = ce::screenHeight();
     ctx.keepHomeRegistry = false;
