@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/wstr.h"
+
 namespace vantrelo {
 
 namespace {
@@ -44,56 +46,20 @@ size_t ensureBytes(MenuLineReader& r, size_t count) {
     return r.len - r.pos;
 }
 
-bool isContinuation(uint8_t b) {
-    return (b & 0xC0) == 0x80;
-}
-
 // One UTF-8 sequence as a code point.  Bytes that do not form a valid
 // sequence are taken one each as the character of the same number, so
 // nothing of the file is lost.
 bool nextCodePointUtf8(MenuLineReader& r, uint32_t* cp) {
-    if (ensureBytes(r, 1) == 0)
+    constexpr size_t kLongestSequence = 4;
+    const size_t avail = ensureBytes(r, kLongestSequence);
+    if (avail == 0)
         return false;
-    const uint8_t lead = r.buf[r.pos];
-    size_t extra = 0;
-    uint32_t value = 0;
-    uint32_t minimum = 0;
-    if (lead < 0x80) {
-        r.pos += 1;
-        *cp = lead;
-        return true;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        extra = 1;
-        value = lead & 0x1F;
-        minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        extra = 2;
-        value = lead & 0x0F;
-        minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        extra = 3;
-        value = lead & 0x07;
-        minimum = 0x10000;
+    size_t len = ce::utf8DecodeOne(r.buf + r.pos, avail, cp);
+    if (len == 0) {
+        *cp = r.buf[r.pos];
+        len = 1;
     }
-    bool valid = extra > 0 && ensureBytes(r, extra + 1) >= extra + 1;
-    for (size_t i = 1; valid && i <= extra; ++i) {
-        const uint8_t b = r.buf[r.pos + i];
-        if (!isContinuation(b)) {
-            valid = false;
-        } else {
-            value = (value << 6) | (b & 0x3F);
-        }
-    }
-    if (valid && (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))) {
-        valid = false;
-    }
-    if (!valid) {
-        r.pos += 1;
-        *cp = lead;
-        return true;
-    }
-    r.pos += extra + 1;
-    *cp = value;
+    r.pos += len;
     return true;
 }
 
