@@ -1,5 +1,6 @@
 #include "platform/posix/run_dir.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -227,6 +228,17 @@ RunMarker linkNewMarker(const std::string& path) {
     return result;
 }
 
+// Where the further holders of a marker record themselves: one marker each,
+// named by its pid, under run/<kind>/.held/<name>/.
+std::string holdersDir(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return parentOf(path) + "/.held/" + path.substr(slash + 1);
+}
+
+std::string ownHolderPath(const std::string& path) {
+    return holdersDir(path) + "/" + std::to_string(getpid());
+}
+
 bool validMarkerName(const std::string& name) {
     if (name.empty() || name == "." || name == "..")
         return false;
@@ -284,6 +296,62 @@ bool removeOwnRunMarker(const std::string& path) {
     }
     unlockKind(lock);
     return ok;
+}
+
+RunMarker joinRunMarker(const std::string& path) {
+    int lock = lockKind(path);
+    if (lock < 0)
+        return RunMarker::Failed;
+    RunMarker result = RunMarker::AlreadyExists;
+    pid_t owner = liveRunMarkerOwner(path);
+    if (owner == 0) {
+        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+            unlockKind(lock);
+            return RunMarker::Failed;
+        }
+        result = linkNewMarker(path);
+    } else if (owner != getpid()) {
+        const std::string dir = holdersDir(path);
+        mkdir((parentOf(path) + "/.held").c_str(), 0755);
+        mkdir(dir.c_str(), 0755);
+        const std::string mine = ownHolderPath(path);
+        unlink(mine.c_str());  // left by a gone process that had this id
+        // Without the record the event still reports that it existed; it
+        // merely ends with its owner, as it did before holders were kept.
+        linkNewMarker(mine);
+    }
+    unlockKind(lock);
+    return result;
+}
+
+void leaveRunMarker(const std::string& path) {
+    int lock = lockKind(path);
+    if (lock < 0)
+        return;
+    const std::string dir = holdersDir(path);
+    unlink(ownHolderPath(path).c_str());
+    if (readMarker(path).pid == getpid()) {
+        bool passedOn = false;
+        if (DIR* d = opendir(dir.c_str())) {
+            while (struct dirent* e = readdir(d)) {
+                if (e->d_name[0] == '.')
+                    continue;
+                const std::string holder = dir + "/" + e->d_name;
+                MarkerContent marker = readMarker(holder);
+                if (!passedOn && marker.pid != getpid() && markerAlive(marker)) {
+                    // The holder's own record becomes the event's marker.
+                    passedOn = rename(holder.c_str(), path.c_str()) == 0;
+                } else if (!markerAlive(marker)) {
+                    unlink(holder.c_str());
+                }
+            }
+            closedir(d);
+        }
+        if (!passedOn)
+            unlink(path.c_str());
+    }
+    rmdir(dir.c_str());  // only when no holder is left
+    unlockKind(lock);
 }
 
 void removeStaleRunMarker(const std::string& path) {

@@ -61,6 +61,18 @@ RunMarker createRunMarker(const std::string& path);
 // another process.
 bool removeOwnRunMarker(const std::string& path);
 
+// Named events are held by every process that has a handle to one, not
+// only by the process that made the marker.  joinRunMarker makes the marker
+// like createRunMarker, or, when a live process holds it already, records
+// this process as a further holder (a marker of its own under
+// run/<kind>/.held/<name>/).  leaveRunMarker is called when this process
+// closes its last handle: a marker naming this process passes to a live
+// holder, so it names that process from then on, and is removed only when
+// no holder is left.  The event thus lasts until the last handle of any
+// process is closed.  Neither touches the markers of windows.
+RunMarker joinRunMarker(const std::string& path);
+void leaveRunMarker(const std::string& path);
+
 // Removes the marker when the process it names is gone (a reader may tidy
 // up stale markers this way).  A live marker, and a file that names no
 // process at all (perhaps one still being written), are left in place.

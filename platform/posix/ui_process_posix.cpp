@@ -21,17 +21,19 @@ namespace ce::ui {
 
 namespace {
 
-// Open handles of named events, by handle.  Several handles of one name
-// share its marker; the marker goes with the last of them that this
-// process created.
-struct EventHandle {
-    std::string markerPath;
-    bool ownsMarker = false;
-};
-
-std::map<Handle, EventHandle>& eventHandles() {
-    static std::map<Handle, EventHandle> handles;
+// Open handles of named events, by handle, each with its event's marker.
+// The process holds an event while it has any handle to it.
+std::map<Handle, std::string>& eventHandles() {
+    static std::map<Handle, std::string> handles;
     return handles;
+}
+
+bool holdsEvent(const std::string& markerPath) {
+    for (const auto& [handle, path] : eventHandles()) {
+        if (path == markerPath)
+            return true;
+    }
+    return false;
 }
 
 Handle g_nextHandle = 0x100;
@@ -48,18 +50,11 @@ Handle createEvent(const char16_t* name, bool, bool, uint32_t* lastError) {
     if (!posix::runMarkerPath("events", name, &path))
         return 0;
     uint32_t error = 0;
-    bool owns = false;
-    bool sharedWithOwnHandle = false;
-    for (const auto& [handle, event] : eventHandles()) {
-        if (event.markerPath == path && event.ownsMarker)
-            sharedWithOwnHandle = true;
-    }
-    if (sharedWithOwnHandle) {
+    if (holdsEvent(path)) {
         error = kErrorAlreadyExists;
     } else {
-        switch (posix::createRunMarker(path)) {
+        switch (posix::joinRunMarker(path)) {
             case posix::RunMarker::Created:
-                owns = true;
                 break;
             case posix::RunMarker::AlreadyExists:
                 error = kErrorAlreadyExists;
@@ -69,7 +64,7 @@ Handle createEvent(const char16_t* name, bool, bool, uint32_t* lastError) {
         }
     }
     const Handle handle = g_nextHandle++;
-    eventHandles()[handle] = EventHandle{path, owns};
+    eventHandles()[handle] = path;
     if (lastError != nullptr)
         *lastError = error;
     return handle;
@@ -80,18 +75,12 @@ void closeHandle(Handle handle) {
     auto it = handles.find(handle);
     if (it == handles.end())
         return;
-    const EventHandle closed = it->second;
+    const std::string path = it->second;
     handles.erase(it);
-    if (!closed.ownsMarker)
-        return;
-    // Another handle of this process on the same name keeps it alive.
-    for (auto& [other, event] : handles) {
-        if (event.markerPath == closed.markerPath) {
-            event.ownsMarker = true;
-            return;
-        }
-    }
-    posix::removeOwnRunMarker(closed.markerPath);
+    // The last handle of this process lets go of the event; other
+    // processes that hold it keep it.
+    if (!holdsEvent(path))
+        posix::leaveRunMarker(path);
 }
 
 void sleep(uint32_t milliseconds) {

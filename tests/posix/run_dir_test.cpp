@@ -97,6 +97,41 @@ TEST(EventMarker, CreateReportsAnExistingNameAndReplacesAStaleOne) {
     EXPECT_EQ(cetest::readHostFile(path), "1\n");
 }
 
+// An event lasts while any process holds a handle: the marker passes from
+// its maker to a later holder and goes with the last of them.
+TEST(EventMarker, PassesToAnotherHolderAndGoesWithTheLast) {
+    TempDevice dev;
+    std::string path;
+    ASSERT_TRUE(ce::posix::runMarkerPath("events", u"Vantrelo", &path));
+    int made[2], left[2];
+    ASSERT_EQ(pipe(made), 0);
+    ASSERT_EQ(pipe(left), 0);
+    pid_t maker = fork();
+    if (maker == 0) {
+        char c = ce::posix::joinRunMarker(path) == ce::posix::RunMarker::Created ? 'y' : 'n';
+        (void)!write(made[1], &c, 1);
+        (void)!read(left[0], &c, 1);  // until the test says so
+        ce::posix::leaveRunMarker(path);
+        _exit(0);
+    }
+    char c = 0;
+    ASSERT_EQ(read(made[0], &c, 1), 1);
+    ASSERT_EQ(c, 'y');
+    EXPECT_EQ(ce::posix::liveRunMarkerOwner(path), maker);
+    EXPECT_EQ(ce::posix::joinRunMarker(path), ce::posix::RunMarker::AlreadyExists);
+
+    ASSERT_EQ(write(left[1], "x", 1), 1);
+    waitpid(maker, nullptr, 0);
+    EXPECT_EQ(ce::posix::liveRunMarkerOwner(path), getpid());
+    EXPECT_EQ(ce::posix::joinRunMarker(path), ce::posix::RunMarker::AlreadyExists);
+
+    ce::posix::leaveRunMarker(path);
+    EXPECT_EQ(ce::posix::liveRunMarkerOwner(path), 0);
+    EXPECT_EQ(access(path.c_str(), F_OK), -1);
+    for (int fd : {made[0], made[1], left[0], left[1]})
+        close(fd);
+}
+
 TEST(EventMarker, ExactlyOneOfManySimultaneousCreatorsWins) {
     TempDevice dev;
     std::string path;
