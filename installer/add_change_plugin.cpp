@@ -88,11 +88,8 @@ void reportPass(RunContext& ctx, PassOutcome outcome) {
             setResult(ctx, kNothingInjected);
             break;
         case PassOutcome::ReadFailed:
-            setResult(ctx, kFileCodes.layoutNotRead);
-            break;
         case PassOutcome::WriteFailed:
-            setResult(ctx, kFileCodes.tempNotWritten);
-            break;
+            break;  // reported with the file codes
     }
 }
 
@@ -113,13 +110,10 @@ int addChangePlugin(RunContext& ctx) {
     if (ctx.resultCode == 0) {
         RewritePass pass = {};
         pass.kind = PassKind::Inject;
-        pass.layout = files.layout;
-        pass.temp = files.temp;
-        pass.runRecord = ctx.runRecord;
         pass.pluginName = head.name;
         pass.plg = plg;
         pass.landscape = ctx.landscape;
-        reportPass(ctx, runRewritePass(pass));
+        reportPass(ctx, rewriteLayoutFiles(ctx, files, kFileCodes, pass));
     }
     ce::fileClose(plg);
     closeLayoutFiles(ctx, files, kFileCodes);

@@ -25,16 +25,9 @@ int changeListView(RunContext& ctx) {
     if (ctx.resultCode == 0) {
         RewritePass pass = {};
         pass.kind = PassKind::SwitchListView;
-        pass.layout = files.layout;
-        pass.temp = files.temp;
-        pass.runRecord = ctx.runRecord;
         pass.toTitanium = ctx.titaniumView;
         pass.toBronze = ctx.bronzeView;
-        PassOutcome outcome = runRewritePass(pass);
-        if (outcome == PassOutcome::ReadFailed)
-            setResult(ctx, kFileCodes.layoutNotRead);
-        if (outcome == PassOutcome::WriteFailed)
-            setResult(ctx, kFileCodes.tempNotWritten);
+        rewriteLayoutFiles(ctx, files, kFileCodes, pass);
     }
     closeLayoutFiles(ctx, files, kFileCodes);
     if (ctx.resultCode == 0)

@@ -47,22 +47,6 @@ bool pluginNameAsAcp(RunContext& ctx, char* name, size_t nameBytes) {
     return true;
 }
 
-void reportPass(RunContext& ctx, PassOutcome outcome) {
-    switch (outcome) {
-        case PassOutcome::LayersUnfinished:
-            setResult(ctx, kLayersUnfinished);
-            break;
-        case PassOutcome::ReadFailed:
-            setResult(ctx, kFileCodes.layoutNotRead);
-            break;
-        case PassOutcome::WriteFailed:
-            setResult(ctx, kFileCodes.tempNotWritten);
-            break;
-        default:  // a removal injects nothing
-            break;
-    }
-}
-
 }  // namespace
 
 int deletePlugin(RunContext& ctx) {
@@ -74,11 +58,10 @@ int deletePlugin(RunContext& ctx) {
     if (ctx.resultCode == 0) {
         RewritePass pass = {};
         pass.kind = PassKind::Remove;
-        pass.layout = files.layout;
-        pass.temp = files.temp;
-        pass.runRecord = ctx.runRecord;
         pass.pluginName = name;
-        reportPass(ctx, runRewritePass(pass));
+        // A removal injects nothing: its only own outcome is unfinished layers.
+        if (rewriteLayoutFiles(ctx, files, kFileCodes, pass) == PassOutcome::LayersUnfinished)
+            setResult(ctx, kLayersUnfinished);
     }
     closeLayoutFiles(ctx, files, kFileCodes);
 

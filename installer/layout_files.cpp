@@ -14,6 +14,19 @@ void openLayoutFiles(RunContext& ctx, LayoutFiles& files, const LayoutFileCodes&
         setResult(ctx, codes.tempNotCreated);
 }
 
+PassOutcome rewriteLayoutFiles(RunContext& ctx, const LayoutFiles& files,
+                               const LayoutFileCodes& codes, RewritePass pass) {
+    pass.layout = files.layout;
+    pass.temp = files.temp;
+    pass.runRecord = ctx.runRecord;
+    PassOutcome outcome = runRewritePass(pass);
+    if (outcome == PassOutcome::ReadFailed)
+        setResult(ctx, codes.layoutNotRead);
+    if (outcome == PassOutcome::WriteFailed)
+        setResult(ctx, codes.tempNotWritten);
+    return outcome;
+}
+
 void closeLayoutFiles(RunContext& ctx, LayoutFiles& files, const LayoutFileCodes& codes) {
     ce::fileClose(files.layout);
     files.layout = nullptr;

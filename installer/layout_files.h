@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "installer/rewrite_pass.h"
 #include "installer/run_context.h"
 #include "platform/platform.h"
 
@@ -38,6 +39,12 @@ struct LayoutFiles {
 // layout copy for the run's orientation.  Both run whatever the result code
 // is; a failure of the second replaces one of the first.
 void openLayoutFiles(RunContext& ctx, LayoutFiles& files, const LayoutFileCodes& codes);
+
+// Runs the pass from the layout file into the temporary copy (the run
+// record takes "ListView") and reports a read or write failure with the
+// editor's codes.  The editor reports the pass's other outcomes.
+PassOutcome rewriteLayoutFiles(RunContext& ctx, const LayoutFiles& files,
+                               const LayoutFileCodes& codes, RewritePass pass);
 
 // Closes what is open.  A copy whose last bytes could not be written is a
 // failure while the result is still 0: it must never be copied back.
