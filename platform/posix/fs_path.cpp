@@ -207,6 +207,18 @@ bool stillExists(int fd) {
 // (in directory order) whose name differs only in case.  *type receives its
 // kind, links not followed.  *missing tells a name that is not there from
 // a directory that cannot be searched.
+// A directory stream over the directory fd names, on a descriptor of its
+// own so that closing the stream leaves fd open.
+DIR* openDirAt(int fd) {
+    int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0)
+        return nullptr;
+    DIR* dir = fdopendir(dfd);
+    if (dir == nullptr)
+        close(dfd);
+    return dir;
+}
+
 bool lookupChild(int fd, const std::string& name, std::string* hostName, mode_t* type,
                  bool* missing) {
     *missing = false;
@@ -223,14 +235,9 @@ bool lookupChild(int fd, const std::string& name, std::string* hostName, mode_t*
         return false;
     for (char16_t& c : want)
         c = u16lowerChar(c);
-    int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0)
+    DIR* dir = openDirAt(fd);
+    if (dir == nullptr)
         return false;
-    DIR* dir = fdopendir(dfd);
-    if (dir == nullptr) {
-        close(dfd);
-        return false;
-    }
     bool found = false;
     std::u16string candidate;
     while (struct dirent* e = readdir(dir)) {
@@ -677,14 +684,9 @@ bool readEntries(State& s, int fd, bool atStart, DirectoryVisitor visit, void* c
 #else
     (void)s;
     (void)atStart;
-    int dfd = openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd < 0)
+    DIR* dir = openDirAt(fd);
+    if (dir == nullptr)
         return false;
-    DIR* dir = fdopendir(dfd);
-    if (dir == nullptr) {
-        close(dfd);
-        return false;
-    }
     bool ok = true;
     for (;;) {
         errno = 0;
