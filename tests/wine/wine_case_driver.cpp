@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -157,15 +158,33 @@ void cleanDrive(const Setup& s, const cecase::Case& c) {
     fs::create_directories(s.work + "/run", ec);
 }
 
-std::optional<cecase::ReadValue> readBack(const Setup& s, const std::string& key,
-                                          const std::string& name) {
+// The keys exported by one round of checks: each key is exported once per
+// round, not once per value, and a key that cannot be exported is tried
+// once more (a single regedit start may fail under load).
+using KeyExports = std::map<std::string, std::optional<ce::posix::RegFile>>;
+
+const std::optional<ce::posix::RegFile>& exportKey(const Setup& s, const std::string& key,
+                                                   KeyExports* exports) {
+    auto found = exports->find(key);
+    if (found != exports->end())
+        return found->second;
     std::string out = s.work + "/run/export.reg";
-    removeQuietly(out);
-    if (wine({"regedit", "/E", windowsPath(s, out), key}) != 0)
-        return std::nullopt;
-    ce::posix::RegFile file = ce::posix::regFileParse(cetest::readHostFile(out));
+    std::optional<ce::posix::RegFile> file;
+    for (int attempt = 0; attempt < 2 && !file; ++attempt) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        removeQuietly(out);
+        if (wine({"regedit", "/E", windowsPath(s, out), key}) == 0 && fs::exists(out))
+            file = ce::posix::regFileParse(cetest::readHostFile(out));
+    }
+    return (*exports)[key] = std::move(file);
+}
+
+std::optional<cecase::ReadValue> readBack(const Setup& s, const std::string& key,
+                                          const std::string& name, KeyExports* exports) {
+    const std::optional<ce::posix::RegFile>& file = exportKey(s, key, exports);
     ce::posix::RegValueData v;
-    if (!ce::posix::regFileGetValue(file, ce::u16(key), ce::u16(name), &v))
+    if (!file || !ce::posix::regFileGetValue(*file, ce::u16(key), ce::u16(name), &v))
         return std::nullopt;
     return cecase::ReadValue{v.type, std::string(v.bytes.begin(), v.bytes.end())};
 }
@@ -245,8 +264,9 @@ std::vector<std::string> runCase(const Setup& s, const cecase::Case& c) {
         problems.push_back(p);
     }
 
-    auto readRegistry = [&s](const std::string& key, const std::string& name) {
-        return readBack(s, key, name);
+    KeyExports exports;
+    auto readRegistry = [&s, &exports](const std::string& key, const std::string& name) {
+        return readBack(s, key, name, &exports);
     };
     auto readFile = [&s](const std::string& path) -> std::optional<std::string> {
         std::string host = hostPath(s, path);
@@ -257,6 +277,7 @@ std::vector<std::string> runCase(const Setup& s, const cecase::Case& c) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(c.settleSeconds);
     std::vector<std::string> expectations;
     for (;;) {
+        exports.clear();  // each round sees the registry as it is now
         expectations = cecase::checkExpectations(c, readRegistry, readFile);
         if (expectations.empty() || std::chrono::steady_clock::now() >= until)
             break;
