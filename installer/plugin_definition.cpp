@@ -27,6 +27,10 @@ PlgHeadStatus readPluginName(ce::File plg, PluginHead& head) {
         if (!textBetweenTags(line.view(), "<name>", "</name>", &name)) {
             return PlgHeadStatus::NameTagMissing;
         }
+        // An empty name would enter the order list as an empty entry and
+        // could never be deleted: it counts as no name at all.
+        if (name.empty())
+            return PlgHeadStatus::NameMissing;
         if (name.size() > kMaxPluginNameBytes)
             return PlgHeadStatus::NameTooLong;
         std::memcpy(head.name, name.data(), name.size());

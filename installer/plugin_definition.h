@@ -25,7 +25,7 @@ constexpr size_t kMaxPositionChars = 9;
 
 enum class PlgHeadStatus {
     Ok,
-    NameMissing,         // no line holds "</name>"
+    NameMissing,         // no line holds "</name>", or the name between the tags is empty
     NameTagMissing,      // that line has no "<name>" at or before "</name>"
     NameTooLong,         // longer than kMaxPluginNameBytes
     PositionMissing,     // no later line holds "</position>"

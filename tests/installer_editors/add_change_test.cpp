@@ -157,6 +157,7 @@ TEST(AddChange, FailuresBeforeTheCopyBackChangeNothing) {
          "<name>Weather\n</name>\n<position>1</position>\n" + blocks, 60,
          "#60 Name-Tag in plg not found"},
         {"no name", kLayout, "<position>1</position>\n", 61, "#61 Name of Plugin in plg not found"},
+        {"empty name", kLayout, plgText("") + blocks, 61, "#61 Name of Plugin in plg not found"},
         {"position on the name line", kLayout,
          "<name>Weather</name><position>1</position>\n" + blocks, 62,
          "#62 Position of Plugin in plg not found"},
