@@ -1,11 +1,38 @@
 // Program entry on posix: the arguments after the program name, joined with
 // one blank between each, are the command line.
+#include <cstdio>
+#include <cstring>
 #include <string>
 
+#include "ce_version.h"
 #include "platform/entry.h"
 #include "platform/wstr.h"
 
+namespace {
+
+// --help, -h and --version are answered only when they stand alone, so
+// that every command line of the device's callers keeps its meaning.
+bool answeredHere(int argc, char** argv) {
+    if (argc != 2)
+        return false;
+    const char* arg = argv[1];
+    if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+        std::fputs(programUsage(), stdout);
+        return true;
+    }
+    if (std::strcmp(arg, "--version") == 0) {
+        const char* slash = std::strrchr(argv[0], '/');
+        std::printf("%s %s\n", slash != nullptr ? slash + 1 : argv[0], CE_VERSION_TEXT);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (answeredHere(argc, argv))
+        return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     std::string line;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)

@@ -1,0 +1,24 @@
+// What Vantrelo --help prints on posix (see platform/entry.h).
+#include "platform/entry.h"
+
+const char* programUsage() {
+    return R"(Usage: Vantrelo [-SUFFIX]
+       Vantrelo --help | -h | --version
+
+Shows the menu of the menu file beside the program at the mouse pointer and
+opens the chosen entry's action on the emulated device.  The menu file is
+VantreloSUFFIX.ini (Vantrelo.ini without a suffix) in the program's own
+directory, UTF-8 or UTF-16LE:
+  [Menus]
+  Menu1=Notes
+  [Actions]
+  Action1=\My Documents\notes.txt
+Entries 1 to 10; an action is a file, optionally followed by | and its
+parameters.  %PROGRAMFILES%, %WINDOWS%, %MYMUSIC%, %MYVIDEO% and
+%MYPICTURES% name device folders.  The menu closes itself after 6 seconds.
+Needs an X display (DISPLAY).
+
+The device is the directory named by CE_DEVICE_DIR (default
+~/.local/share/ce-device).
+)";
+}
