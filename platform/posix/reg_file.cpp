@@ -532,4 +532,161 @@ bool regFileCreateKey(RegFile* file, std::u16string_view keyPath, bool* created)
     return true;
 }
 
+std::vector<RegKeyContents> regFileContents(const RegFile& file) {
+    std::vector<RegKeyContents> keys;
+    std::vector<std::u16string> foldedKeys;
+    std::vector<std::vector<std::u16string>> foldedNames;  // per key
+    ptrdiff_t current = -1;
+    for (const RegEntry& e : file.entries) {
+        switch (e.kind) {
+            case RegEntryKind::Key: {
+                size_t i = 0;
+                while (i < foldedKeys.size() && foldedKeys[i] != e.folded)
+                    ++i;
+                if (i == foldedKeys.size()) {
+                    keys.push_back(RegKeyContents{e.path, {}, {}});
+                    foldedKeys.push_back(e.folded);
+                    foldedNames.emplace_back();
+                }
+                current = static_cast<ptrdiff_t>(i);
+                break;
+            }
+            case RegEntryKind::DeleteKey:
+                current = -1;
+                for (size_t i = keys.size(); i-- > 0;) {
+                    if (isSameOrBelow(foldedKeys[i], e.folded)) {
+                        keys.erase(keys.begin() + static_cast<ptrdiff_t>(i));
+                        foldedKeys.erase(foldedKeys.begin() + static_cast<ptrdiff_t>(i));
+                        foldedNames.erase(foldedNames.begin() + static_cast<ptrdiff_t>(i));
+                    }
+                }
+                break;
+            case RegEntryKind::BrokenKey:
+                current = -1;
+                break;
+            case RegEntryKind::Value:
+            case RegEntryKind::DeleteValue: {
+                if (current < 0)
+                    break;
+                RegKeyContents& key = keys[static_cast<size_t>(current)];
+                std::vector<std::u16string>& names = foldedNames[static_cast<size_t>(current)];
+                size_t i = 0;
+                while (i < names.size() && names[i] != e.folded)
+                    ++i;
+                if (e.kind == RegEntryKind::DeleteValue) {
+                    if (i < names.size()) {
+                        names.erase(names.begin() + static_cast<ptrdiff_t>(i));
+                        key.names.erase(key.names.begin() + static_cast<ptrdiff_t>(i));
+                        key.data.erase(key.data.begin() + static_cast<ptrdiff_t>(i));
+                    }
+                } else if (i < names.size()) {
+                    key.data[i] = e.data;
+                } else {
+                    names.push_back(e.folded);
+                    key.names.push_back(e.name);
+                    key.data.push_back(e.data);
+                }
+                break;
+            }
+            case RegEntryKind::Other:
+                break;
+        }
+    }
+    return keys;
+}
+
+namespace {
+
+// Removes the lines [first, last]; the line before a removed last line of
+// the file takes over its line end, so the file keeps its ending.
+void eraseLines(RegFile* f, size_t first, size_t last) {
+    if (last + 1 == f->lines.size() && first > 0)
+        f->lines[first - 1].eol = f->lines[last].eol;
+    f->lines.erase(f->lines.begin() + static_cast<ptrdiff_t>(first),
+                   f->lines.begin() + static_cast<ptrdiff_t>(last) + 1);
+}
+
+}  // namespace
+
+bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name) {
+    std::u16string folded = regTextFoldPath(keyPath);
+    if (folded.empty())
+        return false;
+    std::u16string foldedName = regTextFold(name);
+    bool deleted = false;
+    for (ptrdiff_t at = findValue(*file, folded, foldedName); at >= 0;
+         at = findValue(*file, folded, foldedName)) {
+        const RegEntry& e = file->entries[static_cast<size_t>(at)];
+        eraseLines(file, e.firstLine, e.lastLine);
+        buildEntries(file);
+        deleted = true;
+    }
+    return deleted;
+}
+
+bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
+    std::u16string folded = regTextFoldPath(keyPath);
+    if (folded.empty() || !findKey(*file, folded).exists)
+        return false;
+    // From the back, so that the line numbers of blocks not yet removed stay.
+    for (size_t i = file->entries.size(); i-- > 0;) {
+        const RegEntry& header = file->entries[i];
+        if (header.kind != RegEntryKind::Key || !isSameOrBelow(header.folded, folded))
+            continue;
+        size_t last = blockEnd(*file, i);
+        size_t next = i + 1;
+        while (next < file->entries.size() && file->entries[next].lastLine <= last)
+            ++next;
+        // The blank lines that separated the block from what follows go too.
+        while (next < file->entries.size() && file->entries[next].kind == RegEntryKind::Other &&
+               regTextTrim(file->lines[file->entries[next].firstLine].text).empty()) {
+            last = file->entries[next].lastLine;
+            ++next;
+        }
+        eraseLines(file, header.firstLine, last);
+    }
+    buildEntries(file);
+    return true;
+}
+
+bool regFileImport(RegFile* file, const RegFile& source, size_t* changes) {
+    size_t count = 0;
+    bool ok = true;
+    for (const RegEntry& e : source.entries) {
+        bool changed = false;
+        switch (e.kind) {
+            case RegEntryKind::Key:
+                ok = regFileCreateKey(file, e.path, &changed);
+                break;
+            case RegEntryKind::DeleteKey:
+                changed = regFileDeleteKey(file, e.path);
+                break;
+            case RegEntryKind::Value:
+            case RegEntryKind::DeleteValue: {
+                if (e.keyEntry < 0)
+                    break;  // a value under no key, or under a broken header
+                const std::u16string& key = source.entries[static_cast<size_t>(e.keyEntry)].path;
+                if (e.kind == RegEntryKind::DeleteValue) {
+                    changed = regFileDeleteValue(file, key, e.name);
+                } else {
+                    ok = regFileSetValue(file, key, e.name, e.data.type, e.data.bytes.data(),
+                                         e.data.bytes.size());
+                    changed = ok;
+                }
+                break;
+            }
+            case RegEntryKind::BrokenKey:
+            case RegEntryKind::Other:
+                break;
+        }
+        if (!ok)
+            break;
+        if (changed)
+            ++count;
+    }
+    if (changes != nullptr)
+        *changes = count;
+    return ok;
+}
+
 }  // namespace ce::posix

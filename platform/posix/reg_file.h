@@ -126,4 +126,35 @@ bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_
 // regFileSetValue.
 bool regFileCreateKey(RegFile* file, std::u16string_view keyPath, bool* created);
 
+// A key as it stands: its path as first written and its values, in the
+// order of regFileValueNames.
+struct RegKeyContents {
+    std::u16string path;
+    std::vector<std::u16string> names;
+    std::vector<RegValueData> data;
+};
+
+// Every key that has a header of its own and exists, in the order of its
+// first header, with its values: the whole registry in one pass (a key
+// that exists only through a subkey's header has no entry).
+std::vector<RegKeyContents> regFileContents(const RegFile& file);
+
+// Removes the lines that give the value its data (and any earlier lines of
+// it that would show through), so that it no longer exists.  False when it
+// did not exist; the file is then unchanged.
+bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name);
+
+// Removes the key with all its subkeys and values: the blocks of their
+// headers, with the blank lines after them.  False when the key did not
+// exist; the file is then unchanged.
+bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath);
+
+// Applies an export to the registry as the registry editor imports it, top
+// to bottom: a header creates its key, "[-KEY]" deletes a key, a value line
+// sets the value of the key above it, "Name"=- deletes it.  Lines it does
+// not understand are skipped.  *changes (when not null) receives the
+// number of keys and values set or deleted.  False (the file then partly
+// changed) when a key or value cannot be written into the file.
+bool regFileImport(RegFile* file, const RegFile& source, size_t* changes);
+
 }  // namespace ce::posix
