@@ -5,22 +5,23 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/posix/diagnostic.h"
+
 namespace ce::posix {
 
 namespace {
 
-void makeDirs(const std::string& path) {
-    if (path.empty())
-        return;
-    std::string partial;
+// mkdir -p; false with errno set when a level cannot be made.
+bool makeDirs(const std::string& path) {
     size_t pos = 0;
     while (pos != std::string::npos) {
         size_t next = path.find('/', pos + 1);
-        partial = path.substr(0, next);
-        if (!partial.empty())
-            mkdir(partial.c_str(), 0755);
+        std::string partial = path.substr(0, next);
+        if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
+            return false;
         pos = next;
     }
+    return true;
 }
 
 std::string stripSlash(std::string p) {
@@ -29,13 +30,43 @@ std::string stripSlash(std::string p) {
     return p;
 }
 
+bool namedByEnvironment() {
+    const char* env = getenv("CE_DEVICE_DIR");
+    return env != nullptr && *env != 0;
+}
+
+// Looks at the directory, makes the default one, and reports what stands
+// in the way.
+bool checkDir(const std::string& dir) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return true;
+        diagnose("the device directory " + dir + " is not a directory");
+        return false;
+    }
+    int error = errno;
+    if (error == ENOENT && !namedByEnvironment()) {
+        if (makeDirs(dir))
+            return true;
+        diagnose("cannot create the device directory " + dir + ": " + systemError(errno));
+        return false;
+    }
+    if (error == ENOENT) {
+        diagnose("the device directory " + dir +
+                 " (CE_DEVICE_DIR) does not exist; make it with: cedevice create '" + dir + "'");
+    } else {
+        diagnose("cannot reach the device directory " + dir + ": " + systemError(error));
+    }
+    return false;
+}
+
 }  // namespace
 
 std::string deviceDirPath() {
     std::string dir;
-    const char* env = getenv("CE_DEVICE_DIR");
-    if (env != nullptr && *env != 0) {
-        dir = env;
+    if (namedByEnvironment()) {
+        dir = getenv("CE_DEVICE_DIR");
     } else {
         const char* xdg = getenv("XDG_DATA_HOME");
         if (xdg != nullptr && *xdg != 0) {
@@ -50,17 +81,22 @@ std::string deviceDirPath() {
 
 std::string deviceDir() {
     std::string dir = deviceDirPath();
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0)
-        makeDirs(dir);
+    checkDir(dir);
     return dir;
 }
 
+bool deviceDirUsable() {
+    return checkDir(deviceDirPath());
+}
+
 std::string deviceFsRoot() {
-    std::string root = deviceDir() + "/fs";
+    std::string dir = deviceDirPath();
+    std::string root = dir + "/fs";
+    if (!checkDir(dir))
+        return root;
     struct stat st;
-    if (stat(root.c_str(), &st) != 0)
-        mkdir(root.c_str(), 0755);
+    if (stat(root.c_str(), &st) != 0 && mkdir(root.c_str(), 0755) != 0 && errno != EEXIST)
+        diagnose("cannot create the device's file system " + root + ": " + systemError(errno));
     return root;
 }
 

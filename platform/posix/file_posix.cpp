@@ -11,8 +11,11 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/posix/device_dir.h"
+#include "platform/posix/diagnostic.h"
 #include "platform/posix/fd_io.h"
 #include "platform/posix/fs_path.h"
+#include "platform/wstr.h"
 
 namespace ce {
 
@@ -119,19 +122,47 @@ bool copyBytes(int from, int to) {
     }
 }
 
+// The reason an entry could not be opened as a regular file: the system's
+// (a missing path gives no errno of its own), or what the entry is.
+std::string openFailureReason(const posix::DeviceEntry& e, int error) {
+    if (e.exists && e.type == S_IFDIR)
+        return posix::systemError(EISDIR);
+    if (e.exists && e.type != S_IFREG)
+        return "not a regular file";
+    return posix::systemError(error != 0 ? error : ENOENT);
+}
+
+// Tells a user at a PC which device file failed and why; a device
+// directory that cannot be used has been reported already.
+void reportOpenFailure(const char16_t* path, FileMode mode, const std::string& reason) {
+    if (path == nullptr || !posix::deviceDirUsable())
+        return;
+    std::string name;
+    u16ToUtf8(path, u16len(path), &name);
+    posix::diagnose(std::string(mode == FileMode::Read ? "cannot read " : "cannot write ") + name +
+                    " in " + posix::deviceDirPath() + "/fs: " + reason);
+}
+
 }  // namespace
 
 File fileOpen(const char16_t* path, FileMode mode) {
     posix::DeviceEntry e;
     posix::LeafMode leaf =
         mode == FileMode::Read ? posix::LeafMode::MustExist : posix::LeafMode::MayCreate;
-    if (!posix::resolveDevicePath(path, leaf, &e))
+    errno = 0;
+    if (!posix::resolveDevicePath(path, leaf, &e)) {
+        reportOpenFailure(path, mode, openFailureReason(e, errno));
         return nullptr;
+    }
     int flags = mode == FileMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
+    errno = 0;
     int fd = openRegular(e, flags);
+    std::string reason = fd < 0 ? openFailureReason(e, errno) : std::string();
     posix::closeDeviceEntry(&e);
-    if (fd < 0)
+    if (fd < 0) {
+        reportOpenFailure(path, mode, reason);
         return nullptr;
+    }
     FileImpl* f = new (std::nothrow) FileImpl;
     if (f == nullptr) {
         close(fd);
@@ -247,16 +278,22 @@ bool fileClose(File file) {
 
 bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     posix::DeviceEntry from;
-    if (!posix::resolveDevicePath(src, posix::LeafMode::MustExist, &from))
+    if (!posix::resolveDevicePath(src, posix::LeafMode::MustExist, &from)) {
+        reportOpenFailure(src, FileMode::Read, openFailureReason(from, errno));
         return false;
+    }
     int in = openRegular(from, O_RDONLY);
+    if (in < 0)
+        reportOpenFailure(src, FileMode::Read, openFailureReason(from, errno));
     posix::closeDeviceEntry(&from);
     if (in < 0)
         return false;
 
     posix::DeviceEntry to;
+    errno = 0;
     if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to) ||
         (to.exists && to.type != S_IFREG)) {
+        reportOpenFailure(dst, FileMode::Write, openFailureReason(to, errno));
         posix::closeDeviceEntry(&to);
         close(in);
         return false;
@@ -279,16 +316,21 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
             break;
     }
     bool ok = out >= 0;
+    int error = ok ? 0 : errno;
     if (ok) {
         if (keepPerms)
             fchmod(out, perms);
-        ok = copyBytes(in, out);
-        if (ok && fsync(out) != 0)
+        ok = copyBytes(in, out) && fsync(out) == 0;
+        if (!ok)
+            error = errno;
+        if (close(out) != 0 && ok) {
             ok = false;
-        if (close(out) != 0)
+            error = errno;
+        }
+        if (ok && renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) != 0) {
             ok = false;
-        if (ok)
-            ok = renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) == 0;
+            error = errno;
+        }
         if (ok) {
             syncDirectory(to.dirFd);
         } else {
@@ -297,6 +339,8 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     }
     close(in);
     posix::closeDeviceEntry(&to);
+    if (!ok)
+        reportOpenFailure(dst, FileMode::Write, posix::systemError(error != 0 ? error : EIO));
     return ok;
 }
 

@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/reg_file.h"
+#include "platform/posix/registry_diagnosis.h"
 #include "platform/posix/registry_store.h"
 
 namespace ce {
@@ -44,6 +45,22 @@ RegKeyImpl keyOf(Hive hive, const char16_t* subKey) {
     return key;
 }
 
+// The registry as it is now; a registry that cannot be read is explained
+// to the user on standard error.
+std::shared_ptr<const posix::RegFile> readRegistry() {
+    std::shared_ptr<const posix::RegFile> file = posix::registryRead();
+    if (file == nullptr)
+        posix::explainRegistryFailure(false);
+    return file;
+}
+
+bool updateRegistry(posix::RegistryChange change, const void* context) {
+    if (posix::registryUpdate(change, context))
+        return true;
+    posix::explainRegistryFailure(true);
+    return false;
+}
+
 bool keyExists(const posix::RegFile& file, const RegKeyImpl& key) {
     return key.root || posix::regFileKeyExists(file, key.path);
 }
@@ -73,17 +90,17 @@ bool setValueChange(posix::RegFile* file, const void* context) {
 
 RegKey regCreateKey(Hive hive, const char16_t* subKey) {
     RegKeyImpl key = keyOf(hive, subKey);
-    std::shared_ptr<const posix::RegFile> file = posix::registryRead();
+    std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr)
         return nullptr;
-    if (!keyExists(*file, key) && !posix::registryUpdate(createKeyChange, &key))
+    if (!keyExists(*file, key) && !updateRegistry(createKeyChange, &key))
         return nullptr;
     return new RegKeyImpl(std::move(key));
 }
 
 RegKey regOpenKey(Hive hive, const char16_t* subKey) {
     RegKeyImpl key = keyOf(hive, subKey);
-    std::shared_ptr<const posix::RegFile> file = posix::registryRead();
+    std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr || !keyExists(*file, key))
         return nullptr;
     return new RegKeyImpl(std::move(key));
@@ -93,7 +110,7 @@ bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufByte
                    uint32_t* dataBytes) {
     if (key == nullptr)
         return false;
-    std::shared_ptr<const posix::RegFile> file = posix::registryRead();
+    std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr)
         return false;
     posix::RegValueData value;
@@ -120,7 +137,7 @@ bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* da
         return false;
     SetValueRequest request{key, name != nullptr ? std::u16string_view(name) : u"", type,
                             static_cast<const uint8_t*>(data), dataBytes};
-    return posix::registryUpdate(setValueChange, &request);
+    return updateRegistry(setValueChange, &request);
 }
 
 void regCloseKey(RegKey key) {

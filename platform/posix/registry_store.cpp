@@ -144,6 +144,10 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
 }  // namespace
 
 std::shared_ptr<const RegFile> registryRead() {
+    // A device directory that is missing is no empty registry: it cannot
+    // be reached at all.
+    if (!deviceDirUsable())
+        return nullptr;
     std::string path = deviceRegistryPath();
     std::string bytes;
     switch (readFileBytes(path, &bytes, nullptr)) {
@@ -158,6 +162,8 @@ std::shared_ptr<const RegFile> registryRead() {
 }
 
 bool registryUpdate(RegistryChange change, const void* context) {
+    if (!deviceDirUsable())
+        return false;
     std::string path = deviceRegistryPath();
     WriteLock lock;
     if (!takeWriteLock(path, &lock))

@@ -17,7 +17,8 @@ namespace ce::posix {
 
 // The registry of the device named now by CE_DEVICE_DIR.  A missing file is
 // the empty registry.  nullptr when registry.reg exists but cannot be read
-// as a file (a directory, no permission).
+// as a file (a directory, no permission), or the device directory cannot
+// be used (device_dir.h).
 std::shared_ptr<const RegFile> registryRead();
 
 // A change of the registry: edits the file; false when it cannot be made.

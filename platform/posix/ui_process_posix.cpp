@@ -12,6 +12,7 @@
 #include <map>
 #include <string>
 
+#include "platform/posix/diagnostic.h"
 #include "platform/posix/fs_path.h"
 #include "platform/posix/run_dir.h"
 #include "platform/ui.h"
@@ -137,12 +138,17 @@ ProgramFile programFileOpen(const char16_t* path) {
     std::string host;
     if (!u16ToUtf8(hostWide.data(), hostWide.size(), &host))
         return nullptr;
+    // The only file beside the program is the menu file: a user who finds
+    // an empty menu learns which file was looked for.
     const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        posix::diagnose("cannot read the menu file " + host + ": " + posix::systemError(errno));
         return nullptr;
+    }
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         close(fd);
+        posix::diagnose("cannot read the menu file " + host + ": not a regular file");
         return nullptr;
     }
     auto* file = new ProgramFileImpl;

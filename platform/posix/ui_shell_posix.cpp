@@ -4,14 +4,18 @@
 // shell would split them but without any shell; any other existing file is
 // opened with the desktop's default application for its type.  Nothing is
 // waited for.  The started program inherits no descriptor of the launcher:
-// GLib closes every descriptor above standard error in the child.
+// GLib closes every descriptor above standard error in the child.  The
+// caller learns nothing of a failure, as on the device; a user at a PC is
+// told on standard error what could not be started and why.
 #include <gio/gio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
 #include <vector>
 
+#include "platform/posix/diagnostic.h"
 #include "platform/posix/fs_path.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
@@ -30,15 +34,33 @@ bool onlyBlanks(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
-bool startExecutable(const std::string& host, const std::string& parameters) {
+// "cannot start FILE (HOST): reason", once; returns false for the caller.
+bool cannotStart(const std::string& file, const std::string& host, const std::string& reason) {
+    std::string what = host.empty() || host == file ? file : file + " (" + host + ")";
+    posix::diagnose("cannot start " + what + ": " + reason);
+    return false;
+}
+
+// The text of a GLib error, which is freed here.
+std::string errorText(GError* error) {
+    std::string text = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    return text;
+}
+
+bool startExecutable(const std::string& file, const std::string& host,
+                     const std::string& parameters) {
     std::vector<gchar*> argv;
     argv.push_back(const_cast<gchar*>(host.c_str()));
     gchar** words = nullptr;
+    GError* error = nullptr;
     if (!onlyBlanks(parameters)) {
         // Unbalanced quotes and the like make the parameters unusable: the
         // program is not started with a guess at them.
-        if (!g_shell_parse_argv(parameters.c_str(), nullptr, &words, nullptr))
-            return false;
+        if (!g_shell_parse_argv(parameters.c_str(), nullptr, &words, &error)) {
+            return cannotStart(file, host,
+                               "its parameters cannot be split into words: " + errorText(error));
+        }
         for (gchar** w = words; *w != nullptr; ++w)
             argv.push_back(*w);
     }
@@ -46,18 +68,19 @@ bool startExecutable(const std::string& host, const std::string& parameters) {
     // Without G_SPAWN_DO_NOT_REAP_CHILD the child is started through an
     // intermediate process, so it is detached from the launcher.
     const gboolean ok = g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr,
-                                      nullptr, nullptr, nullptr);
+                                      nullptr, nullptr, &error);
     g_strfreev(words);
-    return ok != FALSE;
+    return ok != FALSE || cannotStart(file, host, errorText(error));
 }
 
-bool openWithDefaultApplication(const std::string& host) {
-    GFile* file = g_file_new_for_path(host.c_str());
-    gchar* uri = g_file_get_uri(file);
-    const gboolean ok = g_app_info_launch_default_for_uri(uri, nullptr, nullptr);
+bool openWithDefaultApplication(const std::string& file, const std::string& host) {
+    GFile* gfile = g_file_new_for_path(host.c_str());
+    gchar* uri = g_file_get_uri(gfile);
+    GError* error = nullptr;
+    const gboolean ok = g_app_info_launch_default_for_uri(uri, nullptr, &error);
     g_free(uri);
-    g_object_unref(file);
-    return ok != FALSE;
+    g_object_unref(gfile);
+    return ok != FALSE || cannotStart(file, host, errorText(error));
 }
 
 }  // namespace
@@ -66,20 +89,22 @@ bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* pa
     if (verb == nullptr || u16cmp(verb, u"open") != 0 || file == nullptr || file[0] == 0) {
         return false;
     }
+    std::string name;
+    u16ToUtf8(file, u16len(file), &name);
     std::string host;
     if (!hostPathOf(file, &host))
-        return false;
+        return cannotStart(name, "", "no such file on the device");
     std::string params;
     if (parameters != nullptr && !u16ToUtf8(parameters, u16len(parameters), &params))
-        return false;
+        return cannotStart(name, host, "its parameters are not valid text");
 
     struct stat st;
     if (stat(host.c_str(), &st) != 0)
-        return false;
+        return cannotStart(name, host, posix::systemError(errno));
     if (S_ISREG(st.st_mode) && access(host.c_str(), X_OK) == 0) {
-        return startExecutable(host, params);
+        return startExecutable(name, host, params);
     }
-    return openWithDefaultApplication(host);
+    return openWithDefaultApplication(name, host);
 }
 
 }  // namespace ce::ui

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/posix/device_dir.h"
+#include "platform/posix/diagnostic.h"
 #include "platform/posix/run_dir.h"
 #include "platform/posix/ui_internal.h"
 #include "platform/ui.h"
@@ -182,7 +183,15 @@ bool gtkReady() {
     if (state < 0) {
         gdk_set_allowed_backends("x11");
         const char* display = getenv("DISPLAY");
-        state = (display != nullptr && display[0] != 0 && gtk_init_check(nullptr, nullptr)) ? 1 : 0;
+        if (display == nullptr || display[0] == 0) {
+            state = 0;
+            ce::posix::diagnose("no display: DISPLAY is not set, and the menu needs an X display");
+        } else {
+            state = gtk_init_check(nullptr, nullptr) ? 1 : 0;
+            if (state == 0)
+                ce::posix::diagnose(std::string("no display: cannot open the X display ") +
+                                    display);
+        }
     }
     return state == 1;
 }
