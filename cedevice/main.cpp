@@ -1,0 +1,94 @@
+// cedevice: the emulated device from a shell (see tool.h).
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "ce_version.h"
+#include "cedevice/tool.h"
+#include "platform/posix/diagnostic.h"
+
+namespace cedevice {
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: cedevice COMMAND [ARGUMENT]...
+       cedevice --help | -h | --version
+
+Works with the emulated device of qorvinstall, Zandoval and Vantrelo: the
+directory named by CE_DEVICE_DIR (default ~/.local/share/ce-device), which
+holds fs/ (the device's files), registry.reg and device.conf.
+
+Commands:
+  create [--sample] DIR          make a new device in DIR, which must be new or
+                                 empty: an empty device, or a copy of the sample
+  get KEY [NAME]                 show a key (its values and subkeys), or print
+                                 one value's data as it is
+  set [--type TYPE] KEY NAME DATA...
+                                 set a value (made with its key when missing);
+                                 TYPE is sz (the default), expand_sz, multi_sz
+                                 (one DATA per string), dword, qword (decimal or
+                                 0x...), binary, none or hex(N) (hex bytes)
+  delete KEY [NAME]              delete a value, or a key with all below it
+  import FILE                    merge a registry export (.reg, UTF-16 or UTF-8;
+                                 - for standard input) into the registry
+  export [KEY]                   print the registry, or a key with all below it,
+                                 as a registry export in UTF-8
+  record [qorvinstall|zandoval]  show the run records: result, call values,
+                                 snapshots, settings
+
+KEY is a full key path; HKLM and HKCU stand for HKEY_LOCAL_MACHINE and
+HKEY_CURRENT_USER.  Quote keys and device paths, so that their backslashes
+stay: cedevice get 'HKCU\SOFTWARE\QORV' ErrorDescription
+
+Exit status: 0 done, 1 failed (the reason on standard error), 2 a wrong
+command line.
+)";
+
+struct Command {
+    const char* name;
+    int (*run)(const Args& args);
+};
+
+constexpr Command kCommands[] = {
+    {"create", createCommand}, {"get", getCommand},       {"set", setCommand},
+    {"delete", deleteCommand}, {"import", importCommand}, {"export", exportCommand},
+    {"record", recordCommand},
+};
+
+}  // namespace
+
+int fail(const std::string& text) {
+    ce::posix::diagnose(text);
+    return kExitFailed;
+}
+
+int usageError(const std::string& text) {
+    ce::posix::diagnose(text + " (see: cedevice --help)");
+    return kExitUsage;
+}
+
+}  // namespace cedevice
+
+int main(int argc, char** argv) {
+    using namespace cedevice;
+    if (argc < 2)
+        return usageError("no command given");
+    const std::string command = argv[1];
+    if (argc == 2 && (command == "--help" || command == "-h")) {
+        std::fputs(kUsage, stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    }
+    if (argc == 2 && command == "--version") {
+        std::printf("cedevice %s\n", CE_VERSION_TEXT);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+    }
+    for (const Command& c : kCommands) {
+        if (command == c.name) {
+            int status = c.run(Args(argv + 2, argv + argc));
+            if (std::fflush(stdout) != 0 && status == kExitOk)
+                return fail("cannot write the output");
+            return status;
+        }
+    }
+    return usageError("unknown command '" + command + "'");
+}

@@ -1,0 +1,287 @@
+// get, set, delete, import and export: the registry of the device from a
+// shell.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+
+#include "cedevice/key_path.h"
+#include "cedevice/registry_access.h"
+#include "cedevice/tool.h"
+#include "cedevice/value_text.h"
+#include "platform/posix/diagnostic.h"
+#include "platform/posix/registry_value_text.h"
+#include "platform/wstr.h"
+
+namespace cedevice {
+
+namespace {
+
+using ce::posix::RegFile;
+using ce::posix::RegKeyContents;
+using ce::posix::RegValueData;
+
+std::string text(const std::u16string& s) {
+    return ce::utf8(s);
+}
+
+std::string shownName(const std::u16string& name) {
+    return name.empty() ? "(default)" : text(name);
+}
+
+bool isBelow(const std::u16string& foldedKey, const std::u16string& foldedBase) {
+    return foldedKey.size() > foldedBase.size() &&
+           foldedKey.compare(0, foldedBase.size(), foldedBase) == 0 &&
+           foldedKey[foldedBase.size()] == u'\\';
+}
+
+// The components of a key path as written; empty ones are no components.
+std::vector<std::u16string> componentsOf(const std::u16string& path) {
+    std::vector<std::u16string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t sep = path.find(u'\\', start);
+        if (sep == std::u16string::npos)
+            sep = path.size();
+        if (sep > start)
+            parts.push_back(path.substr(start, sep - start));
+        start = sep + 1;
+    }
+    return parts;
+}
+
+// The names of the key's direct subkeys, in the case first written, each
+// once, in the order of the registry file.
+std::vector<std::u16string> subkeysOf(const std::vector<RegKeyContents>& keys,
+                                      const std::u16string& keyPath) {
+    const std::u16string base = ce::posix::regTextFoldPath(keyPath);
+    const size_t depth = componentsOf(keyPath).size();
+    std::vector<std::u16string> names;
+    std::vector<std::u16string> folded;
+    for (const RegKeyContents& k : keys) {
+        if (!isBelow(ce::posix::regTextFoldPath(k.path), base))
+            continue;
+        const std::u16string name = componentsOf(k.path)[depth];
+        const std::u16string foldedName = ce::posix::regTextFold(name);
+        if (std::find(folded.begin(), folded.end(), foldedName) == folded.end()) {
+            folded.push_back(foldedName);
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+const RegKeyContents* findContents(const std::vector<RegKeyContents>& keys,
+                                   const std::u16string& keyPath) {
+    const std::u16string folded = ce::posix::regTextFoldPath(keyPath);
+    for (const RegKeyContents& k : keys) {
+        if (ce::posix::regTextFoldPath(k.path) == folded)
+            return &k;
+    }
+    return nullptr;
+}
+
+void printKey(const RegFile& file, const std::u16string& keyPath) {
+    const std::vector<RegKeyContents> keys = ce::posix::regFileContents(file);
+    const RegKeyContents* own = findContents(keys, keyPath);
+    std::printf("[%s]\n", text(own != nullptr ? own->path : keyPath).c_str());
+    if (own != nullptr) {
+        size_t nameWidth = 0;
+        size_t typeWidth = 0;
+        for (size_t i = 0; i < own->names.size(); ++i) {
+            nameWidth = std::max(nameWidth, shownName(own->names[i]).size());
+            typeWidth = std::max(typeWidth, typeName(own->data[i].type).size());
+        }
+        for (size_t i = 0; i < own->names.size(); ++i) {
+            std::printf("%-*s  %-*s  %s\n", static_cast<int>(nameWidth),
+                        shownName(own->names[i]).c_str(), static_cast<int>(typeWidth),
+                        typeName(own->data[i].type).c_str(), valueOneLine(own->data[i]).c_str());
+        }
+    }
+    const std::vector<std::u16string> subkeys = subkeysOf(keys, keyPath);
+    if (!subkeys.empty()) {
+        std::printf("subkeys:\n");
+        for (const std::u16string& name : subkeys)
+            std::printf("  %s\n", text(name).c_str());
+    }
+}
+
+bool keyArgument(const std::string& arg, std::u16string* key, int* status) {
+    std::string error;
+    if (parseKeyPath(arg, key, &error))
+        return true;
+    *status = usageError(error);
+    return false;
+}
+
+bool nameArgument(const std::string& arg, std::u16string* name, int* status) {
+    if (ce::utf8ToU16(arg.data(), arg.size(), name))
+        return true;
+    *status = usageError("the value name is not UTF-8 text");
+    return false;
+}
+
+std::string noValue(const std::u16string& key, const std::u16string& name) {
+    return "no value " + shownName(name) + " in " + text(key);
+}
+
+}  // namespace
+
+int getCommand(const Args& args) {
+    if (args.empty() || args.size() > 2)
+        return usageError("get takes KEY and an optional value NAME");
+    int status = kExitOk;
+    std::u16string key;
+    std::u16string name;
+    if (!keyArgument(args[0], &key, &status) ||
+        (args.size() == 2 && !nameArgument(args[1], &name, &status))) {
+        return status;
+    }
+    std::shared_ptr<const RegFile> file = readRegistry();
+    if (file == nullptr)
+        return kExitFailed;
+    if (!ce::posix::regFileKeyExists(*file, key))
+        return fail("no key " + text(key));
+    if (args.size() == 1) {
+        printKey(*file, key);
+        return kExitOk;
+    }
+    RegValueData value;
+    if (!ce::posix::regFileGetValue(*file, key, name, &value))
+        return fail(noValue(key, name));
+    std::fputs(valueAsIs(value).c_str(), stdout);
+    return kExitOk;
+}
+
+int setCommand(const Args& argsIn) {
+    Args args = argsIn;
+    std::string type = "sz";
+    if (!args.empty() && (args[0] == "--type" || args[0] == "-t")) {
+        if (args.size() < 2)
+            return usageError(args[0] + " needs a TYPE");
+        type = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    } else if (!args.empty() && args[0].rfind("--type=", 0) == 0) {
+        type = args[0].substr(7);
+        args.erase(args.begin());
+    }
+    if (args.size() < 2 || (args.size() < 3 && type != "multi_sz"))
+        return usageError("set takes [--type TYPE] KEY NAME DATA");
+    int status = kExitOk;
+    std::u16string key;
+    std::u16string name;
+    if (!keyArgument(args[0], &key, &status) || !nameArgument(args[1], &name, &status))
+        return status;
+    RegValueData value;
+    std::string error;
+    if (!parseValue(type, Args(args.begin() + 2, args.end()), &value, &error))
+        return usageError(error);
+    return editRegistry([&](RegFile* file, std::string* refusal) {
+        if (ce::posix::regFileSetValue(file, key, name, value.type, value.bytes.data(),
+                                       value.bytes.size())) {
+            return true;
+        }
+        *refusal = "the value " + shownName(name) + " of " + text(key) +
+                   " cannot be written into this registry file (a line break in a name, or a "
+                   "name with no form in the file's encoding)";
+        return false;
+    });
+}
+
+int deleteCommand(const Args& args) {
+    if (args.empty() || args.size() > 2)
+        return usageError("delete takes KEY and an optional value NAME");
+    int status = kExitOk;
+    std::u16string key;
+    std::u16string name;
+    if (!keyArgument(args[0], &key, &status) ||
+        (args.size() == 2 && !nameArgument(args[1], &name, &status))) {
+        return status;
+    }
+    if (args.size() == 1 && key.find(u'\\') == std::u16string::npos)
+        return usageError("a root key cannot be deleted; name a key below it");
+    return editRegistry([&](RegFile* file, std::string* refusal) {
+        if (args.size() == 2) {
+            if (ce::posix::regFileDeleteValue(file, key, name))
+                return true;
+            *refusal = ce::posix::regFileKeyExists(*file, key) ? noValue(key, name)
+                                                               : "no key " + text(key);
+            return false;
+        }
+        if (ce::posix::regFileDeleteKey(file, key))
+            return true;
+        *refusal = "no key " + text(key);
+        return false;
+    });
+}
+
+int importCommand(const Args& args) {
+    if (args.size() != 1)
+        return usageError("import takes one FILE (- for standard input)");
+    std::string bytes;
+    if (args[0] == "-") {
+        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    } else {
+        std::ifstream in(args[0], std::ios::binary);
+        if (!in)
+            return fail("cannot read " + args[0] + ": " + ce::posix::systemError(errno));
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        if (in.bad())
+            return fail("cannot read " + args[0] + ": " + ce::posix::systemError(errno));
+    }
+    const RegFile source = ce::posix::regFileParse(bytes);
+    const std::u16string first =
+        source.lines.empty() ? u"" : std::u16string(ce::posix::regTextTrim(source.lines[0].text));
+    if (first != ce::posix::kRegFileHeader && first != u"REGEDIT4") {
+        return fail(args[0] + " is not a registry export: its first line is neither \"" +
+                    text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"");
+    }
+    return editRegistry([&](RegFile* file, std::string* refusal) {
+        if (ce::posix::regFileImport(file, source, nullptr))
+            return true;
+        *refusal = "a key or value of " + args[0] +
+                   " cannot be written into this registry file; nothing was imported";
+        return false;
+    });
+}
+
+int exportCommand(const Args& args) {
+    if (args.size() > 1)
+        return usageError("export takes an optional KEY; redirect its output to a file");
+    int status = kExitOk;
+    std::u16string key;
+    if (args.size() == 1 && !keyArgument(args[0], &key, &status))
+        return status;
+    std::shared_ptr<const RegFile> file = readRegistry();
+    if (file == nullptr)
+        return kExitFailed;
+    if (!key.empty() && !ce::posix::regFileKeyExists(*file, key))
+        return fail("no key " + text(key));
+    const std::u16string base = ce::posix::regTextFoldPath(key);
+    std::string out = text(ce::posix::kRegFileHeader) + "\n";
+    for (const RegKeyContents& k : ce::posix::regFileContents(*file)) {
+        const std::u16string folded = ce::posix::regTextFoldPath(k.path);
+        if (!key.empty() && folded != base && !isBelow(folded, base))
+            continue;
+        std::u16string header;
+        if (!ce::posix::regTextFormatHeader(k.path, &header))
+            continue;  // a path that no header can hold was never read from one
+        out += "\n" + text(header) + "\n";
+        for (size_t i = 0; i < k.names.size(); ++i) {
+            std::vector<std::u16string> lines;
+            if (!ce::posix::regTextFormatValue(k.names[i], k.data[i].type, k.data[i].bytes.data(),
+                                               k.data[i].bytes.size(), true, &lines)) {
+                continue;
+            }
+            for (const std::u16string& line : lines)
+                out += text(line) + "\n";
+        }
+    }
+    if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
+        return fail("cannot write the export: " + ce::posix::systemError(errno));
+    return kExitOk;
+}
+
+}  // namespace cedevice
