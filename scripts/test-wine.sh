@@ -55,7 +55,7 @@ done
 
 # --- the case driver (a host program) ---------------------------------------
 host=build-win-posix
-cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B "$host" -DCMAKE_BUILD_TYPE=Debug -DCE_TESTS=ON >/dev/null
 cmake --build "$host" -j"$jobs" --target wine_case_driver
 driver="$root/$host/tests/wine/wine_case_driver"
 

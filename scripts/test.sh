@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh test
 
 build=build-test
-cmake -S . -B "$build" -DCE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake -S . -B "$build" -DCE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DCE_TESTS=ON -DCE_BENCH=ON >/dev/null
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
 

@@ -202,6 +202,17 @@ std::string LauncherSetup::readOut(const std::string& file) const {
     return cetest::readHostFile(outDir_ + "/" + file);
 }
 
+std::string LauncherSetup::diagnostics() const {
+    std::istringstream in(cetest::readHostFile(root_ + "/launcher.log"));
+    std::string lines;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("vantrelo: ", 0) == 0)
+            lines += line + "\n";
+    }
+    return lines;
+}
+
 bool LauncherSetup::outExists(const std::string& file) const {
     return fs::exists(outDir_ + "/" + file);
 }

@@ -93,6 +93,9 @@ public:
     std::vector<ShownMenu> shownMenus() const;
 
     std::string readOut(const std::string& file) const;  // "" when missing
+    // The diagnostics of the launchers started so far: their lines that
+    // begin with "vantrelo: " (the sanitizers' reports are not among them).
+    std::string diagnostics() const;
     bool outExists(const std::string& file) const;
 
     bool windowMarkerExists() const;

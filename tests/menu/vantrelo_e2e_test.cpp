@@ -175,15 +175,15 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                                 "Action1=%WINDOWS%\\rec.sh\nAction2=%WINDOWS%\\rec.sh\n"
                                 "Action3=%WINDOWS%\\rec.sh\n"));
     s().writeMenu("2", utf16Menu("[Menus]\nMenu1=No action\nMenu2=Empty action\nMenu3=Too long\n"
-                                 "[Actions]\nAction2=\nAction3=" +
-                                 tooLong + "\n"));
+                                 "Menu4=Missing program\n[Actions]\nAction2=\nAction3=" +
+                                 tooLong + "\nAction4=%WINDOWS%\\missing.exe|-x\n"));
     x_.movePointer(200, 200);
-    for (int entry = 1; entry <= 3; ++entry) {
+    for (int entry = 1; entry <= 4; ++entry) {
         SCOPED_TRACE("entry " + std::to_string(entry));
         const size_t before = s().shownMenus().size();
         Process p = s().start({"-2"});
         ASSERT_TRUE(waitForMenu(before)) << "no menu appeared";
-        EXPECT_EQ(s().shownMenus().back().entries.size(), 3u);
+        EXPECT_EQ(s().shownMenus().back().entries.size(), 4u);
         std::vector<std::string> keys{"key", "--delay", "80"};
         for (int i = 0; i < entry; ++i)
             keys.push_back("Down");
@@ -196,6 +196,10 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
     }
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(s().outExists("rec.args")) << "something was launched";
+    // Only the program that is not there is worth a word.
+    EXPECT_EQ(s().diagnostics(), "vantrelo: cannot start \\Windows\\missing.exe (" +
+                                     fsHost("\\Windows") +
+                                     "/missing.exe): No such file or directory\n");
 }
 
 TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {
@@ -254,6 +258,10 @@ TEST_F(VantreloE2E, MissingMenuFileShowsNothingAndEndsAfterTheAutoClose) {
     EXPECT_GE(after, 5s);
     EXPECT_LE(after, 12s);
     EXPECT_TRUE(s().shownMenus().empty());
+    EXPECT_NE(s().diagnostics().find("vantrelo: cannot read the menu file " + s().programDir() +
+                                     "/Vantrelo.ini: No such file or directory\n"),
+              std::string::npos)
+        << s().diagnostics();
 }
 
 TEST_F(VantreloE2E, SecondStartBringsTheFirstForwardAndSigtermClosesIt) {
@@ -375,6 +383,9 @@ TEST_F(VantreloE2E, WithoutDisplayNoWindowAndExitZero) {
         EXPECT_FALSE(s().eventMarkerExists());
     }
     EXPECT_TRUE(s().shownMenus().empty());
+    EXPECT_EQ(s().diagnostics(),
+              "vantrelo: no display: DISPLAY is not set, and the menu needs an X display\n"
+              "vantrelo: no display: cannot open the X display :4097\n");
 }
 
 }  // namespace

@@ -209,7 +209,9 @@ TEST_F(ScannerRun, UnreachableRegistryShowsTheMessageAndWritesNothing) {
     std::filesystem::create_directories(dev.dir() + "/registry.reg");
     cetest::RunResult r = run();
     EXPECT_EQ(r.exitCode, 1);
-    EXPECT_EQ(r.err, "Zandoval: #100 Couldn't access/create Zandoval Registry Key\n");
+    EXPECT_EQ(r.err, "zandoval: cannot read the registry " + dev.dir() +
+                         "/registry.reg: not a regular file\n"
+                         "Zandoval: #100 Couldn't access/create Zandoval Registry Key\n");
     EXPECT_EQ(scantest::treeListing(dev.dir() + "/fs"),
               (std::vector<std::string>{"Start", "Start/a.lnk"}));
 }

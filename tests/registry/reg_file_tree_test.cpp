@@ -1,0 +1,114 @@
+// Deleting values and keys, importing an export, and reading the whole
+// registry in one pass: each edit takes away exactly the lines it must and
+// keeps every other byte.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/posix/reg_file.h"
+#include "platform/wstr.h"
+#include "tests/registry/reg_test_util.h"
+
+namespace {
+
+using ce::posix::RegFile;
+
+const std::string kHead = "Windows Registry Editor Version 5.00\n\n";
+
+struct Edit {
+    const char* what;
+    std::string before;
+    std::function<bool(RegFile*)> edit;
+    bool changed;
+    std::string after;
+};
+
+bool deleteValue(RegFile* f, const std::string& key, const std::string& name) {
+    return ce::posix::regFileDeleteValue(f, ce::u16(key), ce::u16(name));
+}
+
+bool deleteKey(RegFile* f, const std::string& key) {
+    return ce::posix::regFileDeleteKey(f, ce::u16(key));
+}
+
+bool import(RegFile* f, const std::string& source) {
+    size_t changes = 0;
+    return ce::posix::regFileImport(f, ce::posix::regFileParse(source), &changes) && changes > 0;
+}
+
+TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
+    const std::string twoBlocks = kHead +
+                                  "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n\n"
+                                  "[hkey_local_machine\\a]\n\"X\"=\"3\"\n";
+    const std::string tree = kHead +
+                             "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n"
+                             "[HKEY_LOCAL_MACHINE\\A\\B]\n\"y\"=hex:01,\\\n  02\n; about C\n"
+                             "[HKEY_LOCAL_MACHINE\\C]\n\"z\"=\"2\"\n\n"
+                             "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\"";
+    const Edit edits[] = {
+        {"a value and the earlier line that would show through", twoBlocks,
+         [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\A", "x"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"y\"=\"2\"\n\n[hkey_local_machine\\a]\n"},
+        {"a continued value with its continuation", tree,
+         [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\A\\B", "Y"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n[HKEY_LOCAL_MACHINE\\A\\B]\n"
+                 "; about C\n[HKEY_LOCAL_MACHINE\\C]\n\"z\"=\"2\"\n\n"
+                 "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\""},
+        {"a missing value", tree,
+         [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\C", "x"); }, false, tree},
+        {"a key, its subkeys and their blank lines, not a sibling with the same start", tree,
+         [](RegFile* f) { return deleteKey(f, "hkey_local_machine\\a"); }, true,
+         kHead + "; about C\n[HKEY_LOCAL_MACHINE\\C]\n\"z\"=\"2\"\n\n"
+                 "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\""},
+        {"the last key of a file without a final line end", tree,
+         [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\AB"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n"
+                 "[HKEY_LOCAL_MACHINE\\A\\B]\n\"y\"=hex:01,\\\n  02\n; about C\n"
+                 "[HKEY_LOCAL_MACHINE\\C]\n\"z\"=\"2\"\n"},
+        {"a key that exists only through a subkey",
+         kHead + "[HKEY_CURRENT_USER\\P\\Q]\n\"q\"=\"1\"\n",
+         [](RegFile* f) { return deleteKey(f, "HKEY_CURRENT_USER\\P"); }, true, kHead},
+        {"a missing key", tree, [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\D"); },
+         false, tree},
+        {"an import, top to bottom", tree,
+         [](RegFile* f) {
+             return import(f, kHead +
+                                  "\"lost\"=\"no key\"\n[-HKEY_LOCAL_MACHINE\\A\\B]\n"
+                                  "[HKEY_LOCAL_MACHINE\\C]\n\"z\"=-\n\"n\"=dword:00000010\n"
+                                  "[HKEY_LOCAL_MACHINE\\New]\n");
+         },
+         true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n; about C\n"
+                 "[HKEY_LOCAL_MACHINE\\C]\n\"n\"=dword:00000010\n\n"
+                 "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\"\n\n[HKEY_LOCAL_MACHINE\\New]"},
+    };
+    for (const Edit& e : edits) {
+        RegFile f = ce::posix::regFileParse(e.before);
+        EXPECT_EQ(e.edit(&f), e.changed) << e.what;
+        EXPECT_EQ(ce::posix::regFileSerialize(f), e.after) << e.what;
+        // The edited model reads as the same file read afresh.
+        EXPECT_EQ(ce::posix::regFileContents(f).size(),
+                  ce::posix::regFileContents(ce::posix::regFileParse(e.after)).size())
+            << e.what;
+    }
+}
+
+TEST(RegFileTree, ContentsFollowTheImportOrder) {
+    const RegFile f = ce::posix::regFileParse(
+        kHead +
+        "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n[HKEY_LOCAL_MACHINE\\A\\Sub]\n"
+        "[HKEY_LOCAL_MACHINE\\B]\n\"b\"=dword:00000002\n[hkey_local_machine\\a]\n\"x\"=-\n"
+        "\"Y\"=\"3\"\n\"x\"=\"4\"\n[-HKEY_LOCAL_MACHINE\\A\\Sub]\n[HKEY_LOCAL_MACHINE\\Gone]\n"
+        "[-HKEY_LOCAL_MACHINE\\Gone]\n");
+    std::vector<std::string> seen;
+    for (const ce::posix::RegKeyContents& k : ce::posix::regFileContents(f)) {
+        std::string line = ce::utf8(k.path) + ":";
+        for (size_t i = 0; i < k.names.size(); ++i)
+            line += " " + ce::utf8(k.names[i]) + "=" + static_cast<char>(k.data[i].bytes[0]);
+        seen.push_back(line);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"HKEY_LOCAL_MACHINE\\A: y=3 x=4",
+                                              "HKEY_LOCAL_MACHINE\\B: b=\x02"}));
+}
+
+}  // namespace

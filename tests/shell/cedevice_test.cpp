@@ -1,0 +1,230 @@
+// The device tool end to end: the real cedevice on temporary devices.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "tests/support/device_fixture.h"
+
+namespace {
+
+using cetest::RunResult;
+
+class Cedevice : public ::testing::Test {
+protected:
+    // A copy of the sample device, made by the tool itself.
+    void SetUp() override {
+        dev_ = scratch_.dir() + "/dev";
+        RunResult r = run({"create", "--sample", dev_});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+
+    RunResult run(const std::vector<std::string>& args) const {
+        return cetest::runProgram(CEDEVICE_EXE, args, dev_);
+    }
+    std::string registry() const { return cetest::readHostFile(dev_ + "/registry.reg"); }
+
+    cetest::TempDevice scratch_;  // a directory that goes away with the test
+    std::string dev_;
+};
+
+// A line of a listing or record: its fields (name, type, data) apart by
+// blanks.
+bool hasRow(const std::string& out, const std::vector<std::string>& fields) {
+    const std::regex special(R"([\\^$.|?*+()\[\]{}])");
+    std::string pattern = "(^|\n) *";
+    for (size_t i = 0; i < fields.size(); ++i)
+        pattern += (i == 0 ? "" : " +") + std::regex_replace(fields[i], special, R"(\$&)");
+    return std::regex_search(out, std::regex(pattern + "\n"));
+}
+
+TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
+    EXPECT_EQ(registry(), cetest::readHostFile(SAMPLE_DEVICE_DIR "/registry.reg"));
+    const std::string empty = scratch_.dir() + "/empty";
+    ASSERT_EQ(run({"create", empty}).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_directory(empty + "/fs"));
+    EXPECT_EQ(cetest::readHostFile(empty + "/registry.reg").substr(0, 4),
+              std::string("\xFF\xFEW\0", 4));
+    cetest::writeHostFile(scratch_.dir() + "/file", "x");
+    struct Refusal {
+        std::vector<std::string> args;
+        int exit;
+        std::string says;
+    };
+    const Refusal refusals[] = {
+        {{"create", "--sample", dev_}, 1, "is not empty"},
+        {{"create", scratch_.dir() + "/file"}, 1, "is not a directory"},
+        {{"create"}, 2, "create takes"},
+        {{"create", "--samples", dev_ + "2"}, 2, "--samples"},
+    };
+    for (const Refusal& r : refusals) {
+        RunResult out = run(r.args);
+        EXPECT_EQ(out.exitCode, r.exit) << r.says;
+        EXPECT_NE(out.err.find("cedevice: "), std::string::npos) << out.err;
+        EXPECT_NE(out.err.find(r.says), std::string::npos) << out.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dev_ + "/dev")) << "a device nested into another";
+    EXPECT_FALSE(std::filesystem::exists(dev_ + "2"));
+}
+
+TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
+    const std::string original = registry();
+    const std::string key = "HKCU\\Software\\Tool";
+    struct Typed {
+        std::vector<std::string> type;  // the option naming the type, if any
+        std::vector<std::string> data;
+        std::string asIs;                 // get KEY NAME
+        std::vector<std::string> listed;  // its type and data in get KEY
+    };
+    const Typed values[] = {
+        {{}, {"Tab\tand \xC3\xBC"}, "Tab\tand \xC3\xBC\n", {"REG_SZ", "Tab\\tand \xC3\xBC"}},
+        {{"--type", "expand_sz"},
+         {"%WINDOWS%\\x"},
+         "%WINDOWS%\\x\n",
+         {"REG_EXPAND_SZ", "%WINDOWS%\\x"}},
+        {{"--type", "multi_sz"}, {"a", "b c"}, "a\nb c\n", {"REG_MULTI_SZ", "a\\0b c"}},
+        {{"-t", "dword"}, {"0x1e"}, "30\n", {"REG_DWORD", "30 (0x0000001e)"}},
+        {{"--type=qword"},
+         {"18446744073709551615"},
+         "18446744073709551615\n",
+         {"REG_QWORD", "18446744073709551615 (0xffffffffffffffff)"}},
+        {{"--type", "binary"}, {"01,ab ff"}, "01 ab ff\n", {"REG_BINARY", "01 ab ff"}},
+        {{"--type", "hex(1a)"}, {"00"}, "00\n", {"REG_TYPE_0x1a", "00"}},
+    };
+    for (size_t i = 0; i < std::size(values); ++i) {
+        const Typed& v = values[i];
+        const std::string name = "v" + std::to_string(i);
+        std::vector<std::string> args{"set"};
+        args.insert(args.end(), v.type.begin(), v.type.end());
+        args.insert(args.end(), {key, name});
+        args.insert(args.end(), v.data.begin(), v.data.end());
+        RunResult set = run(args);
+        ASSERT_EQ(set.exitCode, 0) << set.err;
+        EXPECT_EQ(run({"get", key, name}).out, v.asIs) << name;
+        const std::string listing = run({"get", key}).out;
+        EXPECT_TRUE(hasRow(listing, {name, v.listed[0], v.listed[1]})) << listing;
+    }
+    EXPECT_EQ(registry().substr(0, 2), "\xFF\xFE") << "the registry keeps its encoding";
+    ASSERT_EQ(run({"delete", key}).exitCode, 0);
+    EXPECT_EQ(registry(), original) << "the key's lines were not all taken away again";
+}
+
+TEST_F(Cedevice, ExportImportsIntoAnotherDeviceAsTheSameValues) {
+    ASSERT_EQ(
+        run({"set", "--type", "binary", "HKLM\\SOFTWARE\\X", "b", std::string(90, 'a')}).exitCode,
+        0);
+    RunResult exported = run({"export"});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    EXPECT_EQ(exported.out.rfind("Windows Registry Editor Version 5.00\n\n[HKEY_", 0), 0u);
+    const std::string file = scratch_.dir() + "/all.reg";
+    cetest::writeHostFile(file, exported.out);
+    const std::string other = scratch_.dir() + "/other";
+    ASSERT_EQ(run({"create", other}).exitCode, 0);
+    RunResult imported = cetest::runProgram(CEDEVICE_EXE, {"import", file}, other);
+    ASSERT_EQ(imported.exitCode, 0) << imported.err;
+    EXPECT_EQ(cetest::runProgram(CEDEVICE_EXE, {"export"}, other).out, exported.out);
+    // One key with what lies below it, and nothing else.
+    RunResult one = run({"export", "hklm\\software\\x"});
+    EXPECT_EQ(one.out.rfind("Windows Registry Editor Version 5.00\n\n"
+                            "[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\n\"b\"=hex:aa,aa,",
+                            0),
+              0u)
+        << one.out;
+    EXPECT_EQ(one.out.find("\n[", 40), std::string::npos) << one.out;
+}
+
+TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
+    const std::string notReg = scratch_.dir() + "/notes.txt";
+    cetest::writeHostFile(notReg, "hello\n");
+    struct Failure {
+        std::vector<std::string> args;
+        int exit;
+        std::string says;
+    };
+    const Failure failures[] = {
+        {{}, 2, "no command given"},
+        {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+        {{"get", "HKCR\\x"}, 2, "does not begin with HKEY_LOCAL_MACHINE (HKLM)"},
+        {{"get", "HKCU\\SOFTWARE\\None"}, 1, "no key HKEY_CURRENT_USER\\SOFTWARE\\None"},
+        {{"get", "HKCU\\SOFTWARE\\QORV", "Nothing"},
+         1,
+         "no value Nothing in HKEY_CURRENT_USER\\SOFTWARE\\QORV"},
+        {{"set", "-t", "dword", "HKCU\\X", "n", "4294967296"}, 2, "is no 32-bit number"},
+        {{"set", "-t", "word", "HKCU\\X", "n", "1"}, 2, "unknown type 'word'"},
+        {{"set", "-t", "binary", "HKCU\\X", "n", "0g"}, 2, "is not hex bytes"},
+        {{"delete", "HKLM"}, 2, "a root key cannot be deleted"},
+        {{"delete", "HKCU\\SOFTWARE\\QORV", "Nothing"}, 1, "no value Nothing"},
+        {{"delete", "HKCU\\Nothing"}, 1, "no key HKEY_CURRENT_USER\\Nothing"},
+        {{"import", notReg}, 1, "is not a registry export"},
+        {{"import", scratch_.dir() + "/missing.reg"}, 1, "missing.reg: No such file or directory"},
+        {{"record", "vantrelo"}, 2, "Vantrelo keeps no run record"},
+        {{"record", "zandoval"}, 1, "no run record of zandoval yet"},
+    };
+    const std::string before = registry();
+    for (const Failure& f : failures) {
+        RunResult r = run(f.args);
+        EXPECT_EQ(r.exitCode, f.exit) << f.says << "\n" << r.err;
+        EXPECT_EQ(r.err.rfind("cedevice: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "") << f.says;
+    }
+    EXPECT_EQ(registry(), before);
+
+    // A device directory that does not exist is named and not made.
+    RunResult missing = cetest::runProgram(CEDEVICE_EXE, {"get", "HKLM"}, scratch_.dir() + "/typo");
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("the device directory " + scratch_.dir() +
+                               "/typo (CE_DEVICE_DIR) does not exist"),
+              std::string::npos)
+        << missing.err;
+    EXPECT_FALSE(std::filesystem::exists(scratch_.dir() + "/typo"));
+    // A registry that cannot be read is named with the reason.
+    std::filesystem::remove(dev_ + "/registry.reg");
+    std::filesystem::create_directory(dev_ + "/registry.reg");
+    RunResult unreadable = run({"get", "HKLM"});
+    EXPECT_EQ(unreadable.exitCode, 1);
+    EXPECT_EQ(unreadable.err,
+              "cedevice: cannot read the registry " + dev_ + "/registry.reg: not a regular file\n");
+}
+
+TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
+    RunResult q = cetest::runProgram(QORVINSTALL_EXE,
+                                     {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
+                                      "-cpr:currentPortrait", "-silent"},
+                                     dev_);
+    ASSERT_EQ(q.exitCode, 0) << q.err;
+    ASSERT_EQ(run({"set", "HKLM\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1", "searchRootDir",
+                   "\\Program Files"})
+                  .exitCode,
+              0);
+    ASSERT_EQ(
+        run({"set", "HKLM\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1", "dirFile", "\\list.txt"})
+            .exitCode,
+        0);
+    cetest::writeHostFile(dev_ + "/fs/Program Files/Word.lnk", "");
+    ASSERT_EQ(cetest::runProgram(ZANDOVAL_EXE, {}, dev_).exitCode, 0);
+
+    RunResult r = run({"record"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::pair<std::string, std::string> rows[] = {
+        {"ErrorDescription", "#0 Success"},
+        {"callAction", "addchange"},
+        {"callPLG", "\\Program Files\\Lorvendi\\lorvendi.plg"},
+        {"callOrgPlugins", "Clock;Messaging;Calendar"},
+        {"newPlugins", "Clock;Messaging;Calendar;Lorvendi"},
+        {"maxList", "1"},
+        {"Scanned", "1"},
+        {"enter", "(not set)"},
+        {"datei=Word", ""},
+    };
+    for (const auto& [name, data] : rows) {
+        bool found = data.empty() ? r.out.find("\n  " + name + "\n") != std::string::npos
+                                  : hasRow(r.out, {name, data});
+        EXPECT_TRUE(found) << name << " " << data << "\n" << r.out;
+    }
+    EXPECT_NE(r.out.find("qorvinstall run record: HKEY_CURRENT_USER\\SOFTWARE\\QORV\n"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\nList file \\list.txt\n"), std::string::npos) << r.out;
+}
+
+}  // namespace

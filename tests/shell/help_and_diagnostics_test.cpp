@@ -1,0 +1,198 @@
+// --help, -h and --version, and the lines on standard error that tell a
+// user what to fix.  Diagnostics never change what the programs record or
+// show: their lines begin with the program's name in lower case, message
+// boxes with their caption.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <sstream>
+
+#include "ce_version.h"
+#include "tests/support/device_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cetest::RunResult;
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        out.push_back(line);
+    return out;
+}
+
+TEST(Help, HelpAndVersionAloneAnswerAndTouchNoDevice) {
+    cetest::TempDevice scratch;
+    const std::string missing = scratch.dir() + "/missing";
+    const std::string home = scratch.dir() + "/home";
+    const std::pair<std::string, std::string> programs[] = {{QORVINSTALL_EXE, "qorvinstall"},
+                                                            {ZANDOVAL_EXE, "Zandoval"},
+                                                            {VANTRELO_EXE, "Vantrelo"},
+                                                            {CEDEVICE_EXE, "cedevice"}};
+    for (const auto& [exe, name] : programs) {
+        for (const std::string arg : {"--help", "-h", "--version"}) {
+            for (const std::string& device : {missing, std::string()}) {
+                RunResult r =
+                    cetest::runProgram(exe, {arg}, device, {{"HOME", home}, {"XDG_DATA_HOME", ""}});
+                SCOPED_TRACE(name + " " + arg + " with CE_DEVICE_DIR=" + device);
+                EXPECT_EQ(r.exitCode, 0);
+                EXPECT_EQ(r.err, "");
+                if (arg == "--version") {
+                    EXPECT_EQ(r.out, name + " " CE_VERSION_TEXT "\n");
+                } else {
+                    EXPECT_EQ(r.out.rfind("Usage: " + name + " ", 0), 0u) << r.out;
+                }
+            }
+        }
+    }
+    EXPECT_FALSE(fs::exists(missing));
+    EXPECT_FALSE(fs::exists(home));
+
+    // Beside other words it is an ordinary command line of the installer.
+    cetest::TempDevice dev;
+    dev.writeRegistry(
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome]\n");
+    RunResult r = cetest::runProgram(QORVINSTALL_EXE, {"--help", "-silent"}, dev.dir());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(dev.regString(false, "SOFTWARE\\QORV", "ErrorDescription"),
+              cetest::U("#1 Nothing to find what's to do (addchange,delete,change)"));
+}
+
+struct Diagnosis {
+    const char* what;
+    std::function<void(const std::string& dev)> setUp;
+    std::string exe;
+    std::vector<std::string> args;
+    int exit;
+    std::string line;  // "{dev}" stands for the device directory
+    std::vector<std::string> boxes;
+};
+
+std::string withDevice(std::string text, const std::string& dev) {
+    for (size_t at = text.find("{dev}"); at != std::string::npos; at = text.find("{dev}"))
+        text.replace(at, 5, dev);
+    return text;
+}
+
+void sampleDevice(const std::string& dev) {
+    fs::copy(SAMPLE_DEVICE_DIR, dev, fs::copy_options::recursive);
+}
+
+TEST(Diagnostics, NameThePathAndTheReasonBesideTheUsualBoxes) {
+    const std::string kQ100 = "QORV: #100 Couldn't access/create QORV Registry Key";
+    const std::string kQ101 = "QORV: #101 Titanium Registry couldn't be found";
+    const std::string kZ100 = "Zandoval: #100 Couldn't access/create Zandoval Registry Key";
+    const Diagnosis cases[] = {
+        {"a CE_DEVICE_DIR that does not exist",
+         [](const std::string&) {},
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:all"},
+         1,
+         "qorvinstall: the device directory {dev} (CE_DEVICE_DIR) does not exist; make it with: "
+         "cedevice create '{dev}'",
+         {kQ100, kQ101, kQ101}},
+        {"the same for the scanner",
+         [](const std::string&) {},
+         ZANDOVAL_EXE,
+         {},
+         1,
+         "zandoval: the device directory {dev} (CE_DEVICE_DIR) does not exist; make it with: "
+         "cedevice create '{dev}'",
+         {kZ100}},
+        {"a device directory that is a file",
+         [](const std::string& dev) { cetest::writeHostFile(dev, "x"); },
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:all", "-silent"},
+         1,
+         "qorvinstall: the device directory {dev} is not a directory",
+         {}},
+        {"a registry.reg that is a directory",
+         [](const std::string& dev) { fs::create_directories(dev + "/registry.reg"); },
+         ZANDOVAL_EXE,
+         {},
+         1,
+         "zandoval: cannot read the registry {dev}/registry.reg: not a regular file",
+         {kZ100}},
+        {"a plugin definition that does not exist",
+         sampleDevice,
+         QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\nope.plg", "-cpr:currentPortrait", "-silent"},
+         1,
+         "qorvinstall: cannot read \\nope.plg in {dev}/fs: No such file or directory",
+         {}},
+        {"a list file in a folder that does not exist",
+         [](const std::string& dev) {
+             cetest::writeHostFile(dev + "/registry.reg",
+                                   "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\"
+                                   "Lorvendi\\Page1]\n\"searchRootDir\"=\"\\\\\"\n"
+                                   "\"dirFile\"=\"\\\\no\\\\list.txt\"\n");
+         },
+         ZANDOVAL_EXE,
+         {},
+         1,
+         "zandoval: cannot write \\no\\list.txt.zandoval-tmp in {dev}/fs: No such file or "
+         "directory",
+         {}},
+    };
+    for (const Diagnosis& c : cases) {
+        SCOPED_TRACE(c.what);
+        cetest::TempDevice scratch;
+        const std::string dev = scratch.dir() + "/dev";
+        c.setUp(dev);
+        RunResult r = cetest::runProgram(c.exe, c.args, dev);
+        EXPECT_EQ(r.exitCode, c.exit);
+        std::vector<std::string> boxes;
+        bool said = false;
+        for (const std::string& line : lines(r.err)) {
+            said = said || line == withDevice(c.line, dev);
+            if (line.rfind("QORV: ", 0) == 0 || line.rfind("Zandoval: ", 0) == 0)
+                boxes.push_back(line);
+        }
+        EXPECT_TRUE(said) << r.err;
+        EXPECT_EQ(boxes, c.boxes) << r.err;
+    }
+}
+
+TEST(Diagnostics, OnlyTheDefaultDeviceDirectoryIsMadeOnFirstUse) {
+    cetest::TempDevice scratch;
+    const std::string home = scratch.dir() + "/home";
+    RunResult r = cetest::runProgram(ZANDOVAL_EXE, {}, "", {{"HOME", home}, {"XDG_DATA_HOME", ""}});
+    EXPECT_EQ(r.exitCode, 1);  // a new device has no settings: "#1 No RootDir defined"
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(fs::is_regular_file(home + "/.local/share/ce-device/registry.reg"));
+}
+
+TEST(Diagnostics, ReadOnlyDeviceNamesTheFileThatCannotBeWritten) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only directories";
+    cetest::TempDevice scratch;
+    const std::string dev = scratch.dir() + "/dev";
+    sampleDevice(dev);
+    for (const auto& e : fs::recursive_directory_iterator(dev))
+        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::remove);
+    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::remove);
+    RunResult r = cetest::runProgram(QORVINSTALL_EXE,
+                                     {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
+                                      "-cpr:currentPortrait", "-silent"},
+                                     dev);
+    for (const auto& e : fs::recursive_directory_iterator(dev))
+        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("qorvinstall: cannot write the registry's lock file " + dev +
+                         "/registry.reg.lock: Permission denied\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("qorvinstall: cannot write \\tempTitaniumPortraitCpr.txt in " + dev +
+                         "/fs: Permission denied\n"),
+              std::string::npos)
+        << r.err;
+}
+
+}  // namespace
