@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when
 # any is missing.  Usage: scripts/setup.sh [build|test]
-#   build: compiler, CMake, GoogleTest, GTK 3 headers (enough for the demo)
-#   test:  also Xvfb, xdotool and the Windows cross build with wine
+#   build: compiler, CMake, GTK 3 headers (enough for the demo and an install)
+#   test:  also GoogleTest, Xvfb, xdotool and the Windows cross build with wine
 set -euo pipefail
 
 level=${1:-test}
-packages=(g++ cmake make pkg-config googletest libgtest-dev libgtk-3-dev)
+packages=(g++ cmake make pkg-config libgtk-3-dev)
 if [ "$level" = test ]; then
-  packages+=(xvfb xauth xdotool x11-utils imagemagick
+  packages+=(googletest libgtest-dev xvfb xauth xdotool x11-utils imagemagick
              mingw-w64 wine wine64 findutils procps)
 fi
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine and runs every test: the posix build under
 # AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
-# under wine.
+# under wine, then every shell example of the README as written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,4 +15,6 @@ ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
 if [ -x scripts/test-wine.sh ]; then
   scripts/test-wine.sh
 fi
+# After the Windows build, which the README's Windows example then reuses.
+xvfb-run -a tests/readme/run-examples.sh
 echo "All tests passed."
