@@ -18,7 +18,7 @@ Quote device paths in a shell, so that their backslashes stay.
 Options:
   -nochangechomereg  leave the home screen's registry values alone
   -nochangecpr       do not copy the result over the layout file
-  -silent            show no message box (a line "QORV: text" on stderr)
+  -silent            show no message box (on a PC: no "QORV: text" line on stderr)
 
 The result goes to the run record, HKEY_CURRENT_USER\SOFTWARE\QORV
 (ErrorNumber, ErrorDescription and the call values); read it with
