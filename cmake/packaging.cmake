@@ -26,9 +26,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Titanium home-screen tools maintainers")
   # The launcher needs GTK 3; the package's dependencies are read from the
-  # programs when the tool for it is there.
+  # programs when the tools for it are there (dpkg-dev and file).
   find_program(CE_DPKG_SHLIBDEPS dpkg-shlibdeps)
-  if(CE_DPKG_SHLIBDEPS)
+  find_program(CE_FILE file)
+  if(CE_DPKG_SHLIBDEPS AND CE_FILE)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgtk-3-0")

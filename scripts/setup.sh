@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when
-# any is missing.  Usage: scripts/setup.sh [build|test]
-#   build: compiler, CMake, GTK 3 headers (enough for the demo and an install)
-#   test:  also GoogleTest, Xvfb, xdotool and the Windows cross build with wine
+# any is missing.  Usage: scripts/setup.sh [build|windows|test]
+#   build:   compiler, CMake, GTK 3 headers and the .deb tools (the demo, an
+#            install, the packages)
+#   windows: CMake and mingw-w64 (the Windows programs and their .zip)
+#   test:    all of these, GoogleTest, Xvfb, xdotool, ImageMagick and wine
 set -euo pipefail
 
 level=${1:-test}
-packages=(g++ cmake make pkg-config libgtk-3-dev)
-if [ "$level" = test ]; then
-  packages+=(googletest libgtest-dev xvfb xauth xdotool x11-utils imagemagick
-             mingw-w64 wine wine64 findutils procps)
-fi
+case "$level" in
+  build) packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file) ;;
+  windows) packages=(cmake make mingw-w64) ;;
+  test)
+    packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file mingw-w64
+              googletest libgtest-dev xvfb xauth xdotool x11-utils imagemagick
+              wine wine64 findutils procps) ;;
+  *) echo "usage: scripts/setup.sh [build|windows|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
