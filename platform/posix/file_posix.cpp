@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -15,6 +14,7 @@
 #include "platform/posix/diagnostic.h"
 #include "platform/posix/fd_io.h"
 #include "platform/posix/fs_path.h"
+#include "platform/posix/temp_beside.h"
 #include "platform/wstr.h"
 
 namespace ce {
@@ -99,14 +99,6 @@ void syncDirectory(int dirFd) {
         return;
     fsync(fd);
     close(fd);
-}
-
-// A name for the copy in progress, unique on this host; it begins with a
-// dot and holds nothing of the destination's name, so that no scan of the
-// directory mistakes it for the destination's kind of file.
-std::string tempCopyName() {
-    static std::atomic<unsigned> counter{0};
-    return ".ce-copy-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
 }
 
 bool copyBytes(int from, int to) {
@@ -306,15 +298,11 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     if (keepPerms)
         perms = old.st_mode & 07777;
 
+    // Copies into dst that were killed on the way left their temporary
+    // files here; they go now.
+    posix::tempSweepBeside(to.dirFd, to.name);
     std::string tmp;
-    int out = -1;
-    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-        tmp = tempCopyName();
-        out = openat(to.dirFd, tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                     perms);
-        if (out < 0 && errno != EEXIST)
-            break;
-    }
+    int out = posix::tempCreateBeside(to.dirFd, to.name, perms, &tmp);
     bool ok = out >= 0;
     int error = ok ? 0 : errno;
     if (ok) {
@@ -323,19 +311,17 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
         ok = copyBytes(in, out) && fsync(out) == 0;
         if (!ok)
             error = errno;
-        if (close(out) != 0 && ok) {
-            ok = false;
-            error = errno;
-        }
         if (ok && renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) != 0) {
             ok = false;
             error = errno;
         }
-        if (ok) {
-            syncDirectory(to.dirFd);
-        } else {
+        if (!ok)
             unlinkat(to.dirFd, tmp.c_str(), 0);
-        }
+        // The temporary file's lock is held up to here, past the rename; the
+        // copy is on the disk already, whatever the close reports.
+        close(out);
+        if (ok)
+            syncDirectory(to.dirFd);
     }
     close(in);
     posix::closeDeviceEntry(&to);
