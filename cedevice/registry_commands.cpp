@@ -232,8 +232,8 @@ int importCommand(const Args& args) {
             return fail("cannot read " + args[0] + ": " + ce::posix::systemError(errno));
     }
     const RegFile source = ce::posix::regFileParse(bytes);
-    const std::u16string first =
-        source.lines.empty() ? u"" : std::u16string(ce::posix::regTextTrim(source.lines[0].text));
+    const std::u16string firstLine = ce::posix::regFileFirstLine(source);
+    const std::u16string first(ce::posix::regTextTrim(firstLine));
     if (first != ce::posix::kRegFileHeader && first != u"REGEDIT4") {
         return fail(args[0] + " is not a registry export: its first line is neither \"" +
                     text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"");

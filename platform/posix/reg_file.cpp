@@ -1,5 +1,15 @@
+// Reading a registry export: the parse into blocks, the queries, and the
+// bytes written back.  Changes are in reg_file_edit.cpp.
 #include "platform/posix/reg_file.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "platform/posix/reg_file_index.h"
 #include "platform/posix/registry_value_text.h"
 #include "platform/wstr.h"
 
@@ -9,460 +19,396 @@ namespace {
 
 constexpr char16_t kDosEndOfFile = 0x1A;
 
-std::string encodeText(bool utf16, std::u16string_view text) {
+std::string encodeAscii(bool utf16, std::string_view text) {
     std::string out;
-    if (utf16) {
-        out.reserve(text.size() * 2);
-        for (char16_t c : text) {
-            out.push_back(static_cast<char>(c & 0xff));
-            out.push_back(static_cast<char>(c >> 8));
-        }
-    } else {
-        u16ToUtf8(text.data(), text.size(), &out);
+    for (char c : text) {
+        out.push_back(c);
+        if (utf16)
+            out.push_back(0);
     }
     return out;
 }
 
-// Text of a UTF-8 line for reading.  A line that is not valid UTF-8 (an
-// 8-bit REGEDIT4 file, say) is read byte by byte as Latin-1; its bytes are
-// kept either way.
-std::u16string decodeUtf8Line(std::string_view bytes) {
+char16_t unitAt(std::string_view s, size_t i, bool utf16) {
+    if (!utf16)
+        return static_cast<unsigned char>(s[i]);
+    return static_cast<char16_t>(static_cast<unsigned char>(s[i]) |
+                                 (static_cast<unsigned char>(s[i + 1]) << 8));
+}
+
+// The offset of the next "[" unit at or after `from` in the body, or npos.
+size_t findBracket(std::string_view body, size_t from, bool utf16) {
+    while (from < body.size()) {
+        const void* p = std::memchr(body.data() + from, '[', body.size() - from);
+        if (p == nullptr)
+            break;
+        size_t at = static_cast<size_t>(static_cast<const char*>(p) - body.data());
+        if (!utf16)
+            return at;
+        // In UTF-16 the byte must start a unit and have a zero after it.
+        if (at % 2 == 0 && at + 1 < body.size() && body[at + 1] == 0)
+            return at;
+        from = at + 1;
+    }
+    return std::string_view::npos;
+}
+
+// The start of the line holding the "[" at `at` when only blanks stand
+// before it on that line; npos when the line opens with something else.
+size_t lineOpeningWith(std::string_view body, size_t at, bool utf16) {
+    size_t unit = utf16 ? 2 : 1;
+    size_t i = at;
+    while (i >= unit) {
+        char16_t c = unitAt(body, i - unit, utf16);
+        if (c == u'\n')
+            break;
+        if (!regTextIsBlank(c))
+            return std::string_view::npos;
+        i -= unit;
+    }
+    return i;
+}
+
+// Reads a header line straight from its bytes, as regTextParseHeader and
+// regTextFoldPath would read its decoded text: the kind of block and the
+// hash of its path's last part, folded.  Only the last part is looked at
+// closely; false when it holds anything beyond ASCII, and the line is then
+// decoded and read the long way.  (Blanks, brackets and separators are
+// ASCII, and no byte of another character equals one of them.)
+bool readHeaderQuickly(std::string_view line, bool utf16, RegBlockKind* kind, uint32_t* name) {
+    const size_t unit = utf16 ? 2 : 1;
+    size_t b = 0;
+    size_t e = line.size();
+    while (b < e && regTextIsBlank(unitAt(line, b, utf16)))
+        b += unit;
+    while (e > b && regTextIsBlank(unitAt(line, e - unit, utf16)))
+        e -= unit;
+    size_t close = e;
+    while (close > b && unitAt(line, close - unit, utf16) != u']')
+        close -= unit;
+    *kind = RegBlockKind::BrokenKey;
+    *name = 0;
+    if (b == e || unitAt(line, b, utf16) != u'[' || close <= b + unit)
+        return true;
+    size_t inner = b + unit;
+    bool deletion = inner < close - unit && unitAt(line, inner, utf16) == u'-';
+    if (deletion)
+        inner += unit;
+    // The last part: what stands between the last separators before "]".
+    size_t partEnd = close - unit;
+    while (partEnd > inner && unitAt(line, partEnd - unit, utf16) == u'\\')
+        partEnd -= unit;
+    if (partEnd == inner)
+        return true;  // separators only: no header
+    size_t partStart = partEnd;
+    while (partStart > inner && unitAt(line, partStart - unit, utf16) != u'\\')
+        partStart -= unit;
+    uint32_t h = kRegNameHashStart;
+    for (size_t i = partStart; i < partEnd; i += unit) {
+        char16_t c = unitAt(line, i, utf16);
+        if (c >= 0x80)
+            return false;
+        h = regNameHashUnit(h, c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+    }
+    *kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
+    *name = h;
+    return true;
+}
+
+// Makes room for n elements and puts the room's pages in place at once
+// (see regBytesAllocate): the index of a large file is written once, page
+// after fresh page, and a fault for each page costs more than the writing.
+template <typename T>
+void reserveInPlace(std::vector<T>* v, size_t n) {
+    v->reserve(n);
+    const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t begin = reinterpret_cast<uintptr_t>(v->data() + v->size());
+    uintptr_t end = reinterpret_cast<uintptr_t>(v->data() + v->capacity());
+    begin = (begin + page - 1) / page * page;
+    end = end / page * page;
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+}
+
+// Headers of a real export lie a few hundred bytes apart; the index is
+// sized for one in this many bytes up front, and grows past that.
+constexpr size_t kBytesPerHeaderGuess = 256;
+
+// The offset just past the last line feed in the bytes, or 0 when none.
+size_t afterLastLineFeed(std::string_view bytes, bool utf16) {
+    size_t limit = bytes.size();
+    while (limit > 0) {
+        const void* p = memrchr(bytes.data(), '\n', limit);
+        if (p == nullptr)
+            return 0;
+        size_t at = static_cast<size_t>(static_cast<const char*>(p) - bytes.data());
+        if (!utf16)
+            return at + 1;
+        if (at % 2 == 0 && at + 1 < bytes.size() && bytes[at + 1] == 0)
+            return at + 2;
+        limit = at;
+    }
+    return 0;
+}
+
+// Adds a block for every line of `lines` (whole lines, from a line start;
+// `base` is the source offset of lines[0]) whose text opens with "[".
+// Only the "[" characters are visited, not every line.
+void indexLines(RegFile* f, std::string_view lines, size_t base, std::u16string* text,
+                std::u16string* path, std::u16string* folded) {
+    const bool utf16 = f->utf16;
+    const size_t unit = utf16 ? 2 : 1;
+    size_t at = 0;
+    while ((at = findBracket(lines, at, utf16)) != std::string_view::npos) {
+        size_t line = lineOpeningWith(lines, at, utf16);
+        size_t lf = regFindLineFeed(lines, at, utf16);
+        size_t next = lf == std::string_view::npos ? lines.size() : lf + unit;
+        if (line == std::string_view::npos) {
+            at = next;  // no header can open later on this line
+            continue;
+        }
+        size_t stop = lines.size();
+        if (lf != std::string_view::npos) {
+            stop = lf;
+            if (unitAt(lines, stop - unit, utf16) == u'\r')
+                stop -= unit;  // at least the "[" stands before it
+        }
+        RegBlockKind kind = RegBlockKind::BrokenKey;
+        uint32_t name = 0;
+        if (!readHeaderQuickly(lines.substr(line, stop - line), utf16, &kind, &name)) {
+            regLineText(utf16, lines.substr(line, stop - line), text);
+            bool deletion = false;
+            if (regTextParseHeader(*text, path, &deletion)) {
+                kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
+                regTextFoldPathInto(*path, folded);
+                name = regLastPartHash(*folded);
+            }
+        }
+        if (kind == RegBlockKind::DeleteKey)
+            f->deletions.push_back(f->blockKind.size());
+        f->blockStart.push_back(base + line);
+        f->blockKind.push_back(kind);
+        f->blockName.push_back(name);
+        at = next;
+    }
+}
+
+// Reads the body front to back in chunks, cut after a line end, and splits
+// it into blocks; notes the line end of the first line that has one, as
+// added lines get it (CRLF when no line has one).  False when the source
+// could not be read whole.
+bool indexBlocks(RegFile* f) {
+    const bool utf16 = f->utf16;
+    const size_t start = f->bom.size();
+    size_t blocks = (f->bodyEnd - start) / kBytesPerHeaderGuess + 1;
+    reserveInPlace(&f->blockStart, blocks);
+    reserveInPlace(&f->blockKind, blocks);
+    reserveInPlace(&f->blockName, blocks);
+    f->blockStart.push_back(start);
+    f->blockKind.push_back(RegBlockKind::Start);
+    f->blockName.push_back(0);
+
     std::u16string text;
-    if (utf8ToU16(bytes.data(), bytes.size(), &text))
-        return text;
-    text.clear();
-    for (char b : bytes)
-        text.push_back(static_cast<unsigned char>(b));
-    return text;
-}
-
-void splitUtf16(RegFile* f, std::string_view body) {
-    size_t units = body.size() / 2;
-    auto unit = [&](size_t i) {
-        return static_cast<char16_t>(static_cast<unsigned char>(body[2 * i]) |
-                                     (static_cast<unsigned char>(body[2 * i + 1]) << 8));
-    };
-    size_t start = 0;
-    for (size_t i = 0; i < units; ++i) {
-        if (unit(i) != u'\n')
-            continue;
-        size_t end = i;
-        if (end > start && unit(end - 1) == u'\r')
-            --end;
-        RegFileLine line;
-        line.bytes.assign(body.substr(2 * start, 2 * (end - start)));
-        line.eol.assign(body.substr(2 * end, 2 * (i + 1 - end)));
-        for (size_t k = start; k < end; ++k)
-            line.text.push_back(unit(k));
-        f->lines.push_back(std::move(line));
-        start = i + 1;
-    }
-    if (start < units) {
-        RegFileLine line;
-        line.bytes.assign(body.substr(2 * start, 2 * (units - start)));
-        for (size_t k = start; k < units; ++k)
-            line.text.push_back(unit(k));
-        f->lines.push_back(std::move(line));
-    }
-}
-
-void splitUtf8(RegFile* f, std::string_view body) {
-    size_t start = 0;
-    for (size_t i = 0; i < body.size(); ++i) {
-        if (body[i] != '\n')
-            continue;
-        size_t end = i;
-        if (end > start && body[end - 1] == '\r')
-            --end;
-        RegFileLine line;
-        line.bytes.assign(body.substr(start, end - start));
-        line.eol.assign(body.substr(end, i + 1 - end));
-        line.text = decodeUtf8Line(line.bytes);
-        f->lines.push_back(std::move(line));
-        start = i + 1;
-    }
-    if (start < body.size()) {
-        RegFileLine line;
-        line.bytes.assign(body.substr(start));
-        line.text = decodeUtf8Line(line.bytes);
-        f->lines.push_back(std::move(line));
-    }
-}
-
-bool isBlankOrComment(const RegFileLine& line) {
-    std::u16string_view t = regTextTrim(line.text);
-    return t.empty() || t[0] == u';';
-}
-
-// Joins a value line and its continuation lines into one logical line;
-// returns the index of the last physical line used.
-size_t joinValueLines(const RegFile& f, size_t first, std::u16string* logical) {
-    *logical = f.lines[first].text;
-    if (!regTextValueContinues(*logical))
-        return first;
-    size_t last = first;
-    bool more = true;
-    while (more) {
-        // Drop the backslash (and blanks around it) that continued the line.
-        std::u16string_view t = regTextTrim(*logical);
-        logical->resize(t.size() - 1 + static_cast<size_t>(t.data() - logical->data()));
-        if (last + 1 >= f.lines.size() || !regTextIsContinuation(f.lines[last + 1].text))
+    std::u16string path;
+    std::u16string folded;
+    // Source bytes from windowStart (a line start) are window[0, filled).
+    std::vector<char> window(2 * kRegIndexChunkBytes);
+    size_t filled = 0;
+    size_t windowStart = start;
+    size_t next = start;
+    bool whole = true;
+    for (;;) {
+        bool atEnd = next >= f->bodyEnd;
+        if (!atEnd) {
+            if (window.size() - filled < kRegIndexChunkBytes)
+                window.resize(filled + kRegIndexChunkBytes);  // a line longer than a chunk
+            size_t want = std::min(kRegIndexChunkBytes, f->bodyEnd - next);
+            size_t got = regSourceReadInto(f->source, next, window.data() + filled, want);
+            if (got < want) {
+                whole = false;
+                atEnd = true;
+            }
+            filled += got;
+            next += got;
+        }
+        std::string_view w(window.data(), filled);
+        size_t limit = atEnd ? w.size() : afterLastLineFeed(w, utf16);
+        if (f->eolStyle.empty() && limit > 0) {
+            size_t lf = regFindLineFeed(w, 0, utf16);
+            if (lf != std::string_view::npos) {
+                bool cr = lf >= (utf16 ? 2 : 1) && unitAt(w, lf - (utf16 ? 2 : 1), utf16) == u'\r';
+                f->eolStyle = encodeAscii(utf16, cr ? "\r\n" : "\n");
+            }
+        }
+        indexLines(f, w.substr(0, limit), windowStart, &text, &path, &folded);
+        if (atEnd)
             break;
-        ++last;
-        std::u16string_view piece = regTextTrim(f.lines[last].text);
-        more = regTextContinuationContinues(piece);
-        logical->append(piece);
+        std::memmove(window.data(), window.data() + limit, filled - limit);
+        filled -= limit;
+        windowStart += limit;
     }
-    return last;
+    if (f->eolStyle.empty())
+        f->eolStyle = encodeAscii(utf16, "\r\n");
+    return whole;
 }
 
-void buildEntries(RegFile* f) {
-    f->entries.clear();
-    ptrdiff_t currentKey = -1;
-    size_t i = 0;
-    while (i < f->lines.size()) {
-        RegEntry e;
-        e.firstLine = e.lastLine = i;
-        std::u16string_view t = regTextTrim(f->lines[i].text);
-        if (!t.empty() && t[0] == u'[') {
-            bool deletion = false;
-            if (regTextParseHeader(t, &e.path, &deletion)) {
-                e.kind = deletion ? RegEntryKind::DeleteKey : RegEntryKind::Key;
-                e.folded = regTextFoldPath(e.path);
-            } else {
-                e.kind = RegEntryKind::BrokenKey;
-            }
-            currentKey =
-                e.kind == RegEntryKind::Key ? static_cast<ptrdiff_t>(f->entries.size()) : -1;
-        } else if (!t.empty() && (t[0] == u'"' || t[0] == u'@')) {
-            std::u16string logical;
-            e.lastLine = joinValueLines(*f, i, &logical);
-            bool deletion = false;
-            if (regTextParseValue(logical, &e.name, &deletion, &e.data)) {
-                e.kind = deletion ? RegEntryKind::DeleteValue : RegEntryKind::Value;
-                e.folded = regTextFold(e.name);
-                e.keyEntry = currentKey;
-            }
-        }
-        i = e.lastLine + 1;
-        f->entries.push_back(std::move(e));
+// Reads the encoding, the trailer and the index of the file whose source
+// is set.
+bool parseSource(RegFile* f) {
+    const RegSource& src = f->source;
+    std::string head;
+    regSourceRead(src, 0, std::min<size_t>(3, src.size), &head);
+    if (head.size() >= 2 && static_cast<unsigned char>(head[0]) == 0xFF &&
+        static_cast<unsigned char>(head[1]) == 0xFE) {
+        f->utf16 = true;
+        f->bom = head.substr(0, 2);
+    } else if (head.size() >= 3 && head == "\xEF\xBB\xBF") {
+        f->bom = head;
+    } else if (head.size() >= 2 && head[0] != 0 && head[1] == 0) {
+        f->utf16 = true;  // UTF-16LE that lost its byte-order mark
     }
-}
-
-bool isSameOrBelow(const std::u16string& key, const std::u16string& base) {
-    if (key.size() < base.size() || key.compare(0, base.size(), base) != 0)
+    size_t start = f->bom.size();
+    size_t end = src.size;
+    size_t unit = f->utf16 ? 2 : 1;
+    std::string tail;
+    size_t tailStart = end >= start + 3 ? end - 3 : start;
+    if (!regSourceRead(src, tailStart, end - tailStart, &tail))
         return false;
-    return key.size() == base.size() || key[base.size()] == u'\\';
-}
-
-struct KeyState {
-    bool exists = false;
-    ptrdiff_t lastHeader = -1;  // the key's last header entry after its last deletion
-};
-
-KeyState findKey(const RegFile& f, const std::u16string& folded) {
-    KeyState s;
-    for (size_t i = 0; i < f.entries.size(); ++i) {
-        const RegEntry& e = f.entries[i];
-        if (e.kind == RegEntryKind::Key && isSameOrBelow(e.folded, folded)) {
-            s.exists = true;
-            if (e.folded.size() == folded.size())
-                s.lastHeader = static_cast<ptrdiff_t>(i);
-        } else if (e.kind == RegEntryKind::DeleteKey && isSameOrBelow(folded, e.folded)) {
-            s = KeyState();
-        }
+    if (f->utf16 && (end - start) % 2 != 0) {
+        f->trailer = tail.substr(tail.size() - 1);
+        tail.pop_back();
+        --end;
     }
-    return s;
-}
-
-// The entry that gives the value its current data, or -1.
-ptrdiff_t findValue(const RegFile& f, const std::u16string& foldedKey,
-                    const std::u16string& foldedName) {
-    ptrdiff_t found = -1;
-    bool inKey = false;
-    for (size_t i = 0; i < f.entries.size(); ++i) {
-        const RegEntry& e = f.entries[i];
-        switch (e.kind) {
-            case RegEntryKind::Key:
-                inKey = e.folded == foldedKey;
-                break;
-            case RegEntryKind::DeleteKey:
-                inKey = false;
-                if (isSameOrBelow(foldedKey, e.folded))
-                    found = -1;
-                break;
-            case RegEntryKind::BrokenKey:
-                inKey = false;
-                break;
-            case RegEntryKind::Value:
-            case RegEntryKind::DeleteValue:
-                if (inKey && e.folded == foldedName) {
-                    found = e.kind == RegEntryKind::Value ? static_cast<ptrdiff_t>(i) : -1;
-                }
-                break;
-            case RegEntryKind::Other:
-                break;
-        }
+    // A DOS end-of-file byte closing the file is no part of a line, whether
+    // it stands alone or right after the last line's text: new lines go
+    // before it, and the last line reads without it.
+    if (end - start >= unit && tail.size() >= unit &&
+        unitAt(tail, tail.size() - unit, f->utf16) == kDosEndOfFile) {
+        f->trailer.insert(0, tail.substr(tail.size() - unit));
+        end -= unit;
     }
-    return found;
-}
-
-// The path to write in a new header: the part that exists already keeps the
-// case in which it was first written (since it last came into being).
-std::u16string displayPath(const RegFile& f, std::u16string_view keyPath) {
-    std::vector<std::u16string_view> parts;
-    size_t start = 0;
-    while (start <= keyPath.size()) {
-        size_t sep = keyPath.find(u'\\', start);
-        if (sep == std::u16string_view::npos)
-            sep = keyPath.size();
-        if (sep > start)
-            parts.push_back(keyPath.substr(start, sep - start));
-        start = sep + 1;
-    }
-    std::u16string prefix;
-    size_t known = 0;
-    std::u16string knownCase;
-    for (size_t depth = 1; depth <= parts.size(); ++depth) {
-        if (!prefix.empty())
-            prefix.push_back(u'\\');
-        prefix += regTextFold(parts[depth - 1]);
-        // The first header at or below the prefix since its last deletion.
-        ptrdiff_t first = -1;
-        for (size_t i = 0; i < f.entries.size(); ++i) {
-            const RegEntry& e = f.entries[i];
-            if (e.kind == RegEntryKind::Key && first < 0 && isSameOrBelow(e.folded, prefix)) {
-                first = static_cast<ptrdiff_t>(i);
-            } else if (e.kind == RegEntryKind::DeleteKey && isSameOrBelow(prefix, e.folded)) {
-                first = -1;
-            }
-        }
-        if (first < 0)
-            break;
-        // Take the first `depth` components of that header as written.
-        const std::u16string& written = f.entries[static_cast<size_t>(first)].path;
-        std::u16string taken;
-        size_t count = 0;
-        size_t pos = 0;
-        while (pos <= written.size() && count < depth) {
-            size_t sep = written.find(u'\\', pos);
-            if (sep == std::u16string::npos)
-                sep = written.size();
-            if (sep > pos) {
-                if (!taken.empty())
-                    taken.push_back(u'\\');
-                taken.append(written, pos, sep - pos);
-                ++count;
-            }
-            pos = sep + 1;
-        }
-        known = depth;
-        knownCase = std::move(taken);
-    }
-    std::u16string out = knownCase;
-    for (size_t i = known; i < parts.size(); ++i) {
-        if (!out.empty())
-            out.push_back(u'\\');
-        out += parts[i];
-    }
-    return out;
-}
-
-bool encodeAll(const RegFile& f, const std::vector<std::u16string>& texts,
-               std::vector<std::string>* out) {
-    out->clear();
-    for (const std::u16string& t : texts) {
-        if (!f.utf16) {
-            std::string probe;
-            if (!u16ToUtf8(t.data(), t.size(), &probe))
-                return false;
-        }
-        out->push_back(encodeText(f.utf16, t));
-    }
-    return true;
-}
-
-RegFileLine makeLine(const RegFile& f, std::u16string text, std::string bytes) {
-    RegFileLine line;
-    line.bytes = std::move(bytes);
-    line.eol = f.eolStyle;
-    line.text = std::move(text);
-    return line;
-}
-
-// Inserts lines before line `pos`.  At the end of a file whose last line has
-// no line end, that line gets one and the last new line goes without.
-void insertLines(RegFile* f, size_t pos, const std::vector<std::u16string>& texts,
-                 const std::vector<std::string>& bytes) {
-    std::vector<RegFileLine> added;
-    for (size_t i = 0; i < texts.size(); ++i)
-        added.push_back(makeLine(*f, texts[i], bytes[i]));
-    if (pos == f->lines.size() && pos > 0 && f->lines[pos - 1].eol.empty() && !added.empty()) {
-        f->lines[pos - 1].eol = f->eolStyle;
-        added.back().eol.clear();
-    }
-    f->lines.insert(f->lines.begin() + static_cast<ptrdiff_t>(pos), added.begin(), added.end());
-}
-
-void replaceLines(RegFile* f, size_t first, size_t last, const std::vector<std::u16string>& texts,
-                  const std::vector<std::string>& bytes) {
-    std::string lastEol = f->lines[last].eol;
-    std::vector<RegFileLine> added;
-    for (size_t i = 0; i < texts.size(); ++i)
-        added.push_back(makeLine(*f, texts[i], bytes[i]));
-    added.back().eol = lastEol;
-    f->lines.erase(f->lines.begin() + static_cast<ptrdiff_t>(first),
-                   f->lines.begin() + static_cast<ptrdiff_t>(last) + 1);
-    f->lines.insert(f->lines.begin() + static_cast<ptrdiff_t>(first), added.begin(), added.end());
-}
-
-// The line after which a new value of the key goes: the last line of its
-// block that is neither blank nor a comment (a comment before the next
-// header usually belongs to that header).
-size_t blockEnd(const RegFile& f, size_t headerEntry) {
-    size_t end = f.entries[headerEntry].lastLine;
-    for (size_t i = headerEntry + 1; i < f.entries.size(); ++i) {
-        const RegEntry& e = f.entries[i];
-        if (e.kind == RegEntryKind::Key || e.kind == RegEntryKind::DeleteKey ||
-            e.kind == RegEntryKind::BrokenKey) {
-            break;
-        }
-        if (!isBlankOrComment(f.lines[e.firstLine]))
-            end = e.lastLine;
-    }
-    return end;
-}
-
-// A file without any content (an empty registry.reg) is written as a new
-// registry, so that it gets a header and the encoding of a new file.
-bool isEmptyFile(const RegFile& f) {
-    return f.lines.empty() && f.bom.empty() && f.trailer.empty();
-}
-
-// Appends a header (after a blank line unless the file ends with one) and
-// the value lines below it.
-bool appendKeyBlock(RegFile* f, std::u16string_view keyPath,
-                    const std::vector<std::u16string>& valueLines) {
-    std::u16string header;
-    if (!regTextFormatHeader(displayPath(*f, keyPath), &header))
-        return false;
-    std::vector<std::u16string> texts;
-    if (!f->lines.empty() && !regTextTrim(f->lines.back().text).empty())
-        texts.emplace_back();
-    texts.push_back(header);
-    texts.insert(texts.end(), valueLines.begin(), valueLines.end());
-    std::vector<std::string> bytes;
-    if (!encodeAll(*f, texts, &bytes))
-        return false;
-    insertLines(f, f->lines.size(), texts, bytes);
-    return true;
+    f->bodyEnd = end;
+    return indexBlocks(f);
 }
 
 }  // namespace
 
 RegFile regFileParse(std::string_view bytes) {
     RegFile f;
-    std::string_view body = bytes;
-    if (body.size() >= 2 && static_cast<unsigned char>(body[0]) == 0xFF &&
-        static_cast<unsigned char>(body[1]) == 0xFE) {
-        f.utf16 = true;
-        f.bom.assign(body.substr(0, 2));
-    } else if (body.size() >= 3 && body.substr(0, 3) == "\xEF\xBB\xBF") {
-        f.bom.assign(body.substr(0, 3));
-    } else if (body.size() >= 2 && body[0] != 0 && body[1] == 0) {
-        f.utf16 = true;  // UTF-16LE that lost its byte-order mark
-    }
-    body.remove_prefix(f.bom.size());
-    if (f.utf16) {
-        if (body.size() % 2 != 0) {
-            f.trailer.assign(body.substr(body.size() - 1));
-            body.remove_suffix(1);
-        }
-        splitUtf16(&f, body);
-    } else {
-        splitUtf8(&f, body);
-    }
-    // A DOS end-of-file byte closing the file is no part of a line, whether
-    // it stands alone or right after the last line's text: new lines go
-    // before it, and the last line reads without it.
-    if (!f.lines.empty() && f.lines.back().eol.empty() && !f.lines.back().text.empty() &&
-        f.lines.back().text.back() == kDosEndOfFile) {
-        RegFileLine& last = f.lines.back();
-        size_t unitBytes = f.utf16 ? 2 : 1;
-        f.trailer.insert(0, last.bytes.substr(last.bytes.size() - unitBytes));
-        last.bytes.resize(last.bytes.size() - unitBytes);
-        last.text.pop_back();
-        if (last.bytes.empty())
-            f.lines.pop_back();
-    }
-    for (const RegFileLine& line : f.lines) {
-        if (!line.eol.empty()) {
-            f.eolStyle = line.eol;
-            break;
-        }
-    }
-    if (f.eolStyle.empty())
-        f.eolStyle = encodeText(f.utf16, u"\r\n");
-    buildEntries(&f);
+    f.source.bytes = std::make_shared<const std::string>(bytes);
+    f.source.size = bytes.size();
+    parseSource(&f);
+    return f;
+}
+
+RegFile regFileParseOpenFile(int fd, size_t size, bool* ok) {
+    RegFile f;
+    f.source.fd = std::shared_ptr<const int>(new int(fd), [](const int* p) {
+        close(*p);
+        delete p;
+    });
+    f.source.size = size;
+    *ok = parseSource(&f);
     return f;
 }
 
 RegFile regFileNew() {
-    std::u16string text = kRegFileHeader;
-    text += u"\r\n\r\n";
-    return regFileParse("\xFF\xFE" + encodeText(true, text));
+    std::string text = "\xFF\xFE";
+    for (const char16_t* c = kRegFileHeader; *c != 0; ++c) {
+        text.push_back(static_cast<char>(*c & 0xff));
+        text.push_back(static_cast<char>(*c >> 8));
+    }
+    text += encodeAscii(true, "\r\n\r\n");
+    return regFileParse(text);
+}
+
+std::vector<RegSpan> regFileSpans(const RegFile& file) {
+    std::vector<RegSpan> spans;
+    auto text = [&](std::string_view t) {
+        if (!t.empty())
+            spans.push_back(RegSpan{t, false, 0, 0});
+    };
+    auto source = [&](size_t offset, size_t size) {
+        if (size > 0)
+            spans.push_back(RegSpan{{}, true, offset, size});
+    };
+    text(file.bom);
+    size_t done = file.bom.size();
+    for (const RegBlockEdit& edit : file.edits) {
+        size_t start = file.blockStart[edit.block];
+        if (start > done)
+            source(done, start - done);
+        for (const RegPiece& piece : edit.pieces) {
+            if (piece.own) {
+                text(piece.text);
+            } else {
+                source(piece.offset, piece.size);
+            }
+        }
+        done = std::max(done, regBlockSourceEnd(file, edit.block));
+    }
+    if (file.bodyEnd > done)
+        source(done, file.bodyEnd - done);
+    text(file.trailer);
+    return spans;
 }
 
 std::string regFileSerialize(const RegFile& file) {
-    std::string out = file.bom;
-    for (const RegFileLine& line : file.lines) {
-        out += line.bytes;
-        out += line.eol;
+    std::string out;
+    for (const RegSpan& span : regFileSpans(file)) {
+        if (span.fromSource) {
+            regSourceRead(file.source, span.offset, span.size, &out);
+        } else {
+            out.append(span.text);
+        }
     }
-    out += file.trailer;
     return out;
 }
 
 bool regFileKeyExists(const RegFile& file, std::u16string_view keyPath) {
-    std::u16string folded = regTextFoldPath(keyPath);
-    return !folded.empty() && findKey(file, folded).exists;
+    RegKeyPath key;
+    return regKeyPath(keyPath, &key) && regFindKey(file, key).exists;
 }
 
 bool regFileGetValue(const RegFile& file, std::u16string_view keyPath, std::u16string_view name,
                      RegValueData* out) {
-    std::u16string folded = regTextFoldPath(keyPath);
-    if (folded.empty())
+    RegKeyPath key;
+    if (!regKeyPath(keyPath, &key))
         return false;
-    ptrdiff_t at = findValue(file, folded, regTextFold(name));
-    if (at < 0)
+    RegValueSpot spot;
+    if (!regFindValue(file, key, regTextFold(name), &spot))
         return false;
-    *out = file.entries[static_cast<size_t>(at)].data;
+    *out = std::move(spot.data);
     return true;
 }
 
 std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath) {
-    std::u16string folded = regTextFoldPath(keyPath);
     std::vector<std::u16string> names;  // as first written
     std::vector<std::u16string> foldedNames;
-    bool inKey = false;
-    for (const RegEntry& e : file.entries) {
-        if (e.kind == RegEntryKind::Key) {
-            inKey = e.folded == folded;
-        } else if (e.kind == RegEntryKind::DeleteKey || e.kind == RegEntryKind::BrokenKey) {
-            inKey = false;
-            if (e.kind == RegEntryKind::DeleteKey && isSameOrBelow(folded, e.folded)) {
-                names.clear();
-                foldedNames.clear();
-            }
-        } else if (inKey &&
-                   (e.kind == RegEntryKind::Value || e.kind == RegEntryKind::DeleteValue)) {
+    RegKeyPath key;
+    if (!regKeyPath(keyPath, &key))
+        return names;
+    std::u16string name;
+    RegLogical e;
+    // A deletion of the key takes every value before it.
+    for (size_t b = static_cast<size_t>(regLastDeletion(file, key) + 1); b < file.blockKind.size();
+         ++b) {
+        if (!regBlockIsKey(file, b, key))
+            continue;
+        RegLineCursor c = regLineCursor(file, b);
+        while (regNextLogical(c, &e)) {
+            bool deletion = false;
+            RegValueData data;
+            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
+                continue;
+            std::u16string folded = regTextFold(name);
             size_t i = 0;
-            while (i < foldedNames.size() && foldedNames[i] != e.folded)
+            while (i < foldedNames.size() && foldedNames[i] != folded)
                 ++i;
-            if (e.kind == RegEntryKind::Value && i == foldedNames.size()) {
-                names.push_back(e.name);
-                foldedNames.push_back(e.folded);
-            } else if (e.kind == RegEntryKind::DeleteValue && i < foldedNames.size()) {
+            if (!deletion && i == foldedNames.size()) {
+                names.push_back(name);
+                foldedNames.push_back(std::move(folded));
+            } else if (deletion && i < foldedNames.size()) {
                 names.erase(names.begin() + static_cast<ptrdiff_t>(i));
                 foldedNames.erase(foldedNames.begin() + static_cast<ptrdiff_t>(i));
             }
@@ -471,222 +417,90 @@ std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16strin
     return names;
 }
 
-bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name,
-                     uint32_t type, const uint8_t* data, size_t size) {
-    std::u16string folded = regTextFoldPath(keyPath);
-    if (folded.empty() || (data == nullptr && size != 0))
-        return false;
-    if (isEmptyFile(*file)) {
-        RegFile fresh = regFileNew();
-        if (!regFileSetValue(&fresh, keyPath, name, type, data, size))
-            return false;
-        *file = std::move(fresh);
-        return true;
+std::vector<std::u16string> regFileHeaderPaths(const RegFile& file) {
+    std::vector<std::u16string> paths;
+    std::u16string path;
+    for (size_t b = 0; b < file.blockKind.size(); ++b) {
+        if (file.blockKind[b] == RegBlockKind::Key && regBlockHeaderPath(file, b, &path))
+            paths.push_back(path);
     }
-    ptrdiff_t at = findValue(*file, folded, regTextFold(name));
-    // An existing value keeps the name as it was first written.
-    std::u16string_view written = at >= 0 ? file->entries[static_cast<size_t>(at)].name : name;
-    std::vector<std::u16string> texts;
-    if (!regTextFormatValue(written, type, data, size, !file->utf16, &texts))
-        return false;
-    std::vector<std::string> bytes;
-    if (!encodeAll(*file, texts, &bytes))
-        return false;
-
-    if (at >= 0) {
-        const RegEntry& e = file->entries[static_cast<size_t>(at)];
-        replaceLines(file, e.firstLine, e.lastLine, texts, bytes);
-    } else {
-        KeyState key = findKey(*file, folded);
-        if (key.lastHeader >= 0) {
-            insertLines(file, blockEnd(*file, static_cast<size_t>(key.lastHeader)) + 1, texts,
-                        bytes);
-        } else if (!appendKeyBlock(file, keyPath, texts)) {
-            return false;
-        }
-    }
-    buildEntries(file);
-    return true;
+    return paths;
 }
 
-bool regFileCreateKey(RegFile* file, std::u16string_view keyPath, bool* created) {
-    if (created != nullptr)
-        *created = false;
-    std::u16string folded = regTextFoldPath(keyPath);
-    if (folded.empty())
-        return false;
-    if (findKey(*file, folded).exists)
-        return true;
-    if (isEmptyFile(*file)) {
-        RegFile fresh = regFileNew();
-        if (!regFileCreateKey(&fresh, keyPath, created))
-            return false;
-        *file = std::move(fresh);
-        return true;
-    }
-    if (!appendKeyBlock(file, keyPath, {}))
-        return false;
-    buildEntries(file);
-    if (created != nullptr)
-        *created = true;
-    return true;
+std::u16string regFileFirstLine(const RegFile& file) {
+    RegReader reader;
+    reader.source = &file.source;
+    std::string_view bytes = regReaderView(reader, file.bom.size(), kRegIndexChunkBytes);
+    size_t lf = regFindLineFeed(bytes, 0, file.utf16);
+    std::u16string text;
+    regLineText(file.utf16, bytes.substr(0, lf == std::string_view::npos ? bytes.size() : lf),
+                &text);
+    return text;
 }
 
 std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     std::vector<RegKeyContents> keys;
     std::vector<std::u16string> foldedKeys;
     std::vector<std::vector<std::u16string>> foldedNames;  // per key
-    ptrdiff_t current = -1;
-    for (const RegEntry& e : file.entries) {
-        switch (e.kind) {
-            case RegEntryKind::Key: {
-                size_t i = 0;
-                while (i < foldedKeys.size() && foldedKeys[i] != e.folded)
-                    ++i;
-                if (i == foldedKeys.size()) {
-                    keys.push_back(RegKeyContents{e.path, {}, {}});
-                    foldedKeys.push_back(e.folded);
-                    foldedNames.emplace_back();
+    RegReader reader;
+    reader.source = &file.source;
+    std::u16string path;
+    std::u16string folded;
+    std::u16string name;
+    RegLogical e;
+    for (size_t b = 0; b < file.blockKind.size(); ++b) {
+        RegBlockKind kind = file.blockKind[b];
+        if (kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey)
+            continue;  // the lines before any header, or after a broken one, belong to no key
+        if (!regBlockHeaderPath(file, b, &path, &reader))
+            continue;
+        regTextFoldPathInto(path, &folded);
+        if (kind == RegBlockKind::DeleteKey) {
+            for (size_t i = keys.size(); i-- > 0;) {
+                if (regPathIsSameOrBelow(foldedKeys[i], folded)) {
+                    keys.erase(keys.begin() + static_cast<ptrdiff_t>(i));
+                    foldedKeys.erase(foldedKeys.begin() + static_cast<ptrdiff_t>(i));
+                    foldedNames.erase(foldedNames.begin() + static_cast<ptrdiff_t>(i));
                 }
-                current = static_cast<ptrdiff_t>(i);
-                break;
             }
-            case RegEntryKind::DeleteKey:
-                current = -1;
-                for (size_t i = keys.size(); i-- > 0;) {
-                    if (isSameOrBelow(foldedKeys[i], e.folded)) {
-                        keys.erase(keys.begin() + static_cast<ptrdiff_t>(i));
-                        foldedKeys.erase(foldedKeys.begin() + static_cast<ptrdiff_t>(i));
-                        foldedNames.erase(foldedNames.begin() + static_cast<ptrdiff_t>(i));
-                    }
+            continue;
+        }
+        size_t current = 0;
+        while (current < foldedKeys.size() && foldedKeys[current] != folded)
+            ++current;
+        if (current == foldedKeys.size()) {
+            keys.push_back(RegKeyContents{path, {}, {}});
+            foldedKeys.push_back(folded);
+            foldedNames.emplace_back();
+        }
+        RegKeyContents& key = keys[current];
+        std::vector<std::u16string>& names = foldedNames[current];
+        RegLineCursor c = regLineCursor(file, b);
+        while (regNextLogical(c, &e)) {
+            bool deletion = false;
+            RegValueData data;
+            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
+                continue;
+            std::u16string foldedName = regTextFold(name);
+            size_t i = 0;
+            while (i < names.size() && names[i] != foldedName)
+                ++i;
+            if (deletion) {
+                if (i < names.size()) {
+                    names.erase(names.begin() + static_cast<ptrdiff_t>(i));
+                    key.names.erase(key.names.begin() + static_cast<ptrdiff_t>(i));
+                    key.data.erase(key.data.begin() + static_cast<ptrdiff_t>(i));
                 }
-                break;
-            case RegEntryKind::BrokenKey:
-                current = -1;
-                break;
-            case RegEntryKind::Value:
-            case RegEntryKind::DeleteValue: {
-                if (current < 0)
-                    break;
-                RegKeyContents& key = keys[static_cast<size_t>(current)];
-                std::vector<std::u16string>& names = foldedNames[static_cast<size_t>(current)];
-                size_t i = 0;
-                while (i < names.size() && names[i] != e.folded)
-                    ++i;
-                if (e.kind == RegEntryKind::DeleteValue) {
-                    if (i < names.size()) {
-                        names.erase(names.begin() + static_cast<ptrdiff_t>(i));
-                        key.names.erase(key.names.begin() + static_cast<ptrdiff_t>(i));
-                        key.data.erase(key.data.begin() + static_cast<ptrdiff_t>(i));
-                    }
-                } else if (i < names.size()) {
-                    key.data[i] = e.data;
-                } else {
-                    names.push_back(e.folded);
-                    key.names.push_back(e.name);
-                    key.data.push_back(e.data);
-                }
-                break;
+            } else if (i < names.size()) {
+                key.data[i] = std::move(data);
+            } else {
+                names.push_back(std::move(foldedName));
+                key.names.push_back(name);
+                key.data.push_back(std::move(data));
             }
-            case RegEntryKind::Other:
-                break;
         }
     }
     return keys;
-}
-
-namespace {
-
-// Removes the lines [first, last]; the line before a removed last line of
-// the file takes over its line end, so the file keeps its ending.
-void eraseLines(RegFile* f, size_t first, size_t last) {
-    if (last + 1 == f->lines.size() && first > 0)
-        f->lines[first - 1].eol = f->lines[last].eol;
-    f->lines.erase(f->lines.begin() + static_cast<ptrdiff_t>(first),
-                   f->lines.begin() + static_cast<ptrdiff_t>(last) + 1);
-}
-
-}  // namespace
-
-bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name) {
-    std::u16string folded = regTextFoldPath(keyPath);
-    if (folded.empty())
-        return false;
-    std::u16string foldedName = regTextFold(name);
-    bool deleted = false;
-    for (ptrdiff_t at = findValue(*file, folded, foldedName); at >= 0;
-         at = findValue(*file, folded, foldedName)) {
-        const RegEntry& e = file->entries[static_cast<size_t>(at)];
-        eraseLines(file, e.firstLine, e.lastLine);
-        buildEntries(file);
-        deleted = true;
-    }
-    return deleted;
-}
-
-bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
-    std::u16string folded = regTextFoldPath(keyPath);
-    if (folded.empty() || !findKey(*file, folded).exists)
-        return false;
-    // From the back, so that the line numbers of blocks not yet removed stay.
-    for (size_t i = file->entries.size(); i-- > 0;) {
-        const RegEntry& header = file->entries[i];
-        if (header.kind != RegEntryKind::Key || !isSameOrBelow(header.folded, folded))
-            continue;
-        size_t last = blockEnd(*file, i);
-        size_t next = i + 1;
-        while (next < file->entries.size() && file->entries[next].lastLine <= last)
-            ++next;
-        // The blank lines that separated the block from what follows go too.
-        while (next < file->entries.size() && file->entries[next].kind == RegEntryKind::Other &&
-               regTextTrim(file->lines[file->entries[next].firstLine].text).empty()) {
-            last = file->entries[next].lastLine;
-            ++next;
-        }
-        eraseLines(file, header.firstLine, last);
-    }
-    buildEntries(file);
-    return true;
-}
-
-bool regFileImport(RegFile* file, const RegFile& source, size_t* changes) {
-    size_t count = 0;
-    bool ok = true;
-    for (const RegEntry& e : source.entries) {
-        bool changed = false;
-        switch (e.kind) {
-            case RegEntryKind::Key:
-                ok = regFileCreateKey(file, e.path, &changed);
-                break;
-            case RegEntryKind::DeleteKey:
-                changed = regFileDeleteKey(file, e.path);
-                break;
-            case RegEntryKind::Value:
-            case RegEntryKind::DeleteValue: {
-                if (e.keyEntry < 0)
-                    break;  // a value under no key, or under a broken header
-                const std::u16string& key = source.entries[static_cast<size_t>(e.keyEntry)].path;
-                if (e.kind == RegEntryKind::DeleteValue) {
-                    changed = regFileDeleteValue(file, key, e.name);
-                } else {
-                    ok = regFileSetValue(file, key, e.name, e.data.type, e.data.bytes.data(),
-                                         e.data.bytes.size());
-                    changed = ok;
-                }
-                break;
-            }
-            case RegEntryKind::BrokenKey:
-            case RegEntryKind::Other:
-                break;
-        }
-        if (!ok)
-            break;
-        if (changed)
-            ++count;
-    }
-    if (changes != nullptr)
-        *changes = count;
-    return ok;
 }
 
 }  // namespace ce::posix

@@ -1,9 +1,10 @@
-// A registry export file (.reg) held as the lines it was read from.
+// A registry export file (.reg), read and edited in place.
 //
 // The emulated device keeps its registry in one such file, and people edit
 // it by hand or import it into a real registry, so every byte that a change
-// does not concern must survive: a RegFile keeps each line's bytes and its
-// line end, and serializes back to exactly the input when nothing changed.
+// does not concern must survive: the file serializes back to exactly the
+// input when nothing changed, and a change rewrites only the lines of the
+// values it writes.
 //
 // Reading follows the registry editor's import, top to bottom:
 //   - a key exists once its header, or the header of a key below it, has
@@ -20,19 +21,36 @@
 // (kept as they are), dword data with leading zeros ("dword:0ffffffff").
 // Lines it does not understand are ignored and kept byte for byte.
 //
+// How it is held.  A device's registry runs to megabytes, and most of it is
+// never looked at by a run, so the parsed form refers to the file's bytes
+// by their offsets and copies none of them: it keeps the bytes it was given
+// (regFileParse), or an open file that it reads when asked
+// (regFileParseOpenFile).  It indexes only the file's blocks: a block is a
+// line whose text opens with "[" (a key's header, a key's deletion, or a
+// broken header that ends the key before it) together with the lines below
+// it up to the next such line; block 0 holds the lines before the first
+// one.  No value line and no continuation line can open with "[", so a
+// key's values always lie inside its blocks, and they are read from there
+// when asked for.  A change replaces or inserts whole lines of one block,
+// which from then on is held as pieces: stretches of the source and the new
+// lines' own text.  A new key is a new block at the end.
+//
 // Key paths are full paths with their root, as in a header:
 // u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome".  The default value is
 // the empty name.
 //
-// Typical use (a test reading an export):
+// Typical use (parse bytes, edit, serialize):
 //   ce::posix::RegFile reg = ce::posix::regFileParse(bytes);
 //   ce::posix::RegValueData v;
 //   if (ce::posix::regFileGetValue(reg, u"HKEY_CURRENT_USER\\SOFTWARE\\QORV",
 //                                  u"ErrorNumber", &v)) { ... v.type, v.bytes ... }
+//   ce::posix::regFileSetValue(&reg, key, u"Name", 4, data, 4);
+//   std::string out = ce::posix::regFileSerialize(reg);
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +62,9 @@ constexpr char16_t kRegFileHeader[] = u"Windows Registry Editor Version 5.00";
 // Continued hex data is broken before a line would reach this many
 // characters, as exports do.
 constexpr size_t kRegHexLineLimit = 77;
+// A file is indexed in chunks of this many bytes (a longer line is read
+// whole all the same).
+constexpr size_t kRegIndexChunkBytes = 256 * 1024;
 
 // Value data as the device stores it.  A quoted string is REG_SZ (1) holding
 // the UTF-16LE text and a NUL terminator; dword: is REG_DWORD (4), 4 bytes
@@ -53,51 +74,100 @@ struct RegValueData {
     std::vector<uint8_t> bytes;
 };
 
-// One physical line: its bytes in the file's encoding, without the line
-// end, and the line end as read ("" after the last line when the file has
-// none there).
-struct RegFileLine {
+enum class RegBlockKind : uint8_t {
+    Start,      // the lines before the first header
+    Key,        // [KEY]
+    DeleteKey,  // [-KEY]
+    BrokenKey,  // a line opening with "[" that is no header
+    Removed,    // a key's block whose header a deletion took away (blank lines
+                // and comments may remain; they belong to no key)
+};
+
+// Where a parsed file's bytes are: bytes held in memory, or an open file
+// read on demand (closed when the last copy of the parsed file goes).
+struct RegSource {
+    std::shared_ptr<const std::string> bytes;
+    std::shared_ptr<const int> fd;
+    size_t size = 0;
+};
+
+// Appends the source's bytes [offset, offset + size) to *out; false when
+// they could not all be read (the file shrank, say).
+bool regSourceRead(const RegSource& source, size_t offset, size_t size, std::string* out);
+// The same into dst; returns the number of bytes read.
+size_t regSourceReadInto(const RegSource& source, size_t offset, char* dst, size_t size);
+
+// A stretch of a changed block: bytes of the source, or new text.
+struct RegPiece {
+    bool own = false;  // the bytes are `text`, else source[offset, offset + size)
+    size_t offset = 0;
+    size_t size = 0;
+    std::string text;
+};
+
+// A block whose lines changed, as the pieces it now consists of.
+struct RegBlockEdit {
+    size_t block = 0;
+    std::vector<RegPiece> pieces;
+};
+
+// A block read lately, kept so that the keys a run works on are read from
+// the file once.
+struct RegCachedBlock {
+    size_t block = static_cast<size_t>(-1);
     std::string bytes;
-    std::string eol;
-    std::u16string text;  // the line decoded, for reading only
 };
-
-enum class RegEntryKind {
-    Other,        // blank, comment, header line or a line not understood
-    Key,          // [KEY]
-    DeleteKey,    // [-KEY]
-    BrokenKey,    // a line opening with "[" that is no header: ends the current key
-    Value,        // "Name"=data or @=data
-    DeleteValue,  // "Name"=-
-};
-
-// One logical line (a value may span continuation lines).
-struct RegEntry {
-    RegEntryKind kind = RegEntryKind::Other;
-    size_t firstLine = 0;
-    size_t lastLine = 0;      // inclusive
-    std::u16string path;      // Key/DeleteKey: as written
-    std::u16string folded;    // Key/DeleteKey: the path compared; Value*: the name compared
-    std::u16string name;      // Value/DeleteValue: as written (unescaped)
-    ptrdiff_t keyEntry = -1;  // Value/DeleteValue: index of the Key entry it lies under
-    RegValueData data;        // Value
-};
+constexpr size_t kRegCachedBlocks = 4;
+constexpr size_t kRegCachedBlockMaxBytes = 64 * 1024;
 
 struct RegFile {
     bool utf16 = false;    // UTF-16LE, else UTF-8
     std::string bom;       // byte-order mark as read ("" when none)
     std::string eolStyle;  // line end given to added lines, in the file's encoding
-    std::vector<RegFileLine> lines;
-    std::string trailer;  // bytes after the last line: the DOS end-of-file byte, an odd byte
-    std::vector<RegEntry> entries;  // derived from lines
+    std::string trailer;   // bytes after the last line: the DOS end-of-file byte, an odd byte
+    RegSource source;      // the bytes read
+    size_t bodyEnd = 0;    // the lines are source[bom.size(), bodyEnd)
+
+    // The blocks, in file order.  A block that was read spans source from
+    // its start to the next block's start (the last one to bodyEnd); a block
+    // added by a change starts at bodyEnd and lies wholly in its edit.
+    std::vector<size_t> blockStart;
+    std::vector<RegBlockKind> blockKind;
+    std::vector<uint32_t> blockName;  // Key, DeleteKey: hash of the path's last part, folded
+    std::vector<size_t> deletions;    // the DeleteKey blocks, in order
+    std::vector<RegBlockEdit> edits;  // the changed blocks, by block index
+
+    // Counts the changes made since the file was read.
+    size_t revision = 0;
+
+    // Blocks read lately (a block's bytes as they are now); an entry goes
+    // when its block changes.
+    mutable RegCachedBlock cache[kRegCachedBlocks];
+    mutable size_t cacheNext = 0;
 };
 
 // Reads a file's bytes.  Never fails: whatever is not understood is kept.
 RegFile regFileParse(std::string_view bytes);
 
+// Reads the open regular file fd of `size` bytes and keeps it open to read
+// its blocks later; fd belongs to the parsed file from here on.  *ok is
+// false when it could not be read whole.
+RegFile regFileParseOpenFile(int fd, size_t size, bool* ok);
+
 // The empty registry of a new device: UTF-16LE with a byte-order mark, CRLF,
 // the header line and a blank line.
 RegFile regFileNew();
+
+// The file's bytes as a few stretches in order: new text (views into the
+// file, valid until it changes) or stretches of the source, so that a large
+// file can be written out without being read into memory.
+struct RegSpan {
+    std::string_view text;  // when !fromSource
+    bool fromSource = false;
+    size_t offset = 0;  // when fromSource: source[offset, offset + size)
+    size_t size = 0;
+};
+std::vector<RegSpan> regFileSpans(const RegFile& file);
 
 // The bytes of the file: the input unchanged when nothing was changed.
 std::string regFileSerialize(const RegFile& file);
@@ -112,12 +182,25 @@ bool regFileGetValue(const RegFile& file, std::u16string_view keyPath, std::u16s
 // their first appearance.
 std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath);
 
+// The paths of the key headers, as written, in file order (deletions left out).
+std::vector<std::u16string> regFileHeaderPaths(const RegFile& file);
+
+// The text of the file's first line (after a byte-order mark), decoded.
+std::u16string regFileFirstLine(const RegFile& file);
+
+// True when regFileSetValue would take the value: the key path and the name
+// can stand in a header and a value line of this file.  The key's existence
+// is not looked at.
+bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u16string_view name,
+                        uint32_t type, const uint8_t* data, size_t size);
+
 // Writes a value.  An existing value's lines (continuation lines included)
 // are replaced in place; a new value goes at the end of its key's last
 // block; a key without a header gets one at the end of the file.  False (the
 // file unchanged) when the key path or name cannot be written in a header or
 // a value line (a line break, an empty path, a name with no form in the
-// file's encoding).
+// file's encoding).  A value written with the text it has already leaves
+// the file as it was (and its revision too).
 bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name,
                      uint32_t type, const uint8_t* data, size_t size);
 

@@ -1,23 +1,56 @@
 // The registry functions of the platform interface on the emulated device:
 // keys and values in the device's registry.reg.
+//
+// A value written through a key handle waits in the handle; the handle's
+// values go into the file together, in one change, when the handle is
+// closed, or when the program ends normally with the handle still open.
+// Reads in this process see the values that wait.  So a run pays one write
+// of the file per key it wrote, and the values of one key that belong
+// together (the home screen's plugin values, say) appear together or not at
+// all.  Creating a key is a change of its own, made at once.
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/reg_file.h"
 #include "platform/posix/registry_diagnosis.h"
 #include "platform/posix/registry_store.h"
+#include "platform/posix/registry_value_text.h"
 
 namespace ce {
 
-// A key handle names the key; it holds no file.  Every call reads the
-// registry anew, so a key deleted meanwhile simply fails.
+namespace {
+
+struct PendingValue {
+    std::u16string name;  // as written
+    std::u16string folded;
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+};
+
+}  // namespace
+
+// A key handle names the key and holds the values written through it that
+// wait for the handle's close.  Every call looks at the registry as it is
+// now, so a key deleted meanwhile simply fails.
 struct RegKeyImpl {
-    std::u16string path;  // full path with its root
-    bool root = false;    // a root exists always
+    std::u16string path;                // full path with its root
+    std::u16string folded;              // the path compared
+    bool root = false;                  // a root exists always
+    std::vector<PendingValue> pending;  // in the order first written
 };
 
 namespace {
+
+// Every open handle, in the order opened.  Never destroyed: the handles
+// still open are written at the program's end, after static objects may be
+// gone.
+std::vector<RegKeyImpl*>& openKeys() {
+    static auto* keys = new std::vector<RegKeyImpl*>;
+    return *keys;
+}
 
 std::u16string rootName(Hive hive) {
     return hive == Hive::LocalMachine ? u"HKEY_LOCAL_MACHINE" : u"HKEY_CURRENT_USER";
@@ -42,6 +75,7 @@ RegKeyImpl keyOf(Hive hive, const char16_t* subKey) {
         }
         start = sep + 1;
     }
+    key.folded = posix::regTextFoldPath(key.path);
     return key;
 }
 
@@ -65,25 +99,70 @@ bool keyExists(const posix::RegFile& file, const RegKeyImpl& key) {
     return key.root || posix::regFileKeyExists(file, key.path);
 }
 
+RegKey openHandle(RegKeyImpl&& key) {
+    RegKeyImpl* handle = new RegKeyImpl(std::move(key));
+    openKeys().push_back(handle);
+    return handle;
+}
+
 bool createKeyChange(posix::RegFile* file, const void* context) {
     const auto* key = static_cast<const RegKeyImpl*>(context);
     return posix::regFileCreateKey(file, key->path, nullptr);
 }
 
-struct SetValueRequest {
-    const RegKeyImpl* key;
-    std::u16string_view name;
-    uint32_t type;
-    const uint8_t* data;
-    size_t size;
-};
+// Puts the handle's waiting values into the file, value by value on top of
+// what is there.  A key deleted meanwhile takes its values with it, as on
+// the device; a value the file can no longer take (its encoding changed) is
+// dropped alone.
+bool writePendingChange(posix::RegFile* file, const void* context) {
+    const auto* key = static_cast<const RegKeyImpl*>(context);
+    if (!keyExists(*file, *key))
+        return true;
+    for (const PendingValue& v : key->pending)
+        posix::regFileSetValue(file, key->path, v.name, v.type, v.data.data(), v.data.size());
+    return true;
+}
 
-bool setValueChange(posix::RegFile* file, const void* context) {
-    const auto* r = static_cast<const SetValueRequest*>(context);
-    // A key deleted since it was opened takes no values, as on the device.
-    if (!keyExists(*file, *r->key))
-        return false;
-    return posix::regFileSetValue(file, r->key->path, r->name, r->type, r->data, r->size);
+void commitPending(RegKeyImpl* key) {
+    if (key->pending.empty())
+        return;
+    // Writes of values are not checked: a value that cannot be stored now
+    // is lost, as it would be on the device.
+    updateRegistry(writePendingChange, key);
+    key->pending.clear();
+}
+
+void commitAllAtExit() {
+    for (RegKeyImpl* key : openKeys())
+        commitPending(key);
+}
+
+// The value waiting in any handle of this process, or nullptr.
+const PendingValue* findPending(const RegKeyImpl& key, const std::u16string& foldedName) {
+    for (const RegKeyImpl* open : openKeys()) {
+        if (open->folded != key.folded)
+            continue;
+        for (const PendingValue& v : open->pending) {
+            if (v.folded == foldedName)
+                return &v;
+        }
+    }
+    return nullptr;
+}
+
+// A value written anew replaces what waits for it in any handle: the last
+// write wins, whichever handle is closed first.
+void forgetPending(const RegKeyImpl& key, const std::u16string& foldedName, RegKeyImpl* except) {
+    for (RegKeyImpl* open : openKeys()) {
+        if (open == except || open->folded != key.folded)
+            continue;
+        for (size_t i = 0; i < open->pending.size(); ++i) {
+            if (open->pending[i].folded == foldedName) {
+                open->pending.erase(open->pending.begin() + static_cast<ptrdiff_t>(i));
+                break;
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -95,7 +174,7 @@ RegKey regCreateKey(Hive hive, const char16_t* subKey) {
         return nullptr;
     if (!keyExists(*file, key) && !updateRegistry(createKeyChange, &key))
         return nullptr;
-    return new RegKeyImpl(std::move(key));
+    return openHandle(std::move(key));
 }
 
 RegKey regOpenKey(Hive hive, const char16_t* subKey) {
@@ -103,7 +182,7 @@ RegKey regOpenKey(Hive hive, const char16_t* subKey) {
     std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr || !keyExists(*file, key))
         return nullptr;
-    return new RegKeyImpl(std::move(key));
+    return openHandle(std::move(key));
 }
 
 bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufBytes, uint32_t* type,
@@ -113,10 +192,15 @@ bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufByte
     std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr)
         return false;
-    posix::RegValueData value;
     std::u16string_view valueName = name != nullptr ? std::u16string_view(name) : u"";
-    if (!posix::regFileGetValue(*file, key->path, valueName, &value))
+    posix::RegValueData value;
+    const PendingValue* pending = findPending(*key, posix::regTextFold(valueName));
+    if (pending != nullptr && keyExists(*file, *key)) {
+        value.type = pending->type;
+        value.bytes = pending->data;
+    } else if (!posix::regFileGetValue(*file, key->path, valueName, &value)) {
         return false;
+    }
     // Without a buffer the call only asks for the type and size.
     if (buf != nullptr) {
         if (value.bytes.size() > bufBytes)
@@ -135,12 +219,47 @@ bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* da
                  uint32_t dataBytes) {
     if (key == nullptr || (data == nullptr && dataBytes != 0))
         return false;
-    SetValueRequest request{key, name != nullptr ? std::u16string_view(name) : u"", type,
-                            static_cast<const uint8_t*>(data), dataBytes};
-    return updateRegistry(setValueChange, &request);
+    std::shared_ptr<const posix::RegFile> file = readRegistry();
+    std::u16string_view valueName = name != nullptr ? std::u16string_view(name) : u"";
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    // A key deleted since it was opened takes no values, as on the device.
+    if (file == nullptr || !keyExists(*file, *key) ||
+        !posix::regFileCanSetValue(*file, key->path, valueName, type, bytes, dataBytes)) {
+        return false;
+    }
+    static bool exitHookSet = false;
+    if (!exitHookSet)
+        exitHookSet = std::atexit(commitAllAtExit) == 0;
+
+    std::u16string folded = posix::regTextFold(valueName);
+    forgetPending(*key, folded, key);
+    PendingValue* slot = nullptr;
+    for (PendingValue& v : key->pending) {
+        if (v.folded == folded)
+            slot = &v;
+    }
+    if (slot == nullptr) {
+        key->pending.emplace_back();
+        slot = &key->pending.back();
+        slot->name = valueName;
+        slot->folded = std::move(folded);
+    }
+    slot->type = type;
+    slot->data.assign(bytes, bytes + dataBytes);
+    return true;
 }
 
 void regCloseKey(RegKey key) {
+    if (key == nullptr)
+        return;
+    commitPending(key);
+    std::vector<RegKeyImpl*>& keys = openKeys();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (keys[i] == key) {
+            keys.erase(keys.begin() + static_cast<ptrdiff_t>(i));
+            break;
+        }
+    }
     delete key;
 }
 

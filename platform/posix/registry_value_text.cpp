@@ -229,20 +229,25 @@ std::u16string regTextFold(std::u16string_view s) {
 
 std::u16string regTextFoldPath(std::u16string_view path) {
     std::u16string out;
+    regTextFoldPathInto(path, &out);
+    return out;
+}
+
+void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
+    out->clear();
     size_t start = 0;
     while (start <= path.size()) {
         size_t sep = path.find(u'\\', start);
         if (sep == std::u16string_view::npos)
             sep = path.size();
         if (sep > start) {
-            if (!out.empty())
-                out.push_back(u'\\');
+            if (!out->empty())
+                out->push_back(u'\\');
             for (size_t i = start; i < sep; ++i)
-                out.push_back(u16lowerChar(path[i]));
+                out->push_back(u16lowerChar(path[i]));
         }
         start = sep + 1;
     }
-    return out;
 }
 
 bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion) {
@@ -256,7 +261,8 @@ bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* de
     *deletion = !inner.empty() && inner[0] == u'-';
     if (*deletion)
         inner.remove_prefix(1);
-    if (regTextFoldPath(inner).empty())
+    // A path of separators only folds to nothing.
+    if (inner.find_first_not_of(u'\\') == std::u16string_view::npos)
         return false;
     path->assign(inner);
     return true;
@@ -284,6 +290,11 @@ bool regTextIsContinuation(std::u16string_view line) {
         return false;
     char16_t c = t[0];
     return c != u'[' && c != u'"' && c != u'@' && c != u';';
+}
+
+bool regTextValueName(std::u16string_view logical, std::u16string* name) {
+    size_t pos = 0;
+    return parseNameAndEquals(regTextTrim(logical), name, &pos);
 }
 
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,

@@ -21,6 +21,8 @@ std::u16string_view regTextTrim(std::u16string_view s);
 std::u16string regTextFold(std::u16string_view s);
 // A key path folded, with empty components ("A\\\\B", a trailing "\\") dropped.
 std::u16string regTextFoldPath(std::u16string_view path);
+// The same into *out, reusing its storage.
+void regTextFoldPathInto(std::u16string_view path, std::u16string* out);
 
 // "[KEY]" or "[-KEY]" (leading blanks allowed, anything after the last "]"
 // ignored).  False when the line is no header.
@@ -34,6 +36,11 @@ bool regTextContinuationContinues(std::u16string_view line);
 // True when a line can be a continuation of hex data (not blank, not a
 // comment, not a header or a new value).
 bool regTextIsContinuation(std::u16string_view line);
+
+// The name of a value line ("Name"=... or @=...), unescaped; false when the
+// line does not open with a name and "=".  Cheaper than regTextParseValue
+// for looking a value up by name.
+bool regTextValueName(std::u16string_view logical, std::u16string* name);
 
 // A logical value line (continuations joined, their backslashes removed):
 // "Name"=data or @=data.  *deletion is set for "Name"=-.  False when the

@@ -35,8 +35,9 @@ void setUpDevice(const cetest::TempDevice& dev, const Home& home) {
     dev.writeRegistry(reg);
 }
 
-cetest::RunResult runQorv(const cetest::TempDevice& dev, const std::string& line) {
-    return cetest::runProgram(QORVINSTALL_EXE, {line + " -silent"}, dev.dir());
+cetest::RunResult runQorv(const cetest::TempDevice& dev, const std::string& line,
+                          const std::map<std::string, std::string>& env) {
+    return cetest::runProgram(QORVINSTALL_EXE, {line + " -silent"}, dev.dir(), env);
 }
 
 std::string addLine(const std::string& mode) {

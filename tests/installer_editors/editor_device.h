@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "tests/support/device_fixture.h"
@@ -31,8 +32,10 @@ struct Home {
 // A 480 x 800 device with the home screen's values and an empty run record.
 void setUpDevice(const cetest::TempDevice& dev, const Home& home = Home());
 
-// Runs qorvinstall with the command line as one argument, silent.
-cetest::RunResult runQorv(const cetest::TempDevice& dev, const std::string& line);
+// Runs qorvinstall with the command line as one argument, silent, with
+// further environment variables.
+cetest::RunResult runQorv(const cetest::TempDevice& dev, const std::string& line,
+                          const std::map<std::string, std::string>& env = {});
 
 std::string addLine(const std::string& mode = "currentPortrait");
 std::string deleteLine(const std::string& plugin, const std::string& mode = "currentPortrait");

@@ -1,12 +1,13 @@
 // Writes values into the device's registry through the platform interface,
 // for the tests that run several writers at once.
 //
-//   reg_writer <id> <count>
+//   reg_writer <id> <count> [open]
 //
 // Creates HKEY_LOCAL_MACHINE\SOFTWARE\Concurrent\Writer<id> and writes
 // <count> values: "w<id>_<n>" = "value <id>/<n>" into SOFTWARE\Concurrent
 // (a key all writers share) and "n<n>" = <id> * 1000 + <n> (REG_DWORD) into
-// its own key.  Exits with 0 when every write succeeded.
+// its own key.  With "open" it ends without closing the keys.  Exits with 0
+// when every write succeeded.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,8 +17,8 @@
 #include "platform/wstr.h"
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: reg_writer <id> <count>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: reg_writer <id> <count> [open]\n");
         return 2;
     }
     int id = std::atoi(argv[1]);
@@ -35,6 +36,8 @@ int main(int argc, char** argv) {
              ce::regWriteDword(ownKey, ce::u16("n" + std::to_string(n)).c_str(),
                                static_cast<uint32_t>(id * 1000 + n));
     }
+    if (argc == 4)
+        return ok ? 0 : 1;  // the values go into the file as the program ends
     ce::regCloseKey(sharedKey);
     ce::regCloseKey(ownKey);
     return ok ? 0 : 1;

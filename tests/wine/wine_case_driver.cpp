@@ -107,10 +107,8 @@ std::string seedText(const cecase::Case& c) {
     for (const std::string& k : cecase::expectedKeys(c))
         keys.insert(k);
     ce::posix::RegFile parsed = ce::posix::regFileParse(c.registry);
-    for (const ce::posix::RegEntry& e : parsed.entries) {
-        if (e.kind == ce::posix::RegEntryKind::Key)
-            keys.insert(ce::utf8(e.path));
-    }
+    for (const std::u16string& path : ce::posix::regFileHeaderPaths(parsed))
+        keys.insert(ce::utf8(path));
     std::string text = "Windows Registry Editor Version 5.00\n\n";
     for (const std::string& k : keys)
         text += "[-" + k + "]\n\n";

@@ -1,0 +1,481 @@
+// Wall time and peak memory of qorvinstall and Zandoval on devices whose
+// registry.reg is a few megabytes, side by side with the floor: one durable
+// rewrite of the same file (read it, write a copy beside it, flush the copy,
+// rename it over the file, flush the directory), which is the least any
+// program that changes one value of that file must do.
+//
+//   registry_bench [--runs R] [--keep] [--dir DIR]
+//
+// Registries of 2 MB and 20 MB are generated, each as UTF-16LE (CRLF) and
+// as UTF-8 (LF): thousands of keys with values of every type, comments,
+// continued hex data and text beyond ASCII.  On each, R rounds (default 5)
+// run the floor, `qorvinstall -change` (the view switched every time, so
+// that every run writes its run record) and Zandoval (its Scanned value
+// reset before every run, as a launcher does, so that every run writes it).
+// Printed: medians, the ratios to the floor, and the largest peak resident
+// size against the file's size.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/posix/reg_file.h"
+
+extern char** environ;
+
+namespace {
+
+// The targets the figures are held against.
+constexpr double kMaxRatio = 1.5;
+constexpr long kMaxExtraKb = 8 * 1024;
+
+struct Measure {
+    double seconds = 0;
+    long peakKb = 0;
+    int status = -1;
+};
+
+uint32_t nextRandom(uint64_t& state) {
+    state = state * 6364136223846793005ull + 1442695040888963407ull;
+    return static_cast<uint32_t>(state >> 33);
+}
+
+std::string hex2(unsigned v) {
+    static const char kDigits[] = "0123456789abcdef";
+    return {kDigits[(v >> 4) & 15], kDigits[v & 15]};
+}
+
+// "hex(N):" data as exports write it: continued before a line reaches 77
+// characters.
+std::string hexValue(const std::string& name, const std::string& kind,
+                     const std::vector<uint8_t>& bytes, const std::string& eol) {
+    std::string line = "\"" + name + "\"=" + kind + ":";
+    std::string out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        line += hex2(bytes[i]);
+        if (i + 1 == bytes.size())
+            break;
+        line += ",";
+        if (line.size() >= 77) {
+            out += line + "\\" + eol;
+            line = "  ";
+        }
+    }
+    return out + line + eol;
+}
+
+std::vector<uint8_t> utf16Bytes(const std::string& ascii, bool twoNuls) {
+    std::vector<uint8_t> out;
+    for (char c : ascii) {
+        out.push_back(static_cast<uint8_t>(c));
+        out.push_back(0);
+    }
+    out.insert(out.end(), twoNuls ? 4 : 2, 0);
+    return out;
+}
+
+const char* kWords[] = {"Microsoft", "Shell",  "Today",    "Plugin", "Résumé", "Größe",
+                        "Ωmega",     "カメラ", "Contacts", "Mail",   "Setup",  "Path"};
+
+std::string words(uint64_t& rng, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0)
+            s += ' ';
+        s += kWords[nextRandom(rng) % (sizeof kWords / sizeof *kWords)];
+    }
+    return s;
+}
+
+// One key block of the generated registry.
+std::string keyBlock(uint64_t& rng, const std::string& path, const std::string& eol) {
+    std::string b = "[" + path + "]" + eol;
+    int values = 1 + static_cast<int>(nextRandom(rng) % 5);
+    for (int v = 0; v < values; ++v) {
+        std::string name = "Value" + std::to_string(v);
+        switch (nextRandom(rng) % 8) {
+            case 0:
+                b += "@=\"" + words(rng, 2) + "\"" + eol;
+                break;
+            case 1:
+            case 2:
+                b += "\"" + name + "\"=\"" + words(rng, 3) + " \\\\Windows\\\\x.dll\"" + eol;
+                break;
+            case 3: {
+                char dword[9];
+                std::snprintf(dword, sizeof dword, "%08x", nextRandom(rng));
+                b += "\"" + name + "\"=dword:" + dword + eol;
+                break;
+            }
+            case 4: {
+                std::vector<uint8_t> data(4 + nextRandom(rng) % 40);
+                for (uint8_t& x : data)
+                    x = static_cast<uint8_t>(nextRandom(rng));
+                b += hexValue(name, "hex", data, eol);
+                break;
+            }
+            case 5:
+                b += hexValue(name, "hex(2)",
+                              utf16Bytes("%SystemRoot%\\system32\\shell.dll", false), eol);
+                break;
+            case 6:
+                b += hexValue(name, "hex(7)", utf16Bytes("one", true), eol);
+                break;
+            default: {
+                std::vector<uint8_t> data(8);
+                for (uint8_t& x : data)
+                    x = static_cast<uint8_t>(nextRandom(rng));
+                b += hexValue(name, "hex(b)", data, eol);
+                break;
+            }
+        }
+    }
+    if (nextRandom(rng) % 10 == 0)
+        b += "; " + words(rng, 4) + eol;
+    return b + eol;
+}
+
+std::string toUtf16(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (size_t i = 0; i < utf8.size();) {
+        unsigned char c = static_cast<unsigned char>(utf8[i]);
+        uint32_t cp = c;
+        size_t n = 1;
+        if (c >= 0xF0) {
+            cp = c & 7, n = 4;
+        } else if (c >= 0xE0) {
+            cp = c & 15, n = 3;
+        } else if (c >= 0xC0) {
+            cp = c & 31, n = 2;
+        }
+        for (size_t k = 1; k < n; ++k)
+            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 63);
+        i += n;
+        out.push_back(static_cast<char>(cp & 0xff));
+        out.push_back(static_cast<char>(cp >> 8));
+    }
+    return out;
+}
+
+struct Registry {
+    std::string bytes;
+    long keys = 0;
+};
+
+// A registry of about `target` bytes, with the keys the two programs use
+// in their sorted places.
+Registry generate(size_t target, bool utf16) {
+    Registry r;
+    uint64_t rng = 7;
+    std::string eol = utf16 ? "\r\n" : "\n";
+    std::string text = "Windows Registry Editor Version 5.00" + eol + eol;
+    text += "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]" + eol + "\"Version\"=\"1.0 rc3\"" + eol + eol;
+    std::string home = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome]" + eol +
+                       "\"CPRFile\"=\"home\"" + eol +
+                       "\"ExtensibilityXML\"=\"<Plugins Order=\\\"Clock;Mail\\\" "
+                       "CPRFileName=\\\"home\\\"/>\"" +
+                       eol + "\"DefaultXML\"=\"<Plugins Order=\\\"Clock;Mail\\\"/>\"" + eol +
+                       "\"Plugins\"=\"Clock;Mail\"" + eol + eol +
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1]" + eol +
+                       "\"searchRootDir\"=\"\\\\Links\"" + eol + "\"dirFile\"=\"\\\\list.txt\"" +
+                       eol + "\"Scanned\"=dword:00000000" + eol + eol;
+    size_t unit = utf16 ? 2 : 1;
+    bool homePlaced = false;
+    for (long vendor = 0; text.size() * unit < target; ++vendor) {
+        std::string base = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Vendor" + std::to_string(vendor);
+        if (!homePlaced && vendor == 400) {
+            text += home;
+            homePlaced = true;
+        }
+        text += keyBlock(rng, base, eol);
+        ++r.keys;
+        for (int product = 0; product < 12 && text.size() * unit < target; ++product) {
+            std::string path = base + "\\Product" + std::to_string(product);
+            text += keyBlock(rng, path, eol);
+            text += keyBlock(rng, path + "\\Settings\\Display", eol);
+            r.keys += 2;
+        }
+    }
+    if (!homePlaced)
+        text += home;
+    r.bytes = utf16 ? toUtf16(text) : text;
+    return r;
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    if (fd < 0 || write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    close(fd);
+}
+
+std::string readFile(const std::string& path) {
+    std::string bytes;
+    int fd = open(path.c_str(), O_RDONLY);
+    if (fd < 0)
+        return bytes;
+    struct stat st;
+    fstat(fd, &st);
+    bytes.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    while (got < bytes.size()) {
+        ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+        if (n <= 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    bytes.resize(got);
+    close(fd);
+    return bytes;
+}
+
+// The floor: one durable rewrite of the file, its bytes streamed through a
+// small buffer into a copy beside it.
+double durableRewrite(const std::string& path) {
+    constexpr size_t kChunk = 256 * 1024;
+    static char buf[kChunk];
+    auto start = std::chrono::steady_clock::now();
+    std::string temp = path + ".bench-copy";
+    int in = open(path.c_str(), O_RDONLY);
+    int out = open(temp.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    ssize_t n = 0;
+    while ((n = read(in, buf, kChunk)) > 0) {
+        if (write(out, buf, static_cast<size_t>(n)) != n)
+            break;
+    }
+    close(in);
+    fsync(out);
+    close(out);
+    rename(temp.c_str(), path.c_str());
+    int dir = open(std::filesystem::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    fsync(dir);
+    close(dir);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Sets Scanned to 0 (untimed), as the launcher plugin does before a scan.
+void resetScanned(const std::string& path) {
+    ce::posix::RegFile f = ce::posix::regFileParse(readFile(path));
+    uint8_t zero[4] = {0, 0, 0, 0};
+    ce::posix::regFileSetValue(&f,
+                               u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1",
+                               u"Scanned", 4, zero, 4);
+    std::string temp = path + ".bench-copy";
+    int fd = open(temp.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    std::string bytes = ce::posix::regFileSerialize(f);
+    if (write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()))
+        std::exit(1);
+    fsync(fd);
+    close(fd);
+    rename(temp.c_str(), path.c_str());
+}
+
+// Runs a program and waits for it.  The peak resident size the kernel
+// reports for a child includes the memory of the process it was forked
+// from, so the program is started by a fresh, small copy of this bench
+// (--spawn), which writes the figures to a file.
+Measure spawnAndMeasure(const std::vector<std::string>& argv, const std::string& deviceDir) {
+    Measure m;
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        dup2(null, 2);
+        setenv("CE_DEVICE_DIR", deviceDir.c_str(), 1);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execv(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.peakKb = usage.ru_maxrss;
+    m.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return m;
+}
+
+Measure runMeasured(const std::vector<std::string>& argv, const std::string& deviceDir) {
+    std::string result = deviceDir + "/../measure.txt";
+    std::vector<std::string> spawn = {"/proc/self/exe", "--spawn", result, deviceDir};
+    spawn.insert(spawn.end(), argv.begin(), argv.end());
+    std::vector<char*> args;
+    for (const auto& a : spawn)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawn(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0)
+        std::exit(1);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    Measure m;
+    std::string text = readFile(result);
+    std::sscanf(text.c_str(), "%lf %ld %d", &m.seconds, &m.peakKb, &m.status);
+    return m;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Each program run is paired with a floor run made just before it, and
+// judged by the median of the pairs' ratios: the load of a shared machine
+// drifts less within a pair than over a whole series.
+struct Figures {
+    std::vector<double> floor, floorCalls, qorv, scan, qorvRatio, scanRatio;
+    long qorvPeakKb = 0, scanPeakKb = 0;
+    int failures = 0, unchanged = 0;
+};
+
+ino_t inodeOf(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Sets up a device around the registry: the current layout for -change and
+// a small tree of shortcuts for Zandoval.
+void makeDevice(const std::string& dir, const Registry& reg) {
+    std::filesystem::remove_all(dir);
+    writeFile(dir + "/registry.reg", reg.bytes);
+    writeFile(dir + "/device.conf", "screen=480x800\n");
+    std::string layout = "<Form>\r\n<TitaniumListView ID=\"lv\">\r\n";
+    for (int i = 0; i < 50; ++i)
+        layout += "<Layer ID=\"Item" + std::to_string(i) + "\"></Layer>\r\n";
+    writeFile(dir + "/fs/Windows/home_480x800.cpr", layout + "</TitaniumListView>\r\n</Form>\r\n");
+    for (int i = 0; i < 20; ++i)
+        writeFile(
+            dir + "/fs/Links/Sub" + std::to_string(i % 4) + "/app" + std::to_string(i) + ".lnk",
+            "#0#\\Windows\\app.exe");
+}
+
+Figures measureDevice(const std::string& dir, int runs) {
+    Figures f;
+    std::string reg = dir + "/registry.reg";
+    for (int round = 0; round < runs; ++round) {
+        f.floorCalls.push_back(durableRewrite(reg));
+        double floor = runMeasured({"/proc/self/exe", "--rewrite", reg}, dir).seconds;
+        f.floor.push_back(floor);
+        const char* view = round % 2 == 0 ? "-view:BronzeListView" : "-view:TitaniumListView";
+        ino_t before = inodeOf(reg);
+        Measure q = runMeasured(
+            {QORVINSTALL_EXE, std::string("-change -cpr:currentPortrait ") + view + " -silent"},
+            dir);
+        f.unchanged += inodeOf(reg) == before;
+        f.failures += q.status != 0;
+        f.qorv.push_back(q.seconds);
+        f.qorvRatio.push_back(q.seconds / floor);
+        f.qorvPeakKb = std::max(f.qorvPeakKb, q.peakKb);
+
+        resetScanned(reg);
+        floor = runMeasured({"/proc/self/exe", "--rewrite", reg}, dir).seconds;
+        f.floor.push_back(floor);
+        before = inodeOf(reg);
+        Measure z = runMeasured({ZANDOVAL_EXE}, dir);
+        f.unchanged += inodeOf(reg) == before;
+        f.failures += z.status != 0;
+        f.scan.push_back(z.seconds);
+        f.scanRatio.push_back(z.seconds / floor);
+        f.scanPeakKb = std::max(f.scanPeakKb, z.peakKb);
+    }
+    return f;
+}
+
+const char* verdict(bool ok) {
+    return ok ? "ok" : "MISSED";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 4 && std::strcmp(argv[1], "--spawn") == 0) {
+        std::vector<std::string> rest(argv + 4, argv + argc);
+        Measure m = spawnAndMeasure(rest, argv[3]);
+        char line[128];
+        std::snprintf(line, sizeof line, "%.6f %ld %d\n", m.seconds, m.peakKb, m.status);
+        writeFile(argv[2], line);
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--rewrite") == 0) {
+        durableRewrite(argv[2]);
+        return 0;
+    }
+    int runs = 5;
+    bool keep = false;
+    std::string base = std::filesystem::temp_directory_path().string() + "/registry-bench";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--keep") == 0) {
+            keep = true;
+        } else if (std::strcmp(argv[i], "--dir") == 0 && i + 1 < argc) {
+            base = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: registry_bench [--runs R] [--keep] [--dir DIR]\n");
+            return 2;
+        }
+    }
+    std::printf(
+        "registry bench: %d rounds, medians.  floor: a program that makes one durable rewrite "
+        "of the file\n(reads it, writes a copy, fsync, rename, fsync of the directory), run "
+        "just before each\nprogram run; ratio: median of program / floor over those pairs; "
+        "calls: the rewrite's\nsystem calls alone, timed inside the bench\n\n",
+        runs);
+    std::printf("%-14s %5s %6s | %7s %7s | %8s %5s %7s | %8s %5s %7s | %6s\n", "registry", "MB",
+                "keys", "floor s", "calls s", "change s", "ratio", "peak MB", "scan s", "ratio",
+                "peak MB", "limit");
+    bool allOk = true;
+    for (size_t megabytes : {size_t{2}, size_t{20}}) {
+        for (bool utf16 : {true, false}) {
+            Registry reg = generate(megabytes << 20, utf16);
+            std::string dir = base + "/" + std::to_string(megabytes) + (utf16 ? "-utf16" : "-utf8");
+            makeDevice(dir + "/device", reg);
+            double fileMb = static_cast<double>(reg.bytes.size()) / (1 << 20);
+            long limitKb = static_cast<long>(reg.bytes.size() / 1024) + kMaxExtraKb;
+            reg.bytes = std::string();
+            Figures f = measureDevice(dir + "/device", runs);
+            double floor = median(f.floor);
+            double qorv = median(f.qorv);
+            double scan = median(f.scan);
+            double qorvRatio = median(f.qorvRatio);
+            double scanRatio = median(f.scanRatio);
+            bool ok = qorvRatio <= kMaxRatio && scanRatio <= kMaxRatio && f.qorvPeakKb <= limitKb &&
+                      f.scanPeakKb <= limitKb && f.failures == 0 && f.unchanged == 0;
+            allOk = allOk && ok;
+            std::printf(
+                "%-14s %5.1f %6ld | %7.4f %7.4f | %8.4f %5.2f %7.1f | %8.4f %5.2f %7.1f | %6.1f  "
+                "%s\n",
+                utf16 ? "UTF-16LE CRLF" : "UTF-8 LF", fileMb, reg.keys, floor, median(f.floorCalls),
+                qorv, qorvRatio, f.qorvPeakKb / 1024.0, scan, scanRatio, f.scanPeakKb / 1024.0,
+                limitKb / 1024.0, verdict(ok));
+            if (f.failures != 0 || f.unchanged != 0) {
+                std::printf("  %d runs failed, %d runs left the registry unwritten\n", f.failures,
+                            f.unchanged);
+            }
+            if (!keep)
+                std::filesystem::remove_all(dir);
+        }
+    }
+    std::printf("\ntargets: ratio <= %.1f, peak <= file + %ld MB: %s\n", kMaxRatio,
+                kMaxExtraKb / 1024, allOk ? "met" : "MISSED");
+    return allOk ? 0 : 1;
+}
