@@ -128,8 +128,8 @@ int addChangePlugin(RunContext& ctx) {
     if (ctx.resultCode == 0 && !ctx.keepLayout && !ctx.forbidden) {
         copyBackLayout(ctx, files, kFileCodes);
     }
-    if (ctx.resultCode == 0 && ctx.currentLayout && values.nameNew && !ctx.keepHomeRegistry &&
-        !ctx.forbidden) {
+    if (ctx.resultCode == 0 && ctx.currentLayout && pluginValuesToComplete(values) &&
+        !ctx.keepHomeRegistry && !ctx.forbidden) {
         commitPluginValues(ctx, values);
     }
     return 1;

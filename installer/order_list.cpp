@@ -38,6 +38,21 @@ bool nextEntry(ListWalk& walk, std::u16string_view* entry) {
     return true;
 }
 
+bool listHolds(std::u16string_view list, std::u16string_view name) {
+    ListWalk walk = startWalk(list);
+    std::u16string_view entry;
+    while (nextEntry(walk, &entry)) {
+        if (entry == name)
+            return true;
+    }
+    return false;
+}
+
+bool orderListHolds(std::u16string_view extXml, std::u16string_view name) {
+    OrderList order = findOrderList(extXml);
+    return order.closed && listHolds(order.list, name);
+}
+
 // Whether an unclosed order list names the plugin among the entries that a
 // separator ends: those are the entries a walk meets before it finds the
 // final quotation mark missing.
@@ -45,13 +60,7 @@ static bool unclosedListHolds(std::u16string_view list, std::u16string_view name
     size_t lastSep = list.rfind(u';');
     if (lastSep == std::u16string_view::npos)
         return false;
-    ListWalk walk = startWalk(list.substr(0, lastSep));
-    std::u16string_view entry;
-    while (nextEntry(walk, &entry)) {
-        if (entry == name)
-            return true;
-    }
-    return false;
+    return listHolds(list.substr(0, lastSep), name);
 }
 
 OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view name,

@@ -47,6 +47,12 @@ enum class OrderEdit { Ok, NoOpeningQuote, NoClosingQuote };
 OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view name,
                               int32_t position, std::u16string* newText, bool* nameNew);
 
+// True when an entry of the list equals name.
+bool listHolds(std::u16string_view list, std::u16string_view name);
+// True when an entry of the closed order list in extXml equals name; a
+// text without a closed order list holds nothing.
+bool orderListHolds(std::u16string_view extXml, std::u16string_view name);
+
 // The plugin list after an add: the old list, ";" and the name when the
 // name is new; the old list unchanged when it is not.
 std::u16string addToPluginList(std::u16string_view plugins, std::u16string_view name, bool nameNew);

@@ -73,6 +73,8 @@ void snapshotPluginValues(RunContext& ctx, PluginValues& values) {
 
 void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* name,
                       int32_t position) {
+    values.defaultLacks = false;
+    values.pluginsLack = false;
     OrderEdit edit =
         insertIntoOrderList(values.extXml, name, position, &values.newOrder, &values.nameNew);
     if (edit == OrderEdit::NoOpeningQuote) {
@@ -83,10 +85,14 @@ void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* nam
         fail(ctx, values, kOrderTooLong);
     } else {
         stageOrder(ctx, values);
+        if (!values.nameNew) {
+            values.defaultLacks = !orderListHolds(values.defaultXml, name);
+            values.pluginsLack = !listHolds(values.plugins, name);
+        }
     }
     // The plugin list is staged even when the order list could not be
     // edited, so a caller sees what the run wanted.
-    values.newPlugins = addToPluginList(values.plugins, name, values.nameNew);
+    values.newPlugins = addToPluginList(values.plugins, name, values.nameNew || values.pluginsLack);
     if (values.newPlugins.size() > kMaxValueChars) {
         setResult(ctx, kAddPluginsTooLong.number, kAddPluginsTooLong.text);
         return;
@@ -96,6 +102,8 @@ void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* nam
 
 void removePluginName(RunContext& ctx, PluginValues& values, const char16_t* name) {
     values.nameNew = false;
+    values.defaultLacks = false;
+    values.pluginsLack = false;
     OrderEdit edit = removeFromOrderList(values.extXml, name, &values.newOrder);
     if (edit == OrderEdit::NoOpeningQuote) {
         fail(ctx, values, kNoOpeningQuote);
@@ -114,10 +122,18 @@ void removePluginName(RunContext& ctx, PluginValues& values, const char16_t* nam
     ce::regWriteString(ctx.runRecord, u"newPlugins", values.newPlugins.c_str());
 }
 
+bool pluginValuesToComplete(const PluginValues& values) {
+    return values.nameNew || values.defaultLacks || values.pluginsLack;
+}
+
 void commitPluginValues(RunContext& ctx, const PluginValues& values) {
-    ce::regWriteString(ctx.homeKey, u"ExtensibilityXML", values.newOrder.c_str());
-    ce::regWriteString(ctx.homeKey, u"DefaultXML", values.newOrder.c_str());
-    ce::regWriteString(ctx.homeKey, u"Plugins", values.newPlugins.c_str());
+    bool whole = values.editor == ValuesEditor::Remove || values.nameNew;
+    if (whole)
+        ce::regWriteString(ctx.homeKey, u"ExtensibilityXML", values.newOrder.c_str());
+    if (whole || values.defaultLacks)
+        ce::regWriteString(ctx.homeKey, u"DefaultXML", values.newOrder.c_str());
+    if (whole || values.pluginsLack)
+        ce::regWriteString(ctx.homeKey, u"Plugins", values.newPlugins.c_str());
 }
 
 }  // namespace qorv

@@ -26,6 +26,10 @@ struct PluginValues {
     std::u16string newOrder;    // the new "ExtensibilityXML" and "DefaultXML"
     std::u16string newPlugins;  // the new "Plugins"
     bool nameNew;               // an add: no entry of the order list was the name
+    // An add of a name the order list holds already: "DefaultXML" or
+    // "Plugins" lacks it (a run cut short between the values' writes).
+    bool defaultLacks;
+    bool pluginsLack;
 };
 
 // Reads the three values (each at most kTextBytes) and copies each one that
@@ -35,8 +39,12 @@ struct PluginValues {
 void snapshotPluginValues(RunContext& ctx, PluginValues& values);
 
 // An add: inserts name at position into the order list and appends it to
-// the plugin list when it is new, then stages.  Results 80, 81; 82 and 83
-// when a new text would not fit the home screen's value buffers.
+// the plugin list when it is new, then stages.  When the order list holds
+// the name already, the other two values are checked for it: "DefaultXML"
+// that lacks it is to become the order text, "Plugins" that lacks it gets
+// it appended, so that a rerun completes what an interrupted run left
+// behind.  Results 80, 81; 82 and 83 when a new text would not fit the home
+// screen's value buffers.
 void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* name,
                       int32_t position);
 
@@ -44,8 +52,15 @@ void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* nam
 // stages.  Results 180, 181; 182 when the new order text would not fit.
 void removePluginName(RunContext& ctx, PluginValues& values, const char16_t* name);
 
+// True when an add has something to commit: the name is new, or a value
+// lacks it.
+bool pluginValuesToComplete(const PluginValues& values);
+
 // Writes "ExtensibilityXML" and "DefaultXML" (both the new order text) and
-// "Plugins" into the CHome key.  The writes are not checked.
+// "Plugins" into the CHome key; after an add of a name the order list holds
+// already, only the values that lack it.  The writes go through the one
+// handle of the key, so they reach the registry together.  They are not
+// checked.
 void commitPluginValues(RunContext& ctx, const PluginValues& values);
 
 // The longest text the home screen reads back from one of these values.

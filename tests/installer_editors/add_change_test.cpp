@@ -2,7 +2,10 @@
 // registry values they leave behind.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/installer_editors/editor_device.h"
 
@@ -82,8 +85,10 @@ TEST(AddChange, ChangeReplacesOldLayersWhereTheyStand) {
     EXPECT_EQ(dev.readFile(kPortrait), kTop + kListOpen + " <Layer ID=\"Top\"/>\r\n" +
                                            layers("Weather", "Port") + layers("Clock", "Clock") +
                                            kListClose + "</Form>");
+    EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Weather;Clock"));
     EXPECT_EQ(homeValue(dev, "Plugins"), "Weather;Clock");
-    EXPECT_EQ(homeValue(dev, "DefaultXML"), "<Plugins Order=\"Clock;Mail\"/>");  // untouched
+    // It lacked the plugin: completed with the order text.
+    EXPECT_EQ(homeValue(dev, "DefaultXML"), extXml("Weather;Clock"));
 }
 
 TEST(AddChange, LandscapeTakesTheBlockWithHeightBeforeWidth) {
@@ -316,6 +321,89 @@ TEST(AddChange, FlagsDecideWhatIsWritten) {
         runQorv(dev, "-addchange -plg:" + kPlg + " -cpr:" + kPortrait);
         EXPECT_EQ(dev.readFile(kPortrait), kAdded);
         EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail");
+    }
+}
+
+// A plugin already in the order list while "DefaultXML" or "Plugins" lacks
+// it (an earlier run cut short between separate writes): the run completes
+// the values that lack it and leaves the others alone.
+TEST(AddChange, ListedPluginCompletesTheValuesThatLackIt) {
+    const std::string ext = extXml("Clock;Weather;Mail");
+    const std::string oldDef = "<Plugins Order=\"Clock;Mail\"/>";
+    const std::string listedDef = "<Plugins Order=\"Weather\"/>";
+    struct Case {
+        std::string def, plugins, wantDef, wantPlugins;
+    } cases[] = {
+        {oldDef, "Clock;Mail", ext, "Clock;Mail;Weather"},
+        {oldDef, "Clock;Weather", ext, "Clock;Weather"},
+        {listedDef, "Clock;Mail", listedDef, "Clock;Mail;Weather"},
+        {listedDef, "WeatherX", listedDef, "WeatherX;Weather"},
+        {listedDef, "Weather", listedDef, "Weather"},
+    };
+    for (const Case& c : cases) {
+        TempDevice dev;
+        install(dev, kLayout, kPlgText, Home{.ext = ext, .def = c.def, .plugins = c.plugins});
+        runQorv(dev, addLine());
+        EXPECT_EQ(resultCode(dev), 0) << c.def << " " << c.plugins;
+        EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), ext);
+        EXPECT_EQ(homeValue(dev, "DefaultXML"), c.wantDef) << c.def << " " << c.plugins;
+        EXPECT_EQ(homeValue(dev, "Plugins"), c.wantPlugins) << c.def << " " << c.plugins;
+        EXPECT_EQ(runValue(dev, "newPlugins"), c.wantPlugins);
+    }
+}
+
+// Temporary files left anywhere on the device.
+std::vector<std::string> leftovers(const TempDevice& dev) {
+    std::vector<std::string> found;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dev.dir())) {
+        std::string name = e.path().filename().string();
+        if (name.rfind(".ce-tmp-", 0) == 0)
+            found.push_back(e.path().string());
+    }
+    return found;
+}
+
+// A run killed at each of its file replacements (registry commits and the
+// layout's copy-back), just before and just after the rename: the home
+// screen's three values are all old or all new, and a plain rerun of the
+// same command ends fully installed and clears what the killed run left.
+TEST(AddChange, KilledRunLeavesOldOrNewValuesAndARerunCompletes) {
+    const std::vector<std::string> before = {extXml("Clock;Mail"),
+                                             "<Plugins Order=\"Clock;Mail\"/>", "Clock;Mail"};
+    const std::vector<std::string> after = {extXml("Clock;Weather;Mail"),
+                                            extXml("Clock;Weather;Mail"), "Clock;Mail;Weather"};
+    auto homeValues = [](const TempDevice& dev) {
+        return std::vector<std::string>{homeValue(dev, "ExtensibilityXML"),
+                                        homeValue(dev, "DefaultXML"), homeValue(dev, "Plugins")};
+    };
+    const char* sanitizers = getenv("ASAN_OPTIONS");
+    std::string asan =
+        std::string(sanitizers != nullptr ? sanitizers : "") + ":verify_asan_link_order=0";
+    for (std::string phase : {"before", "after"}) {
+        int killed = 0;
+        for (int n = 1;; ++n) {
+            TempDevice dev;
+            install(dev, kLayout);
+            cetest::RunResult r =
+                runQorv(dev, addLine(),
+                        {{"LD_PRELOAD", KILL_AT_RENAME_LIB},
+                         {"CE_TEST_KILL_AT_RENAME", std::to_string(n) + ":" + phase},
+                         {"ASAN_OPTIONS", asan}});
+            if (r.exitCode != -1)
+                break;  // past its last rename
+            ++killed;
+            std::string at = phase + " rename " + std::to_string(n);
+            std::vector<std::string> left = homeValues(dev);
+            EXPECT_TRUE(left == before || left == after)
+                << at << ": " << left[0] << " | " << left[1] << " | " << left[2];
+            runQorv(dev, addLine());
+            EXPECT_EQ(resultCode(dev), 0) << at;
+            EXPECT_EQ(dev.readFile(kPortrait), kAdded) << at;
+            EXPECT_EQ(homeValues(dev), after) << at;
+            EXPECT_EQ(leftovers(dev), std::vector<std::string>()) << at;
+        }
+        // The registry commits and the copy-back: three renames at least.
+        EXPECT_GE(killed, 3) << phase;
     }
 }
 
