@@ -18,9 +18,10 @@
 // brings the kept index up to date (indexing the file again only when it
 // changed since), applies itself, writes a temporary file in the same
 // directory (the unchanged stretches copied from the old file inside the
-// kernel), flushes it to the disk and renames it over registry.reg.  So two writers never lose each
-// other's values, and a crash leaves the old file or the new.  Holding the lock, it removes the
-// temporary files that killed writers left beside the registry.
+// kernel), flushes it to the disk and renames it over registry.reg.  So two
+// writers never lose each other's values, and a crash leaves the old file
+// or the new.  Holding the lock, it removes the temporary files that killed
+// writers left beside the registry.
 //
 // The programs run on one thread; so does the store.
 #pragma once
