@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/posix/device_dir.h"
+#include "platform/posix/sys_io.h"
 
 namespace ce::posix {
 
@@ -83,25 +84,18 @@ DeviceConf parseDeviceConf(const std::string& text) {
 
 DeviceConf readDeviceConf() {
     std::string path = deviceConfPath();
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return DeviceConf{};
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (sysCalls().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        sysClose(fd);
         return DeviceConf{};
     }
-    std::string text;
-    char buf[4096];
-    while (text.size() < kMaxConfBytes) {
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        text.append(buf, static_cast<size_t>(n));
-    }
-    close(fd);
+    std::string text(kMaxConfBytes, '\0');
+    ssize_t n = readFull(fd, text.data(), text.size());
+    sysClose(fd);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
     return parseDeviceConf(text);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/posix/diagnostic.h"
+#include "platform/posix/sys_io.h"
 
 namespace ce::posix {
 
@@ -17,7 +18,7 @@ bool makeDirs(const std::string& path) {
     while (pos != std::string::npos) {
         size_t next = path.find('/', pos + 1);
         std::string partial = path.substr(0, next);
-        if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
+        if (!partial.empty() && sysMkdir(partial.c_str(), 0755) != 0 && errno != EEXIST)
             return false;
         pos = next;
     }
@@ -39,7 +40,7 @@ bool namedByEnvironment() {
 // in the way.
 bool checkDir(const std::string& dir) {
     struct stat st;
-    if (stat(dir.c_str(), &st) == 0) {
+    if (sysStat(dir.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return true;
         diagnose("the device directory " + dir + " is not a directory");
@@ -95,7 +96,7 @@ std::string deviceFsRoot() {
     if (!checkDir(dir))
         return root;
     struct stat st;
-    if (stat(root.c_str(), &st) != 0 && mkdir(root.c_str(), 0755) != 0 && errno != EEXIST)
+    if (sysStat(root.c_str(), &st) != 0 && sysMkdir(root.c_str(), 0755) != 0 && errno != EEXIST)
         diagnose("cannot create the device's file system " + root + ": " + systemError(errno));
     return root;
 }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <set>
 
-#include "platform/posix/fd_io.h"
+#include "platform/posix/sys_io.h"
 
 namespace ce::posix {
 

@@ -12,7 +12,7 @@
 #include "platform/platform.h"
 #include "platform/posix/device_dir.h"
 #include "platform/posix/diagnostic.h"
-#include "platform/posix/fd_io.h"
+#include "platform/posix/sys_io.h"
 #include "platform/posix/fs_path.h"
 #include "platform/posix/temp_beside.h"
 #include "platform/wstr.h"
@@ -79,12 +79,12 @@ bool flushWrites(FileImpl* f) {
 int openRegular(const posix::DeviceEntry& e, int flags) {
     if (e.exists && e.type != S_IFREG)
         return -1;
-    int fd = openat(e.dirFd, e.name.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    int fd = posix::openRetrying(e.dirFd, e.name.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0)
         return -1;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (posix::sysCalls().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        posix::sysClose(fd);
         return -1;
     }
     int fl = fcntl(fd, F_GETFL);
@@ -94,11 +94,11 @@ int openRegular(const posix::DeviceEntry& e, int flags) {
 }
 
 void syncDirectory(int dirFd) {
-    int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = posix::openRetrying(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
-    fsync(fd);
-    close(fd);
+    posix::syncFd(fd);
+    posix::sysClose(fd);
 }
 
 bool copyBytes(int from, int to) {
@@ -157,7 +157,7 @@ File fileOpen(const char16_t* path, FileMode mode) {
     }
     FileImpl* f = new (std::nothrow) FileImpl;
     if (f == nullptr) {
-        close(fd);
+        posix::sysClose(fd);
         return nullptr;
     }
     f->fd = fd;
@@ -225,7 +225,7 @@ void fileRewind(File file) {
         return;
     if (file->mode == FileMode::Write)
         flushWrites(file);
-    lseek(file->fd, 0, SEEK_SET);
+    posix::sysCalls().lseek(file->fd, 0, SEEK_SET);
     file->pos = 0;
     file->len = 0;
     file->atEnd = false;
@@ -262,7 +262,7 @@ bool fileClose(File file) {
     bool ok = true;
     if (file->mode == FileMode::Write)
         ok = flushWrites(file);
-    if (close(file->fd) != 0)
+    if (posix::sysClose(file->fd) != 0)
         ok = false;
     delete file;
     return ok;
@@ -287,14 +287,14 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
         (to.exists && to.type != S_IFREG)) {
         reportOpenFailure(dst, FileMode::Write, openFailureReason(to, errno));
         posix::closeDeviceEntry(&to);
-        close(in);
+        posix::sysClose(in);
         return false;
     }
     // A replaced file keeps its permissions; a new one gets the usual ones.
     mode_t perms = 0666;
     struct stat old;
     bool keepPerms =
-        to.exists && fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+        to.exists && posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (keepPerms)
         perms = old.st_mode & 07777;
 
@@ -307,23 +307,23 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     int error = ok ? 0 : errno;
     if (ok) {
         if (keepPerms)
-            fchmod(out, perms);
-        ok = copyBytes(in, out) && fsync(out) == 0;
+            posix::sysCalls().fchmod(out, perms);
+        ok = copyBytes(in, out) && posix::syncFd(out);
         if (!ok)
             error = errno;
-        if (ok && renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) != 0) {
+        if (ok && posix::sysCalls().renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) != 0) {
             ok = false;
             error = errno;
         }
         if (!ok)
-            unlinkat(to.dirFd, tmp.c_str(), 0);
+            posix::sysCalls().unlinkat(to.dirFd, tmp.c_str(), 0);
         // The temporary file's lock is held up to here, past the rename; the
         // copy is on the disk already, whatever the close reports.
-        close(out);
+        posix::sysClose(out);
         if (ok)
             syncDirectory(to.dirFd);
     }
-    close(in);
+    posix::sysClose(in);
     posix::closeDeviceEntry(&to);
     if (!ok)
         reportOpenFailure(dst, FileMode::Write, posix::systemError(error != 0 ? error : EIO));
@@ -338,7 +338,7 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     bool ok = false;
     if (from.name != "." && posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
         ok = to.name != "." &&
-             renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) == 0;
+             posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) == 0;
         posix::closeDeviceEntry(&to);
     }
     posix::closeDeviceEntry(&from);
@@ -349,7 +349,7 @@ bool fileDelete(const char16_t* path) {
     posix::DeviceEntry e;
     if (!posix::resolveDevicePath(path, posix::LeafMode::NoFollow, &e))
         return false;
-    bool ok = e.name != "." && e.type != S_IFDIR && unlinkat(e.dirFd, e.name.c_str(), 0) == 0;
+    bool ok = e.name != "." && e.type != S_IFDIR && posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) == 0;
     posix::closeDeviceEntry(&e);
     return ok;
 }

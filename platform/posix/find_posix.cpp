@@ -13,6 +13,7 @@
 #include "platform/platform.h"
 #include "platform/posix/find_pattern.h"
 #include "platform/posix/fs_path.h"
+#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 
 namespace ce {
@@ -65,7 +66,7 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
 uint32_t attributesOf(int dirFd, const char* name, unsigned char kind) {
     if (kind == DT_UNKNOWN) {
         struct stat st;
-        if (fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (posix::sysCalls().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
             if (S_ISDIR(st.st_mode))
                 kind = DT_DIR;
             if (S_ISLNK(st.st_mode))
@@ -77,7 +78,7 @@ uint32_t attributesOf(int dirFd, const char* name, unsigned char kind) {
         attr = kAttrDirectory;
     } else if (kind == DT_LNK) {
         struct stat target;
-        if (fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode))
+        if (posix::sysCalls().fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode))
             attr = kAttrDirectory | kAttrReparsePoint;
     }
     if (name[0] == '.')

@@ -9,6 +9,7 @@
 
 #include "platform/posix/device_dir.h"
 #include "platform/posix/diagnostic.h"
+#include "platform/posix/sys_io.h"
 
 namespace ce::posix {
 
@@ -20,12 +21,12 @@ std::string failed(const std::string& what, const std::string& path, int error) 
 
 // registry.reg must be a readable regular file when it exists.
 std::string readProblem(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return errno == ENOENT ? std::string() : failed("cannot read the registry", path, errno);
     struct stat st;
-    bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    close(fd);
+    bool regular = sysCalls().fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    sysClose(fd);
     if (!regular)
         return "cannot read the registry " + path + ": not a regular file";
     return {};
@@ -35,10 +36,10 @@ std::string readProblem(const std::string& path) {
 // and renames it over: each of these must be possible.
 std::string writeProblem(const std::string& dir, const std::string& path) {
     std::string lockPath = path + ".lock";
-    int lock = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    int lock = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock < 0)
         return failed("cannot write the registry's lock file", lockPath, errno);
-    close(lock);
+    sysClose(lock);
     std::string probe = path + ".probe-XXXXXX";
     std::vector<char> name(probe.begin(), probe.end());
     name.push_back(0);
@@ -47,10 +48,10 @@ std::string writeProblem(const std::string& dir, const std::string& path) {
         return failed("cannot write the registry in", dir, errno);
     // A file system that takes a name but no data is full.
     char byte = 0;
-    bool wrote = write(fd, &byte, 1) == 1 && fsync(fd) == 0;
+    bool wrote = writeAll(fd, &byte, 1) && syncFd(fd);
     int error = errno;
-    close(fd);
-    unlink(name.data());
+    sysClose(fd);
+    sysUnlink(name.data());
     if (!wrote)
         return failed("cannot write the registry in", dir, error);
     return {};

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "platform/posix/device_dir.h"
-#include "platform/posix/fd_io.h"
+#include "platform/posix/sys_io.h"
 #include "platform/posix/temp_beside.h"
 
 namespace ce::posix {
@@ -136,12 +136,12 @@ ReadResult load(Store& s, const std::string& path) {
     forget(s);
     for (int attempt = 1;; ++attempt) {
         // O_NONBLOCK: a FIFO of that name must not hang the program.
-        int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreachable;
         struct stat before;
-        if (fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
-            close(fd);
+        if (sysCalls().fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+            sysClose(fd);
             return ReadResult::Unreachable;
         }
         // A file changed within the stamping clock's tick could change again
@@ -150,7 +150,7 @@ ReadResult load(Store& s, const std::string& path) {
         bool whole = false;
         RegFile file = regFileParseOpenFile(fd, static_cast<size_t>(before.st_size), &whole);
         struct stat after;
-        if (fstat(*file.source.fd, &after) != 0)
+        if (sysCalls().fstat(*file.source.fd, &after) != 0)
             return ReadResult::Unreachable;
         bool steady = whole && sameIdentity(identityOf(before), identityOf(after));
         if (!steady && attempt < kReadAttempts)
@@ -229,18 +229,18 @@ struct WriteLock {
     int dir = -1;
     ~WriteLock() {
         if (fd >= 0)
-            close(fd);  // closing releases the lock
+            sysClose(fd);  // closing releases the lock
         if (dir >= 0)
-            close(dir);
+            sysClose(dir);
     }
 };
 
 bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
-    lock->dir = open(directoryOf(registryPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    lock->dir = sysOpen(directoryOf(registryPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lock->dir < 0)
         return false;
     std::string lockPath = registryPath + ".lock";
-    lock->fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock->fd < 0)
         return false;
     while (flock(lock->fd, LOCK_EX) != 0) {
@@ -304,15 +304,15 @@ bool replaceRegistry(const Store& s, int dir) {
     int fd = tempCreateBeside(dir, kRegistryName, s.mode, &temp);
     if (fd < 0)
         return false;
-    bool ok = fchmod(fd, s.mode) == 0 && writeRegistryBytes(s, fd) && fsync(fd) == 0 &&
-              renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
+    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeRegistryBytes(s, fd) && syncFd(fd) &&
+              sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
     if (!ok)
-        unlinkat(dir, temp.c_str(), 0);
+        sysCalls().unlinkat(dir, temp.c_str(), 0);
     // The temporary file's lock is held up to here, past the rename; the
     // file is on the disk already, whatever the close reports.
-    close(fd);
+    sysClose(fd);
     if (ok)
-        fsync(dir);
+        syncFd(dir);
     return ok;
 }
 

@@ -3,7 +3,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +11,7 @@
 #include <cstring>
 
 #include "platform/posix/device_dir.h"
-#include "platform/posix/fd_io.h"
+#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 
 namespace ce::posix {
@@ -30,20 +29,13 @@ constexpr size_t kMaxStatBytes = 2048;
 // the same id.  False where it cannot be read (no /proc, a process that is
 // gone, a malformed line).
 bool processStartTicks(const char* statPath, unsigned long long* ticks) {
-    int fd = open(statPath, O_RDONLY | O_CLOEXEC);
+    int fd = sysOpen(statPath, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     char buf[kMaxStatBytes];
-    size_t len = 0;
-    while (len < sizeof buf - 1) {
-        ssize_t n = read(fd, buf + len, sizeof buf - 1 - len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        len += static_cast<size_t>(n);
-    }
-    close(fd);
+    ssize_t n = readFull(fd, buf, sizeof buf - 1);
+    sysClose(fd);
+    size_t len = n > 0 ? static_cast<size_t>(n) : 0;
     buf[len] = 0;
     // The command name in parentheses may hold blanks and parentheses of
     // its own: the fields are counted from its last ")".
@@ -96,25 +88,18 @@ bool isBlank(char c) {
 // or anything else there, and then counts by its pid alone.
 MarkerContent readMarker(const std::string& path) {
     MarkerContent marker;
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return marker;
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (sysCalls().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        sysClose(fd);
         return marker;
     }
     char buf[kMaxMarkerBytes];
-    size_t len = 0;
-    while (len < sizeof buf) {
-        ssize_t n = read(fd, buf + len, sizeof buf - len);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        len += static_cast<size_t>(n);
-    }
-    close(fd);
+    ssize_t n = readFull(fd, buf, sizeof buf);
+    sysClose(fd);
+    size_t len = n > 0 ? static_cast<size_t>(n) : 0;
     size_t i = 0;
     while (i < len && (buf[i] == ' ' || buf[i] == '\t'))
         ++i;
@@ -182,21 +167,12 @@ std::string parentOf(const std::string& path) {
 // do not take it: they see a marker either absent or complete.
 int lockKind(const std::string& markerPath) {
     std::string lockPath = parentOf(markerPath) + ".lock";
-    int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0)
-        return -1;
-    while (flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            close(fd);
-            return -1;
-        }
-    }
-    return fd;
+    return lockFileExclusive(lockPath, O_NOFOLLOW);
 }
 
 void unlockKind(int fd) {
     if (fd >= 0)
-        close(fd);
+        sysClose(fd);
 }
 
 // Writes "<pid>\n<start ticks>\n" to a private file beside the kind's
@@ -206,7 +182,7 @@ RunMarker linkNewMarker(const std::string& path) {
     static unsigned counter = 0;
     std::string tmp =
         parentOf(path) + "." + std::to_string(getpid()) + "." + std::to_string(counter++) + ".tmp";
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = sysOpen(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (fd < 0)
         return RunMarker::Failed;
     std::string line = std::to_string(getpid()) + "\n";
@@ -214,17 +190,17 @@ RunMarker linkNewMarker(const std::string& path) {
     if (processStartTicks("/proc/self/stat", &started))
         line += std::to_string(started) + "\n";
     bool ok = writeAll(fd, line.data(), line.size());
-    if (close(fd) != 0)
+    if (sysClose(fd) != 0)
         ok = false;
     RunMarker result = RunMarker::Failed;
     if (ok) {
-        if (link(tmp.c_str(), path.c_str()) == 0) {
+        if (sysLink(tmp.c_str(), path.c_str()) == 0) {
             result = RunMarker::Created;
         } else if (errno == EEXIST) {
             result = RunMarker::AlreadyExists;
         }
     }
-    unlink(tmp.c_str());
+    sysUnlink(tmp.c_str());
     return result;
 }
 
@@ -256,9 +232,9 @@ bool runMarkerPath(const char* kind, const char16_t* name, std::string* path) {
     if (!u16ToUtf8(name, u16len(name), &utf8Name) || !validMarkerName(utf8Name))
         return false;
     std::string runDir = deviceRunDir();
-    mkdir(runDir.c_str(), 0755);
+    sysMkdir(runDir.c_str(), 0755);
     std::string kindDir = runDir + "/" + kind;
-    mkdir(kindDir.c_str(), 0755);
+    sysMkdir(kindDir.c_str(), 0755);
     *path = kindDir + "/" + utf8Name;
     return true;
 }
@@ -278,7 +254,7 @@ RunMarker createRunMarker(const std::string& path) {
     } else {
         // Absent, stale or malformed: whatever lies there names no live
         // process.  Under the lock nobody else replaces it meanwhile.
-        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        if (sysUnlink(path.c_str()) != 0 && errno != ENOENT) {
             unlockKind(lock);
             return RunMarker::Failed;
         }
@@ -292,7 +268,7 @@ bool removeOwnRunMarker(const std::string& path) {
     int lock = lockKind(path);
     bool ok = true;
     if (readMarker(path).pid == getpid()) {
-        ok = unlink(path.c_str()) == 0 || errno == ENOENT;
+        ok = sysUnlink(path.c_str()) == 0 || errno == ENOENT;
     }
     unlockKind(lock);
     return ok;
@@ -305,17 +281,17 @@ RunMarker joinRunMarker(const std::string& path) {
     RunMarker result = RunMarker::AlreadyExists;
     pid_t owner = liveRunMarkerOwner(path);
     if (owner == 0) {
-        if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+        if (sysUnlink(path.c_str()) != 0 && errno != ENOENT) {
             unlockKind(lock);
             return RunMarker::Failed;
         }
         result = linkNewMarker(path);
     } else if (owner != getpid()) {
         const std::string dir = holdersDir(path);
-        mkdir((parentOf(path) + "/.held").c_str(), 0755);
-        mkdir(dir.c_str(), 0755);
+        sysMkdir((parentOf(path) + "/.held").c_str(), 0755);
+        sysMkdir(dir.c_str(), 0755);
         const std::string mine = ownHolderPath(path);
-        unlink(mine.c_str());  // left by a gone process that had this id
+        sysUnlink(mine.c_str());  // left by a gone process that had this id
         // Without the record the event still reports that it existed; it
         // merely ends with its owner, as it did before holders were kept.
         linkNewMarker(mine);
@@ -329,7 +305,7 @@ void leaveRunMarker(const std::string& path) {
     if (lock < 0)
         return;
     const std::string dir = holdersDir(path);
-    unlink(ownHolderPath(path).c_str());
+    sysUnlink(ownHolderPath(path).c_str());
     if (readMarker(path).pid == getpid()) {
         bool passedOn = false;
         if (DIR* d = opendir(dir.c_str())) {
@@ -340,17 +316,17 @@ void leaveRunMarker(const std::string& path) {
                 MarkerContent marker = readMarker(holder);
                 if (!passedOn && marker.pid != getpid() && markerAlive(marker)) {
                     // The holder's own record becomes the event's marker.
-                    passedOn = rename(holder.c_str(), path.c_str()) == 0;
+                    passedOn = sysRename(holder.c_str(), path.c_str()) == 0;
                 } else if (!markerAlive(marker)) {
-                    unlink(holder.c_str());
+                    sysUnlink(holder.c_str());
                 }
             }
             closedir(d);
         }
         if (!passedOn)
-            unlink(path.c_str());
+            sysUnlink(path.c_str());
     }
-    rmdir(dir.c_str());  // only when no holder is left
+    sysRmdir(dir.c_str());  // only when no holder is left
     unlockKind(lock);
 }
 
@@ -367,7 +343,7 @@ void removeStaleRunMarker(const std::string& path) {
     // Under the lock again: a creator may have replaced it meanwhile.
     marker = readMarker(path);
     if (marker.pid > 0 && !markerAlive(marker))
-        unlink(path.c_str());
+        sysUnlink(path.c_str());
     unlockKind(lock);
 }
 

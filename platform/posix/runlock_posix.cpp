@@ -12,6 +12,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/device_dir.h"
+#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 
 namespace ce {
@@ -43,29 +44,23 @@ RunLock acquireRunLock(const char16_t* name) {
     if (!lockFileName(name, &file))
         return nullptr;
     std::string runDir = posix::deviceRunDir();
-    mkdir(runDir.c_str(), 0755);
+    posix::sysMkdir(runDir.c_str(), 0755);
     std::string lockDir = runDir + "/locks";
-    mkdir(lockDir.c_str(), 0755);
+    posix::sysMkdir(lockDir.c_str(), 0755);
     std::string path = lockDir + "/" + file;
-    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+    int fd = posix::lockFileExclusive(path, O_NOFOLLOW);
     if (fd < 0)
         return nullptr;
-    while (flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            close(fd);
-            return nullptr;
-        }
-    }
     RunLockImpl* lock = new (std::nothrow) RunLockImpl{fd};
     if (lock == nullptr)
-        close(fd);
+        posix::sysClose(fd);
     return lock;
 }
 
 void releaseRunLock(RunLock lock) {
     if (lock == nullptr)
         return;
-    close(lock->fd);
+    posix::sysClose(lock->fd);
     delete lock;
 }
 

@@ -1,0 +1,165 @@
+#include "platform/posix/sys_io.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace ce::posix {
+
+namespace {
+
+int kernelOpenat(int dirFd, const char* name, int flags, mode_t mode) {
+    return ::openat(dirFd, name, flags, mode);
+}
+
+long kernelGetdents64(int fd, void* buf, size_t size) {
+#ifdef SYS_getdents64
+    return ::syscall(SYS_getdents64, fd, buf, size);
+#else
+    (void)fd;
+    (void)buf;
+    (void)size;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int kernelDupCloexec(int fd) {
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+constexpr SysCalls kKernel = {
+    kernelOpenat,     ::read,     ::write,    ::fsync,   ::close,          ::fstat,
+    ::fstatat,        ::renameat, ::unlinkat, ::mkdirat, ::linkat,         ::readlinkat,
+    kernelGetdents64, ::lseek,    ::flock,    ::fchmod,  kernelDupCloexec,
+};
+
+SysCalls gTable = kKernel;
+
+}  // namespace
+
+SysCalls& sysCalls() {
+    return gTable;
+}
+
+void restoreSysCalls() {
+    gTable = kKernel;
+}
+
+int sysOpen(const char* path, int flags, mode_t mode) {
+    return openRetrying(AT_FDCWD, path, flags, mode);
+}
+
+int sysStat(const char* path, struct stat* st) {
+    return gTable.fstatat(AT_FDCWD, path, st, 0);
+}
+
+int sysRename(const char* from, const char* to) {
+    return gTable.renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+int sysUnlink(const char* path) {
+    return gTable.unlinkat(AT_FDCWD, path, 0);
+}
+
+int sysRmdir(const char* path) {
+    return gTable.unlinkat(AT_FDCWD, path, AT_REMOVEDIR);
+}
+
+int sysMkdir(const char* path, mode_t mode) {
+    return gTable.mkdirat(AT_FDCWD, path, mode);
+}
+
+int sysLink(const char* from, const char* to) {
+    return gTable.linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
+
+int sysClose(int fd) {
+    // Never made again after EINTR: on Linux the descriptor is gone anyway,
+    // and a second close could hit a descriptor opened meanwhile.
+    return fd >= 0 ? gTable.close(fd) : 0;
+}
+
+int openRetrying(int dirFd, const char* name, int flags, mode_t mode) {
+    int fd;
+    do {
+        fd = gTable.openat(dirFd, name, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+ssize_t readRetrying(int fd, void* buf, size_t size) {
+    ssize_t n;
+    do {
+        n = gTable.read(fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+ssize_t readFull(int fd, void* buf, size_t size) {
+    char* p = static_cast<char*>(buf);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = gTable.read(fd, p + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+bool writeAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = gTable.write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = ENOSPC;  // a write that makes no progress would loop forever
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool syncFd(int fd) {
+    int r;
+    do {
+        r = gTable.fsync(fd);
+    } while (r != 0 && errno == EINTR);
+    return r == 0;
+}
+
+long readDirEntries(int fd, void* buf, size_t size) {
+    long n;
+    do {
+        n = gTable.getdents64(fd, buf, size);
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+
+int lockFileExclusive(const std::string& path, int extraFlags) {
+    int fd = openRetrying(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | extraFlags, 0644);
+    if (fd < 0)
+        return -1;
+    while (gTable.flock(fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            int saved = errno;
+            gTable.close(fd);
+            errno = saved;
+            return -1;
+        }
+    }
+    return fd;
+}
+
+}  // namespace ce::posix

@@ -1,0 +1,88 @@
+// The system calls of the posix backend, behind one table.
+//
+// Every call the backend makes on files, directories and locks goes
+// through `sysCalls()`, a table of function pointers that starts out
+// holding the kernel's own calls.  A test may replace entries to fail the
+// Nth call of a kind, shorten a transfer or end the process at a chosen
+// call; programs never touch it.  With the table untouched a call costs one
+// indirect jump more than calling the kernel directly.
+//
+// Above the table sit the only retry loops of the backend: a call
+// interrupted by a signal (EINTR) is made again, and a short read or write
+// goes on where it stopped, so callers see either the whole transfer or a
+// real failure.  The lock helper is the one way the backend takes an
+// exclusive lock on a file.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstddef>
+#include <string>
+
+namespace ce::posix {
+
+struct SysCalls {
+    int (*openat)(int dirFd, const char* name, int flags, mode_t mode);
+    ssize_t (*read)(int fd, void* buf, size_t size);
+    ssize_t (*write)(int fd, const void* buf, size_t size);
+    int (*fsync)(int fd);
+    int (*close)(int fd);
+    int (*fstat)(int fd, struct stat* st);
+    int (*fstatat)(int dirFd, const char* name, struct stat* st, int flags);
+    int (*renameat)(int fromDir, const char* from, int toDir, const char* to);
+    int (*unlinkat)(int dirFd, const char* name, int flags);
+    int (*mkdirat)(int dirFd, const char* name, mode_t mode);
+    int (*linkat)(int fromDir, const char* from, int toDir, const char* to, int flags);
+    ssize_t (*readlinkat)(int dirFd, const char* name, char* buf, size_t size);
+    long (*getdents64)(int fd, void* buf, size_t size);
+    off_t (*lseek)(int fd, off_t offset, int whence);
+    int (*flock)(int fd, int operation);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*dupCloexec)(int fd);
+};
+
+// The table in force.  Tests write to it; restoreSysCalls puts the
+// kernel's calls back.
+SysCalls& sysCalls();
+void restoreSysCalls();
+
+// Path-taking shorthands for callers that hold no directory descriptor.
+int sysOpen(const char* path, int flags, mode_t mode = 0);
+int sysStat(const char* path, struct stat* st);
+int sysRename(const char* from, const char* to);
+int sysUnlink(const char* path);
+int sysRmdir(const char* path);
+int sysMkdir(const char* path, mode_t mode);
+int sysLink(const char* from, const char* to);
+// Closes fd when it is open; the result of close() otherwise 0.
+int sysClose(int fd);
+
+// open/openat made again while interrupted.
+int openRetrying(int dirFd, const char* name, int flags, mode_t mode = 0);
+
+// One read, made again while interrupted: the count read (0 at the end),
+// or -1.
+ssize_t readRetrying(int fd, void* buf, size_t size);
+
+// Reads up to size bytes, going on after interruptions and short reads
+// until size bytes or the end of the file.  The count read, or -1.
+ssize_t readFull(int fd, void* buf, size_t size);
+
+// Writes all size bytes, going on after interruptions and short writes.
+// False when the descriptor refuses (a full disk, say), with errno set.
+bool writeAll(int fd, const void* data, size_t size);
+
+// fsync made again while interrupted.
+bool syncFd(int fd);
+
+// Reads a directory's next entries (getdents64), again while interrupted.
+long readDirEntries(int fd, void* buf, size_t size);
+
+// Opens (creating it when absent) the lock file at path and holds an
+// exclusive lock on it, waiting for other holders.  The descriptor, whose
+// closing releases the lock, or -1 with errno set.  extraFlags is added
+// to the open flags (O_NOFOLLOW, say).
+int lockFileExclusive(const std::string& path, int extraFlags);
+
+}  // namespace ce::posix
