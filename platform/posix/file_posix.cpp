@@ -12,8 +12,8 @@
 #include "platform/platform.h"
 #include "platform/posix/device_dir.h"
 #include "platform/posix/diagnostic.h"
-#include "platform/posix/sys_io.h"
 #include "platform/posix/fs_path.h"
+#include "platform/posix/sys_io.h"
 #include "platform/posix/temp_beside.h"
 #include "platform/wstr.h"
 
@@ -41,11 +41,7 @@ namespace {
 using posix::writeAll;
 
 ssize_t readSome(int fd, void* buf, size_t size) {
-    for (;;) {
-        ssize_t n = read(fd, buf, size);
-        if (n >= 0 || errno != EINTR)
-            return n;
-    }
+    return posix::readRetrying(fd, buf, size);
 }
 
 // Refills the read buffer; false at the end of the file or on an error.
@@ -79,7 +75,8 @@ bool flushWrites(FileImpl* f) {
 int openRegular(const posix::DeviceEntry& e, int flags) {
     if (e.exists && e.type != S_IFREG)
         return -1;
-    int fd = posix::openRetrying(e.dirFd, e.name.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
+    int fd = posix::openRetrying(e.dirFd, e.name.c_str(),
+                                 flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0666);
     if (fd < 0)
         return -1;
     struct stat st;
@@ -293,8 +290,8 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     // A replaced file keeps its permissions; a new one gets the usual ones.
     mode_t perms = 0666;
     struct stat old;
-    bool keepPerms =
-        to.exists && posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+    bool keepPerms = to.exists && posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old,
+                                                            AT_SYMLINK_NOFOLLOW) == 0;
     if (keepPerms)
         perms = old.st_mode & 07777;
 
@@ -311,7 +308,8 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
         ok = copyBytes(in, out) && posix::syncFd(out);
         if (!ok)
             error = errno;
-        if (ok && posix::sysCalls().renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) != 0) {
+        if (ok &&
+            posix::sysCalls().renameat(to.dirFd, tmp.c_str(), to.dirFd, to.name.c_str()) != 0) {
             ok = false;
             error = errno;
         }
@@ -337,8 +335,8 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     posix::DeviceEntry to;
     bool ok = false;
     if (from.name != "." && posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
-        ok = to.name != "." &&
-             posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) == 0;
+        ok = to.name != "." && posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd,
+                                                          to.name.c_str()) == 0;
         posix::closeDeviceEntry(&to);
     }
     posix::closeDeviceEntry(&from);
@@ -349,7 +347,8 @@ bool fileDelete(const char16_t* path) {
     posix::DeviceEntry e;
     if (!posix::resolveDevicePath(path, posix::LeafMode::NoFollow, &e))
         return false;
-    bool ok = e.name != "." && e.type != S_IFDIR && posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) == 0;
+    bool ok = e.name != "." && e.type != S_IFDIR &&
+              posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) == 0;
     posix::closeDeviceEntry(&e);
     return ok;
 }

@@ -263,16 +263,20 @@ namespace {
 // back as one version) and no temporary file is left beside it.
 TEST(FaultInjection, RegistryWriteFailuresLeaveItWhole) {
     const Fault faults[] = {
-        {Kind::Write, "registry.reg", 1, Effect::Fail, ENOSPC},
-        {Kind::Fsync, "registry.reg", 1, Effect::Fail, EIO},
+        {Kind::Write, "", 1, Effect::Fail, ENOSPC},
+        {Kind::Fsync, "", 1, Effect::Fail, EIO},
         {Kind::Rename, "registry.reg", 1, Effect::Fail, EACCES},
     };
     for (const Fault& fault : faults) {
         SCOPED_TRACE(static_cast<int>(fault.kind));
         TempDevice dev;
         prepare(dev);
+        // The new registry file is written beside it before it replaces it.
+        Fault at = fault;
+        if (at.file.empty())
+            at.file = dev.dir() + "/.ce-tmp-";
         int seen = 0;
-        runFaulted(dev, kAdd.line, fault, &seen);
+        runFaulted(dev, kAdd.line, at, &seen);
         EXPECT_GT(seen, 0);
         std::string plugins = homeValue(dev, "Plugins");
         EXPECT_TRUE(plugins == "Clock;Mail" || plugins == "Clock;Mail;Weather") << plugins;
