@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "installer/command_line.h"
 #include "installer/layout_name.h"
 #include "installer/result_codes.h"
 #include "installer/run_buffers.h"
@@ -29,8 +30,6 @@
 #include "platform/platform.h"
 
 namespace qorv {
-
-enum class Action { None, AddChange, Delete, Change };
 
 struct RunRequest {
     // The command line.
