@@ -59,8 +59,10 @@ enum class PassOutcome {
 
 // The pass's line buffers: the run keeps them with its other big buffers.
 struct PassBuffers {
-    LayoutLine line;                        // the current line of the layout file
-    LayoutLine blockLine;                   // the current line of the plugin's layout block
+    LayoutLine line;  // the current line of the layout file
+    // The current line of the plugin-definition file: its head is read into
+    // it before the pass, its layout block during the pass.
+    LayoutLine blockLine;
     char switchedLine[kSwitchedLineBytes];  // a rewritten list-view line
 };
 
