@@ -5,9 +5,10 @@
 
 #include <cstddef>
 
-#include "installer/run_context.h"
-
 namespace qorv {
+
+// The action of a run: one of the three editors, or none.
+enum class Action { None, AddChange, Delete, Change };
 
 inline constexpr char16_t kSwitchSilent[] = u"-silent";
 inline constexpr char16_t kSwitchAddChange[] = u"-addchange";

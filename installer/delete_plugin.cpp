@@ -2,84 +2,68 @@
 // its name from the home screen's plugin values.
 #include <cstring>
 
+#include "installer/editors.h"
 #include "installer/layer_markers.h"
 #include "installer/layout_files.h"
 #include "installer/plugin_values.h"
-#include "installer/rewrite_pass.h"
-#include "installer/run_context.h"
 
 namespace qorv {
 
 namespace {
 
-constexpr ResultCode kNameTooLong = {160, u"#160 Name of Plugin to delete too long"};
-constexpr ResultCode kNameNotConvertible = {
-    161, u"#161 Name of Plugin to delete could not be converted"};
-constexpr ResultCode kLayersUnfinished = {170,
-                                          u"#170 Found Plugin in cpr, but unexpected end of file"};
+constexpr LayoutFileResults kFileResults = {
+    Result::DeleteLayoutNotOpened, Result::DeleteTempNotCreated, Result::DeleteTempNotWritten,
+    Result::DeleteLayoutNotRead, Result::LayoutNotCopiedBack};
 
-constexpr LayoutFileCodes kFileCodes = {
-    {151, u"#151 cpr-File could not be found/opened"},
-    {152, u"#152 temp-File could not be created"},
-    {153, u"#153 temp-File could not be written"},
-    {154, u"#154 cpr-File could not be read"},
-    {200, u"#200 cpr could not be copied to destination directory"},
+constexpr SnapshotResults kSnapshotResults = {Result::DeleteNoExtXml, Result::DeleteNoDefaultXml,
+                                              Result::DeleteNoPlugins};
+
+// A removal injects nothing: its only own outcome is unfinished layers.
+constexpr ResultOf<PassOutcome> kPassResults[] = {
+    {PassOutcome::LayersUnfinished, Result::DeleteLayersUnfinished},
 };
 
-// Room for the 8-bit form of any name the command line can carry, so that a
-// name that is merely long is told apart from one that cannot be converted.
-constexpr size_t kWideNameAsAcpBytes = kTextChars * 3;
-
-// The 8-bit name the layers are looked for by; false with the result set
-// when there is none.
-bool pluginNameAsAcp(RunContext& ctx, char* name, size_t nameBytes) {
-    static char converted[kWideNameAsAcpBytes];
-    if (!ce::wideToAcp(ctx.pluginName, converted, sizeof converted)) {
-        setResult(ctx, kNameNotConvertible);
-        return false;
+// The 8-bit name the layers are looked for by; the result is set when
+// there is none.
+void pluginNameAsAcp(const EditorRun& run, char* name, size_t nameBytes) {
+    char* converted = run.buffers.deleteNameAcp;
+    if (!ce::wideToAcp(run.request.pluginName, converted, sizeof run.buffers.deleteNameAcp)) {
+        setResult(run.outcome, Result::DeleteNameNotConvertible);
+        return;
     }
     size_t length = std::strlen(converted);
     if (length > kMaxPluginNameBytes || length >= nameBytes) {
-        setResult(ctx, kNameTooLong);
-        return false;
+        setResult(run.outcome, Result::DeleteNameTooLong);
+        return;
     }
     std::memcpy(name, converted, length + 1);
-    return true;
 }
 
 }  // namespace
 
-int deletePlugin(RunContext& ctx) {
+void deletePlugin(const EditorRun& run) {
+    const RunRequest& request = run.request;
     char name[kMaxPluginNameBytes + 1] = {};
-    pluginNameAsAcp(ctx, name, sizeof name);
+    pluginNameAsAcp(run, name, sizeof name);
 
-    LayoutFiles files;
-    openLayoutFiles(ctx, files, kFileCodes);
-    if (ctx.resultCode == 0) {
-        RewritePass pass = {};
-        pass.kind = PassKind::Remove;
-        pass.pluginName = name;
-        // A removal injects nothing: its only own outcome is unfinished layers.
-        if (rewriteLayoutFiles(ctx, files, kFileCodes, pass) == PassOutcome::LayersUnfinished)
-            setResult(ctx, kLayersUnfinished);
-    }
-    closeLayoutFiles(ctx, files, kFileCodes);
+    RewritePass pass = {};
+    pass.kind = PassKind::Remove;
+    pass.pluginName = name;
+    setResultOf(run.outcome, kPassResults, rewriteLayoutFile(run, kFileResults, pass));
 
-    static PluginValues values;  // three value buffers: too large for the stack
-    values.editor = ValuesEditor::Remove;
-    snapshotPluginValues(ctx, values);
-    if (ctx.resultCode != 0)
-        return 1;
+    snapshotPluginValues(run, kSnapshotResults);
+    if (!isSound(run.outcome))
+        return;
 
-    removePluginName(ctx, values, ctx.pluginName);
-    if (ctx.resultCode == 0 && !ctx.keepLayout && !ctx.forbidden) {
-        copyBackLayout(ctx, files, kFileCodes);
-    }
+    PluginValues values;
+    removePluginName(run, values, request.pluginName);
+    if (isSound(run.outcome) && !request.keepLayout && !request.forbidden)
+        copyBackLayout(run, kFileResults);
     // A removal commits whether or not the name was found anywhere.
-    if (ctx.resultCode == 0 && ctx.currentLayout && !ctx.keepHomeRegistry && !ctx.forbidden) {
-        commitPluginValues(ctx, values);
+    if (isSound(run.outcome) && request.currentLayout && !request.keepHomeRegistry &&
+        !request.forbidden) {
+        commitPluginValues(run, values);
     }
-    return 1;
 }
 
 }  // namespace qorv

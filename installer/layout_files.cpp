@@ -1,46 +1,37 @@
 #include "installer/layout_files.h"
 
-#include "installer/rewrite_pass.h"
+#include "installer/run_context.h"
 
 namespace qorv {
 
-void openLayoutFiles(RunContext& ctx, LayoutFiles& files, const LayoutFileCodes& codes) {
-    files.tempPath = tempLayoutCopyPath(ctx.landscape);
-    files.layout = ce::fileOpen(ctx.targetCpr, ce::FileMode::Read);
-    if (files.layout == nullptr)
-        setResult(ctx, codes.layoutNotOpened);
-    files.temp = ce::fileOpen(files.tempPath, ce::FileMode::Write);
-    if (files.temp == nullptr)
-        setResult(ctx, codes.tempNotCreated);
-}
+PassOutcome rewriteLayoutFile(const EditorRun& run, const LayoutFileResults& results,
+                              RewritePass pass) {
+    pass.layout = ce::fileOpen(run.request.targetCpr, ce::FileMode::Read);
+    if (pass.layout == nullptr)
+        setResult(run.outcome, results.layoutNotOpened);
+    pass.temp = ce::fileOpen(tempLayoutCopyPath(run.request.landscape), ce::FileMode::Write);
+    if (pass.temp == nullptr)
+        setResult(run.outcome, results.tempNotCreated);
 
-PassOutcome rewriteLayoutFiles(RunContext& ctx, const LayoutFiles& files,
-                               const LayoutFileCodes& codes, RewritePass pass) {
-    pass.layout = files.layout;
-    pass.temp = files.temp;
-    pass.runRecord = ctx.runRecord;
-    PassOutcome outcome = runRewritePass(pass);
-    if (outcome == PassOutcome::ReadFailed)
-        setResult(ctx, codes.layoutNotRead);
-    if (outcome == PassOutcome::WriteFailed)
-        setResult(ctx, codes.tempNotWritten);
+    PassOutcome outcome = PassOutcome::Done;
+    if (isSound(run.outcome)) {
+        pass.runRecord = run.keys.runRecord;
+        outcome = runRewritePass(pass, run.buffers.pass);
+        if (outcome == PassOutcome::ReadFailed)
+            setResult(run.outcome, results.layoutNotRead);
+        if (outcome == PassOutcome::WriteFailed)
+            setResult(run.outcome, results.tempNotWritten);
+    }
+
+    ce::fileClose(pass.layout);
+    if (pass.temp != nullptr && !ce::fileClose(pass.temp) && isSound(run.outcome))
+        setResult(run.outcome, results.tempNotWritten);
     return outcome;
 }
 
-void closeLayoutFiles(RunContext& ctx, LayoutFiles& files, const LayoutFileCodes& codes) {
-    ce::fileClose(files.layout);
-    files.layout = nullptr;
-    if (files.temp != nullptr) {
-        bool written = ce::fileClose(files.temp);
-        files.temp = nullptr;
-        if (!written && ctx.resultCode == 0)
-            setResult(ctx, codes.tempNotWritten);
-    }
-}
-
-void copyBackLayout(RunContext& ctx, const LayoutFiles& files, const LayoutFileCodes& codes) {
-    if (!ce::fileCopyOver(files.tempPath, ctx.targetCpr))
-        setResult(ctx, codes.notCopiedBack);
+void copyBackLayout(const EditorRun& run, const LayoutFileResults& results) {
+    if (!ce::fileCopyOver(tempLayoutCopyPath(run.request.landscape), run.request.targetCpr))
+        setResult(run.outcome, results.notCopiedBack);
 }
 
 }  // namespace qorv

@@ -3,7 +3,7 @@
 #include "installer/command_line.h"
 #include "installer/layout_mode.h"
 #include "installer/layout_name.h"
-#include "installer/run_failures.h"
+#include "installer/run_report.h"
 #include "installer/switch_path.h"
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
@@ -12,20 +12,32 @@ namespace qorv {
 
 namespace {
 
+// What a path switch fails with.
+struct PathResults {
+    Result missing;
+    Result noBackslash;
+    Result noEnd;
+};
+
+constexpr PathResults kPlgPathResults = {Result::NoPlgSwitch, Result::PlgNoBackslash,
+                                         Result::PlgNoEnd};
+constexpr PathResults kCprPathResults = {Result::NoCprSwitch, Result::CprNoBackslash,
+                                         Result::CprNoEnd};
+
 // A path longer than its buffer has no end that could be found in it.
-uint32_t pathFailure(SwitchPathResult r, uint32_t missing, uint32_t noBackslash, uint32_t noEnd) {
+Result pathFailure(SwitchPathResult r, const PathResults& results) {
     switch (r) {
         case SwitchPathResult::SwitchMissing:
-            return missing;
+            return results.missing;
         case SwitchPathResult::NoBackslash:
-            return noBackslash;
+            return results.noBackslash;
         case SwitchPathResult::ExtensionMissing:
         case SwitchPathResult::TooLong:
-            return noEnd;
+            return results.noEnd;
         case SwitchPathResult::Taken:
             break;
     }
-    return 0;
+    return Result::Success;
 }
 
 unsigned screenSize(int pixels) {
@@ -35,75 +47,76 @@ unsigned screenSize(int pixels) {
 // The composed modes: the home screen's current layout, sized for the
 // screen as the platform reports it now.
 bool composeTarget(RunContext& ctx, const LayoutModeInfo& mode) {
-    ce::regWriteString(ctx.runRecord, u"callTypeCPR", mode.recordedText);
-    ctx.landscape = mode.landscape;
-    ctx.currentLayout = mode.currentLayout;
+    RunRequest& request = ctx.request;
+    const RunKeys& keys = ctx.keys;
+    ce::regWriteString(keys.runRecord, u"callTypeCPR", mode.recordedText);
+    request.landscape = mode.landscape;
+    request.currentLayout = mode.currentLayout;
 
     char16_t cprFile[kCprFileBytes / 2];
-    if (!ce::regReadStringBytes(ctx.homeKey, u"CPRFile", cprFile, kCprFileBytes / 2,
+    if (!ce::regReadStringBytes(keys.homeKey, u"CPRFile", cprFile, kCprFileBytes / 2,
                                 kCprFileBytes)) {
-        raiseFailure(ctx, kResultNoCurrentCpr);
+        raiseFailure(ctx, Result::NoCurrentCpr);
         return false;
     }
-    // Held for the run's one selection only; static to spare the stack.
-    static char16_t xml[kTextChars];
-    if (!ce::regReadStringBytes(ctx.homeKey, u"ExtensibilityXML", xml, kTextChars,
+    char16_t* xml = ctx.buffers.extensibilityXml;
+    if (!ce::regReadStringBytes(keys.homeKey, u"ExtensibilityXML", xml, kTextChars,
                                 kExtensibilityXmlBytes)) {
-        raiseFailure(ctx, kResultNoExtensibilityXml);
+        raiseFailure(ctx, Result::NoExtensibilityXml);
         return false;
     }
 
     char16_t name[kLayoutNameBufChars];
     LayoutNameResult resolved = resolveLayoutName(cprFile, xml, name);
     if (resolved == LayoutNameResult::TooLong) {
-        raiseFailure(ctx, kResultNoCurrentCpr);
+        raiseFailure(ctx, Result::NoCurrentCpr);
         return false;
     }
     if (resolved == LayoutNameResult::Fallback) {
-        ctx.cprFixupPending = true;
-        ce::u16copy(ctx.cprFixupName, kLayoutNameBufChars, name);
+        request.cprFixupPending = true;
+        ce::u16copy(request.cprFixupName, kLayoutNameBufChars, name);
     }
 
     if (mode.currentLayout) {
-        static char16_t forbiddenList[kTextChars];
-        if (ce::regReadStringBytes(ctx.runRecord, u"ForbiddenList", forbiddenList, kTextChars,
+        char16_t* forbiddenList = ctx.buffers.forbiddenList;
+        if (ce::regReadStringBytes(keys.runRecord, u"ForbiddenList", forbiddenList, kTextChars,
                                    kForbiddenListBytes) &&
             isListedLayout(forbiddenList, name)) {
-            ctx.forbidden = true;
+            request.forbidden = true;
         }
     }
 
-    unsigned width = screenSize(ctx.screenWidth);
-    unsigned height = screenSize(ctx.screenHeight);
-    ce::regWriteDword(ctx.runRecord, u"curResX", width);
-    ce::regWriteDword(ctx.runRecord, u"curResY", height);
+    unsigned width = screenSize(request.screenWidth);
+    unsigned height = screenSize(request.screenHeight);
+    ce::regWriteDword(keys.runRecord, u"curResX", width);
+    ce::regWriteDword(keys.runRecord, u"curResY", height);
 
     // The name has at most 497 characters, so the path always fits.
     if (mode.landscape) {
-        composeLayoutPath(name, height, width, ctx.targetCpr, kTextChars);
+        composeLayoutPath(name, height, width, request.targetCpr, kTextChars);
     } else {
-        composeLayoutPath(name, width, height, ctx.targetCpr, kTextChars);
+        composeLayoutPath(name, width, height, request.targetCpr, kTextChars);
     }
-    ce::regWriteString(ctx.runRecord, u"callCPR", ctx.targetCpr);
+    ce::regWriteString(keys.runRecord, u"callCPR", request.targetCpr);
     return true;
 }
 
 }  // namespace
 
 bool takePluginPath(RunContext& ctx, const char16_t* line) {
-    SwitchPathResult r = takeSwitchPath(line, kSwitchPlg, u".plg", ctx.plgPath, kTextChars);
+    SwitchPathResult r = takeSwitchPath(line, kSwitchPlg, u".plg", ctx.request.plgPath, kTextChars);
     if (r != SwitchPathResult::Taken) {
-        raiseFailure(ctx, pathFailure(r, kResultNoPlg, kResultPlgNoBackslash, kResultPlgNoEnd));
+        raiseFailure(ctx, pathFailure(r, kPlgPathResults));
         return false;
     }
-    ce::regWriteString(ctx.runRecord, u"callPLG", ctx.plgPath);
+    ce::regWriteString(ctx.keys.runRecord, u"callPLG", ctx.request.plgPath);
     return true;
 }
 
 bool selectTargetLayout(RunContext& ctx, const char16_t* line) {
     const LayoutModeInfo* mode = findLayoutMode(line);
     if (mode->mode == LayoutMode::None) {
-        raiseFailure(ctx, kResultNoCpr);
+        raiseFailure(ctx, Result::NoCprSwitch);
         return false;
     }
     if (mode->mode != LayoutMode::Direct)
@@ -111,22 +124,23 @@ bool selectTargetLayout(RunContext& ctx, const char16_t* line) {
 
     // A direct path is always edited as a portrait file, and never as the
     // layout in use.
-    SwitchPathResult r = takeSwitchPath(line, kSwitchCpr, u".cpr", ctx.targetCpr, kTextChars);
+    RunRequest& request = ctx.request;
+    SwitchPathResult r = takeSwitchPath(line, kSwitchCpr, u".cpr", request.targetCpr, kTextChars);
     if (r != SwitchPathResult::Taken) {
-        raiseFailure(ctx, pathFailure(r, kResultNoCpr, kResultCprNoBackslash, kResultCprNoEnd));
+        raiseFailure(ctx, pathFailure(r, kCprPathResults));
         return false;
     }
-    ctx.landscape = false;
-    ctx.currentLayout = false;
-    ce::regWriteString(ctx.runRecord, u"callCPR", ctx.targetCpr);
-    ce::regWriteString(ctx.runRecord, u"callTypeCPR", mode->recordedText);
+    request.landscape = false;
+    request.currentLayout = false;
+    ce::regWriteString(ctx.keys.runRecord, u"callCPR", request.targetCpr);
+    ce::regWriteString(ctx.keys.runRecord, u"callTypeCPR", mode->recordedText);
     return true;
 }
 
-void writeCprFixup(RunContext& ctx) {
-    if (!ctx.cprFixupPending || ctx.keepHomeRegistry)
+void writeCprFixup(const RunRequest& request, const RunKeys& keys) {
+    if (!request.cprFixupPending || request.keepHomeRegistry)
         return;
-    ce::regWriteString(ctx.homeKey, u"CPRFile", ctx.cprFixupName);
+    ce::regWriteString(keys.homeKey, u"CPRFile", request.cprFixupName);
 }
 
 }  // namespace qorv

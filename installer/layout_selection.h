@@ -14,7 +14,7 @@ constexpr uint32_t kCprFileBytes = 1024;
 constexpr uint32_t kExtensibilityXmlBytes = kTextBytes;
 constexpr uint32_t kForbiddenListBytes = kTextBytes;
 
-// addchange: the path after " -plg:" into ctx.plgPath and "callPLG".
+// addchange: the path after " -plg:" into the request and "callPLG".
 // Raises 2, 3 or 4 and returns false on failure.
 bool takePluginPath(RunContext& ctx, const char16_t* line);
 
@@ -26,6 +26,6 @@ bool selectTargetLayout(RunContext& ctx, const char16_t* line);
 
 // Writes the pending CPRFile fix-up into the home-screen key, unless the
 // run keeps the home screen's registry values.
-void writeCprFixup(RunContext& ctx);
+void writeCprFixup(const RunRequest& request, const RunKeys& keys);
 
 }  // namespace qorv

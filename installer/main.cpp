@@ -12,8 +12,8 @@ namespace {
 constexpr char16_t kGuardClass[] = u"QORV_insClass";
 constexpr char16_t kRunLockName[] = u"qorvinstall";
 
-// The run context holds some 70 KB of buffers: kept off the stack, and
-// alive for the whole run.
+// The program's one run context: the home of the run's big buffers
+// (run_context.h says why).
 qorv::RunContext gRun;
 
 }  // namespace

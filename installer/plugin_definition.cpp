@@ -17,45 +17,67 @@ bool textBetweenTags(std::string_view line, std::string_view open, std::string_v
     return true;
 }
 
-PlgHeadStatus readPluginName(ce::File plg, PluginHead& head) {
-    head.name[0] = 0;
-    LayoutLine line;
+namespace {
+
+// One item of the head: its tags, its longest text and how it fails.
+struct HeadItem {
+    std::string_view open;
+    std::string_view close;
+    size_t maxBytes;
+    PlgHeadStatus missing;
+    PlgHeadStatus tagMissing;
+    PlgHeadStatus tooLong;
+};
+
+constexpr HeadItem kNameItem = {"<name>",
+                                "</name>",
+                                kMaxPluginNameBytes,
+                                PlgHeadStatus::NameMissing,
+                                PlgHeadStatus::NameTagMissing,
+                                PlgHeadStatus::NameTooLong};
+constexpr HeadItem kPositionItem = {"<position>",
+                                    "</position>",
+                                    kMaxPositionChars,
+                                    PlgHeadStatus::PositionMissing,
+                                    PlgHeadStatus::PositionTagMissing,
+                                    PlgHeadStatus::PositionTooLong};
+
+// Reads lines up to the first one holding the item's closing tag; *text
+// receives what stands between the tags on it.
+PlgHeadStatus readHeadItem(ce::File plg, const HeadItem& item, LayoutLine& line,
+                           std::string_view* text) {
     while (readLayoutLine(plg, line) == ReadStatus::Line) {
-        if (!lineHolds(line.view(), "</name>"))
+        if (!lineHolds(line.view(), item.close))
             continue;
-        std::string_view name;
-        if (!textBetweenTags(line.view(), "<name>", "</name>", &name)) {
-            return PlgHeadStatus::NameTagMissing;
-        }
-        // An empty name would enter the order list as an empty entry and
-        // could never be deleted: it counts as no name at all.
-        if (name.empty())
-            return PlgHeadStatus::NameMissing;
-        if (name.size() > kMaxPluginNameBytes)
-            return PlgHeadStatus::NameTooLong;
-        std::memcpy(head.name, name.data(), name.size());
-        head.name[name.size()] = 0;
-        return PlgHeadStatus::Ok;
+        if (!textBetweenTags(line.view(), item.open, item.close, text))
+            return item.tagMissing;
+        return text->size() > item.maxBytes ? item.tooLong : PlgHeadStatus::Ok;
     }
-    return PlgHeadStatus::NameMissing;
+    return item.missing;
 }
 
-PlgHeadStatus readPluginPosition(ce::File plg, PluginHead& head) {
-    head.position = 0;
-    LayoutLine line;
-    while (readLayoutLine(plg, line) == ReadStatus::Line) {
-        if (!lineHolds(line.view(), "</position>"))
-            continue;
-        std::string_view text;
-        if (!textBetweenTags(line.view(), "<position>", "</position>", &text)) {
-            return PlgHeadStatus::PositionTagMissing;
-        }
-        if (text.size() > kMaxPositionChars)
-            return PlgHeadStatus::PositionTooLong;
-        head.position = parsePosition(text);
-        return PlgHeadStatus::Ok;
+}  // namespace
+
+PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head) {
+    head.name[0] = 0;
+    std::string_view name;
+    PlgHeadStatus status = readHeadItem(plg, kNameItem, line, &name);
+    // An empty name would enter the order list as an empty entry and could
+    // never be deleted: it counts as no name at all.
+    if (status == PlgHeadStatus::Ok && name.empty())
+        return PlgHeadStatus::NameMissing;
+    if (status == PlgHeadStatus::Ok) {
+        std::memcpy(head.name, name.data(), name.size());
+        head.name[name.size()] = 0;
     }
-    return PlgHeadStatus::PositionMissing;
+    return status;
+}
+
+PlgHeadStatus readPluginPosition(ce::File plg, LayoutLine& line, PluginHead& head) {
+    std::string_view text;
+    PlgHeadStatus status = readHeadItem(plg, kPositionItem, line, &text);
+    head.position = status == PlgHeadStatus::Ok ? parsePosition(text) : 0;
+    return status;
 }
 
 static bool isBlank(char c) {

@@ -38,10 +38,10 @@ struct PluginHead {
     int32_t position;
 };
 
-// Reads the name line; on Ok head.name holds the name.
-PlgHeadStatus readPluginName(ce::File plg, PluginHead& head);
+// Reads the name line into line; on Ok head.name holds the name.
+PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head);
 // Reads the position line that follows; on Ok head.position holds it.
-PlgHeadStatus readPluginPosition(ce::File plg, PluginHead& head);
+PlgHeadStatus readPluginPosition(ce::File plg, LayoutLine& line, PluginHead& head);
 
 // The text between open and close on one line: the first close on the line
 // counts, and the first open must begin at or before it.  False when the

@@ -6,37 +6,44 @@
 // the three values into the run record (callOrgExtXML, callOrgDefaultXML,
 // callOrgPlugins); the edit puts the name into the lists or takes it out;
 // staging writes the results into the run record (newExtensibilityXML,
-// newDefaultXML, newPlugins); the commit writes them back to CHome.
+// newDefaultXML, newPlugins); the commit writes them back to CHome.  The
+// snapshot's texts are kept in the run's buffers (HomeValueTexts).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "installer/run_context.h"
+#include "installer/result_codes.h"
+#include "installer/run_limits.h"
 
 namespace qorv {
 
-enum class ValuesEditor { Add, Remove };
+struct EditorRun;
 
+// An editor's results for values that cannot be read at the snapshot.
+struct SnapshotResults {
+    Result noExtXml;
+    Result noDefaultXml;
+    Result noPlugins;
+};
+
+// The edited values.
 struct PluginValues {
-    ValuesEditor editor;
-    char16_t extXml[kTextChars];
-    char16_t defaultXml[kTextChars];
-    char16_t plugins[kTextChars];
     std::u16string newOrder;    // the new "ExtensibilityXML" and "DefaultXML"
     std::u16string newPlugins;  // the new "Plugins"
-    bool nameNew;               // an add: no entry of the order list was the name
+    bool nameNew = false;       // an add: no entry of the order list was the name
     // An add of a name the order list holds already: "DefaultXML" or
     // "Plugins" lacks it (a run cut short between the values' writes).
-    bool defaultLacks;
-    bool pluginsLack;
+    bool defaultLacks = false;
+    bool pluginsLack = false;
+    bool removal = false;  // a removal writes all three values back
 };
 
 // Reads the three values (each at most kTextBytes) and copies each one that
 // can be read into the run record.  A value that cannot be read sets the
-// editor's result (70 to 72, or 170 to 172); all three are read in any case,
-// so the last failure stands.
-void snapshotPluginValues(RunContext& ctx, PluginValues& values);
+// editor's result; all three are read in any case, so the last failure
+// stands.
+void snapshotPluginValues(const EditorRun& run, const SnapshotResults& results);
 
 // An add: inserts name at position into the order list and appends it to
 // the plugin list when it is new, then stages.  When the order list holds
@@ -45,12 +52,12 @@ void snapshotPluginValues(RunContext& ctx, PluginValues& values);
 // it appended, so that a rerun completes what an interrupted run left
 // behind.  Results 80, 81; 82 and 83 when a new text would not fit the home
 // screen's value buffers.
-void insertPluginName(RunContext& ctx, PluginValues& values, const char16_t* name,
+void insertPluginName(const EditorRun& run, PluginValues& values, const char16_t* name,
                       int32_t position);
 
 // A removal: drops every entry that equals name from both lists, then
 // stages.  Results 180, 181; 182 when the new order text would not fit.
-void removePluginName(RunContext& ctx, PluginValues& values, const char16_t* name);
+void removePluginName(const EditorRun& run, PluginValues& values, const char16_t* name);
 
 // True when an add has something to commit: the name is new, or a value
 // lacks it.
@@ -61,7 +68,7 @@ bool pluginValuesToComplete(const PluginValues& values);
 // already, only the values that lack it.  The writes go through the one
 // handle of the key, so they reach the registry together.  They are not
 // checked.
-void commitPluginValues(RunContext& ctx, const PluginValues& values);
+void commitPluginValues(const EditorRun& run, const PluginValues& values);
 
 // The longest text the home screen reads back from one of these values.
 constexpr size_t kMaxValueChars = kTextChars - 1;

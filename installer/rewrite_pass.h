@@ -11,9 +11,13 @@
 // line end; nothing after it is kept.  Every copied line passes through
 // replaceTabs.  Memory stays bounded by the line buffers, whatever the size
 // of the file.
+//
+// The pass runs in phases: up to the line that opens the list view (the
+// same for every kind), then the kind's own handling, then on to the form
+// end.  pass_lines.h holds what the phases share.
 #pragma once
 
-#include "installer/layer_markers.h"
+#include "installer/layout_line.h"
 #include "installer/list_view_tags.h"
 #include "platform/platform.h"
 
@@ -53,6 +57,15 @@ enum class PassOutcome {
     WriteFailed,       // the temporary layout copy could not be written
 };
 
-PassOutcome runRewritePass(const RewritePass& pass);
+// The pass's line buffers: the run keeps them with its other big buffers.
+struct PassBuffers {
+    LayoutLine line;  // the current line of the layout file
+    // The current line of the plugin-definition file: its head is read into
+    // it before the pass, its layout block during the pass.
+    LayoutLine blockLine;
+    char switchedLine[kSwitchedLineBytes];  // a rewritten list-view line
+};
+
+PassOutcome runRewritePass(const RewritePass& pass, PassBuffers& buffers);
 
 }  // namespace qorv

@@ -1,9 +1,10 @@
 #include "installer/run.h"
 
 #include "installer/command_line.h"
+#include "installer/editors.h"
 #include "installer/layout_selection.h"
-#include "installer/run_failures.h"
 #include "installer/run_record.h"
+#include "installer/run_report.h"
 #include "installer/star_image.h"
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
@@ -12,72 +13,73 @@ namespace qorv {
 
 namespace {
 
-// Opens the home-screen key and parses the command line into the context.
-// Stops at the first failure, which has been raised; the run then goes on
-// with the tail.
-void parseRun(RunContext& ctx, const char16_t* line, bool lineFits) {
-    ctx.homeKey = ce::regOpenKey(ce::Hive::LocalMachine, kHomeScreenKey);
-    if (ctx.homeKey == nullptr) {
-        raiseFailure(ctx, kResultNoHomeKey);
+// Opens the home-screen key and reads the request from the command line and
+// the layout selection.  Stops at the first failure, which has been raised;
+// the run then goes on with the tail.
+void readRequest(RunContext& ctx, const char16_t* line) {
+    RunRequest& request = ctx.request;
+    RunKeys& keys = ctx.keys;
+    keys.homeKey = ce::regOpenKey(ce::Hive::LocalMachine, kHomeScreenKey);
+    if (keys.homeKey == nullptr) {
+        raiseFailure(ctx, Result::NoHomeKey);
         return;
     }
-    ce::regWriteString(ctx.runRecord, u"callOverall", line);
+    ce::regWriteString(keys.runRecord, u"callOverall", line);
 
     // Every switch is searched in the whole line; acting on a line cut to
-    // the context's buffer could edit the wrong file, so such a line is
+    // the request's buffers could edit the wrong file, so such a line is
     // refused before anything is taken from it.
-    if (!lineFits) {
-        raiseFailure(ctx, kResultCommandLineTooLong);
+    if (ce::u16len(line) > kMaxCommandLineChars) {
+        raiseFailure(ctx, Result::CommandLineTooLong);
         return;
     }
 
-    ctx.action = findAction(line);
-    if (ctx.action == Action::None) {
-        raiseFailure(ctx, kResultNoAction);
+    request.action = findAction(line);
+    if (request.action == Action::None) {
+        raiseFailure(ctx, Result::NoAction);
         return;
     }
-    ce::regWriteString(ctx.runRecord, u"callAction", actionName(ctx.action));
+    ce::regWriteString(keys.runRecord, u"callAction", actionName(request.action));
 
-    if (ctx.action == Action::AddChange && !takePluginPath(ctx, line))
+    if (request.action == Action::AddChange && !takePluginPath(ctx, line))
         return;
     if (!selectTargetLayout(ctx, line))
         return;
 
-    if (ctx.action == Action::Delete) {
-        // The line fits the context's buffers, so the name always does.
-        if (takePluginName(line, ctx.pluginName, kTextChars) != PluginNameResult::Taken) {
-            raiseFailure(ctx, kResultNoPluginName);
+    if (request.action == Action::Delete) {
+        // The line fits the request's buffers, so the name always does.
+        if (takePluginName(line, request.pluginName, kTextChars) != PluginNameResult::Taken) {
+            raiseFailure(ctx, Result::NoPluginToDelete);
             return;
         }
-        ce::regWriteString(ctx.runRecord, u"callPlugin", ctx.pluginName);
-        ce::regWriteString(ctx.runRecord, u"callTypeCPR", u"plugin");
+        ce::regWriteString(keys.runRecord, u"callPlugin", request.pluginName);
+        ce::regWriteString(keys.runRecord, u"callTypeCPR", u"plugin");
     }
 }
 
-// Reached on every path once the home-screen key was tried: the flags of
-// the editors and the CPRFile fix-up.
-void runTail(RunContext& ctx, const char16_t* line) {
-    if (ctx.action == Action::Change) {
-        ctx.titaniumView = hasSwitch(line, kSwitchTitaniumView);
-        ctx.bronzeView = hasSwitch(line, kSwitchBronzeView);
+// Reached on every path once the home-screen key was tried: the switches
+// that only the editors obey, and the CPRFile fix-up.
+void readTail(RunContext& ctx, const char16_t* line) {
+    RunRequest& request = ctx.request;
+    if (request.action == Action::Change) {
+        request.titaniumView = hasSwitch(line, kSwitchTitaniumView);
+        request.bronzeView = hasSwitch(line, kSwitchBronzeView);
     }
-    ctx.keepHomeRegistry = hasSwitch(line, kSwitchKeepHomeRegistry);
-    writeCprFixup(ctx);
-    ctx.keepLayout = hasSwitch(line, kSwitchKeepLayout);
+    request.keepHomeRegistry = hasSwitch(line, kSwitchKeepHomeRegistry);
+    writeCprFixup(request, ctx.keys);
+    request.keepLayout = hasSwitch(line, kSwitchKeepLayout);
 }
 
-// The editor reports through the result code and text only; what it
-// returns carries nothing.
-void callEditor(RunContext& ctx) {
-    switch (ctx.action) {
+void callEditor(const EditorRun& run) {
+    switch (run.request.action) {
         case Action::AddChange:
-            addChangePlugin(ctx);
+            addChangePlugin(run);
             break;
         case Action::Delete:
-            deletePlugin(ctx);
+            deletePlugin(run);
             break;
         case Action::Change:
-            changeListView(ctx);
+            changeListView(run);
             break;
         case Action::None:
             break;
@@ -87,34 +89,32 @@ void callEditor(RunContext& ctx) {
 }  // namespace
 
 uint32_t runInstaller(RunContext& ctx, const char16_t* commandLine) {
-    setResult(ctx, 0, u"#0 Success");
-    ctx.screenWidth = ce::screenWidth();
-    ctx.screenHeight = ce::screenHeight();
-    ctx.keepHomeRegistry = false;
-    ctx.keepLayout = false;
-    ctx.landscape = false;
-    bool lineFits = ce::u16copy(ctx.commandLine, kTextChars, commandLine);
-    ctx.silent = hasSwitch(commandLine, kSwitchSilent);
+    RunRequest& request = ctx.request;
+    setResult(ctx.outcome, Result::Success);
+    request.screenWidth = ce::screenWidth();
+    request.screenHeight = ce::screenHeight();
+    request.keepHomeRegistry = false;
+    request.keepLayout = false;
+    request.landscape = false;
+    request.silent = hasSwitch(commandLine, kSwitchSilent);
 
     openRunRecord(ctx);
-    parseRun(ctx, commandLine, lineFits);
-    runTail(ctx, commandLine);
+    readRequest(ctx, commandLine);
+    readTail(ctx, commandLine);
 
-    if (ctx.resultCode == 0)
-        callEditor(ctx);
-    if (ctx.resultCode != 0) {
-        showMessage(ctx, ctx.resultText);
-        recordResult(ctx);
-    }
+    // From here on the request is read-only.
+    if (isSound(ctx.outcome))
+        callEditor(editorRun(ctx));
+    reportOutcome(ctx);
 
-    updateStarImage(ctx);
-    ce::regWriteDword(ctx.runRecord, u"QORVhasChangedSomething", 1);
+    updateStarImage(ctx.keys, ctx.buffers);
+    ce::regWriteDword(ctx.keys.runRecord, u"QORVhasChangedSomething", 1);
 
-    ce::regCloseKey(ctx.homeKey);
-    ctx.homeKey = nullptr;
-    ce::regCloseKey(ctx.runRecord);
-    ctx.runRecord = nullptr;
-    return ctx.resultCode;
+    ce::regCloseKey(ctx.keys.homeKey);
+    ctx.keys.homeKey = nullptr;
+    ce::regCloseKey(ctx.keys.runRecord);
+    ctx.keys.runRecord = nullptr;
+    return resultNumber(ctx.outcome.result);
 }
 
 }  // namespace qorv

@@ -1,6 +1,6 @@
 #include "installer/run_record.h"
 
-#include "installer/run_failures.h"
+#include "installer/run_report.h"
 #include "platform/reg_values.h"
 
 namespace qorv {
@@ -9,29 +9,26 @@ namespace {
 
 // Copies one value of the previous call to its "lastCall..." name, only
 // when it can be read within bufBytes.
-void rotateValue(ce::RegKey key, const char16_t* from, const char16_t* to, uint32_t bufBytes) {
-    // One run at a time and one value at a time: a static buffer keeps the
-    // 16 KB off the device's small stack.
-    static char16_t buf[kTextChars];
-    if (ce::regReadStringBytes(key, from, buf, kTextChars, bufBytes)) {
-        ce::regWriteString(key, to, buf);
-    }
+void rotateValue(RunContext& ctx, const char16_t* from, const char16_t* to, uint32_t bufBytes) {
+    char16_t* buf = ctx.buffers.previousCall;
+    if (ce::regReadStringBytes(ctx.keys.runRecord, from, buf, kTextChars, bufBytes))
+        ce::regWriteString(ctx.keys.runRecord, to, buf);
 }
 
 }  // namespace
 
 void openRunRecord(RunContext& ctx) {
-    ctx.runRecord = ce::regCreateKey(ce::Hive::CurrentUser, kRunRecordKey);
-    if (ctx.runRecord == nullptr) {
-        showMessage(ctx, failureBoxText(kResultNoRunRecord));
+    ctx.keys.runRecord = ce::regCreateKey(ce::Hive::CurrentUser, kRunRecordKey);
+    if (ctx.keys.runRecord == nullptr) {
+        raiseFailure(ctx, Result::NoRunRecord);
         return;
     }
-    setResult(ctx, 0, u"#0 Success");
-    recordResult(ctx);
-    rotateValue(ctx.runRecord, u"callPLG", u"lastCallPLG", kTextBytes);
-    rotateValue(ctx.runRecord, u"callCPR", u"lastCallCPR", kTextBytes);
-    rotateValue(ctx.runRecord, u"callAction", u"lastCallAction", kCallActionBytes);
-    ce::regWriteString(ctx.runRecord, u"Version", kVersionText);
+    setResult(ctx.outcome, Result::Success);
+    recordResult(ctx.keys, ctx.outcome);
+    rotateValue(ctx, u"callPLG", u"lastCallPLG", kTextBytes);
+    rotateValue(ctx, u"callCPR", u"lastCallCPR", kTextBytes);
+    rotateValue(ctx, u"callAction", u"lastCallAction", kCallActionBytes);
+    ce::regWriteString(ctx.keys.runRecord, u"Version", kVersionText);
 }
 
 }  // namespace qorv

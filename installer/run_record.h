@@ -14,8 +14,8 @@ constexpr uint32_t kCallActionBytes = 1024;
 
 // Creates or opens the run record, records "#0 Success", copies the
 // previous call values to their "lastCall..." names and writes "Version".
-// When the key cannot be had, shows the code 100 box (unless silent) and
-// leaves ctx.runRecord null; the result code stays 0.
+// When the key cannot be had, raises code 100 (a box unless silent, nothing
+// recorded) and leaves the run record key null; the result stays Success.
 void openRunRecord(RunContext& ctx);
 
 }  // namespace qorv

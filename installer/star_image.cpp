@@ -1,16 +1,17 @@
 #include "installer/star_image.h"
 
+#include "installer/run_context.h"
 #include "platform/reg_values.h"
 
 namespace qorv {
 
-void updateStarImage(RunContext& ctx) {
+void updateStarImage(const RunKeys& keys, RunBuffers& buffers) {
     uint32_t installed = 0;
-    if (!ce::regReadDword(ctx.runRecord, u"QORVCompleteInstalled", &installed) || installed == 0) {
+    if (!ce::regReadDword(keys.runRecord, u"QORVCompleteInstalled", &installed) || installed == 0) {
         return;
     }
-    char16_t starPath[kStarPathBytes / 2];
-    if (!ce::regReadStringBytes(ctx.runRecord, u"is2StarPath", starPath, kStarPathBytes / 2,
+    char16_t* starPath = buffers.starPath;
+    if (!ce::regReadStringBytes(keys.runRecord, u"is2StarPath", starPath, kStarPathBytes / 2,
                                 kStarPathBytes)) {
         return;
     }

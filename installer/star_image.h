@@ -3,9 +3,10 @@
 
 #include <cstdint>
 
-#include "installer/run_context.h"
-
 namespace qorv {
+
+struct RunKeys;
+struct RunBuffers;
 
 // "is2StarPath" is taken only when it fits a read of this many bytes.
 constexpr uint32_t kStarPathBytes = 8192;
@@ -14,6 +15,6 @@ constexpr uint32_t kStarPathBytes = 8192;
 // "is2StarPath" to "starPNG" of HKLM SOFTWARE\Microsoft\CHome\QORV\Page1
 // (which must exist) and sets "Updated" = 1 in SOFTWARE\Microsoft\CHome\QORV.
 // Any step that fails ends it silently.
-void updateStarImage(RunContext& ctx);
+void updateStarImage(const RunKeys& keys, RunBuffers& buffers);
 
 }  // namespace qorv

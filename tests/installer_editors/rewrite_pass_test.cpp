@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "tests/installer_editors/editor_device.h"
@@ -29,7 +30,8 @@ PassRun runPass(const TempDevice& dev, PassKind kind, const std::string& layout,
     pass.plg = ce::fileOpen(u"\\in.plg", ce::FileMode::Read);
     pass.pluginName = "P";
     pass.toBronze = true;
-    PassRun run{runRewritePass(pass), ""};
+    auto buffers = std::make_unique<PassBuffers>();
+    PassRun run{runRewritePass(pass, *buffers), ""};
     ce::fileClose(pass.layout);
     ce::fileClose(pass.temp);
     ce::fileClose(pass.plg);
@@ -84,6 +86,42 @@ TEST(RewritePass, ChangeInjectsOnTheLastLayerLine) {
                           "<layout screenWidth=\"480\" screenHeight=\"800\">\n<New/>\n</layout>\n");
     EXPECT_EQ(run.outcome, PassOutcome::Done);
     EXPECT_EQ(run.out, "<TitaniumListView>\n<New/>\n<Z/>\n");
+}
+
+// Where one phase of a pass hands over to the next.
+TEST(RewritePass, PhaseBoundaries) {
+    struct Case {
+        const char* what;
+        PassKind kind;
+        std::string layout;
+        PassOutcome outcome;
+        std::string out;
+    };
+    const std::string block =
+        "<layout screenWidth=\"480\" screenHeight=\"800\">\n<B/>\n</layout>\n";
+    const std::string layers =
+        kLayers.substr(0, kLayers.size() - 9);  // without the last "</Layer>\n"
+    const Case cases[] = {
+        {"the last old layer line also ends the form", PassKind::Inject,
+         "<BronzeListView>\n" + layers + "</Layer></Form>\n<gone/>\n", PassOutcome::Done,
+         "<BronzeListView>\n<B/>\n</Form>"},
+        {"a change injects once; the later form end gets no second block", PassKind::Inject,
+         "<BronzeListView>\n" + kLayers + "<Z/>\n</Form>\n", PassOutcome::Done,
+         "<BronzeListView>\n<B/>\n<Z/>\n</Form>"},
+        {"the expanded marker wins over a form end on its line", PassKind::Remove,
+         "<BronzeListView>\n<Layer ID=\"PExpanded\"></Form>\n" +
+             kLayers.substr(kLayers.find('\n') + 1) + "<Z/>\n",
+         PassOutcome::Done, "<BronzeListView>\n<Z/>\n"},
+        {"a form end before the closing tag is copied", PassKind::SwitchListView,
+         "<TitaniumListView>\n</Form>\n</TitaniumListView>\n</Form>\n<gone/>\n", PassOutcome::Done,
+         "   <BronzeListView>\n</Form>\n   </BronzeListView></Form>"},
+    };
+    TempDevice dev;
+    for (const Case& c : cases) {
+        PassRun run = runPass(dev, c.kind, c.layout, block);
+        EXPECT_EQ(run.outcome, c.outcome) << c.what;
+        EXPECT_EQ(run.out, c.out) << c.what;
+    }
 }
 
 TEST(RewritePass, SwitchOfAListViewOpenedAndClosedOnOneLine) {

@@ -140,16 +140,17 @@ struct SelectionFlags {
 // Runs the selection in this process, on the device of the living TempDevice.
 SelectionFlags selectOn(const std::string& line) {
     auto ctx = std::make_unique<qorv::RunContext>();
-    ctx->screenWidth = 480;
-    ctx->screenHeight = 800;
-    ctx->silent = true;
-    ctx->runRecord = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
-    ctx->homeKey = ce::regOpenKey(ce::Hive::LocalMachine, qorv::kHomeScreenKey);
+    qorv::RunRequest& request = ctx->request;
+    request.screenWidth = 480;
+    request.screenHeight = 800;
+    request.silent = true;
+    ctx->keys.runRecord = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+    ctx->keys.homeKey = ce::regOpenKey(ce::Hive::LocalMachine, qorv::kHomeScreenKey);
     std::u16string wide = cetest::U(line);
     bool ok = qorv::selectTargetLayout(*ctx, wide.c_str());
-    ce::regCloseKey(ctx->homeKey);
-    ce::regCloseKey(ctx->runRecord);
-    return {ok, ctx->landscape, ctx->currentLayout, ctx->forbidden};
+    ce::regCloseKey(ctx->keys.homeKey);
+    ce::regCloseKey(ctx->keys.runRecord);
+    return {ok, request.landscape, request.currentLayout, request.forbidden};
 }
 
 TEST(LayoutSelection, FlagsOfEachMode) {

@@ -1,0 +1,61 @@
+// The rewrite pass of an add: the plugin's layout block for this screen goes
+// in place of the plugin's old layers (a change) or just before the form's
+// end (an add).
+#include "installer/pass_lines.h"
+#include "installer/plugin_definition.h"
+
+namespace qorv {
+
+namespace {
+
+constexpr std::string_view kLayoutEnd = "</layout>";
+
+// Copies the plugin-definition file's layout block for this screen into the
+// temporary layout copy: the lines after the one holding the resolution
+// marker, up to the next line holding "</layout>".
+PassOutcome copyLayoutBlock(const RewritePass& pass, PassLines& lines, LayoutLine& block) {
+    int w = ce::screenWidth();
+    int h = ce::screenHeight();
+    char resolution[kResolutionMarkerBytes];
+    if (pass.landscape) {
+        buildResolutionMarker(h, w, resolution, sizeof resolution);
+    } else {
+        buildResolutionMarker(w, h, resolution, sizeof resolution);
+    }
+    bool open = false;
+    while (readLayoutLine(pass.plg, block) == ReadStatus::Line) {
+        if (!open) {
+            open = lineHolds(block.view(), resolution);
+        } else if (lineHolds(block.view(), kLayoutEnd)) {
+            return PassOutcome::Done;
+        } else {
+            copyLine(lines, block.text, block.length);
+        }
+    }
+    return open ? PassOutcome::NoLayoutEnd : PassOutcome::NoResolution;
+}
+
+}  // namespace
+
+PassOutcome injectPass(const RewritePass& pass, PassLines& lines, LayoutLine& blockLine) {
+    if (!copyCurrentLine(lines))
+        return passEnd(lines, PassOutcome::Done);
+    LayersFound found = copyToPluginLayers(lines, pass.pluginName);
+    if (found == LayersFound::Unfinished)
+        return passEnd(lines, PassOutcome::LayersUnfinished);
+    if (found == LayersFound::FileEnd)
+        return passEnd(lines, PassOutcome::NothingInjected);
+
+    // The block takes the current line's place: the form end, or the last
+    // line of the old layers, which may hold the form end as well.
+    bool formEnd = lineHolds(lines.line.view(), kFormEnd);
+    PassOutcome block = copyLayoutBlock(pass, lines, blockLine);
+    if (block != PassOutcome::Done)
+        return block;
+    if (!formEnd)
+        return copyToFormEnd(lines);
+    writeFormEnd(lines);
+    return passEnd(lines, PassOutcome::Done);
+}
+
+}  // namespace qorv

@@ -1,0 +1,93 @@
+#include "installer/pass_lines.h"
+
+#include "installer/layer_markers.h"
+#include "installer/replace_tabs.h"
+
+namespace qorv {
+
+bool nextLine(PassLines& lines) {
+    if (lines.writeFailed || lines.readFailed)
+        return false;
+    ReadStatus status = readLayoutLine(lines.layout, lines.line);
+    if (status == ReadStatus::Failed)
+        lines.readFailed = true;
+    return status == ReadStatus::Line;
+}
+
+bool copyLine(PassLines& lines, char* text, size_t length) {
+    replaceTabs(text, length);
+    if (!lines.writeFailed && !ce::fileWrite(lines.temp, text, length))
+        lines.writeFailed = true;
+    return !lines.writeFailed;
+}
+
+bool copyCurrentLine(PassLines& lines) {
+    return copyLine(lines, lines.line.text, lines.line.length);
+}
+
+void writeFormEnd(PassLines& lines) {
+    if (!lines.writeFailed && !ce::fileWrite(lines.temp, kFormEnd.data(), kFormEnd.size()))
+        lines.writeFailed = true;
+}
+
+PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
+    if (lines.readFailed)
+        return PassOutcome::ReadFailed;
+    if (lines.writeFailed)
+        return PassOutcome::WriteFailed;
+    return sound;
+}
+
+ListView copyToListView(PassLines& lines, size_t* tagAt) {
+    while (nextLine(lines)) {
+        ListView found = findListViewTag(lines.line.view(), tagAt);
+        if (found != ListView::None)
+            return found;
+        copyCurrentLine(lines);
+    }
+    return ListView::None;
+}
+
+namespace {
+
+// Reads and drops lines up to and including the next one holding text.
+bool dropThrough(PassLines& lines, std::string_view text) {
+    while (nextLine(lines)) {
+        if (lineHolds(lines.line.view(), text))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
+    // A name too long for its marker cannot stand in the file either.
+    char marker[kMarkerBytes];
+    bool lookForPlugin = buildExpandedMarker(pluginName, marker, sizeof marker);
+    while (nextLine(lines)) {
+        if (lookForPlugin && lineHolds(lines.line.view(), marker)) {
+            buildCondensedMarker(pluginName, marker, sizeof marker);
+            bool complete = dropThrough(lines, marker) && dropThrough(lines, kLayerEnd) &&
+                            dropThrough(lines, kLayerEnd);
+            return complete ? LayersFound::Dropped : LayersFound::Unfinished;
+        }
+        if (lineHolds(lines.line.view(), kFormEnd))
+            return LayersFound::FormEnd;
+        copyCurrentLine(lines);
+    }
+    return LayersFound::FileEnd;
+}
+
+PassOutcome copyToFormEnd(PassLines& lines) {
+    while (nextLine(lines)) {
+        if (lineHolds(lines.line.view(), kFormEnd)) {
+            writeFormEnd(lines);
+            break;
+        }
+        copyCurrentLine(lines);
+    }
+    return passEnd(lines, PassOutcome::Done);
+}
+
+}  // namespace qorv

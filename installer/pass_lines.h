@@ -1,0 +1,68 @@
+// What the phases of a rewrite pass share: reading the layout file line by
+// line, writing the temporary layout copy, and the phases that every kind
+// of pass goes through in the same way.
+//
+// The first failure to read or write ends the pass: reads stop at it, and
+// nothing more is written once a write has failed.  passEnd turns the
+// failure, if any, into the pass's outcome, so every phase ends with it.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "installer/layout_line.h"
+#include "installer/rewrite_pass.h"
+#include "platform/platform.h"
+
+namespace qorv {
+
+constexpr std::string_view kFormEnd = "</Form>";
+
+struct PassLines {
+    ce::File layout;   // read
+    ce::File temp;     // written
+    LayoutLine& line;  // the current line
+    bool readFailed;   // the layout file could not be read to its end
+    bool writeFailed;  // the temporary layout copy could not be written
+};
+
+// Reads the next line into lines.line.  False at the end of the file, on a
+// read failure and once a write has failed.
+bool nextLine(PassLines& lines);
+
+// Writes a line through replaceTabs.  False once a write has failed.
+bool copyLine(PassLines& lines, char* text, size_t length);
+bool copyCurrentLine(PassLines& lines);
+
+// Writes the literal "</Form>" without a line end in place of the form end.
+void writeFormEnd(PassLines& lines);
+
+// ReadFailed or WriteFailed after a failure, otherwise sound.
+PassOutcome passEnd(const PassLines& lines, PassOutcome sound);
+
+// Phase one, for every kind: copies the lines in front of the list view and
+// stops on the first line holding a list-view tag, which is then current
+// and not yet copied.  None when the file ended first; *tagAt receives where
+// the tag begins.
+ListView copyToListView(PassLines& lines, size_t* tagAt);
+
+// An add and a removal: copies lines until the plugin's layers or the form
+// end.  On Dropped the layers are gone, from the line holding the expanded
+// marker up to the second "</Layer>" after the condensed marker, which is
+// then the current line; on FormEnd the form end is current.  Neither is
+// written.  Unfinished: the file ended inside the layers.
+enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
+LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
+
+// The last phase of every kind: copies the lines after the current one up
+// to the form end, which it replaces by the literal "</Form>".
+PassOutcome copyToFormEnd(PassLines& lines);
+
+// The handling of each kind of pass, entered with the line that opened the
+// list view current and not yet copied.
+PassOutcome injectPass(const RewritePass& pass, PassLines& lines, LayoutLine& blockLine);
+PassOutcome removePass(const RewritePass& pass, PassLines& lines);
+PassOutcome switchPass(const RewritePass& pass, PassLines& lines, ListView found, size_t tagAt,
+                       char* switchedLine, size_t switchedBytes);
+
+}  // namespace qorv
