@@ -168,10 +168,6 @@ size_t programFileRead(ProgramFile file, void* buf, size_t size) {
     }
 }
 
-bool programFileRewind(ProgramFile file) {
-    return file != nullptr && lseek(file->fd, 0, SEEK_SET) == 0;
-}
-
 void programFileClose(ProgramFile file) {
     if (file == nullptr)
         return;

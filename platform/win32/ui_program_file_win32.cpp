@@ -23,12 +23,6 @@ size_t programFileRead(ProgramFile file, void* buf, size_t size) {
     return fread(buf, 1, size, toStream(file));
 }
 
-bool programFileRewind(ProgramFile file) {
-    if (file == nullptr)
-        return false;
-    return fseek(toStream(file), 0, SEEK_SET) == 0;
-}
-
 void programFileClose(ProgramFile file) {
     if (file != nullptr)
         fclose(toStream(file));
