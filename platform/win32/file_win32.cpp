@@ -47,23 +47,12 @@ bool fileAtEnd(File file) {
     return file == nullptr || feof(toStream(file)) != 0;
 }
 
-void fileRewind(File file) {
-    if (file != nullptr)
-        rewind(toStream(file));
-}
-
 bool fileWrite(File file, const void* data, size_t size) {
     if (file == nullptr)
         return false;
     if (size == 0)
         return true;
     return fwrite(data, 1, size, toStream(file)) == size;
-}
-
-bool filePuts(File file, const char* text) {
-    if (file == nullptr)
-        return false;
-    return fputs(text, toStream(file)) >= 0;
 }
 
 bool fileClose(File file) {
