@@ -84,16 +84,9 @@ std::string gtkLabel(const std::u16string& text) {
             out.push_back(c);
         }
     }
+    // An unpaired surrogate is shown as U+FFFD.
     std::string utf8;
-    if (!u16ToUtf8(out.data(), out.size(), &utf8)) {
-        // An unpaired surrogate has no UTF-8 form: shown as U+FFFD.
-        utf8.clear();
-        for (char16_t c : out) {
-            std::string piece;
-            const char16_t one[1] = {c};
-            utf8 += u16ToUtf8(one, 1, &piece) ? piece : std::string("\xEF\xBF\xBD");
-        }
-    }
+    u16ToUtf8(out.data(), out.size(), &utf8);
     return utf8;
 }
 
