@@ -7,7 +7,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 static FILE* toStream(File file) {
     return reinterpret_cast<FILE*>(file);
@@ -15,7 +15,7 @@ static FILE* toStream(File file) {
 
 File fileOpen(const char16_t* path, FileMode mode) {
     const wchar_t* how = mode == FileMode::Read ? L"rb" : L"wb";
-    return reinterpret_cast<File>(_wfopen(W(path), how));
+    return reinterpret_cast<File>(_wfopen(asWide(path), how));
 }
 
 size_t fileReadLine(File file, char* buf, size_t size) {
@@ -65,7 +65,7 @@ bool fileClose(File file) {
 }
 
 bool fileDelete(const char16_t* path) {
-    return DeleteFileW(W(path)) != 0;
+    return DeleteFileW(asWide(path)) != 0;
 }
 
 }  // namespace ce

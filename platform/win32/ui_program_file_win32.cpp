@@ -14,7 +14,7 @@ static FILE* toStream(ProgramFile file) {
 ProgramFile programFileOpen(const char16_t* path) {
     if (path == nullptr)
         return nullptr;
-    return reinterpret_cast<ProgramFile>(_wfopen(win32::W(path), L"rb"));
+    return reinterpret_cast<ProgramFile>(_wfopen(win32::asWide(path), L"rb"));
 }
 
 size_t programFileRead(ProgramFile file, void* buf, size_t size) {
