@@ -19,6 +19,14 @@ namespace {
 
 constexpr char16_t kDosEndOfFile = 0x1A;
 
+// Where folded stands in list, or list.size() when it does not.
+size_t indexOf(const std::vector<std::u16string>& list, const std::u16string& folded) {
+    size_t i = 0;
+    while (i < list.size() && list[i] != folded)
+        ++i;
+    return i;
+}
+
 std::string encodeAscii(bool utf16, std::string_view text) {
     std::string out;
     for (char c : text) {
@@ -396,15 +404,11 @@ std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16strin
         if (!regBlockIsKey(file, b, key))
             continue;
         RegLineCursor c = regLineCursor(file, b);
-        while (regNextLogical(c, &e)) {
-            bool deletion = false;
-            RegValueData data;
-            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
-                continue;
+        bool deletion = false;
+        RegValueData data;
+        while (regNextValue(c, &e, &name, &deletion, &data)) {
             std::u16string folded = regTextFold(name);
-            size_t i = 0;
-            while (i < foldedNames.size() && foldedNames[i] != folded)
-                ++i;
+            const size_t i = indexOf(foldedNames, folded);
             if (!deletion && i == foldedNames.size()) {
                 names.push_back(name);
                 foldedNames.push_back(std::move(folded));
@@ -465,9 +469,7 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
             }
             continue;
         }
-        size_t current = 0;
-        while (current < foldedKeys.size() && foldedKeys[current] != folded)
-            ++current;
+        const size_t current = indexOf(foldedKeys, folded);
         if (current == foldedKeys.size()) {
             keys.push_back(RegKeyContents{path, {}, {}});
             foldedKeys.push_back(folded);
@@ -476,15 +478,11 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
         RegKeyContents& key = keys[current];
         std::vector<std::u16string>& names = foldedNames[current];
         RegLineCursor c = regLineCursor(file, b);
-        while (regNextLogical(c, &e)) {
-            bool deletion = false;
-            RegValueData data;
-            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
-                continue;
+        bool deletion = false;
+        RegValueData data;
+        while (regNextValue(c, &e, &name, &deletion, &data)) {
             std::u16string foldedName = regTextFold(name);
-            size_t i = 0;
-            while (i < names.size() && names[i] != foldedName)
-                ++i;
+            const size_t i = indexOf(names, foldedName);
             if (deletion) {
                 if (i < names.size()) {
                     names.erase(names.begin() + static_cast<ptrdiff_t>(i));

@@ -229,20 +229,30 @@ std::u16string regTextFoldPath(std::u16string_view path) {
     return out;
 }
 
-void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
-    out->clear();
-    size_t start = 0;
-    while (start <= path.size()) {
+bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view* part) {
+    while (*pos <= path.size()) {
+        const size_t start = *pos;
         size_t sep = path.find(u'\\', start);
         if (sep == std::u16string_view::npos)
             sep = path.size();
+        *pos = sep + 1;
         if (sep > start) {
-            if (!out->empty())
-                out->push_back(u'\\');
-            for (size_t i = start; i < sep; ++i)
-                out->push_back(u16lowerChar(path[i]));
+            *part = path.substr(start, sep - start);
+            return true;
         }
-        start = sep + 1;
+    }
+    return false;
+}
+
+void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
+    out->clear();
+    size_t pos = 0;
+    std::u16string_view part;
+    while (regPathNextPart(path, &pos, &part)) {
+        if (!out->empty())
+            out->push_back(u'\\');
+        for (char16_t c : part)
+            out->push_back(u16lowerChar(c));
     }
 }
 
