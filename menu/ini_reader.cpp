@@ -1,17 +1,27 @@
 #include "menu/ini_reader.h"
 
+#include "platform/ui.h"
 #include "platform/wstr.h"
 
 namespace vantrelo {
 
 namespace {
 
-size_t fileRead(void* context, void* buf, size_t size) {
-    return ui::programFileRead(static_cast<ui::ProgramFile>(context), buf, size);
-}
+namespace ui = ce::ui;
 
-bool fileRewind(void* context) {
-    return ui::programFileRewind(static_cast<ui::ProgramFile>(context));
+// Bytes asked of the file per read while it is taken in whole.
+constexpr size_t kReadChunkBytes = 4096;
+
+// Appends every byte of file to bytes, up to its end or a failed read.
+void readWholeProgramFile(ui::ProgramFile file, std::string* bytes) {
+    for (;;) {
+        const size_t have = bytes->size();
+        bytes->resize(have + kReadChunkBytes);
+        const size_t got = ui::programFileRead(file, bytes->data() + have, kReadChunkBytes);
+        bytes->resize(have + got);
+        if (got == 0)
+            return;
+    }
 }
 
 bool isValueEnd(char16_t c) {
@@ -28,34 +38,26 @@ bool startsWith(const char16_t* text, const char16_t* prefix) {
 
 }  // namespace
 
-bool IniReader::Open(const char16_t* path) {
-    Close();
+bool IniReader::open(const char16_t* path) {
+    close();
     ui::ProgramFile file = ui::programFileOpen(path);
     if (file == nullptr)
         return false;
-    ByteSource source;
-    source.read = fileRead;
-    source.rewind = fileRewind;
-    source.context = file;
-    if (!OpenSource(source)) {
-        ui::programFileClose(file);
-        return false;
-    }
-    file_ = file;
-    return true;
-}
-
-bool IniReader::OpenSource(const ByteSource& source) {
-    Close();
-    lines_ = MenuLineReader{};
-    lines_.source = source;
-    if (source.read == nullptr || source.rewind == nullptr)
-        return false;
+    readWholeProgramFile(file, &bytes_);
+    ui::programFileClose(file);
     open_ = true;
     return true;
 }
 
-const char16_t* IniReader::GetValue(const char16_t* section, const char16_t* key,
+bool IniReader::openBytes(const uint8_t* data, size_t size) {
+    close();
+    if (data != nullptr)
+        bytes_.assign(reinterpret_cast<const char*>(data), size);
+    open_ = true;
+    return true;
+}
+
+const char16_t* IniReader::getValue(const char16_t* section, const char16_t* key,
                                     const char16_t* def) {
     ce::u16copy(value_, kIniValueChars, def);
 
@@ -63,13 +65,15 @@ const char16_t* IniReader::GetValue(const char16_t* section, const char16_t* key
     if (!ce::u16copy(prefix, kIniKeyChars, key) || !ce::u16append(prefix, kIniKeyChars, u"=")) {
         return value_;
     }
-    if (!open_ || !menuLinesRewind(lines_))
+    if (!open_)
         return value_;
 
+    MenuLineReader lines;
+    menuLinesStart(lines, reinterpret_cast<const uint8_t*>(bytes_.data()), bytes_.size());
     const size_t prefixLen = ce::u16len(prefix);
     char16_t line[kMenuLineChars];
     bool inSection = false;
-    while (menuLinesNext(lines_, line, kMenuLineChars)) {
+    while (menuLinesNext(lines, line, kMenuLineChars)) {
         if (line[0] == u'[') {
             inSection = ce::u16str(line, section) != nullptr;
             continue;
@@ -91,11 +95,8 @@ const char16_t* IniReader::GetValue(const char16_t* section, const char16_t* key
     return value_;
 }
 
-void IniReader::Close() {
-    if (file_ != nullptr) {
-        ui::programFileClose(file_);
-        file_ = nullptr;
-    }
+void IniReader::close() {
+    std::string().swap(bytes_);
     open_ = false;
 }
 

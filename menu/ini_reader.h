@@ -12,18 +12,19 @@
 // - lines are read in pieces of at most 254 characters, each piece a line
 //   of its own;
 // - the first matching line in the file decides.
-// Every lookup reads the file from its start, so lookups may come in any
-// order.  The reader never writes the file.
+// The file is read once, when the reader is opened, and closed again at
+// once; every lookup goes through the bytes held in memory from their
+// start, so lookups may come in any order and all of them see the file as
+// it was when it was opened.  The reader never writes the file.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
 
 #include "menu/menu_lines.h"
-#include "platform/ui.h"
 
 namespace vantrelo {
-
-namespace ui = ce::ui;
 
 constexpr size_t kIniValueChars = 512;  // result buffer, terminator included
 constexpr size_t kIniKeyChars = 256;    // key with "=" and terminator: keys up to 254
@@ -31,34 +32,34 @@ constexpr size_t kIniKeyChars = 256;    // key with "=" and terminator: keys up 
 class IniReader {
 public:
     IniReader() = default;
-    ~IniReader() { Close(); }
     IniReader(const IniReader&) = delete;
     IniReader& operator=(const IniReader&) = delete;
 
-    // Opens the file at path (see ui::programFileOpen).  False when it
-    // cannot be read; the reader then answers every lookup with its default.
-    bool Open(const char16_t* path);
+    // Reads the file at path (see ui::programFileOpen) into the reader.
+    // False when it cannot be opened; the reader then answers every lookup
+    // with its default.  A read that fails part-way keeps what was read
+    // before it.
+    bool open(const char16_t* path);
 
-    // Reads the bytes of any source instead of a file.  False when the
-    // source cannot be rewound.
-    bool OpenSource(const ByteSource& source);
+    // Takes a copy of size bytes of menu text held by the caller, as if
+    // they had been read from a file.
+    bool openBytes(const uint8_t* data, size_t size);
 
     // The value of key in section, or def when there is none (also when the
     // reader is not open).  The result lives in the reader and is valid
-    // until the next GetValue or Close.  A default longer than the result
+    // until the next getValue or close.  A default longer than the result
     // buffer gives the empty string; a key longer than 254 characters is
     // never found.
-    const char16_t* GetValue(const char16_t* section, const char16_t* key, const char16_t* def);
+    const char16_t* getValue(const char16_t* section, const char16_t* key, const char16_t* def);
 
-    // Closes the file; the reader stays usable and is no longer open.
-    void Close();
+    // Lets go of the text; the reader stays usable and is no longer open.
+    void close();
 
-    bool IsOpen() const { return open_; }
+    bool isOpen() const { return open_; }
 
 private:
-    ui::ProgramFile file_ = nullptr;
+    std::string bytes_;  // the whole menu file
     bool open_ = false;
-    MenuLineReader lines_;
     char16_t value_[kIniValueChars] = {};
 };
 

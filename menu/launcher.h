@@ -30,7 +30,9 @@ constexpr uint32_t kSecondLookDelayMs = 250;  // before looking again for a firs
 constexpr int kExitNormal = 0;
 constexpr int kExitOtherInstance = -1;
 
-// The process-wide state: one per process, alive until it ends.
+// The process-wide state: one per process, in static storage, alive until
+// it ends.  It is the home of the launcher's big buffers (platform/entry.h
+// says why).
 struct Launcher {
     ui::Instance instance = 0;
     ui::Menu popupMenu = 0;  // 0 while no menu exists
@@ -45,6 +47,6 @@ Launcher& launcherState();
 int runLauncher(ui::Instance instance, const char16_t* commandLine);
 
 // The window procedure of class "Vantrelo".
-intptr_t LauncherWindowProc(ui::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
+intptr_t launcherWindowProc(ui::Window window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 
 }  // namespace vantrelo

@@ -7,6 +7,8 @@ namespace vantrelo {
 
 namespace {
 
+Launcher gLauncher;
+
 // A first instance that is still starting may not have its window yet:
 // look twice, the second time a little later.
 ce::WindowRef findFirstInstanceWindow() {
@@ -41,8 +43,7 @@ int runMessageLoop() {
 }  // namespace
 
 Launcher& launcherState() {
-    static Launcher launcher;
-    return launcher;
+    return gLauncher;
 }
 
 int runLauncher(ui::Instance instance, const char16_t* commandLine) {
@@ -79,7 +80,7 @@ int runLauncher(ui::Instance instance, const char16_t* commandLine) {
     }
 
     ui::WindowClass windowClass;
-    windowClass.windowProc = LauncherWindowProc;
+    windowClass.windowProc = launcherWindowProc;
     windowClass.instance = instance;
     windowClass.cursorId = ui::kIdcArrow;
     windowClass.className = kWindowClassName;

@@ -1,4 +1,4 @@
-// LauncherWindowProc: the start timer shows the menu, a chosen entry runs
+// launcherWindowProc: the start timer shows the menu, a chosen entry runs
 // its action, the auto-close timer and WM_CLOSE end the process.
 #include "menu/action_split.h"
 #include "menu/ini_reader.h"
@@ -31,11 +31,11 @@ void showMenu(ui::Window window) {
     launcher.popupMenu = ui::createPopupMenu();
 
     IniReader reader;
-    reader.Open(launcher.menuPath);
+    reader.open(launcher.menuPath);
     for (int n = 1; n <= kMenuEntries; ++n) {
         char16_t key[kIniKeyChars];
         formatKey(key, kIniKeyChars, u"Menu", n);
-        const char16_t* text = reader.GetValue(u"Menus", key, u"");
+        const char16_t* text = reader.getValue(u"Menus", key, u"");
         if (text[0] != 0) {
             ui::appendMenuString(launcher.popupMenu, kCommandBase + static_cast<uintptr_t>(n),
                                  text);
@@ -51,7 +51,7 @@ void showMenu(ui::Window window) {
     // nowhere.
     ui::trackPopupMenu(launcher.popupMenu, 0, cursor.x, cursor.y, window);
     ui::postMessage(window, ui::kWmNull, 0, 0);
-    reader.Close();
+    reader.close();
 }
 
 void runAction(ui::Window window, uintptr_t command) {
@@ -59,13 +59,13 @@ void runAction(ui::Window window, uintptr_t command) {
     ui::killTimer(window, kAutoCloseTimerId);
 
     IniReader reader;
-    reader.Open(launcher.menuPath);
+    reader.open(launcher.menuPath);
     char16_t key[kIniKeyChars];
     formatKey(
         key, kIniKeyChars, u"Action",
         static_cast<int64_t>(static_cast<intptr_t>(command)) - static_cast<int64_t>(kCommandBase));
     char16_t action[kActionChars];
-    ce::u16copy(action, kActionChars, reader.GetValue(u"Actions", key, u""));
+    ce::u16copy(action, kActionChars, reader.getValue(u"Actions", key, u""));
 
     // An action that expands beyond its buffer or whose fields do not fit
     // is not run in part: it ends the run like an empty one.
@@ -73,18 +73,18 @@ void runAction(ui::Window window, uintptr_t command) {
     char16_t parameters[kParameterChars];
     if (action[0] != 0) {
         const char16_t* expanded =
-            ExpandPathVariables(action, launcher.folders, launcher.expansion);
+            expandPathVariables(action, launcher.folders, launcher.expansion);
         if (expanded != nullptr && splitAction(expanded, file, parameters)) {
             ui::shellExecute(u"open", file, parameters);
         }
     }
     ui::sendMessage(window, ui::kWmClose, 0, 0);
-    reader.Close();
+    reader.close();
 }
 
 }  // namespace
 
-intptr_t LauncherWindowProc(ui::Window window, uint32_t message, uintptr_t wParam,
+intptr_t launcherWindowProc(ui::Window window, uint32_t message, uintptr_t wParam,
                             intptr_t lParam) {
     Launcher& launcher = launcherState();
     switch (message) {

@@ -1,7 +1,5 @@
 #include "menu/menu_lines.h"
 
-#include <cstring>
-
 #include "platform/wstr.h"
 
 namespace vantrelo {
@@ -10,53 +8,15 @@ namespace {
 
 constexpr size_t kDetectBytes = 512;  // bytes looked at to tell UTF-16LE from UTF-8
 
-size_t memoryRead(void* context, void* buf, size_t size) {
-    auto* bytes = static_cast<MemoryBytes*>(context);
-    size_t left = bytes->size - bytes->pos;
-    size_t n = size < left ? size : left;
-    if (n > 0)
-        std::memcpy(buf, bytes->data + bytes->pos, n);
-    bytes->pos += n;
-    return n;
-}
-
-bool memoryRewind(void* context) {
-    static_cast<MemoryBytes*>(context)->pos = 0;
-    return true;
-}
-
-// Makes sure at least `count` unread bytes are in the buffer when the source
-// still has them; returns how many unread bytes there are (may be fewer).
-size_t ensureBytes(MenuLineReader& r, size_t count) {
-    if (r.len - r.pos >= count)
-        return r.len - r.pos;
-    if (r.pos > 0) {
-        std::memmove(r.buf, r.buf + r.pos, r.len - r.pos);
-        r.len -= r.pos;
-        r.pos = 0;
-    }
-    while (r.len < count && !r.sourceEnded) {
-        size_t got = r.source.read(r.source.context, r.buf + r.len, sizeof r.buf - r.len);
-        if (got == 0) {
-            r.sourceEnded = true;
-        } else {
-            r.len += got;
-        }
-    }
-    return r.len - r.pos;
-}
-
 // One UTF-8 sequence as a code point.  Bytes that do not form a valid
 // sequence are taken one each as the character of the same number, so
 // nothing of the file is lost.
 bool nextCodePointUtf8(MenuLineReader& r, uint32_t* cp) {
-    constexpr size_t kLongestSequence = 4;
-    const size_t avail = ensureBytes(r, kLongestSequence);
-    if (avail == 0)
+    if (r.pos >= r.size)
         return false;
-    size_t len = ce::utf8DecodeOne(r.buf + r.pos, avail, cp);
+    size_t len = ce::utf8DecodeOne(r.data + r.pos, r.size - r.pos, cp);
     if (len == 0) {
-        *cp = r.buf[r.pos];
+        *cp = r.data[r.pos];
         len = 1;
     }
     r.pos += len;
@@ -71,9 +31,9 @@ bool nextUnit(MenuLineReader& r, char16_t* unit) {
     }
     if (r.encoding == MenuEncoding::Utf16Le) {
         // A last odd byte is no character, as for the runtime's wide reader.
-        if (ensureBytes(r, 2) < 2)
+        if (r.size - r.pos < 2)
             return false;
-        *unit = static_cast<char16_t>(r.buf[r.pos] | (r.buf[r.pos + 1] << 8));
+        *unit = static_cast<char16_t>(r.data[r.pos] | (r.data[r.pos + 1] << 8));
         r.pos += 2;
         return true;
     }
@@ -92,35 +52,22 @@ bool nextUnit(MenuLineReader& r, char16_t* unit) {
 
 }  // namespace
 
-ByteSource menuBytesSource(MemoryBytes* bytes) {
-    ByteSource s;
-    s.read = memoryRead;
-    s.rewind = memoryRewind;
-    s.context = bytes;
-    return s;
-}
-
-bool menuLinesRewind(MenuLineReader& r) {
-    r.len = 0;
+void menuLinesStart(MenuLineReader& r, const uint8_t* data, size_t size) {
+    r.data = data;
+    r.size = data != nullptr ? size : 0;
     r.pos = 0;
     r.pendingLow = 0;
-    r.sourceEnded = false;
-    if (r.source.read == nullptr || r.source.rewind == nullptr ||
-        !r.source.rewind(r.source.context)) {
-        r.sourceEnded = true;
-        return false;
-    }
-    const size_t have = ensureBytes(r, kDetectBytes);
-    const uint8_t* b = r.buf;
+    const size_t have = r.size < kDetectBytes ? r.size : kDetectBytes;
+    const uint8_t* b = r.data;
     if (have >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
         r.encoding = MenuEncoding::Utf16Le;
         r.pos = 2;
-        return true;
+        return;
     }
     if (have >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
         r.encoding = MenuEncoding::Utf8;
         r.pos = 3;
-        return true;
+        return;
     }
     // ASCII text in UTF-16LE has zero high bytes; UTF-8 text has no zero
     // bytes at all.  A file too short to tell stays UTF-16LE, the format
@@ -132,7 +79,6 @@ bool menuLinesRewind(MenuLineReader& r) {
             break;
         }
     }
-    return true;
 }
 
 bool menuLinesNext(MenuLineReader& r, char16_t* line, size_t lineChars) {

@@ -9,7 +9,9 @@
 //
 // Lines are handed out like the runtime's wide line reader hands them out:
 // at most kMenuLinePieceChars characters per read, up to and including a
-// line feed, so a longer physical line arrives as several pieces.
+// line feed, so a longer physical line arrives as several pieces.  The
+// lines are decoded from the file's bytes held in memory; a pass never
+// changes them, so every pass over the same bytes gives the same pieces.
 #pragma once
 
 #include <cstddef>
@@ -22,41 +24,21 @@ namespace vantrelo {
 constexpr size_t kMenuLinePieceChars = 254;
 constexpr size_t kMenuLineChars = 256;
 
-// Where the bytes come from: a callback pair over a caller's context.
-struct ByteSource {
-    // Reads up to size bytes at the current position; 0 at the end or on an error.
-    size_t (*read)(void* context, void* buf, size_t size) = nullptr;
-    // Back to the first byte; false when that is impossible.
-    bool (*rewind)(void* context) = nullptr;
-    void* context = nullptr;
-};
-
-// Bytes held in memory, as a ByteSource (menuBytesSource).  The bytes stay
-// the caller's and must outlive the source.
-struct MemoryBytes {
-    const uint8_t* data = nullptr;
-    size_t size = 0;
-    size_t pos = 0;
-};
-ByteSource menuBytesSource(MemoryBytes* bytes);
-
 enum class MenuEncoding { Utf16Le, Utf8 };
 
-// Decoding state of one pass over the file.
+// Decoding state of one pass over the bytes of a menu file.  The bytes
+// stay the caller's and must outlive the pass.
 struct MenuLineReader {
-    ByteSource source;
+    const uint8_t* data = nullptr;
+    size_t size = 0;
+    size_t pos = 0;  // next byte to decode
     MenuEncoding encoding = MenuEncoding::Utf16Le;
-    uint8_t buf[4096] = {};
-    size_t len = 0;            // bytes in buf
-    size_t pos = 0;            // next byte in buf
-    bool sourceEnded = false;  // the source has nothing more
-    char16_t pendingLow = 0;   // second half of a surrogate pair still to hand out
+    char16_t pendingLow = 0;  // second half of a surrogate pair still to hand out
 };
 
-// Starts a pass from the first line: rewinds the source, decides the
-// encoding and skips a byte-order mark.  False when the source cannot be
-// rewound (the reader then yields no lines).
-bool menuLinesRewind(MenuLineReader& reader);
+// Starts a pass from the first line of the size bytes at data: decides the
+// encoding and skips a byte-order mark.
+void menuLinesStart(MenuLineReader& reader, const uint8_t* data, size_t size);
 
 // Reads the next piece into line (lineChars >= 2): at most
 // min(kMenuLinePieceChars, lineChars - 1) characters, ending after a line

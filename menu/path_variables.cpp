@@ -1,5 +1,7 @@
 #include "menu/path_variables.h"
 
+#include <cstring>
+
 #include "platform/ui.h"
 #include "platform/wstr.h"
 
@@ -11,39 +13,40 @@ const PathVariable kPathVariables[kFolderCount] = {
     {u"%MYPICTURES%", ce::ui::kCsidlMyPictures},
 };
 
-bool ReplaceAll(char16_t* text, size_t textChars, const char16_t* pattern,
+bool replaceAll(char16_t* text, size_t textChars, const char16_t* pattern,
                 const char16_t* replacement) {
     const size_t patternLen = ce::u16len(pattern);
     if (patternLen == 0 || textChars == 0)
         return true;
     const size_t replacementLen = ce::u16len(replacement);
 
-    // Built in a scratch buffer of the same size, so a result that does not
-    // fit leaves the text as it was.
-    char16_t out[kActionChars * 2];
-    if (textChars > sizeof out / sizeof out[0])
-        return false;
-    size_t n = 0;
-    const char16_t* rest = text;
-    for (;;) {
-        const char16_t* hit = ce::u16str(rest, pattern);
-        const size_t keep = hit != nullptr ? static_cast<size_t>(hit - rest) : ce::u16len(rest);
-        const size_t add = hit != nullptr ? replacementLen : 0;
-        if (n + keep + add >= textChars)
-            return false;
-        for (size_t i = 0; i < keep; ++i)
-            out[n++] = rest[i];
-        if (hit == nullptr)
-            break;
-        for (size_t i = 0; i < replacementLen; ++i)
-            out[n++] = replacement[i];
-        rest = hit + patternLen;
+    // The result's length first, so that a result that does not fit leaves
+    // the text as it was.
+    size_t length = ce::u16len(text);
+    size_t resultLen = length;
+    for (const char16_t* hit = ce::u16str(text, pattern); hit != nullptr;
+         hit = ce::u16str(hit + patternLen, pattern)) {
+        resultLen = resultLen - patternLen + replacementLen;
     }
-    out[n] = 0;
-    return ce::u16copy(text, textChars, out);
+    if (resultLen >= textChars)
+        return false;
+
+    // Then in place: the rest of the text moves to make room for each
+    // replacement, and the search goes on right after the inserted text.
+    size_t from = 0;  // where the search goes on
+    for (const char16_t* hit = ce::u16str(text, pattern); hit != nullptr;
+         hit = ce::u16str(text + from, pattern)) {
+        const size_t at = static_cast<size_t>(hit - text);
+        const size_t tail = length - at - patternLen + 1;  // the rest with its terminator
+        std::memmove(text + at + replacementLen, text + at + patternLen, tail * sizeof(char16_t));
+        std::memcpy(text + at, replacement, replacementLen * sizeof(char16_t));
+        length = length - patternLen + replacementLen;
+        from = at + replacementLen;
+    }
+    return true;
 }
 
-const char16_t* ExpandPathVariables(const char16_t* actionText, const FolderPaths& folders,
+const char16_t* expandPathVariables(const char16_t* actionText, const FolderPaths& folders,
                                     char16_t* result) {
     result[0] = 0;
     char16_t work[kActionChars];
@@ -52,7 +55,7 @@ const char16_t* ExpandPathVariables(const char16_t* actionText, const FolderPath
     for (size_t i = 0; i < kFolderCount; ++i) {
         if (ce::u16str(actionText, kPathVariables[i].name) == nullptr)
             continue;
-        if (!ReplaceAll(work, kActionChars, kPathVariables[i].name, folders.path[i])) {
+        if (!replaceAll(work, kActionChars, kPathVariables[i].name, folders.path[i])) {
             return nullptr;
         }
     }

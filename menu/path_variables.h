@@ -29,9 +29,8 @@ struct FolderPaths {
 // Replaces every occurrence of pattern in text (a buffer of textChars),
 // searching on right after each inserted replacement, so a replacement that
 // contains the pattern is not replaced again.  An empty pattern replaces
-// nothing.  False, with text unchanged, when the result does not fit
-// (text buffers of up to 2 x kActionChars characters are handled).
-bool ReplaceAll(char16_t* text, size_t textChars, const char16_t* pattern,
+// nothing.  False, with text unchanged, when the result does not fit.
+bool replaceAll(char16_t* text, size_t textChars, const char16_t* pattern,
                 const char16_t* replacement);
 
 // actionText with each variable that occurs in it replaced by its folder,
@@ -40,7 +39,7 @@ bool ReplaceAll(char16_t* text, size_t textChars, const char16_t* pattern,
 // result (kExpansionChars) and returned.  nullptr (and an empty result) when
 // the expanded text is longer than 255 characters: a cut action could start
 // the wrong program, so it is not run at all.
-const char16_t* ExpandPathVariables(const char16_t* actionText, const FolderPaths& folders,
+const char16_t* expandPathVariables(const char16_t* actionText, const FolderPaths& folders,
                                     char16_t* result);
 
 }  // namespace vantrelo

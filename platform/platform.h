@@ -125,12 +125,8 @@ size_t fileRead(File file, void* buf, size_t size);
 // True once a read has met the end of the file (feof).
 bool fileAtEnd(File file);
 
-// Moves back to the start of the file (rewind).
-void fileRewind(File file);
-
 // Writes bytes; returns false when not all of them were written.
 bool fileWrite(File file, const void* data, size_t size);
-bool filePuts(File file, const char* text);  // writes a NUL-terminated string
 
 // Flushes and closes; returns false when buffered data could not be
 // written.  A null file is ignored.

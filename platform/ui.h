@@ -93,7 +93,7 @@ void sleep(uint32_t milliseconds);
 size_t getModuleFileName(Instance instance, char16_t* dst, size_t dstChars);
 
 // ---------------------------------------------------------------------------
-// Files beside the executable (_wfopen(path, L"rb"), fread, rewind, fclose).
+// Files beside the executable (_wfopen(path, L"rb"), fread, fclose).
 //
 // The launcher's menu file lies in the program's own directory, which is
 // not a device path on every backend: on posix the executable lives on the
@@ -106,8 +106,6 @@ using ProgramFile = ProgramFileImpl*;  // nullptr when the file cannot be read
 ProgramFile programFileOpen(const char16_t* path);
 // Reads up to size bytes at the current position; 0 at the end or on an error.
 size_t programFileRead(ProgramFile file, void* buf, size_t size);
-// Back to the first byte; false when the file cannot be read from there.
-bool programFileRewind(ProgramFile file);
 // nullptr is ignored.
 void programFileClose(ProgramFile file);
 

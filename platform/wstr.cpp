@@ -191,35 +191,45 @@ bool utf8ToU16(const char* s, size_t n, std::u16string* out) {
     return true;
 }
 
-bool u16ToUtf8(const char16_t* s, size_t n, std::string* out) {
-    out->clear();
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t c = s[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= n || s[i + 1] < 0xDC00 || s[i + 1] > 0xDFFF)
-                return false;
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[i + 1] - 0xDC00);
+size_t utf8FromU16(const char16_t* text, size_t length, char* out, size_t* loneSurrogates) {
+    size_t o = 0;
+    size_t lone = 0;
+    for (size_t i = 0; i < length; ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return false;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+            ++lone;
         }
         if (c < 0x80) {
-            out->push_back(static_cast<char>(c));
+            out[o++] = static_cast<char>(c);
         } else if (c < 0x800) {
-            out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            out[o++] = static_cast<char>(0xC0 | (c >> 6));
+            out[o++] = static_cast<char>(0x80 | (c & 0x3F));
         } else if (c < 0x10000) {
-            out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            out[o++] = static_cast<char>(0xE0 | (c >> 12));
+            out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[o++] = static_cast<char>(0x80 | (c & 0x3F));
         } else {
-            out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-            out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+            out[o++] = static_cast<char>(0xF0 | (c >> 18));
+            out[o++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out[o++] = static_cast<char>(0x80 | (c & 0x3F));
         }
     }
-    return true;
+    if (loneSurrogates != nullptr)
+        *loneSurrogates = lone;
+    return o;
+}
+
+bool u16ToUtf8(const char16_t* s, size_t n, std::string* out) {
+    out->resize(n * kUtf8BytesPerU16);
+    size_t lone = 0;
+    out->resize(utf8FromU16(s, n, out->data(), &lone));
+    return lone == 0;
 }
 
 std::u16string u16(const std::string& utf8text) {

@@ -38,9 +38,24 @@ void u16fromInt(char16_t* dst, size_t dstChars, int64_t value);
 // a scalar value.
 size_t utf8DecodeOne(const unsigned char* p, size_t avail, uint32_t* codePoint);
 
-// Conversions between UTF-8 and UTF-16.  Both fail on malformed input
-// (invalid UTF-8, unpaired surrogates).
+// The one conversion from UTF-16 to UTF-8.  A surrogate that is not half
+// of a pair has no UTF-8 form: it becomes U+FFFD, one for each such unit,
+// so text is never cut short or dropped; where the exact text matters (a
+// path, a name written back) the caller refuses text that has one.
+//
+// utf8FromU16 writes the UTF-8 form of length units of text to out, which
+// has room for kUtf8BytesPerU16 * length bytes, and returns the number of
+// bytes written; *loneSurrogates (when not null) receives how many units
+// became U+FFFD.
+constexpr size_t kUtf8BytesPerU16 = 3;  // a surrogate pair gives 4 bytes for 2 units
+size_t utf8FromU16(const char16_t* text, size_t length, char* out,
+                   size_t* loneSurrogates = nullptr);
+
+// UTF-16 of UTF-8 text; false on malformed input (not UTF-8, or not the
+// shortest form of a scalar value).
 bool utf8ToU16(const char* s, size_t n, std::u16string* out);
+// UTF-8 of UTF-16 text into *out; false when the text holds a lone
+// surrogate (*out then has U+FFFD in its place).
 bool u16ToUtf8(const char16_t* s, size_t n, std::string* out);
 
 // Convenience for tests and messages: lossless where the input is valid.

@@ -8,10 +8,6 @@ namespace zandoval {
 
 namespace {
 
-// Bytes the encoder may produce for one unit of UTF-16 text (a surrogate
-// pair gives 4 bytes for 2 units).
-constexpr size_t kMaxBytesPerUnit = 3;
-
 void flush(ListFile& list) {
     if (list.used == 0)
         return;
@@ -37,14 +33,14 @@ void putBytes(ListFile& list, const char* bytes, size_t n) {
 // beyond the device's limit) goes out whole.  A piece never ends between
 // the two halves of a surrogate pair.
 void putText(ListFile& list, const char16_t* text, size_t length) {
-    constexpr size_t kPieceUnits = kListBufferBytes / kMaxBytesPerUnit - 1;
+    constexpr size_t kPieceUnits = kListBufferBytes / ce::kUtf8BytesPerU16 - 1;
     while (length > 0) {
         size_t piece = length < kPieceUnits ? length : kPieceUnits;
         if (piece < length && text[piece - 1] >= 0xD800 && text[piece - 1] <= 0xDBFF)
             --piece;
-        if (kListBufferBytes - list.used < piece * kMaxBytesPerUnit)
+        if (kListBufferBytes - list.used < piece * ce::kUtf8BytesPerU16)
             flush(list);
-        list.used += utf8FromUtf16(text, piece, list.buffer + list.used);
+        list.used += ce::utf8FromU16(text, piece, list.buffer + list.used);
         text += piece;
         length -= piece;
     }
@@ -62,36 +58,6 @@ void putNumber(ListFile& list, uint32_t value) {
 }
 
 }  // namespace
-
-size_t utf8FromUtf16(const char16_t* text, size_t length, char* out) {
-    size_t o = 0;
-    for (size_t i = 0; i < length; ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out[o++] = static_cast<char>(c);
-        } else if (c < 0x800) {
-            out[o++] = static_cast<char>(0xC0 | (c >> 6));
-            out[o++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out[o++] = static_cast<char>(0xE0 | (c >> 12));
-            out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[o++] = static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out[o++] = static_cast<char>(0xF0 | (c >> 18));
-            out[o++] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out[o++] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out[o++] = static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return o;
-}
 
 bool listFileOpen(ListFile& list, const char16_t* path) {
     list.file = nullptr;

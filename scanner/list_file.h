@@ -4,7 +4,8 @@
 //   datei=<display name>
 //   dir=<directory relative to the root><backslash>
 //
-// each ended by a line feed, encoded as UTF-8 on every backend.
+// each ended by a line feed, encoded as UTF-8 on every backend (a lone
+// surrogate in a name becomes U+FFFD, see ce::utf8FromU16).
 //
 // The list is written to a temporary file beside the list file and renamed
 // over it once complete, so a reader never sees half a list and a failed or
@@ -50,9 +51,5 @@ void listFileWriteEntry(ListFile& list, uint32_t number, const char16_t* display
 // False, with the temporary file removed and the earlier list untouched,
 // when any write, the close or the rename failed.
 bool listFileCommit(ListFile& list);
-
-// UTF-8 form of UTF-16 text appended to out; an unpaired surrogate becomes
-// U+FFFD.  Returns the number of bytes written, at most 3 per unit of text.
-size_t utf8FromUtf16(const char16_t* text, size_t length, char* out);
 
 }  // namespace zandoval

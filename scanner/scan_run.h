@@ -36,6 +36,8 @@ constexpr char16_t kTextKeyFailed[] = u"#2 Lorvendi not installed?";
 constexpr char16_t kTextListFileFailed[] = u"#3 Dir-File could not be opened";
 constexpr char16_t kKeyFailureMessage[] = u"#100 Couldn't access/create Zandoval Registry Key";
 
+// A program has one ScanRun, in static storage: the home of the scanner's
+// big buffers (platform/entry.h says why).
 struct ScanRun {
     ce::RegKey key = nullptr;
     uint32_t resultCode = kResultSuccess;

@@ -217,17 +217,6 @@ bool fileAtEnd(File file) {
     return file == nullptr || file->atEnd;
 }
 
-void fileRewind(File file) {
-    if (file == nullptr)
-        return;
-    if (file->mode == FileMode::Write)
-        flushWrites(file);
-    posix::sysCalls().lseek(file->fd, 0, SEEK_SET);
-    file->pos = 0;
-    file->len = 0;
-    file->atEnd = false;
-}
-
 bool fileWrite(File file, const void* data, size_t size) {
     if (file == nullptr || file->mode != FileMode::Write || (data == nullptr && size > 0)) {
         return false;
@@ -245,12 +234,6 @@ bool fileWrite(File file, const void* data, size_t size) {
     memcpy(file->buf + file->len, in, size);
     file->len += size;
     return !file->failed;
-}
-
-bool filePuts(File file, const char* text) {
-    if (text == nullptr)
-        return false;
-    return fileWrite(file, text, strlen(text));
 }
 
 bool fileClose(File file) {

@@ -12,26 +12,15 @@ namespace ce {
 
 namespace {
 
-// UTF-8 of a text that may hold unpaired surrogates: those become U+FFFD,
-// and line breaks become blanks so that the box stays one line.
+// UTF-8 of a text, line breaks turned into blanks so that the box stays
+// one line (an unpaired surrogate is shown as U+FFFD).
 std::string oneLineUtf8(const char16_t* text) {
     if (text == nullptr)
         return {};
-    std::u16string clean;
-    size_t n = u16len(text);
-    for (size_t i = 0; i < n; ++i) {
-        char16_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
-            clean.push_back(c);
-            clean.push_back(text[++i]);
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-            clean.push_back(0xFFFD);
-        } else if (c == u'\r' || c == u'\n') {
-            clean.push_back(u' ');
-        } else {
-            clean.push_back(c);
-        }
+    std::u16string clean(text);
+    for (char16_t& c : clean) {
+        if (c == u'\r' || c == u'\n')
+            c = u' ';
     }
     std::string out;
     u16ToUtf8(clean.data(), clean.size(), &out);

@@ -19,6 +19,44 @@ namespace {
 
 constexpr char16_t kDosEndOfFile = 0x1A;
 
+// Where folded stands in list, or list.size() when it does not.
+size_t indexOf(const std::vector<std::u16string>& list, const std::u16string& folded) {
+    size_t i = 0;
+    while (i < list.size() && list[i] != folded)
+        ++i;
+    return i;
+}
+
+// Applies the value lines of key block b to the values gathered for its key
+// so far (their folded names in foldedNames): a value sets its data, a new
+// one in the order first written, and a deletion removes it.
+void gatherBlockValues(const RegFile& file, size_t b, RegKeyContents* key,
+                       std::vector<std::u16string>* foldedNames) {
+    RegLineCursor c = regLineCursor(file, b);
+    RegLogical e;
+    std::u16string name;
+    bool deletion = false;
+    RegValueData data;
+    while (regNextValue(c, &e, &name, &deletion, &data)) {
+        std::u16string folded = regTextFold(name);
+        const size_t i = indexOf(*foldedNames, folded);
+        const auto at = static_cast<ptrdiff_t>(i);
+        if (deletion) {
+            if (i < foldedNames->size()) {
+                foldedNames->erase(foldedNames->begin() + at);
+                key->names.erase(key->names.begin() + at);
+                key->data.erase(key->data.begin() + at);
+            }
+        } else if (i < foldedNames->size()) {
+            key->data[i] = std::move(data);
+        } else {
+            foldedNames->push_back(std::move(folded));
+            key->names.push_back(name);
+            key->data.push_back(std::move(data));
+        }
+    }
+}
+
 std::string encodeAscii(bool utf16, std::string_view text) {
     std::string out;
     for (char c : text) {
@@ -383,38 +421,18 @@ bool regFileGetValue(const RegFile& file, std::u16string_view keyPath, std::u16s
 }
 
 std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath) {
-    std::vector<std::u16string> names;  // as first written
+    RegKeyContents values;
     std::vector<std::u16string> foldedNames;
     RegKeyPath key;
     if (!regKeyPath(keyPath, &key))
-        return names;
-    std::u16string name;
-    RegLogical e;
+        return values.names;
     // A deletion of the key takes every value before it.
     for (size_t b = static_cast<size_t>(regLastDeletion(file, key) + 1); b < file.blockKind.size();
          ++b) {
-        if (!regBlockIsKey(file, b, key))
-            continue;
-        RegLineCursor c = regLineCursor(file, b);
-        while (regNextLogical(c, &e)) {
-            bool deletion = false;
-            RegValueData data;
-            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
-                continue;
-            std::u16string folded = regTextFold(name);
-            size_t i = 0;
-            while (i < foldedNames.size() && foldedNames[i] != folded)
-                ++i;
-            if (!deletion && i == foldedNames.size()) {
-                names.push_back(name);
-                foldedNames.push_back(std::move(folded));
-            } else if (deletion && i < foldedNames.size()) {
-                names.erase(names.begin() + static_cast<ptrdiff_t>(i));
-                foldedNames.erase(foldedNames.begin() + static_cast<ptrdiff_t>(i));
-            }
-        }
+        if (regBlockIsKey(file, b, key))
+            gatherBlockValues(file, b, &values, &foldedNames);
     }
-    return names;
+    return values.names;
 }
 
 std::vector<std::u16string> regFileHeaderPaths(const RegFile& file) {
@@ -446,8 +464,6 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     reader.source = &file.source;
     std::u16string path;
     std::u16string folded;
-    std::u16string name;
-    RegLogical e;
     for (size_t b = 0; b < file.blockKind.size(); ++b) {
         RegBlockKind kind = file.blockKind[b];
         if (kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey)
@@ -465,40 +481,13 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
             }
             continue;
         }
-        size_t current = 0;
-        while (current < foldedKeys.size() && foldedKeys[current] != folded)
-            ++current;
+        const size_t current = indexOf(foldedKeys, folded);
         if (current == foldedKeys.size()) {
             keys.push_back(RegKeyContents{path, {}, {}});
             foldedKeys.push_back(folded);
             foldedNames.emplace_back();
         }
-        RegKeyContents& key = keys[current];
-        std::vector<std::u16string>& names = foldedNames[current];
-        RegLineCursor c = regLineCursor(file, b);
-        while (regNextLogical(c, &e)) {
-            bool deletion = false;
-            RegValueData data;
-            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
-                continue;
-            std::u16string foldedName = regTextFold(name);
-            size_t i = 0;
-            while (i < names.size() && names[i] != foldedName)
-                ++i;
-            if (deletion) {
-                if (i < names.size()) {
-                    names.erase(names.begin() + static_cast<ptrdiff_t>(i));
-                    key.names.erase(key.names.begin() + static_cast<ptrdiff_t>(i));
-                    key.data.erase(key.data.begin() + static_cast<ptrdiff_t>(i));
-                }
-            } else if (i < names.size()) {
-                key.data[i] = std::move(data);
-            } else {
-                names.push_back(std::move(foldedName));
-                key.names.push_back(name);
-                key.data.push_back(std::move(data));
-            }
-        }
+        gatherBlockValues(file, b, &keys[current], &foldedNames[current]);
     }
     return keys;
 }

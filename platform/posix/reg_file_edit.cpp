@@ -182,23 +182,18 @@ size_t insertPoint(const RegFile& f, size_t block) {
 // case in which it was first written (since it last came into being).
 std::u16string displayPath(const RegFile& f, std::u16string_view keyPath) {
     std::vector<std::u16string_view> parts;
-    size_t start = 0;
-    while (start <= keyPath.size()) {
-        size_t sep = keyPath.find(u'\\', start);
-        if (sep == std::u16string_view::npos)
-            sep = keyPath.size();
-        if (sep > start)
-            parts.push_back(keyPath.substr(start, sep - start));
-        start = sep + 1;
-    }
+    size_t pos = 0;
+    std::u16string_view part;
+    while (regPathNextPart(keyPath, &pos, &part))
+        parts.push_back(part);
     // For each depth, the first header at or below that many leading parts
     // since their last deletion, found in one pass over the headers.
     std::vector<std::u16string> prefixes;
     std::u16string prefix;
-    for (std::u16string_view part : parts) {
+    for (std::u16string_view each : parts) {
         if (!prefix.empty())
             prefix.push_back(u'\\');
-        prefix += regTextFold(part);
+        prefix += regTextFold(each);
         prefixes.push_back(prefix);
     }
     std::vector<std::u16string> first(parts.size());
@@ -226,19 +221,11 @@ std::u16string displayPath(const RegFile& f, std::u16string_view keyPath) {
     if (known > 0) {
         // The first `known` components of that header as written.
         const std::u16string& written = first[known - 1];
-        size_t count = 0;
-        size_t pos = 0;
-        while (pos <= written.size() && count < known) {
-            size_t sep = written.find(u'\\', pos);
-            if (sep == std::u16string::npos)
-                sep = written.size();
-            if (sep > pos) {
-                if (!out.empty())
-                    out.push_back(u'\\');
-                out.append(written, pos, sep - pos);
-                ++count;
-            }
-            pos = sep + 1;
+        pos = 0;
+        for (size_t count = 0; count < known && regPathNextPart(written, &pos, &part); ++count) {
+            if (!out.empty())
+                out.push_back(u'\\');
+            out += part;
         }
     }
     for (size_t i = known; i < parts.size(); ++i) {
@@ -517,11 +504,9 @@ bool regFileImport(RegFile* file, const RegFile& source, size_t* changes) {
         ok = regFileCreateKey(file, path, &created);
         count += created ? 1 : 0;
         RegLineCursor c = regLineCursor(source, b);
-        while (ok && regNextLogical(c, &e)) {
-            bool deletion = false;
-            RegValueData data;
-            if (!e.valueLike || !regTextParseValue(e.text, &name, &deletion, &data))
-                continue;
+        bool deletion = false;
+        RegValueData data;
+        while (ok && regNextValue(c, &e, &name, &deletion, &data)) {
             if (deletion) {
                 count += regFileDeleteValue(file, path, name) ? 1 : 0;
             } else {

@@ -226,6 +226,15 @@ bool regNextLogical(RegLineCursor& c, RegLogical* e) {
     return true;
 }
 
+bool regNextValue(RegLineCursor& c, RegLogical* e, std::u16string* name, bool* deletion,
+                  RegValueData* data) {
+    while (regNextLogical(c, e)) {
+        if (e->valueLike && regTextParseValue(e->text, name, deletion, data))
+            return true;
+    }
+    return false;
+}
+
 uint32_t regNameHash(std::u16string_view foldedPart) {
     uint32_t h = kRegNameHashStart;
     for (char16_t c : foldedPart)

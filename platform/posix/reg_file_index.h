@@ -81,6 +81,12 @@ struct RegLogical {
 };
 bool regNextLogical(RegLineCursor& c, RegLogical* entry);
 
+// The next value line of the block that is understood: its name, whether it
+// is a deletion ("Name"=-) and its data.  Other lines, and value lines that
+// are not understood, are passed over.  False after the last.
+bool regNextValue(RegLineCursor& c, RegLogical* entry, std::u16string* name, bool* deletion,
+                  RegValueData* data);
+
 // The position of `unit` units of a line end; npos when none.
 size_t regFindLineFeed(std::string_view bytes, size_t from, bool utf16);
 

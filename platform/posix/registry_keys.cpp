@@ -63,17 +63,12 @@ RegKeyImpl keyOf(Hive hive, const char16_t* subKey) {
     key.path = rootName(hive);
     key.root = true;
     std::u16string_view sub = subKey != nullptr ? std::u16string_view(subKey) : u"";
-    size_t start = 0;
-    while (start <= sub.size()) {
-        size_t sep = sub.find(u'\\', start);
-        if (sep == std::u16string_view::npos)
-            sep = sub.size();
-        if (sep > start) {
-            key.path.push_back(u'\\');
-            key.path.append(sub.substr(start, sep - start));
-            key.root = false;
-        }
-        start = sep + 1;
+    size_t pos = 0;
+    std::u16string_view part;
+    while (posix::regPathNextPart(sub, &pos, &part)) {
+        key.path.push_back(u'\\');
+        key.path.append(part);
+        key.root = false;
     }
     key.folded = posix::regTextFoldPath(key.path);
     return key;

@@ -1,25 +1,48 @@
 #include "platform/posix/registry_value_text.h"
 
+#include "platform/platform.h"
 #include "platform/wstr.h"
 
 namespace ce::posix {
 
 namespace {
 
-constexpr uint32_t kTypeBinary = 3;
-constexpr uint32_t kTypeString = 1;
-constexpr uint32_t kTypeDword = 4;
-
-bool isHexDigit(char16_t c) {
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+// The one reader of hexadecimal numbers in an export (dword: data, the N of
+// hex(N), each byte of hex data): one or more digits of either case, at
+// most 0xffffffff.
+bool parseHexNumber(std::u16string_view digits, uint32_t* value) {
+    if (digits.empty())
+        return false;
+    uint64_t v = 0;
+    for (char16_t c : digits) {
+        unsigned d = 0;
+        if (c >= u'0' && c <= u'9') {
+            d = c - u'0';
+        } else if (c >= u'a' && c <= u'f') {
+            d = c - u'a' + 10;
+        } else if (c >= u'A' && c <= u'F') {
+            d = c - u'A' + 10;
+        } else {
+            return false;
+        }
+        v = (v << 4) | d;
+        if (v > 0xffffffffu)
+            return false;
+    }
+    *value = static_cast<uint32_t>(v);
+    return true;
 }
 
-unsigned hexDigitValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    return c - u'A' + 10;
+// And the one writer: lower-case digits, at least minDigits of them.
+void appendHexNumber(std::u16string* out, uint32_t value, int minDigits) {
+    char16_t digits[8];
+    int n = 0;
+    do {
+        digits[n++] = u"0123456789abcdef"[value & 15];
+        value >>= 4;
+    } while (value != 0 || n < minDigits);
+    while (n > 0)
+        out->push_back(digits[--n]);
 }
 
 bool startsWithFolded(std::u16string_view s, std::u16string_view prefix) {
@@ -84,17 +107,10 @@ bool parseNameAndEquals(std::u16string_view t, std::u16string* name, size_t* dat
 }
 
 bool parseDword(std::u16string_view digits, RegValueData* data) {
-    if (digits.empty())
+    uint32_t v = 0;
+    if (!parseHexNumber(digits, &v))
         return false;
-    uint64_t v = 0;
-    for (char16_t c : digits) {
-        if (!isHexDigit(c))
-            return false;
-        v = (v << 4) | hexDigitValue(c);
-        if (v > 0xffffffffu)
-            return false;
-    }
-    data->type = kTypeDword;
+    data->type = kRegDword;
     data->bytes.assign({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
                         static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
     return true;
@@ -118,13 +134,9 @@ bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
                 return false;
             break;
         }
-        if (token.size() > 2 || !isHexDigit(token[0]) ||
-            (token.size() == 2 && !isHexDigit(token[1]))) {
+        uint32_t b = 0;
+        if (token.size() > 2 || !parseHexNumber(token, &b))
             return false;
-        }
-        unsigned b = hexDigitValue(token[0]);
-        if (token.size() == 2)
-            b = (b << 4) | hexDigitValue(token[1]);
         out->push_back(static_cast<uint8_t>(b));
         if (last)
             break;
@@ -136,23 +148,13 @@ bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
 bool parseHex(std::u16string_view rest, RegValueData* data) {
     // rest begins with "hex" (any case).
     size_t pos = 3;
-    uint32_t type = kTypeBinary;
+    uint32_t type = kRegBinary;
     if (pos < rest.size() && rest[pos] == u'(') {
         size_t close = rest.find(u')', pos);
-        if (close == std::u16string_view::npos)
+        if (close == std::u16string_view::npos ||
+            !parseHexNumber(rest.substr(pos + 1, close - pos - 1), &type)) {
             return false;
-        std::u16string_view digits = rest.substr(pos + 1, close - pos - 1);
-        if (digits.empty())
-            return false;
-        uint64_t t = 0;
-        for (char16_t c : digits) {
-            if (!isHexDigit(c))
-                return false;
-            t = (t << 4) | hexDigitValue(c);
-            if (t > 0xffffffffu)
-                return false;
         }
-        type = static_cast<uint32_t>(t);
         pos = close + 1;
     }
     if (pos >= rest.size() || rest[pos] != u':')
@@ -169,12 +171,6 @@ void appendEscaped(std::u16string* out, std::u16string_view s) {
             out->push_back(u'\\');
         out->push_back(c);
     }
-}
-
-void appendHexByte(std::u16string* out, uint8_t b) {
-    static const char16_t kDigits[] = u"0123456789abcdef";
-    out->push_back(kDigits[b >> 4]);
-    out->push_back(kDigits[b & 15]);
 }
 
 char16_t unitAt(const uint8_t* data, size_t i) {
@@ -233,20 +229,30 @@ std::u16string regTextFoldPath(std::u16string_view path) {
     return out;
 }
 
-void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
-    out->clear();
-    size_t start = 0;
-    while (start <= path.size()) {
+bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view* part) {
+    while (*pos <= path.size()) {
+        const size_t start = *pos;
         size_t sep = path.find(u'\\', start);
         if (sep == std::u16string_view::npos)
             sep = path.size();
+        *pos = sep + 1;
         if (sep > start) {
-            if (!out->empty())
-                out->push_back(u'\\');
-            for (size_t i = start; i < sep; ++i)
-                out->push_back(u16lowerChar(path[i]));
+            *part = path.substr(start, sep - start);
+            return true;
         }
-        start = sep + 1;
+    }
+    return false;
+}
+
+void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
+    out->clear();
+    size_t pos = 0;
+    std::u16string_view part;
+    while (regPathNextPart(path, &pos, &part)) {
+        if (!out->empty())
+            out->push_back(u'\\');
+        for (char16_t c : part)
+            out->push_back(u16lowerChar(c));
     }
 }
 
@@ -307,7 +313,7 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
     *deletion = false;
     if (rest == u"-") {
         *deletion = true;
-        data->type = 0;
+        data->type = kRegNone;
         data->bytes.clear();
         return true;
     }
@@ -317,7 +323,7 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
         // Whatever follows the closing quote is ignored, as the editor does.
         if (!parseQuoted(rest, &end, &text))
             return false;
-        data->type = kTypeString;
+        data->type = kRegSz;
         data->bytes.clear();
         data->bytes.reserve((text.size() + 1) * 2);
         for (char16_t c : text) {
@@ -356,41 +362,31 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
     line += u"=";
 
     std::u16string text;
-    if (type == kTypeString && quotableText(data, size, utf8, &text)) {
+    if (type == kRegSz && quotableText(data, size, utf8, &text)) {
         line += u"\"";
         appendEscaped(&line, text);
         line += u"\"";
         lines->push_back(std::move(line));
         return true;
     }
-    if (type == kTypeDword && size == 4) {
+    if (type == kRegDword && size == 4) {
         uint32_t v = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
                      (static_cast<uint32_t>(data[2]) << 16) |
                      (static_cast<uint32_t>(data[3]) << 24);
         line += u"dword:";
-        for (int shift = 28; shift >= 0; shift -= 4) {
-            line.push_back(u"0123456789abcdef"[(v >> shift) & 15]);
-        }
+        appendHexNumber(&line, v, 8);
         lines->push_back(std::move(line));
         return true;
     }
-    if (type == kTypeBinary) {
+    if (type == kRegBinary) {
         line += u"hex:";
     } else {
         line += u"hex(";
-        char16_t digits[9];
-        size_t n = 0;
-        uint32_t t = type;
-        do {
-            digits[n++] = u"0123456789abcdef"[t & 15];
-            t >>= 4;
-        } while (t != 0);
-        while (n > 0)
-            line.push_back(digits[--n]);
+        appendHexNumber(&line, type, 1);
         line += u"):";
     }
     for (size_t i = 0; i < size; ++i) {
-        appendHexByte(&line, data[i]);
+        appendHexNumber(&line, data[i], 2);
         if (i + 1 == size)
             break;
         line.push_back(u',');

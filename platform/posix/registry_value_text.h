@@ -19,6 +19,11 @@ std::u16string_view regTextTrim(std::u16string_view s);
 
 // Case folding for comparisons: every unit lower-cased.
 std::u16string regTextFold(std::u16string_view s);
+// The parts of a key path one by one: *pos starts at 0, and each call
+// gives the next part that is not empty (a leading, doubled or trailing
+// backslash makes an empty one).  False when none is left.
+bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view* part);
+
 // A key path folded, with empty components ("A\\\\B", a trailing "\\") dropped.
 std::u16string regTextFoldPath(std::u16string_view path);
 // The same into *out, reusing its storage.

@@ -7,28 +7,35 @@
 
 namespace ce {
 
-bool acpToWide(const char* src, char16_t* dst, size_t dstChars) {
-    std::u16string wide;
-    bool ok = src != nullptr && utf8ToU16(src, strlen(src), &wide) && wide.size() < dstChars;
-    if (!ok) {
-        if (dst != nullptr && dstChars > 0)
+namespace {
+
+// Stores a converted text and its terminator in dst (dstUnits long); when
+// the conversion failed or the text does not fit, stores an empty string
+// (where there is room) and fails.
+template <typename Char>
+bool storeConverted(bool converted, const std::basic_string<Char>& text, Char* dst,
+                    size_t dstUnits) {
+    if (!converted || text.size() >= dstUnits) {
+        if (dst != nullptr && dstUnits > 0)
             dst[0] = 0;
         return false;
     }
-    memcpy(dst, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
+    std::memcpy(dst, text.c_str(), (text.size() + 1) * sizeof(Char));
     return true;
+}
+
+}  // namespace
+
+bool acpToWide(const char* src, char16_t* dst, size_t dstChars) {
+    std::u16string wide;
+    const bool ok = src != nullptr && utf8ToU16(src, std::strlen(src), &wide);
+    return storeConverted(ok, wide, dst, dstChars);
 }
 
 bool wideToAcp(const char16_t* src, char* dst, size_t dstBytes) {
     std::string narrow;
-    bool ok = src != nullptr && u16ToUtf8(src, u16len(src), &narrow) && narrow.size() < dstBytes;
-    if (!ok) {
-        if (dst != nullptr && dstBytes > 0)
-            dst[0] = 0;
-        return false;
-    }
-    memcpy(dst, narrow.c_str(), narrow.size() + 1);
-    return true;
+    const bool ok = src != nullptr && u16ToUtf8(src, u16len(src), &narrow);
+    return storeConverted(ok, narrow, dst, dstBytes);
 }
 
 }  // namespace ce

@@ -60,8 +60,8 @@ std::map<Menu, MenuRecord*>& menus() {
     return table;
 }
 
-Menu g_nextMenu = 0x1000;
-Tracking g_tracking;
+Menu gNextMenu = 0x1000;
+Tracking gTracking;
 
 // The device's "&" access-key marks in GTK's "_" form.
 std::string gtkLabel(const std::u16string& text) {
@@ -84,16 +84,9 @@ std::string gtkLabel(const std::u16string& text) {
             out.push_back(c);
         }
     }
+    // An unpaired surrogate is shown as U+FFFD.
     std::string utf8;
-    if (!u16ToUtf8(out.data(), out.size(), &utf8)) {
-        // An unpaired surrogate has no UTF-8 form: shown as U+FFFD.
-        utf8.clear();
-        for (char16_t c : out) {
-            std::string piece;
-            const char16_t one[1] = {c};
-            utf8 += u16ToUtf8(one, 1, &piece) ? piece : std::string("\xEF\xBF\xBD");
-        }
-    }
+    u16ToUtf8(out.data(), out.size(), &utf8);
     return utf8;
 }
 
@@ -119,17 +112,17 @@ void traceMenu(const MenuRecord& menu, int32_t x, int32_t y) {
 // taken whether or not the menu is still open, unless the menu was
 // destroyed meanwhile.
 void onItemActivate(GtkMenuItem* item, gpointer) {
-    if (g_tracking.menu == nullptr || g_tracking.menu->destroyed)
+    if (gTracking.menu == nullptr || gTracking.menu->destroyed)
         return;
-    g_tracking.chosen = reinterpret_cast<uintptr_t>(g_object_get_data(G_OBJECT(item), "ce-id"));
+    gTracking.chosen = reinterpret_cast<uintptr_t>(g_object_get_data(G_OBJECT(item), "ce-id"));
 }
 
 void onMenuDeactivate(GtkMenuShell*, gpointer) {
-    g_tracking.open = false;
+    gTracking.open = false;
 }
 
 bool trackingGoesOn() {
-    return g_tracking.open;
+    return gTracking.open;
 }
 
 GtkWidget* buildWidget(const MenuRecord& menu) {
@@ -183,17 +176,17 @@ bool popUp(GtkWidget* widget, int32_t x, int32_t y) {
 namespace posix {
 
 void endTrackingForOwner(Window owner) {
-    if (g_tracking.menu != nullptr && g_tracking.owner == owner) {
-        g_tracking.open = false;
-        if (g_tracking.menu->widget != nullptr)
-            gtk_menu_popdown(GTK_MENU(g_tracking.menu->widget));
+    if (gTracking.menu != nullptr && gTracking.owner == owner) {
+        gTracking.open = false;
+        if (gTracking.menu->widget != nullptr)
+            gtk_menu_popdown(GTK_MENU(gTracking.menu->widget));
     }
 }
 
 }  // namespace posix
 
 Menu createPopupMenu() {
-    const Menu handle = g_nextMenu++;
+    const Menu handle = gNextMenu++;
     menus()[handle] = new MenuRecord;
     return handle;
 }
@@ -208,7 +201,7 @@ bool appendMenuString(Menu menu, uintptr_t id, const char16_t* text) {
 
 bool trackPopupMenu(Menu menu, uint32_t, int32_t x, int32_t y, Window owner) {
     auto it = menus().find(menu);
-    if (it == menus().end() || it->second->tracking || g_tracking.menu != nullptr)
+    if (it == menus().end() || it->second->tracking || gTracking.menu != nullptr)
         return false;
     MenuRecord* record = it->second;
     if (!posix::ownWindowExists(owner) || !posix::gtkReady())
@@ -219,18 +212,18 @@ bool trackPopupMenu(Menu menu, uint32_t, int32_t x, int32_t y, Window owner) {
 
     record->widget = buildWidget(*record);
     record->tracking = true;
-    g_tracking = Tracking{record, owner, 0, true};
+    gTracking = Tracking{record, owner, 0, true};
     const bool shown = popUp(record->widget, x, y);
     if (shown) {
         traceMenu(*record, x, y);
-        while (g_tracking.open && !posix::quitPending()) {
+        while (gTracking.open && !posix::quitPending()) {
             g_main_context_iteration(nullptr, TRUE);
             posix::dispatchQueuedMessages(trackingGoesOn);
         }
         gtk_menu_popdown(GTK_MENU(record->widget));
     }
-    const uintptr_t chosen = g_tracking.chosen;
-    g_tracking = Tracking{};
+    const uintptr_t chosen = gTracking.chosen;
+    gTracking = Tracking{};
     record->tracking = false;
     gtk_widget_destroy(record->widget);
     g_object_unref(record->widget);
@@ -252,8 +245,8 @@ bool destroyMenu(Menu menu) {
     if (record->tracking) {
         // Closed now; trackPopupMenu frees it when it returns.
         record->destroyed = true;
-        g_tracking.open = false;
-        g_tracking.chosen = 0;
+        gTracking.open = false;
+        gTracking.chosen = 0;
         if (record->widget != nullptr)
             gtk_menu_popdown(GTK_MENU(record->widget));
         return true;

@@ -37,7 +37,7 @@ bool holdsEvent(const std::string& markerPath) {
     return false;
 }
 
-Handle g_nextHandle = 0x100;
+Handle gNextHandle = 0x100;
 
 }  // namespace
 
@@ -64,7 +64,7 @@ Handle createEvent(const char16_t* name, bool, bool, uint32_t* lastError) {
                 return 0;
         }
     }
-    const Handle handle = g_nextHandle++;
+    const Handle handle = gNextHandle++;
     eventHandles()[handle] = path;
     if (lastError != nullptr)
         *lastError = error;
@@ -166,10 +166,6 @@ size_t programFileRead(ProgramFile file, void* buf, size_t size) {
         if (errno != EINTR)
             return 0;
     }
-}
-
-bool programFileRewind(ProgramFile file) {
-    return file != nullptr && lseek(file->fd, 0, SEEK_SET) == 0;
 }
 
 void programFileClose(ProgramFile file) {

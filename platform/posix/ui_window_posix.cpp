@@ -71,9 +71,9 @@ std::deque<Message>& queue() {
     return q;
 }
 
-bool g_quitPending = false;
-int g_quitCode = 0;
-bool g_signalWatched = false;
+bool gQuitPending = false;
+int gQuitCode = 0;
+bool gSignalWatched = false;
 
 WindowRecord* findOwn(Window window) {
     auto it = windows().find(window);
@@ -135,10 +135,10 @@ gboolean onTerminate(gpointer) {
 }
 
 void watchTerminate() {
-    if (g_signalWatched)
+    if (gSignalWatched)
         return;
     g_unix_signal_add(SIGTERM, onTerminate, nullptr);
-    g_signalWatched = true;
+    gSignalWatched = true;
 }
 
 // True while some marker under run/windows names the process.
@@ -201,7 +201,7 @@ bool ownWindowExists(Window window) {
 }
 
 bool quitPending() {
-    return g_quitPending;
+    return gQuitPending;
 }
 
 void dispatchQueuedMessages(bool (*keepGoing)()) {
@@ -309,10 +309,9 @@ int getMessage(Message* msg) {
             queue().pop_front();
             return 1;
         }
-        if (g_quitPending) {
-            g_quitPending = false;
-            *msg =
-                Message{0, kWmQuit, static_cast<uintptr_t>(static_cast<intptr_t>(g_quitCode)), 0};
+        if (gQuitPending) {
+            gQuitPending = false;
+            *msg = Message{0, kWmQuit, static_cast<uintptr_t>(static_cast<intptr_t>(gQuitCode)), 0};
             return 0;
         }
         g_main_context_iteration(nullptr, TRUE);
@@ -357,8 +356,8 @@ bool postMessage(Window window, uint32_t message, uintptr_t wParam, intptr_t lPa
 }
 
 void postQuitMessage(int exitCode) {
-    g_quitPending = true;
-    g_quitCode = exitCode;
+    gQuitPending = true;
+    gQuitCode = exitCode;
     g_main_context_wakeup(nullptr);
 }
 

@@ -6,10 +6,10 @@
 #ifdef _WIN32_WCE
 // The device's WinMain already receives wide text.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
-    return programMain(ce::win32::U16(commandLine != nullptr ? commandLine : L""));
+    return programMain(ce::win32::asU16(commandLine != nullptr ? commandLine : L""));
 }
 #else
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR commandLine, int) {
-    return programMain(ce::win32::U16(commandLine != nullptr ? commandLine : L""));
+    return programMain(ce::win32::asU16(commandLine != nullptr ? commandLine : L""));
 }
 #endif

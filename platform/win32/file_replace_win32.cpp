@@ -7,7 +7,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 // Longest destination path, terminator and temporary suffix included.
 constexpr size_t kMaxReplacePath = 8192;
@@ -30,28 +30,28 @@ static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropT
     // the second step fails the old file is put back, so a failure leaves
     // the destination as it was.
     static char16_t backup[kMaxReplacePath];
-    bool hadOld = GetFileAttributesW(W(dst)) != 0xFFFFFFFF;
+    bool hadOld = GetFileAttributesW(asWide(dst)) != 0xFFFFFFFF;
     bool moved = besideName(dst, u".old", backup, kMaxReplacePath) &&
-                 (!hadOld || MoveFileW(W(dst), W(backup)));
-    if (moved && !MoveFileW(W(tmp), W(dst))) {
+                 (!hadOld || MoveFileW(asWide(dst), asWide(backup)));
+    if (moved && !MoveFileW(asWide(tmp), asWide(dst))) {
         if (hadOld)
-            MoveFileW(W(backup), W(dst));
+            MoveFileW(asWide(backup), asWide(dst));
         moved = false;
     }
     if (!moved) {
         if (dropTemp)
-            DeleteFileW(W(tmp));
+            DeleteFileW(asWide(tmp));
         return false;
     }
     if (hadOld)
-        DeleteFileW(W(backup));
+        DeleteFileW(asWide(backup));
     return true;
 #else
-    if (MoveFileExW(W(tmp), W(dst), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (MoveFileExW(asWide(tmp), asWide(dst), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return true;
     }
     if (dropTemp)
-        DeleteFileW(W(tmp));
+        DeleteFileW(asWide(tmp));
     return false;
 #endif
 }
@@ -60,8 +60,8 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     static char16_t tmp[kMaxReplacePath];
     if (!besideName(dst, u".new", tmp, kMaxReplacePath))
         return false;
-    if (!CopyFileW(W(src), W(tmp), FALSE)) {
-        DeleteFileW(W(tmp));
+    if (!CopyFileW(asWide(src), asWide(tmp), FALSE)) {
+        DeleteFileW(asWide(tmp));
         return false;
     }
     return replaceWithTemp(tmp, dst, true);

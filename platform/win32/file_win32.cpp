@@ -7,7 +7,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 static FILE* toStream(File file) {
     return reinterpret_cast<FILE*>(file);
@@ -15,7 +15,7 @@ static FILE* toStream(File file) {
 
 File fileOpen(const char16_t* path, FileMode mode) {
     const wchar_t* how = mode == FileMode::Read ? L"rb" : L"wb";
-    return reinterpret_cast<File>(_wfopen(W(path), how));
+    return reinterpret_cast<File>(_wfopen(asWide(path), how));
 }
 
 size_t fileReadLine(File file, char* buf, size_t size) {
@@ -47,23 +47,12 @@ bool fileAtEnd(File file) {
     return file == nullptr || feof(toStream(file)) != 0;
 }
 
-void fileRewind(File file) {
-    if (file != nullptr)
-        rewind(toStream(file));
-}
-
 bool fileWrite(File file, const void* data, size_t size) {
     if (file == nullptr)
         return false;
     if (size == 0)
         return true;
     return fwrite(data, 1, size, toStream(file)) == size;
-}
-
-bool filePuts(File file, const char* text) {
-    if (file == nullptr)
-        return false;
-    return fputs(text, toStream(file)) >= 0;
 }
 
 bool fileClose(File file) {
@@ -76,7 +65,7 @@ bool fileClose(File file) {
 }
 
 bool fileDelete(const char16_t* path) {
-    return DeleteFileW(W(path)) != 0;
+    return DeleteFileW(asWide(path)) != 0;
 }
 
 }  // namespace ce

@@ -6,7 +6,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 static_assert(kMaxFindName == MAX_PATH, "the find record's name field is the platform's");
 
@@ -21,7 +21,7 @@ static void fillRecord(const WIN32_FIND_DATAW& data, FindRecord* record) {
 
 Find findFirst(const char16_t* pattern, FindRecord* record) {
     WIN32_FIND_DATAW data;
-    HANDLE handle = FindFirstFileW(W(pattern), &data);
+    HANDLE handle = FindFirstFileW(asWide(pattern), &data);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     fillRecord(data, record);

@@ -4,7 +4,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 static HKEY rootOf(Hive hive) {
     return hive == Hive::LocalMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
@@ -20,14 +20,14 @@ static HKEY toHkey(RegKey key) {
 RegKey regCreateKey(Hive hive, const char16_t* subKey) {
     HKEY key = nullptr;
     DWORD disposition = 0;
-    LONG rc = RegCreateKeyExW(rootOf(hive), W(subKey), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              &disposition);
+    LONG rc = RegCreateKeyExW(rootOf(hive), asWide(subKey), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, &disposition);
     return rc == ERROR_SUCCESS ? toRegKey(key) : nullptr;
 }
 
 RegKey regOpenKey(Hive hive, const char16_t* subKey) {
     HKEY key = nullptr;
-    LONG rc = RegOpenKeyExW(rootOf(hive), W(subKey), 0, KEY_ALL_ACCESS, &key);
+    LONG rc = RegOpenKeyExW(rootOf(hive), asWide(subKey), 0, KEY_ALL_ACCESS, &key);
     return rc == ERROR_SUCCESS ? toRegKey(key) : nullptr;
 }
 
@@ -37,8 +37,8 @@ bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufByte
         return false;
     DWORD valueType = 0;
     DWORD size = bufBytes;  // the byte size of the buffer, as the device wants it
-    LONG rc =
-        RegQueryValueExW(toHkey(key), W(name), nullptr, &valueType, static_cast<BYTE*>(buf), &size);
+    LONG rc = RegQueryValueExW(toHkey(key), asWide(name), nullptr, &valueType,
+                               static_cast<BYTE*>(buf), &size);
     if (rc != ERROR_SUCCESS)
         return false;  // ERROR_MORE_DATA: too large counts as missing
     if (type != nullptr)
@@ -52,8 +52,8 @@ bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* da
                  uint32_t dataBytes) {
     if (key == nullptr)
         return false;
-    LONG rc =
-        RegSetValueExW(toHkey(key), W(name), 0, type, static_cast<const BYTE*>(data), dataBytes);
+    LONG rc = RegSetValueExW(toHkey(key), asWide(name), 0, type, static_cast<const BYTE*>(data),
+                             dataBytes);
     return rc == ERROR_SUCCESS;
 }
 

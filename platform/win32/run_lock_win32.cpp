@@ -6,10 +6,10 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 RunLock acquireRunLock(const char16_t* name) {
-    HANDLE mutex = CreateMutexW(nullptr, FALSE, W(name));
+    HANDLE mutex = CreateMutexW(nullptr, FALSE, asWide(name));
     if (mutex == nullptr)
         return nullptr;
     DWORD rc = WaitForSingleObject(mutex, INFINITE);

@@ -4,7 +4,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 // With the "CEUX" "HI_RES_AWARE" resource the device reports physical pixels.
 int screenWidth() {
@@ -15,7 +15,7 @@ int screenHeight() {
 }
 
 void messageBox(const char16_t* caption, const char16_t* text) {
-    MessageBoxW(nullptr, W(text), W(caption), MB_OK | MB_SETFOREGROUND);
+    MessageBoxW(nullptr, asWide(text), asWide(caption), MB_OK | MB_SETFOREGROUND);
 }
 
 }  // namespace ce

@@ -6,7 +6,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 // The API counts in int; longer buffers are used only in part.
 static int clampToInt(size_t n) {
@@ -16,8 +16,8 @@ static int clampToInt(size_t n) {
 bool acpToWide(const char* src, char16_t* dst, size_t dstChars) {
     if (dst == nullptr || dstChars == 0)
         return false;
-    int n =
-        MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, src, -1, W(dst), clampToInt(dstChars));
+    int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, src, -1, asWide(dst),
+                                clampToInt(dstChars));
     if (n <= 0) {
         dst[0] = u'\0';
         return false;
@@ -29,8 +29,8 @@ bool wideToAcp(const char16_t* src, char* dst, size_t dstBytes) {
     if (dst == nullptr || dstBytes == 0)
         return false;
     BOOL usedDefault = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, W(src), -1, dst, clampToInt(dstBytes),
-                                nullptr, &usedDefault);
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, asWide(src), -1, dst,
+                                clampToInt(dstBytes), nullptr, &usedDefault);
     if (n <= 0 || usedDefault) {
         dst[0] = '\0';
         return false;

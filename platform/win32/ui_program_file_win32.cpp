@@ -14,19 +14,13 @@ static FILE* toStream(ProgramFile file) {
 ProgramFile programFileOpen(const char16_t* path) {
     if (path == nullptr)
         return nullptr;
-    return reinterpret_cast<ProgramFile>(_wfopen(win32::W(path), L"rb"));
+    return reinterpret_cast<ProgramFile>(_wfopen(win32::asWide(path), L"rb"));
 }
 
 size_t programFileRead(ProgramFile file, void* buf, size_t size) {
     if (file == nullptr || size == 0)
         return 0;
     return fread(buf, 1, size, toStream(file));
-}
-
-bool programFileRewind(ProgramFile file) {
-    if (file == nullptr)
-        return false;
-    return fseek(toStream(file), 0, SEEK_SET) == 0;
 }
 
 void programFileClose(ProgramFile file) {

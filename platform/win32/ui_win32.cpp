@@ -9,7 +9,7 @@
 
 namespace ce::ui {
 
-using win32::W;
+using win32::asWide;
 
 static HWND toHwnd(Window window) {
     return reinterpret_cast<HWND>(window);
@@ -30,8 +30,8 @@ struct ClassProc {
     WindowProc proc;
 };
 
-static ClassProc g_classProcs[kMaxWindowClasses];
-static size_t g_classProcCount = 0;
+static ClassProc gClassProcs[kMaxWindowClasses];
+static size_t gClassProcCount = 0;
 
 // The class is found by its name: GetClassNameW is on the device as well,
 // while the calls that read a class's atom are not.
@@ -39,9 +39,9 @@ static WindowProc procOf(HWND hwnd) {
     wchar_t name[kClassNameChars];
     if (GetClassNameW(hwnd, name, static_cast<int>(kClassNameChars)) == 0)
         return nullptr;
-    for (size_t i = 0; i < g_classProcCount; ++i) {
-        if (u16cmp(g_classProcs[i].className, reinterpret_cast<const char16_t*>(name)) == 0)
-            return g_classProcs[i].proc;
+    for (size_t i = 0; i < gClassProcCount; ++i) {
+        if (u16cmp(gClassProcs[i].className, reinterpret_cast<const char16_t*>(name)) == 0)
+            return gClassProcs[i].proc;
     }
     return nullptr;
 }
@@ -58,7 +58,7 @@ Instance moduleInstance() {
 }
 
 Handle createEvent(const char16_t* name, bool manualReset, bool initialState, uint32_t* lastError) {
-    HANDLE event = CreateEventW(nullptr, manualReset, initialState, W(name));
+    HANDLE event = CreateEventW(nullptr, manualReset, initialState, asWide(name));
     DWORD error = GetLastError();
     if (event == nullptr)
         return 0;
@@ -80,7 +80,7 @@ size_t getModuleFileName(Instance instance, char16_t* dst, size_t dstChars) {
     if (dst == nullptr || dstChars == 0)
         return 0;
     DWORD limit = dstChars > 0xffffffffu ? 0xffffffffu : static_cast<DWORD>(dstChars);
-    DWORD n = GetModuleFileNameW(reinterpret_cast<HMODULE>(instance), W(dst), limit);
+    DWORD n = GetModuleFileNameW(reinterpret_cast<HMODULE>(instance), asWide(dst), limit);
     // A name that filled the whole buffer was cut (and, on some systems, is
     // not even terminated): it is refused rather than used.
     if (n == 0 || n >= limit) {
@@ -91,7 +91,7 @@ size_t getModuleFileName(Instance instance, char16_t* dst, size_t dstChars) {
 }
 
 bool registerClass(const WindowClass& windowClass) {
-    if (g_classProcCount >= kMaxWindowClasses || windowClass.windowProc == nullptr)
+    if (gClassProcCount >= kMaxWindowClasses || windowClass.windowProc == nullptr)
         return false;
     WNDCLASSW wc;
     memset(&wc, 0, sizeof wc);
@@ -101,14 +101,14 @@ bool registerClass(const WindowClass& windowClass) {
     wc.hCursor = windowClass.cursorId != 0
                      ? LoadCursorW(nullptr, MAKEINTRESOURCEW(windowClass.cursorId))
                      : nullptr;
-    wc.lpszClassName = W(windowClass.className);
-    ClassProc& entry = g_classProcs[g_classProcCount];
+    wc.lpszClassName = asWide(windowClass.className);
+    ClassProc& entry = gClassProcs[gClassProcCount];
     if (!u16copy(entry.className, kClassNameChars, windowClass.className))
         return false;
     if (RegisterClassW(&wc) == 0)
         return false;
     entry.proc = windowClass.windowProc;
-    ++g_classProcCount;
+    ++gClassProcCount;
     return true;
 }
 
@@ -116,8 +116,8 @@ Window createWindowEx(uint32_t exStyle, const char16_t* className, const char16_
                       uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
                       Window parent, Instance instance) {
     HWND hwnd =
-        CreateWindowExW(exStyle, W(className), W(title), style, x, y, width, height, toHwnd(parent),
-                        nullptr, reinterpret_cast<HINSTANCE>(instance), nullptr);
+        CreateWindowExW(exStyle, asWide(className), asWide(title), style, x, y, width, height,
+                        toHwnd(parent), nullptr, reinterpret_cast<HINSTANCE>(instance), nullptr);
     return toWindow(hwnd);
 }
 
@@ -196,7 +196,7 @@ Menu createPopupMenu() {
 }
 
 bool appendMenuString(Menu menu, uintptr_t id, const char16_t* text) {
-    return AppendMenuW(reinterpret_cast<HMENU>(menu), MF_STRING, id, W(text)) != 0;
+    return AppendMenuW(reinterpret_cast<HMENU>(menu), MF_STRING, id, asWide(text)) != 0;
 }
 
 bool trackPopupMenu(Menu menu, uint32_t flags, int32_t x, int32_t y, Window owner) {
@@ -225,18 +225,18 @@ bool getSpecialFolderPath(int csidl, char16_t* dst, size_t dstChars, bool create
     if (!SHGetSpecialFolderPathW(nullptr, path, csidl, create))
         return false;
     path[MAX_PATH] = L'\0';
-    if (dst == nullptr || u16len(win32::U16(path)) >= dstChars)
+    if (dst == nullptr || u16len(win32::asU16(path)) >= dstChars)
         return false;
-    return u16copy(dst, dstChars, win32::U16(path));
+    return u16copy(dst, dstChars, win32::asU16(path));
 }
 
 bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* parameters) {
     SHELLEXECUTEINFOW info;
     memset(&info, 0, sizeof info);
     info.cbSize = sizeof info;
-    info.lpVerb = W(verb);
-    info.lpFile = W(file);
-    info.lpParameters = W(parameters);
+    info.lpVerb = asWide(verb);
+    info.lpFile = asWide(file);
+    info.lpParameters = asWide(parameters);
     return ShellExecuteExW(&info) != 0;
 }
 

@@ -24,16 +24,16 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "wide text must be UTF-16 uni
 
 namespace ce::win32 {
 
-inline const wchar_t* W(const char16_t* text) {
+inline const wchar_t* asWide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
 }
-inline wchar_t* W(char16_t* text) {
+inline wchar_t* asWide(char16_t* text) {
     return reinterpret_cast<wchar_t*>(text);
 }
-inline const char16_t* U16(const wchar_t* text) {
+inline const char16_t* asU16(const wchar_t* text) {
     return reinterpret_cast<const char16_t*>(text);
 }
-inline char16_t* U16(wchar_t* text) {
+inline char16_t* asU16(wchar_t* text) {
     return reinterpret_cast<char16_t*>(text);
 }
 

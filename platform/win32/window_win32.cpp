@@ -8,7 +8,7 @@
 
 namespace ce {
 
-using win32::W;
+using win32::asWide;
 
 void shellStartup() {
 #ifdef _WIN32_WCE
@@ -17,7 +17,7 @@ void shellStartup() {
 }
 
 WindowRef findWindow(const char16_t* className) {
-    return reinterpret_cast<WindowRef>(FindWindowW(W(className), nullptr));
+    return reinterpret_cast<WindowRef>(FindWindowW(asWide(className), nullptr));
 }
 
 void bringToForeground(WindowRef window) {

@@ -2,7 +2,10 @@
 #include "menu/ini_reader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/wstr.h"
@@ -10,7 +13,6 @@
 namespace {
 
 using vantrelo::IniReader;
-using vantrelo::MemoryBytes;
 
 enum class Form { Utf16, Utf16Bom, Utf8, Utf8Bom };
 
@@ -30,20 +32,16 @@ std::string encode(const std::string& utf8, Form form) {
 
 // A reader over menu text held in memory.
 struct TextMenu {
-    std::string bytes;
-    MemoryBytes memory;
     IniReader reader;
 
     explicit TextMenu(const std::string& utf8, Form form = Form::Utf16) {
-        bytes = encode(utf8, form);
-        memory.data = reinterpret_cast<const uint8_t*>(bytes.data());
-        memory.size = bytes.size();
-        EXPECT_TRUE(reader.OpenSource(vantrelo::menuBytesSource(&memory)));
+        const std::string bytes = encode(utf8, form);
+        EXPECT_TRUE(reader.openBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
     }
     std::string get(const std::string& section, const std::string& key,
                     const std::string& def = "") {
         return ce::utf8(
-            reader.GetValue(ce::u16(section).c_str(), ce::u16(key).c_str(), ce::u16(def).c_str()));
+            reader.getValue(ce::u16(section).c_str(), ce::u16(key).c_str(), ce::u16(def).c_str()));
     }
 };
 
@@ -156,11 +154,11 @@ TEST(IniReader, LookupsMayComeInAnyOrder) {
 
 TEST(IniReader, ClosedOrMissingReaderGivesTheDefault) {
     IniReader missing;
-    EXPECT_FALSE(missing.Open(u"\\no\\such\\dir\\Vantrelo.ini"));
-    EXPECT_EQ(ce::utf8(missing.GetValue(u"Menus", u"Menu1", u"dflt")), "dflt");
+    EXPECT_FALSE(missing.open(u"\\no\\such\\dir\\Vantrelo.ini"));
+    EXPECT_EQ(ce::utf8(missing.getValue(u"Menus", u"Menu1", u"dflt")), "dflt");
 
     TextMenu m(kSample);
-    m.reader.Close();
+    m.reader.close();
     EXPECT_EQ(m.get("Menus", "Menu1", "closed"), "closed");
 }
 
@@ -178,6 +176,34 @@ TEST(IniReader, EmptyFileAndOddByteCount) {
     EXPECT_EQ(odd.get("Menus", "Menu1"), "A");
 }
 
+// The file is read whole when the reader opens it (in several reads when it
+// is long): later lookups see it as it was then, even once it has changed
+// or is gone.
+TEST(IniReader, ReadsTheFileOnceWhenOpened) {
+    char hostPath[] = "/tmp/ini_reader_test_XXXXXX";
+    const int fd = mkstemp(hostPath);
+    ASSERT_GE(fd, 0);
+    const std::string comments(3 * 4096, ';');
+    const std::string first = encode("[Menus]\n" + comments + "\nMenu1=first\n", Form::Utf16Bom);
+    ASSERT_EQ(write(fd, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+    close(fd);
+    std::string path(hostPath);
+    for (char& c : path) {
+        if (c == '/')
+            c = '\\';
+    }
+    IniReader reader;
+    ASSERT_TRUE(reader.open(ce::u16(path).c_str()));
+    FILE* f = std::fopen(hostPath, "wb");
+    ASSERT_NE(f, nullptr);
+    const std::string second = encode("[Menus]\nMenu1=second\n", Form::Utf16Bom);
+    std::fwrite(second.data(), 1, second.size(), f);
+    std::fclose(f);
+    EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"")), "first");
+    std::remove(hostPath);
+    EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"")), "first");
+}
+
 // A file of someone else's, UTF-16LE with a mark and an empty first line,
 // opened by path as the launcher opens its menu file.
 TEST(IniReader, ReadsRealUtf16File) {
@@ -187,9 +213,9 @@ TEST(IniReader, ReadsRealUtf16File) {
             c = '\\';
     }
     IniReader reader;
-    ASSERT_TRUE(reader.Open(ce::u16(host).c_str())) << host;
+    ASSERT_TRUE(reader.open(ce::u16(host).c_str())) << host;
     auto get = [&](const char* section, const char* key) {
-        return ce::utf8(reader.GetValue(ce::u16(section).c_str(), ce::u16(key).c_str(), u""));
+        return ce::utf8(reader.getValue(ce::u16(section).c_str(), ce::u16(key).c_str(), u""));
     };
     EXPECT_EQ(get(".ShellClassInfo", "LocalizedResourceName"), "Favorites");
     EXPECT_EQ(get("ShellClass", "IconResource"), "C:\\Windows\\system32\\SHELL32.dll,43");

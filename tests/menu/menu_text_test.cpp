@@ -59,7 +59,7 @@ vantrelo::FolderPaths deviceFolders() {
 
 std::string expand(const std::string& action, const vantrelo::FolderPaths& folders) {
     char16_t result[vantrelo::kExpansionChars];
-    const char16_t* r = vantrelo::ExpandPathVariables(u16(action).c_str(), folders, result);
+    const char16_t* r = vantrelo::expandPathVariables(u16(action).c_str(), folders, result);
     if (r == nullptr) {
         EXPECT_EQ(result[0], 0);
         return "<refused>";
@@ -105,21 +105,21 @@ TEST(ExpandPathVariables, RefusesAResultBeyond255Characters) {
 TEST(ReplaceAll, ReplacesAfterEachInsertion) {
     char16_t text[64];
     ce::u16copy(text, 64, u"aXbXX");
-    ASSERT_TRUE(vantrelo::ReplaceAll(text, 64, u"X", u"XX"));
+    ASSERT_TRUE(vantrelo::replaceAll(text, 64, u"X", u"XX"));
     EXPECT_EQ(utf8(text), "aXXbXXXX");
     ce::u16copy(text, 64, u"aaaa");
-    ASSERT_TRUE(vantrelo::ReplaceAll(text, 64, u"aa", u"b"));
+    ASSERT_TRUE(vantrelo::replaceAll(text, 64, u"aa", u"b"));
     EXPECT_EQ(utf8(text), "bb");
-    ASSERT_TRUE(vantrelo::ReplaceAll(text, 64, u"", u"z"));
+    ASSERT_TRUE(vantrelo::replaceAll(text, 64, u"", u"z"));
     EXPECT_EQ(utf8(text), "bb");
 }
 
 TEST(ReplaceAll, LeavesTheTextWhenTheResultDoesNotFit) {
     char16_t text[8];
     ce::u16copy(text, 8, u"abc");
-    EXPECT_FALSE(vantrelo::ReplaceAll(text, 8, u"b", u"123456"));
+    EXPECT_FALSE(vantrelo::replaceAll(text, 8, u"b", u"123456"));
     EXPECT_EQ(utf8(text), "abc");
-    EXPECT_TRUE(vantrelo::ReplaceAll(text, 8, u"b", u"12345"));
+    EXPECT_TRUE(vantrelo::replaceAll(text, 8, u"b", u"12345"));
     EXPECT_EQ(utf8(text), "a12345c");
 }
 

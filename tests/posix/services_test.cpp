@@ -58,6 +58,10 @@ TEST(TextConversion, Utf8IsTheDefaultCodePage) {
     EXPECT_EQ(narrow[0], 0);
     const char16_t lone[] = {u'a', 0xDC00, 0};
     EXPECT_FALSE(ce::wideToAcp(lone, narrow, 6));
+    // Text with a lone surrogate is refused, yet converted whole, U+FFFD in its place.
+    std::string utf8;
+    EXPECT_FALSE(ce::u16ToUtf8(lone, 2, &utf8));
+    EXPECT_EQ(utf8, "a\xEF\xBF\xBD");
 }
 
 TEST(TextConversion, LowerCasingPairsLatinLettersAsUnicodeDoes) {

@@ -3,7 +3,11 @@
 // editor does, in either encoding.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/posix/reg_file.h"
+#include "platform/posix/registry_value_text.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 
@@ -51,6 +55,24 @@ TEST(RegFileIndex, HeaderLinesReadAsTheRegistryEditorReadsThem) {
                 << c.line;
             EXPECT_EQ(ce::posix::regFileSerialize(f), utf16 ? regtest::utf16File(text) : text);
         }
+    }
+}
+
+TEST(RegFileIndex, KeyPathPartsPassOverEmptyOnes) {
+    const std::pair<std::u16string, std::vector<std::u16string>> cases[] = {
+        {u"", {}},
+        {u"\\\\", {}},
+        {u"A", {u"A"}},
+        {u"\\A\\\\b c\\", {u"A", u"b c"}},
+        {u"HKEY_CURRENT_USER\\X\\Y", {u"HKEY_CURRENT_USER", u"X", u"Y"}},
+    };
+    for (const auto& [path, want] : cases) {
+        std::vector<std::u16string> got;
+        size_t pos = 0;
+        std::u16string_view part;
+        while (ce::posix::regPathNextPart(path, &pos, &part))
+            got.emplace_back(part);
+        EXPECT_EQ(got, want) << ce::utf8(path);
     }
 }
 

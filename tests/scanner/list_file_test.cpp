@@ -12,7 +12,7 @@ namespace {
 
 std::string utf8(const std::u16string& s) {
     std::string out(s.size() * 3, '\0');
-    out.resize(zandoval::utf8FromUtf16(s.data(), s.size(), out.data()));
+    out.resize(ce::utf8FromU16(s.data(), s.size(), out.data()));
     return out;
 }
 
