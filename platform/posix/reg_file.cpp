@@ -212,7 +212,9 @@ bool indexBlocks(RegFile* f) {
     std::u16string path;
     std::u16string folded;
     // Source bytes from windowStart (a line start) are window[0, filled).
-    std::vector<char> window(2 * kRegIndexChunkBytes);
+    // Not cleared first: only the bytes read are looked at.
+    size_t capacity = 2 * kRegIndexChunkBytes;
+    std::unique_ptr<char[]> window(new char[capacity]);
     size_t filled = 0;
     size_t windowStart = start;
     size_t next = start;
@@ -220,10 +222,15 @@ bool indexBlocks(RegFile* f) {
     for (;;) {
         bool atEnd = next >= f->bodyEnd;
         if (!atEnd) {
-            if (window.size() - filled < kRegIndexChunkBytes)
-                window.resize(filled + kRegIndexChunkBytes);  // a line longer than a chunk
+            if (capacity - filled < kRegIndexChunkBytes) {
+                // A line longer than a chunk.
+                capacity = filled + kRegIndexChunkBytes;
+                std::unique_ptr<char[]> larger(new char[capacity]);
+                std::memcpy(larger.get(), window.get(), filled);
+                window = std::move(larger);
+            }
             size_t want = std::min(kRegIndexChunkBytes, f->bodyEnd - next);
-            size_t got = regSourceReadInto(f->source, next, window.data() + filled, want);
+            size_t got = regSourceReadInto(f->source, next, window.get() + filled, want);
             if (got < want) {
                 whole = false;
                 atEnd = true;
@@ -231,7 +238,7 @@ bool indexBlocks(RegFile* f) {
             filled += got;
             next += got;
         }
-        std::string_view w(window.data(), filled);
+        std::string_view w(window.get(), filled);
         size_t limit = atEnd ? w.size() : afterLastLineFeed(w, utf16);
         if (f->eolStyle.empty() && limit > 0) {
             size_t lf = regFindLineFeed(w, 0, utf16);
@@ -243,7 +250,7 @@ bool indexBlocks(RegFile* f) {
         indexLines(f, w.substr(0, limit), windowStart, &text, &path, &folded);
         if (atEnd)
             break;
-        std::memmove(window.data(), window.data() + limit, filled - limit);
+        std::memmove(window.get(), window.get() + limit, filled - limit);
         filled -= limit;
         windowStart += limit;
     }
