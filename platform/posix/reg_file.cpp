@@ -427,8 +427,10 @@ std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16strin
 std::vector<std::u16string> regFileHeaderPaths(const RegFile& file) {
     std::vector<std::u16string> paths;
     std::u16string path;
+    RegReader reader;
+    reader.source = &file.source;
     for (size_t b = 0; b < file.blockKind.size(); ++b) {
-        if (file.blockKind[b] == RegBlockKind::Key && regBlockHeaderPath(file, b, &path))
+        if (file.blockKind[b] == RegBlockKind::Key && regBlockHeaderPath(file, b, &path, &reader))
             paths.push_back(path);
     }
     return paths;
@@ -482,7 +484,7 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
         }
         RegKeyContents& key = keys[current];
         std::vector<std::u16string>& names = foldedNames[current];
-        RegLineCursor c = regLineCursor(file, b);
+        RegLineCursor c = regLineCursorVia(file, b, &reader);
         while (regNextLogical(c, &e)) {
             bool deletion = false;
             RegValueData data;
