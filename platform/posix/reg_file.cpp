@@ -30,9 +30,12 @@ size_t indexOf(const std::vector<std::u16string>& list, const std::u16string& fo
 // Applies the value lines of key block b to the values gathered for its key
 // so far (their folded names in foldedNames): a value sets its data, a new
 // one in the order first written, and a deletion removes it.
+// With a reader, the block's bytes come through its window (a walk over every
+// block); without one, the block is read on its own.
 void gatherBlockValues(const RegFile& file, size_t b, RegKeyContents* key,
-                       std::vector<std::u16string>* foldedNames) {
-    RegLineCursor c = regLineCursor(file, b);
+                       std::vector<std::u16string>* foldedNames, RegReader* reader = nullptr) {
+    RegLineCursor c =
+        reader != nullptr ? regLineCursorVia(file, b, reader) : regLineCursor(file, b);
     RegLogical e;
     std::u16string name;
     bool deletion = false;
@@ -250,7 +253,9 @@ bool indexBlocks(RegFile* f) {
     std::u16string path;
     std::u16string folded;
     // Source bytes from windowStart (a line start) are window[0, filled).
-    std::vector<char> window(2 * kRegIndexChunkBytes);
+    // Not cleared first: only the bytes read are looked at.
+    size_t capacity = 2 * kRegIndexChunkBytes;
+    std::unique_ptr<char[]> window(new char[capacity]);
     size_t filled = 0;
     size_t windowStart = start;
     size_t next = start;
@@ -258,10 +263,15 @@ bool indexBlocks(RegFile* f) {
     for (;;) {
         bool atEnd = next >= f->bodyEnd;
         if (!atEnd) {
-            if (window.size() - filled < kRegIndexChunkBytes)
-                window.resize(filled + kRegIndexChunkBytes);  // a line longer than a chunk
+            if (capacity - filled < kRegIndexChunkBytes) {
+                // A line longer than a chunk.
+                capacity = filled + kRegIndexChunkBytes;
+                std::unique_ptr<char[]> larger(new char[capacity]);
+                std::memcpy(larger.get(), window.get(), filled);
+                window = std::move(larger);
+            }
             size_t want = std::min(kRegIndexChunkBytes, f->bodyEnd - next);
-            size_t got = regSourceReadInto(f->source, next, window.data() + filled, want);
+            size_t got = regSourceReadInto(f->source, next, window.get() + filled, want);
             if (got < want) {
                 whole = false;
                 atEnd = true;
@@ -269,7 +279,7 @@ bool indexBlocks(RegFile* f) {
             filled += got;
             next += got;
         }
-        std::string_view w(window.data(), filled);
+        std::string_view w(window.get(), filled);
         size_t limit = atEnd ? w.size() : afterLastLineFeed(w, utf16);
         if (f->eolStyle.empty() && limit > 0) {
             size_t lf = regFindLineFeed(w, 0, utf16);
@@ -281,7 +291,7 @@ bool indexBlocks(RegFile* f) {
         indexLines(f, w.substr(0, limit), windowStart, &text, &path, &folded);
         if (atEnd)
             break;
-        std::memmove(window.data(), window.data() + limit, filled - limit);
+        std::memmove(window.get(), window.get() + limit, filled - limit);
         filled -= limit;
         windowStart += limit;
     }
@@ -438,8 +448,10 @@ std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16strin
 std::vector<std::u16string> regFileHeaderPaths(const RegFile& file) {
     std::vector<std::u16string> paths;
     std::u16string path;
+    RegReader reader;
+    reader.source = &file.source;
     for (size_t b = 0; b < file.blockKind.size(); ++b) {
-        if (file.blockKind[b] == RegBlockKind::Key && regBlockHeaderPath(file, b, &path))
+        if (file.blockKind[b] == RegBlockKind::Key && regBlockHeaderPath(file, b, &path, &reader))
             paths.push_back(path);
     }
     return paths;
@@ -487,7 +499,7 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
             foldedKeys.push_back(folded);
             foldedNames.emplace_back();
         }
-        gatherBlockValues(file, b, &keys[current], &foldedNames[current]);
+        gatherBlockValues(file, b, &keys[current], &foldedNames[current], &reader);
     }
     return keys;
 }

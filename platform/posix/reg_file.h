@@ -64,7 +64,7 @@ constexpr char16_t kRegFileHeader[] = u"Windows Registry Editor Version 5.00";
 constexpr size_t kRegHexLineLimit = 77;
 // A file is indexed in chunks of this many bytes (a longer line is read
 // whole all the same).
-constexpr size_t kRegIndexChunkBytes = 256 * 1024;
+constexpr size_t kRegIndexChunkBytes = 64 * 1024;
 
 // Value data as the device stores it.  A quoted string is REG_SZ (1) holding
 // the UTF-16LE text and a NUL terminator; dword: is REG_DWORD (4), 4 bytes

@@ -200,8 +200,10 @@ std::u16string displayPath(const RegFile& f, std::u16string_view keyPath) {
     std::vector<bool> found(parts.size(), false);
     std::u16string path;
     std::u16string folded;
+    RegReader reader;
+    reader.source = &f.source;
     for (size_t b = 0; b < f.blockKind.size(); ++b) {
-        if (!regBlockHeaderPath(f, b, &path))
+        if (!regBlockHeaderPath(f, b, &path, &reader))
             continue;
         regTextFoldPathInto(path, &folded);
         bool deletion = f.blockKind[b] == RegBlockKind::DeleteKey;
@@ -454,15 +456,23 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     RegKeyPath key;
     if (!regKeyPath(keyPath, &key) || !regFindKey(*file, key).exists)
         return false;
+    // The headers of the key and the keys below it, found front to back.
+    std::vector<size_t> blocks;
     std::u16string path;
     std::u16string folded;
+    RegReader reader;
+    reader.source = &file->source;
+    for (size_t b = 0; b < file->blockKind.size(); ++b) {
+        if (file->blockKind[b] == RegBlockKind::Key &&
+            regBlockHeaderPath(*file, b, &path, &reader)) {
+            regTextFoldPathInto(path, &folded);
+            if (regPathIsSameOrBelow(folded, key.folded))
+                blocks.push_back(b);
+        }
+    }
     std::u16string text;
-    for (size_t b = file->blockKind.size(); b-- > 0;) {
-        if (file->blockKind[b] != RegBlockKind::Key || !regBlockHeaderPath(*file, b, &path))
-            continue;
-        regTextFoldPathInto(path, &folded);
-        if (!regPathIsSameOrBelow(folded, key.folded))
-            continue;
+    for (size_t i = blocks.size(); i-- > 0;) {
+        size_t b = blocks[i];
         // The header with the block's values, and the blank lines that
         // separated it from what follows; a comment before the next header
         // belongs to that header and stays.

@@ -151,6 +151,16 @@ RegLineCursor regLineCursor(const RegFile& f, size_t block) {
     return c;
 }
 
+RegLineCursor regLineCursorVia(const RegFile& f, size_t block, RegReader* reader) {
+    if (regFindEdit(f, block) != nullptr)
+        return regLineCursor(f, block);
+    RegLineCursor c;
+    c.utf16 = f.utf16;
+    size_t start = f.blockStart[block];
+    c.bytes = regReaderView(*reader, start, regBlockSourceEnd(f, block) - start);
+    return c;
+}
+
 bool regNextLine(RegLineCursor& c, RegLine* line) {
     const size_t unit = c.utf16 ? 2 : 1;
     std::string_view all = c.bytes;

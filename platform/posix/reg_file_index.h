@@ -61,6 +61,8 @@ struct RegLineCursor {
 };
 
 RegLineCursor regLineCursor(const RegFile& f, size_t block);
+// The same for a walk over many blocks in file order, through the reader.
+RegLineCursor regLineCursorVia(const RegFile& f, size_t block, RegReader* reader);
 // The next line; false after the last.  Its bytes stay valid while the
 // cursor lives.
 bool regNextLine(RegLineCursor& c, RegLine* line);
