@@ -83,20 +83,23 @@ int sysClose(int fd) {
     return fd >= 0 ? gTable.close(fd) : 0;
 }
 
-int openRetrying(int dirFd, const char* name, int flags, mode_t mode) {
-    int fd;
+// Makes a call again for as long as it is interrupted before it did
+// anything (a negative result with EINTR), and returns its last result.
+template <typename Call>
+auto retryInterrupted(Call call) {
+    decltype(call()) r;
     do {
-        fd = gTable.openat(dirFd, name, flags, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+        r = call();
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int openRetrying(int dirFd, const char* name, int flags, mode_t mode) {
+    return retryInterrupted([&] { return gTable.openat(dirFd, name, flags, mode); });
 }
 
 ssize_t readRetrying(int fd, void* buf, size_t size) {
-    ssize_t n;
-    do {
-        n = gTable.read(fd, buf, size);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryInterrupted([&] { return gTable.read(fd, buf, size); });
 }
 
 ssize_t readFull(int fd, void* buf, size_t size) {
@@ -132,19 +135,11 @@ bool writeAll(int fd, const void* data, size_t size) {
 }
 
 bool syncFd(int fd) {
-    int r;
-    do {
-        r = gTable.fsync(fd);
-    } while (r != 0 && errno == EINTR);
-    return r == 0;
+    return retryInterrupted([&] { return gTable.fsync(fd); }) == 0;
 }
 
 long readDirEntries(int fd, void* buf, size_t size) {
-    long n;
-    do {
-        n = gTable.getdents64(fd, buf, size);
-    } while (n < 0 && errno == EINTR);
-    return n;
+    return retryInterrupted([&] { return gTable.getdents64(fd, buf, size); });
 }
 
 int lockFileExclusive(const std::string& path, int extraFlags) {
