@@ -14,12 +14,12 @@
 static int renames;
 
 static void killIfDue(int after) {
-    const char* spec = getenv("CE_TEST_KILL_AT_RENAME");
-    if (spec == NULL)
+    const char* setting = getenv("CE_TEST_KILL_AT_RENAME");
+    if (setting == NULL)
         return;
-    const char* colon = strchr(spec, ':');
+    const char* colon = strchr(setting, ':');
     int wantAfter = colon != NULL && strcmp(colon + 1, "after") == 0;
-    if (atoi(spec) == renames && wantAfter == after)
+    if (atoi(setting) == renames && wantAfter == after)
         kill(getpid(), SIGKILL);
 }
 
