@@ -41,6 +41,7 @@ all=(registry_file menu_file plugin_definition rewrite_pass command_line device_
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
+scripts/setup.sh fuzz
 build=build-fuzz
 launcher=()
 if command -v ccache >/dev/null; then
