@@ -7,18 +7,23 @@
 
 #include "platform/platform.h"
 #include "platform/posix/reg_file.h"
-#include "platform/posix/registry_store.h"
 #include "platform/wstr.h"
 
 namespace cefuzz {
 
 namespace {
 
+struct RegValue {
+    uint32_t type;
+    std::string bytes;
+};
+
 struct Device {
     std::set<std::u16string> directories{u""};
     std::map<std::u16string, std::shared_ptr<std::string>> files;
-    std::shared_ptr<const ce::posix::RegFile> registry =
-        std::make_shared<const ce::posix::RegFile>(ce::posix::regFileParse(""));
+    // Keys by folded path ("hkey_current_user\\software\\qorv"), each
+    // with its values by folded name.
+    std::map<std::u16string, std::map<std::u16string, RegValue>> keys;
     int width = 480;
     int height = 800;
     int boxes = 0;
@@ -51,6 +56,31 @@ std::u16string clean(std::u16string_view path) {
     std::u16string out;
     for (const std::u16string& p : parts)
         out += u"\\" + p;
+    return out;
+}
+
+std::u16string fold(std::u16string_view text) {
+    std::u16string out(text);
+    for (char16_t& c : out)
+        c = ce::u16lowerChar(c);
+    return out;
+}
+
+// A key path as compared: folded, without empty components.
+std::u16string foldKey(std::u16string_view path) {
+    std::u16string out;
+    size_t pos = 0;
+    while (pos <= path.size()) {
+        size_t end = path.find(u'\\', pos);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        if (end > pos) {
+            if (!out.empty())
+                out.push_back(u'\\');
+            out += fold(path.substr(pos, end - pos));
+        }
+        pos = end + 1;
+    }
     return out;
 }
 
@@ -94,8 +124,34 @@ std::map<std::u16string, std::string> memoryDeviceFiles() {
 }
 
 void memoryDeviceSetRegistry(std::string_view regFileBytes) {
-    device().registry =
-        std::make_shared<const ce::posix::RegFile>(ce::posix::regFileParse(regFileBytes));
+    // The same file again and again: read it once.
+    static std::string lastBytes;
+    static std::map<std::u16string, std::map<std::u16string, RegValue>> lastKeys;
+    auto& keys = device().keys;
+    if (!lastBytes.empty() && regFileBytes == lastBytes) {
+        keys = lastKeys;
+        return;
+    }
+    ce::posix::RegFile file = ce::posix::regFileParse(regFileBytes);
+    keys.clear();
+    for (const ce::posix::RegEntry& e : file.entries) {
+        if (e.kind != ce::posix::RegEntryKind::Key || !ce::posix::regFileKeyExists(file, e.path))
+            continue;
+        // A key exists with the keys above it.
+        std::u16string path = foldKey(e.path);
+        for (size_t end = path.find(u'\\'); end != std::u16string::npos;
+             end = path.find(u'\\', end + 1)) {
+            keys[path.substr(0, end)];
+        }
+        auto& values = keys[path];
+        for (const std::u16string& name : ce::posix::regFileValueNames(file, e.path)) {
+            ce::posix::RegValueData v;
+            ce::posix::regFileGetValue(file, e.path, name, &v);
+            values[fold(name)] = RegValue{v.type, std::string(v.bytes.begin(), v.bytes.end())};
+        }
+    }
+    lastBytes = regFileBytes;
+    lastKeys = keys;
 }
 
 void memoryDeviceSetScreen(int width, int height) {
@@ -200,21 +256,77 @@ void messageBox(const char16_t*, const char16_t*) {
 }  // namespace ce
 
 // ---------------------------------------------------------------------------
-// The registry store: the registry file lives in memory, and a change
-// applies to a copy that replaces it only when the change succeeds.
+// The registry: keys and values in memory, with the device's rules (a
+// created key brings its parents, a value that does not fit counts as
+// missing, the type is reported and never checked).
 
-namespace ce::posix {
+namespace ce {
 
-std::shared_ptr<const RegFile> registryRead() {
-    return cefuzz::device().registry;
+struct RegKeyImpl {
+    std::u16string path;  // folded
+};
+
+namespace {
+
+std::u16string keyPath(Hive hive, const char16_t* subKey) {
+    std::u16string path = hive == Hive::LocalMachine ? u"HKEY_LOCAL_MACHINE" : u"HKEY_CURRENT_USER";
+    if (subKey != nullptr)
+        path += u"\\" + std::u16string(subKey);
+    return cefuzz::foldKey(path);
 }
 
-bool registryUpdate(RegistryChange change, const void* context) {
-    RegFile copy = *cefuzz::device().registry;
-    if (!change(&copy, context))
+}  // namespace
+
+RegKey regCreateKey(Hive hive, const char16_t* subKey) {
+    std::u16string path = keyPath(hive, subKey);
+    for (size_t end = path.find(u'\\'); end != std::u16string::npos;
+         end = path.find(u'\\', end + 1))
+        cefuzz::device().keys[path.substr(0, end)];
+    cefuzz::device().keys[path];
+    return new RegKeyImpl{path};
+}
+
+RegKey regOpenKey(Hive hive, const char16_t* subKey) {
+    std::u16string path = keyPath(hive, subKey);
+    bool root = path.find(u'\\') == std::u16string::npos;
+    if (!root && cefuzz::device().keys.count(path) == 0)
+        return nullptr;
+    return new RegKeyImpl{path};
+}
+
+bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufBytes, uint32_t* type,
+                   uint32_t* dataBytes) {
+    if (key == nullptr)
         return false;
-    cefuzz::device().registry = std::make_shared<const RegFile>(std::move(copy));
+    auto k = cefuzz::device().keys.find(key->path);
+    if (k == cefuzz::device().keys.end())
+        return false;
+    auto v = k->second.find(cefuzz::fold(name != nullptr ? name : u""));
+    if (v == k->second.end() || (buf != nullptr && v->second.bytes.size() > bufBytes))
+        return false;
+    if (buf != nullptr)
+        std::memcpy(buf, v->second.bytes.data(), v->second.bytes.size());
+    if (type != nullptr)
+        *type = v->second.type;
+    if (dataBytes != nullptr)
+        *dataBytes = static_cast<uint32_t>(v->second.bytes.size());
     return true;
 }
 
-}  // namespace ce::posix
+bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* data,
+                 uint32_t dataBytes) {
+    if (key == nullptr || (data == nullptr && dataBytes != 0))
+        return false;
+    auto k = cefuzz::device().keys.find(key->path);
+    if (k == cefuzz::device().keys.end())
+        return false;
+    k->second[cefuzz::fold(name != nullptr ? name : u"")] =
+        cefuzz::RegValue{type, std::string(static_cast<const char*>(data), dataBytes)};
+    return true;
+}
+
+void regCloseKey(RegKey key) {
+    delete key;
+}
+
+}  // namespace ce

@@ -68,7 +68,7 @@ for name in "${targets[@]}"; do
   [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
   start=$(date +%s.%N)
   set +e
-  "$build/fuzz/${name}_fuzz" "${limit[@]}" "${dict[@]}" -max_len=16384 -timeout=10 \
+  "$build/fuzz/${name}_fuzz" "${limit[@]}" "${dict[@]}" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
     "$work" "fuzz/corpus/$name" >"$log" 2>&1
   code=$?
