@@ -1,6 +1,7 @@
 // Device paths mapped to host entries under fs/ of a small device built in
 // a temporary directory: mixed case, names beyond ASCII, two names that
-// differ only in case, and links that stay inside fs/, leave it, or loop.
+// differ only in case, a name that begins with its sibling's name
+// ("Sub", "SubDeep"), and links that stay inside fs/, leave it, or loop.
 //
 // Input: device paths, one per line.  Each is resolved twice, as the
 // mapping's memory of the last directory leaves it and again from a clean
@@ -64,8 +65,8 @@ void buildDevice() {
     FUZZ_CHECK(close(open((gDevice + "/registry.reg").c_str(), O_CREAT | O_WRONLY, 0644)) == 0);
     for (const char* entry :
          {"Windows/", "Windows/qorvhome_480x800.cpr", "Windows/Sub/", "Windows/Sub/Deep/",
-          "Windows/Sub/Deep/x.lnk", "Program Files/", "Program Files/Lorvendi/",
-          "Program Files/Lorvendi/lorvendi.plg", "\xc3\x84rger/",
+          "Windows/Sub/Deep/x.lnk", "Windows/SubDeep/", "Windows/SubDeep/y.lnk", "Program Files/",
+          "Program Files/Lorvendi/", "Program Files/Lorvendi/lorvendi.plg", "\xc3\x84rger/",
           "\xc3\x84rger/\xc5\x81\xc3\xb3"
           "d\xc5\xba.txt",
           "Dir/", "Dir/Name.txt", "Dir/name.txt", "Dir/NAME/"}) {
