@@ -27,7 +27,7 @@
 
 namespace {
 
-constexpr size_t kMaxPaths = 8;
+constexpr size_t kMaxPaths = 4;
 
 std::string gDevice;
 std::set<std::pair<dev_t, ino_t>> gFsDirectories;
@@ -142,8 +142,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::string bytes = input.substr(start, end - start);
         start = end + 1;
         std::u16string path;
-        if (!ce::utf8ToU16(bytes.data(), bytes.size(), &path))
-            path.assign(bytes.begin(), bytes.end());
+        if (!ce::utf8ToU16(bytes.data(), bytes.size(), &path)) {
+            path.clear();
+            for (char c : bytes)
+                path.push_back(static_cast<unsigned char>(c));
+        }
         path = path.substr(0, path.find(u'\0'));
 
         auto mode = static_cast<ce::posix::LeafMode>((i + size) % 3);

@@ -152,7 +152,10 @@ void checkSet(RegFile* file, const std::u16string& key, const std::u16string& na
 }
 
 std::u16string latin1(std::string_view bytes) {
-    return std::u16string(bytes.begin(), bytes.end());
+    std::u16string text;
+    for (char c : bytes)
+        text.push_back(static_cast<unsigned char>(c));
+    return text;
 }
 
 }  // namespace
