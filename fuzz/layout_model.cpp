@@ -11,6 +11,14 @@ bool holds(std::string_view piece, std::string_view text) {
     return piece.find(text) != std::string_view::npos;
 }
 
+// The first piece from `from` on that holds text, or pieces.size().
+size_t nextHolding(const std::vector<std::string_view>& pieces, size_t from,
+                   std::string_view text) {
+    while (from < pieces.size() && !holds(pieces[from], text))
+        ++from;
+    return from;
+}
+
 }  // namespace
 
 std::vector<std::string_view> layoutPieces(std::string_view bytes) {
@@ -38,21 +46,7 @@ std::string tabsToBlanks(std::string_view piece) {
     return out;
 }
 
-CopyThrough copyThrough(std::string_view layout) {
-    CopyThrough r;
-    bool open = false;
-    for (std::string_view piece : layoutPieces(layout)) {
-        if (open && holds(piece, "</Form>")) {
-            r.formEnd = true;
-            break;
-        }
-        open = open || holds(piece, "<TitaniumListView") || holds(piece, "<BronzeListView");
-        r.copied += tabsToBlanks(piece);
-    }
-    return r;
-}
-
-BlockFound layoutBlock(std::string_view plg, int w, int h, std::string* block) {
+qorv::PassOutcome layoutBlock(std::string_view plg, int w, int h, std::string* block) {
     std::string marker =
         "ayout screenWidth=\"" + std::to_string(w) + "\" screenHeight=\"" + std::to_string(h);
     block->clear();
@@ -61,12 +55,67 @@ BlockFound layoutBlock(std::string_view plg, int w, int h, std::string* block) {
         if (!open) {
             open = holds(piece, marker);
         } else if (holds(piece, "</layout>")) {
-            return BlockFound::Whole;
+            return qorv::PassOutcome::Done;
         } else {
             *block += tabsToBlanks(piece);
         }
     }
-    return open ? BlockFound::NoLayoutEnd : BlockFound::NoResolution;
+    return open ? qorv::PassOutcome::NoLayoutEnd : qorv::PassOutcome::NoResolution;
+}
+
+ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
+    std::string name(pass.pluginName);
+    std::string expanded = "<Layer ID=\"" + name + "Expanded";
+    std::string condensed = "<Layer ID=\"" + name + "Condensed";
+    std::vector<std::string_view> pieces = layoutPieces(layout);
+    ModelResult r;
+    bool lookFor = pass.lookForLayers;
+    bool injected = false;
+    size_t i = 0;
+    while (i < pieces.size() && !holds(pieces[i], "<TitaniumListView") &&
+           !holds(pieces[i], "<BronzeListView")) {
+        r.out += tabsToBlanks(pieces[i++]);
+    }
+    if (i < pieces.size())
+        r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
+    for (; i < pieces.size(); ++i) {
+        bool replaced = false;
+        if (lookFor && holds(pieces[i], expanded)) {
+            lookFor = false;
+            size_t last = nextHolding(pieces, i + 1, condensed);
+            last = nextHolding(pieces, last + 1, "</Layer>");
+            last = nextHolding(pieces, last + 1, "</Layer>");
+            if (last >= pieces.size()) {
+                r.outcome = qorv::PassOutcome::LayersUnfinished;
+                return r;
+            }
+            // A removal goes on with the piece after the layers; an add puts
+            // its block in place of the last piece of the layers.
+            i = pass.inject ? last : last + 1;
+            replaced = pass.inject;
+            if (i == pieces.size())
+                break;
+        }
+        bool formEnd = holds(pieces[i], "</Form>");
+        bool consumed = false;
+        if (pass.inject && !injected && (replaced || formEnd)) {
+            std::string block;
+            r.outcome = layoutBlock(pass.plg, pass.width, pass.height, &block);
+            if (r.outcome != qorv::PassOutcome::Done)
+                return r;
+            r.out += block;
+            injected = consumed = true;
+        }
+        if (formEnd) {
+            r.out += "</Form>";
+            break;
+        }
+        if (!consumed)
+            r.out += tabsToBlanks(pieces[i]);
+    }
+    if (pass.inject && !injected)
+        r.outcome = qorv::PassOutcome::NothingInjected;
+    return r;
 }
 
 }  // namespace cefuzz

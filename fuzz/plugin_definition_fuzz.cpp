@@ -57,19 +57,17 @@ void checkInjection(std::string_view plg, const qorv::PluginHead& head, bool lan
         }
     }
     FUZZ_CHECK(found == 2);
-    std::string block;
-    switch (cefuzz::layoutBlock(tail, landscape ? 800 : 480, landscape ? 480 : 800, &block)) {
-        case cefuzz::BlockFound::Whole:
-            FUZZ_CHECK(outcome == qorv::PassOutcome::Done);
-            FUZZ_CHECK(out == "<TitaniumListView>\n" + block + "</Form>");
-            break;
-        case cefuzz::BlockFound::NoResolution:
-            FUZZ_CHECK(outcome == qorv::PassOutcome::NoResolution);
-            break;
-        case cefuzz::BlockFound::NoLayoutEnd:
-            FUZZ_CHECK(outcome == qorv::PassOutcome::NoLayoutEnd);
-            break;
-    }
+    cefuzz::ModelPass model;
+    model.lookForLayers = true;
+    model.pluginName = head.name;
+    model.inject = true;
+    model.plg = tail;
+    model.width = landscape ? 800 : 480;
+    model.height = landscape ? 480 : 800;
+    cefuzz::ModelResult want = cefuzz::modelPass(kLayout, model);
+    FUZZ_CHECK(outcome == want.outcome);
+    if (outcome == qorv::PassOutcome::Done)
+        FUZZ_CHECK(out == want.out);
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
 scripts/setup.sh fuzz
-build=build-fuzz
+build=${CE_FUZZ_BUILD:-build-fuzz}  # another directory keeps a running campaign apart
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
