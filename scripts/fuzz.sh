@@ -15,6 +15,8 @@
 # keeps the inputs that the fuzzer finds interesting in build-fuzz/corpus/
 # NAME/ and starts from them the next time; a run of N executions starts
 # from the seeds alone.  Nothing is written into the repository.
+# CE_FUZZ_BUILD names another build directory than build-fuzz, so that a
+# long run can go on while the targets are changed and tried elsewhere.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,7 +44,7 @@ targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
 scripts/setup.sh fuzz
-build=${CE_FUZZ_BUILD:-build-fuzz}  # another directory keeps a running campaign apart
+build=${CE_FUZZ_BUILD:-build-fuzz}
 launcher=()
 if command -v ccache >/dev/null; then
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
