@@ -14,7 +14,7 @@ cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" -j"$(nproc)" --output-on-failure
 
 # Every fuzz target over its seeds and a short, fixed number of new inputs.
-scripts/fuzz.sh --runs 1000
+scripts/fuzz.sh --runs 500
 
 if [ -x scripts/test-wine.sh ]; then
   scripts/test-wine.sh
