@@ -21,8 +21,9 @@
 
 #include "fuzz/fuzz_check.h"
 #include "fuzz/memory_device.h"
+#include "installer/result_codes.h"
 #include "installer/run.h"
-#include "installer/run_failures.h"
+#include "installer/run_limits.h"
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
 
@@ -110,8 +111,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ctx = fresh;
     uint32_t result = qorv::runInstaller(ctx, line.c_str());
 
-    FUZZ_CHECK(result == ctx.resultCode);
-    std::u16string text = ctx.resultText;
+    FUZZ_CHECK(result == qorv::resultNumber(ctx.outcome.result));
+    FUZZ_CHECK(qorv::resultText(ctx.outcome.result) != nullptr);
+    std::u16string text = qorv::resultText(ctx.outcome.result);
     FUZZ_CHECK(text.rfind(u"#" + ce::u16(std::to_string(result)) + u" ", 0) == 0);
     ce::RegKey record = ce::regOpenKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
     uint32_t number = 0;
@@ -125,14 +127,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int boxes = cefuzz::memoryDeviceMessageBoxes();
     FUZZ_CHECK(holds(line, u"-silent") ? boxes == 0 : (result == 0 || boxes > 0));
     if (line.size() > qorv::kMaxCommandLineChars)
-        FUZZ_CHECK(result == qorv::kResultCommandLineTooLong);
+        FUZZ_CHECK(result == qorv::resultNumber(qorv::Result::CommandLineTooLong));
     if (result == 0) {
         FUZZ_CHECK(holds(line, u"-addchange") || holds(line, u"-delete") ||
                    holds(line, u"-change"));
     }
-    bool keepsLayout =
-        result != 0 || (holds(line, u" -nochangecpr") && (ctx.action == qorv::Action::AddChange ||
-                                                          ctx.action == qorv::Action::Delete));
+    bool keepsLayout = result != 0 || (holds(line, u" -nochangecpr") &&
+                                       (ctx.request.action == qorv::Action::AddChange ||
+                                        ctx.request.action == qorv::Action::Delete));
     if (keepsLayout)
         FUZZ_CHECK(layoutFiles() == filesBefore);
     std::map<std::u16string, std::u16string> valuesAfter = homeValues();

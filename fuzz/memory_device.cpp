@@ -134,20 +134,18 @@ void memoryDeviceSetRegistry(std::string_view regFileBytes) {
     }
     ce::posix::RegFile file = ce::posix::regFileParse(regFileBytes);
     keys.clear();
-    for (const ce::posix::RegEntry& e : file.entries) {
-        if (e.kind != ce::posix::RegEntryKind::Key || !ce::posix::regFileKeyExists(file, e.path))
-            continue;
+    for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(file)) {
         // A key exists with the keys above it.
-        std::u16string path = foldKey(e.path);
+        std::u16string path = foldKey(key.path);
         for (size_t end = path.find(u'\\'); end != std::u16string::npos;
              end = path.find(u'\\', end + 1)) {
             keys[path.substr(0, end)];
         }
         auto& values = keys[path];
-        for (const std::u16string& name : ce::posix::regFileValueNames(file, e.path)) {
-            ce::posix::RegValueData v;
-            ce::posix::regFileGetValue(file, e.path, name, &v);
-            values[fold(name)] = RegValue{v.type, std::string(v.bytes.begin(), v.bytes.end())};
+        for (size_t i = 0; i < key.names.size(); ++i) {
+            const ce::posix::RegValueData& v = key.data[i];
+            values[fold(key.names[i])] =
+                RegValue{v.type, std::string(v.bytes.begin(), v.bytes.end())};
         }
     }
     lastBytes = regFileBytes;

@@ -23,6 +23,7 @@
 #include "menu/ini_reader.h"
 #include "menu/menu_path.h"
 #include "menu/path_variables.h"
+#include "platform/ui.h"
 #include "platform/wstr.h"
 
 // The reader is fed from memory; nothing here opens a file by path.
@@ -33,9 +34,6 @@ ProgramFile programFileOpen(const char16_t*) {
 size_t programFileRead(ProgramFile, void*, size_t) {
     return 0;
 }
-bool programFileRewind(ProgramFile) {
-    return false;
-}
 void programFileClose(ProgramFile) {}
 }  // namespace ce::ui
 
@@ -45,11 +43,9 @@ using vantrelo::kMenuLinePieceChars;
 
 std::vector<std::u16string> readPieces(const uint8_t* data, size_t size, size_t lineChars,
                                        vantrelo::MenuEncoding* encoding) {
-    vantrelo::MemoryBytes bytes{data, size, 0};
     vantrelo::MenuLineReader reader;
-    reader.source = vantrelo::menuBytesSource(&bytes);
+    vantrelo::menuLinesStart(reader, data, size);
     std::vector<std::u16string> pieces;
-    FUZZ_CHECK(vantrelo::menuLinesRewind(reader));
     *encoding = reader.encoding;
     std::vector<char16_t> line(lineChars + 1, u'#');
     while (vantrelo::menuLinesNext(reader, line.data(), lineChars)) {
@@ -127,7 +123,7 @@ void checkAction(const std::u16string& action) {
     for (size_t i = 0; i < vantrelo::kFolderCount; ++i)
         ce::u16copy(folders.path[i], vantrelo::kFolderChars, paths[i]);
     char16_t expanded[vantrelo::kExpansionChars];
-    const char16_t* result = vantrelo::ExpandPathVariables(action.c_str(), folders, expanded);
+    const char16_t* result = vantrelo::expandPathVariables(action.c_str(), folders, expanded);
     if (result != nullptr)
         FUZZ_CHECK(ce::u16len(result) < vantrelo::kExpansionChars);
     if (action.find(u'%') == std::u16string::npos)
@@ -157,16 +153,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vantrelo::MenuEncoding encoding;
     std::vector<std::u16string> pieces =
         readPieces(data, size, vantrelo::kMenuLineChars, &encoding);
-    vantrelo::MemoryBytes bytes{data, size, 0};
     vantrelo::IniReader reader;
-    FUZZ_CHECK(reader.OpenSource(vantrelo::menuBytesSource(&bytes)));
+    FUZZ_CHECK(reader.openBytes(data, size));
     // Entries 1, 2 and 10 and one more chosen by the input: every lookup
     // reads the whole file, and the other numbers take the same paths.
     for (int n : {1, 2, 10, 3 + static_cast<int>(size % 7)}) {
         std::u16string number = ce::u16(std::to_string(n));
-        std::u16string menu = reader.GetValue(u"Menus", (u"Menu" + number).c_str(), u"");
+        std::u16string menu = reader.getValue(u"Menus", (u"Menu" + number).c_str(), u"");
         FUZZ_CHECK(menu == modelValue(pieces, u"Menus", u"Menu" + number));
-        std::u16string action = reader.GetValue(u"Actions", (u"Action" + number).c_str(), u"");
+        std::u16string action = reader.getValue(u"Actions", (u"Action" + number).c_str(), u"");
         FUZZ_CHECK(action == modelValue(pieces, u"Actions", u"Action" + number));
         checkAction(action);
     }

@@ -37,10 +37,12 @@ void checkInjection(std::string_view plg, const qorv::PluginHead& head, bool lan
     pass.plg = ce::fileOpen(u"\\in.plg", ce::FileMode::Read);
     // The same stream position as in an add: right after the position line.
     qorv::PluginHead again = {};
-    FUZZ_CHECK(qorv::readPluginName(pass.plg, again) == qorv::PlgHeadStatus::Ok);
-    FUZZ_CHECK(qorv::readPluginPosition(pass.plg, again) == qorv::PlgHeadStatus::Ok);
+    static qorv::PassBuffers buffers;
+    FUZZ_CHECK(qorv::readPluginName(pass.plg, buffers.blockLine, again) == qorv::PlgHeadStatus::Ok);
+    FUZZ_CHECK(qorv::readPluginPosition(pass.plg, buffers.blockLine, again) ==
+               qorv::PlgHeadStatus::Ok);
     FUZZ_CHECK(std::string_view(again.name) == head.name && again.position == head.position);
-    qorv::PassOutcome outcome = qorv::runRewritePass(pass);
+    qorv::PassOutcome outcome = qorv::runRewritePass(pass, buffers);
     ce::fileClose(pass.layout);
     ce::fileClose(pass.temp);
     ce::fileClose(pass.plg);
@@ -82,10 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     cefuzz::memoryDeviceSetFile(u"\\in.plg", plg);
     ce::File file = ce::fileOpen(u"\\in.plg", ce::FileMode::Read);
     qorv::PluginHead head = {};
-    qorv::PlgHeadStatus name = qorv::readPluginName(file, head);
+    static qorv::LayoutLine line;
+    qorv::PlgHeadStatus name = qorv::readPluginName(file, line, head);
     qorv::PlgHeadStatus position = qorv::PlgHeadStatus::PositionMissing;
     if (name == qorv::PlgHeadStatus::Ok)
-        position = qorv::readPluginPosition(file, head);
+        position = qorv::readPluginPosition(file, line, head);
     ce::fileClose(file);
 
     bool hasCloseTag = plg.find("</name>") != std::string_view::npos;

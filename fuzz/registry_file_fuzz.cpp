@@ -26,10 +26,10 @@
 #include "platform/platform.h"
 #include "platform/posix/reg_file.h"
 #include "platform/posix/registry_value_text.h"
+#include "platform/wstr.h"
 
 namespace {
 
-using ce::posix::RegEntryKind;
 using ce::posix::RegFile;
 using ce::posix::RegValueData;
 
@@ -37,9 +37,16 @@ using ce::posix::RegValueData;
 // whole file.
 constexpr size_t kLookups = 16;
 // Importing costs a pass over the file per line: only small files.
-constexpr size_t kMaxImportEntries = 64;
+constexpr size_t kMaxImportBytes = 2048;
 // The lines of a deletion are aligned by a table of this many cells at most.
 constexpr size_t kMaxAlignCells = 1 << 21;
+
+std::u16string latin1(std::string_view bytes) {
+    std::u16string text;
+    for (char c : bytes)
+        text.push_back(static_cast<unsigned char>(c));
+    return text;
+}
 
 struct Value {
     uint32_t type;
@@ -82,55 +89,159 @@ void checkOnePassAgrees(const RegFile& f) {
     }
 }
 
-// The header entry that governs a line: the last key header at or before it.
-const ce::posix::RegEntry* headerOf(const RegFile& f, size_t line) {
-    const ce::posix::RegEntry* header = nullptr;
-    for (const auto& e : f.entries) {
-        if (e.firstLine > line)
-            break;
-        if (e.kind == RegEntryKind::Key || e.kind == RegEntryKind::DeleteKey ||
-            e.kind == RegEntryKind::BrokenKey) {
-            header = &e;
+// The file as lines, each with what it belongs to, read with the export's
+// own line rules (registry_value_text.h): the key whose block it lies in,
+// and for the lines of a value (continuations included) the value's name.
+struct FileLine {
+    std::string bytes;
+    std::string eol;
+    std::u16string key;    // folded; empty outside a key's block
+    std::u16string value;  // folded name, for a value's lines
+    bool isValue = false;
+};
+
+std::u16string decodeLine(bool utf16, std::string_view bytes) {
+    std::u16string text;
+    if (utf16) {
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                 (static_cast<unsigned char>(bytes[i + 1]) << 8)));
         }
+    } else if (!ce::utf8ToU16(bytes.data(), bytes.size(), &text)) {
+        text = latin1(bytes);
     }
-    return header;
+    return text;
 }
 
-bool sameLine(const RegFile& before, size_t i, const RegFile& after, size_t j) {
-    // At the end of a file without a final line end, a kept line may gain
-    // or lose its line end.
-    const auto& a = before.lines;
-    const auto& b = after.lines;
-    return a[i].bytes == b[j].bytes &&
-           (a[i].eol == b[j].eol || i + 1 == a.size() || j + 1 == b.size());
+std::vector<FileLine> linesOf(const RegFile& f) {
+    std::string all = ce::posix::regFileSerialize(f);
+    FUZZ_CHECK(all.size() >= f.bom.size() + f.trailer.size());
+    std::string_view body(all);
+    body = body.substr(f.bom.size(), body.size() - f.bom.size() - f.trailer.size());
+    size_t unit = f.utf16 ? 2 : 1;
+    std::vector<FileLine> lines;
+    std::vector<std::u16string> texts;
+    size_t start = 0;
+    for (size_t i = 0; i + unit <= body.size(); i += unit) {
+        bool lf = body[i] == '\n' && (unit == 1 || body[i + 1] == 0);
+        if (!lf && i + unit < body.size())
+            continue;
+        size_t end = lf ? i : body.size();
+        size_t eolStart = end;
+        if (lf && end >= start + unit && body[end - unit] == '\r' &&
+            (unit == 1 || body[end - 1] == 0)) {
+            eolStart -= unit;
+        }
+        FileLine line;
+        line.bytes = body.substr(start, eolStart - start);
+        line.eol = body.substr(eolStart, (lf ? i + unit : end) - eolStart);
+        texts.push_back(decodeLine(f.utf16, line.bytes));
+        lines.push_back(std::move(line));
+        start = lf ? i + unit : body.size();
+    }
+    if (start < body.size()) {  // an odd byte of UTF-16 is in the trailer
+        FileLine line;
+        line.bytes = body.substr(start);
+        texts.push_back(decodeLine(f.utf16, line.bytes));
+        lines.push_back(std::move(line));
+    }
+    // After the last line end comes an empty line without one: what is left
+    // of a blank line that gave up its line end when the lines after it went.
+    if (lines.empty() || !lines.back().eol.empty()) {
+        lines.emplace_back();
+        texts.emplace_back();
+    }
+    std::u16string key;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::u16string_view t = ce::posix::regTextTrim(texts[i]);
+        if (!t.empty() && t[0] == u'[') {
+            std::u16string path;
+            bool deletion = false;
+            bool header = ce::posix::regTextParseHeader(t, &path, &deletion);
+            key = header && !deletion ? ce::posix::regTextFoldPath(path) : u"";
+        }
+        lines[i].key = key;
+        std::u16string name;
+        if (t.empty() || (t[0] != u'"' && t[0] != u'@') ||
+            !ce::posix::regTextValueName(texts[i], &name)) {
+            continue;
+        }
+        size_t last = i;
+        if (ce::posix::regTextValueContinues(texts[i])) {
+            while (last + 1 < lines.size() && ce::posix::regTextIsContinuation(texts[last + 1])) {
+                ++last;
+                if (!ce::posix::regTextContinuationContinues(ce::posix::regTextTrim(texts[last])))
+                    break;
+            }
+        }
+        for (size_t k = i; k <= last; ++k) {
+            lines[k].key = key;
+            lines[k].value = ce::posix::regTextFold(name);
+            lines[k].isValue = true;
+        }
+        i = last;
+    }
+    return lines;
+}
+
+// The empty line after the last line end, which any edit may take away.
+bool holdsNothing(const FileLine& line) {
+    return line.bytes.empty() && line.eol.empty();
+}
+
+// A line's bytes without the carriage returns and line feeds at its end.
+std::string_view withoutLineEnd(const FileLine& line, bool utf16, std::string* joined) {
+    *joined = line.bytes + line.eol;
+    std::string_view text(*joined);
+    size_t unit = utf16 ? 2 : 1;
+    while (text.size() >= unit &&
+           (text[text.size() - unit] == '\r' || text[text.size() - unit] == '\n') &&
+           (unit == 1 || text.back() == 0)) {
+        text.remove_suffix(unit);
+    }
+    return text;
+}
+
+// At the end of a file without a final line end, a kept line may gain or
+// lose its line end (and a carriage return that ends it becomes part of
+// one).
+bool sameLine(const std::vector<FileLine>& a, size_t i, const std::vector<FileLine>& b, size_t j,
+              bool utf16) {
+    if (a[i].bytes == b[j].bytes && a[i].eol == b[j].eol)
+        return true;
+    if (i + 1 != a.size() && j + 1 != b.size())
+        return false;
+    std::string x;
+    std::string y;
+    return withoutLineEnd(a[i], utf16, &x) == withoutLineEnd(b[j], utf16, &y);
 }
 
 // A value set: it replaces lines at one place, or adds lines at one place,
 // so the file differs from the old one between an unchanged start and end.
 // Every old line in between passes `mayGo`.
 template <typename MayGo>
-void checkLinesReplaced(const RegFile& before, const RegFile& after, MayGo mayGo) {
-    size_t a = before.lines.size();
-    size_t b = after.lines.size();
+void checkLinesReplaced(const std::vector<FileLine>& a, const std::vector<FileLine>& b, bool utf16,
+                        MayGo mayGo) {
     size_t prefix = 0;
-    while (prefix < a && prefix < b && sameLine(before, prefix, after, prefix))
+    while (prefix < a.size() && prefix < b.size() && sameLine(a, prefix, b, prefix, utf16))
         ++prefix;
     size_t suffix = 0;
-    while (suffix < a - prefix && suffix < b - prefix &&
-           sameLine(before, a - 1 - suffix, after, b - 1 - suffix)) {
+    while (suffix < a.size() - prefix && suffix < b.size() - prefix &&
+           sameLine(a, a.size() - 1 - suffix, b, b.size() - 1 - suffix, utf16)) {
         ++suffix;
     }
-    for (size_t i = prefix; i < a - suffix; ++i)
-        FUZZ_CHECK(mayGo(i));
+    for (size_t i = prefix; i < a.size() - suffix; ++i)
+        FUZZ_CHECK(holdsNothing(a[i]) || mayGo(a[i]));
 }
 
 // A deletion: the new file is the old one without some lines, and each of
 // them passes `mayGo`.  Identical lines (blank ones, say) make the places
 // ambiguous, so a table over old lines and deletions so far decides.
 template <typename MayGo>
-void checkLinesDeleted(const RegFile& before, const RegFile& after, MayGo mayGo) {
-    size_t n = before.lines.size();
-    size_t m = after.lines.size();
+void checkLinesDeleted(const std::vector<FileLine>& a, const std::vector<FileLine>& b, bool utf16,
+                       MayGo mayGo) {
+    size_t n = a.size();
+    size_t m = b.size();
     FUZZ_CHECK(m < n);
     size_t deletions = n - m;
     if ((n + 1) * (deletions + 1) > kMaxAlignCells)
@@ -141,24 +252,13 @@ void checkLinesDeleted(const RegFile& before, const RegFile& after, MayGo mayGo)
     auto at = [&](size_t i, size_t d) -> char& { return fits[i * (deletions + 1) + d]; };
     at(n, deletions) = 1;
     for (size_t i = n; i-- > 0;) {
-        bool goes = mayGo(i);
+        bool goes = holdsNothing(a[i]) || mayGo(a[i]);
         for (size_t d = 0; d <= deletions && d <= i; ++d) {
-            bool kept = i - d < m && sameLine(before, i, after, i - d) && at(i + 1, d);
+            bool kept = i - d < m && sameLine(a, i, b, i - d, utf16) && at(i + 1, d);
             at(i, d) = kept || (goes && d < deletions && at(i + 1, d + 1));
         }
     }
     FUZZ_CHECK(at(0, 0));
-}
-
-bool lineOfValue(const RegFile& f, size_t line, const std::u16string& name) {
-    std::u16string folded = ce::posix::regTextFold(name);
-    for (const auto& e : f.entries) {
-        if ((e.kind == RegEntryKind::Value || e.kind == RegEntryKind::DeleteValue) &&
-            e.folded == folded && e.firstLine <= line && line <= e.lastLine) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // The file's registry, read back from its bytes, must be `want`.
@@ -181,7 +281,11 @@ void checkSet(RegFile* file, const std::u16string& key, const std::u16string& na
     want[ce::posix::regTextFoldPath(key)][ce::posix::regTextFold(name)] = {
         type, std::vector<uint8_t>(raw, raw + data.size())};
     checkRegistry(*file, want);
-    checkLinesReplaced(before, *file, [&](size_t i) { return lineOfValue(before, i, name); });
+    std::u16string foldedKey = ce::posix::regTextFoldPath(key);
+    std::u16string foldedName = ce::posix::regTextFold(name);
+    checkLinesReplaced(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
+        return l.isValue && l.key == foldedKey && l.value == foldedName;
+    });
 }
 
 void checkDeleteValue(RegFile* file, const std::u16string& key, const std::u16string& name) {
@@ -198,7 +302,11 @@ void checkDeleteValue(RegFile* file, const std::u16string& key, const std::u16st
     if (values->second.empty())
         want.erase(values);
     checkRegistry(*file, want);
-    checkLinesDeleted(before, *file, [&](size_t i) { return lineOfValue(before, i, name); });
+    std::u16string foldedKey = ce::posix::regTextFoldPath(key);
+    std::u16string foldedName = ce::posix::regTextFold(name);
+    checkLinesDeleted(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
+        return l.isValue && l.key == foldedKey && l.value == foldedName;
+    });
 }
 
 void checkDeleteKey(RegFile* file, const std::u16string& key) {
@@ -212,18 +320,9 @@ void checkDeleteKey(RegFile* file, const std::u16string& key) {
     FUZZ_CHECK(!ce::posix::regFileKeyExists(*file, key));
     std::erase_if(want, [&](const auto& k) { return sameOrBelow(k.first, folded); });
     checkRegistry(*file, want);
-    checkLinesDeleted(before, *file, [&](size_t i) {
-        const ce::posix::RegEntry* header = headerOf(before, i);
-        return header != nullptr && header->kind == RegEntryKind::Key &&
-               sameOrBelow(header->folded, folded);
+    checkLinesDeleted(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
+        return !l.key.empty() && sameOrBelow(l.key, folded);
     });
-}
-
-std::u16string latin1(std::string_view bytes) {
-    std::u16string text;
-    for (char c : bytes)
-        text.push_back(static_cast<unsigned char>(c));
-    return text;
 }
 
 }  // namespace
@@ -233,7 +332,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RegFile file = ce::posix::regFileParse(input);
     FUZZ_CHECK(ce::posix::regFileSerialize(file) == input);
     checkOnePassAgrees(file);
-    if (file.entries.size() <= kMaxImportEntries) {
+    if (input.size() <= kMaxImportBytes) {
         RegFile imported = ce::posix::regFileNew();
         if (ce::posix::regFileImport(&imported, file, nullptr)) {
             FUZZ_CHECK(registryOf(imported) == registryOf(file));

@@ -56,7 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pass.layout = ce::fileOpen(u"\\in.cpr", ce::FileMode::Read);
     pass.temp = ce::fileOpen(u"\\out.txt", ce::FileMode::Write);
     pass.plg = ce::fileOpen(u"\\in.plg", ce::FileMode::Read);
-    qorv::PassOutcome outcome = qorv::runRewritePass(pass);
+    static qorv::PassBuffers buffers;
+    qorv::PassOutcome outcome = qorv::runRewritePass(pass, buffers);
     ce::fileClose(pass.layout);
     ce::fileClose(pass.temp);
     ce::fileClose(pass.plg);
