@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when
-# any is missing.  Usage: scripts/setup.sh [build|windows|test]
+# any is missing.  Usage: scripts/setup.sh [build|windows|fuzz|test]
 #   build:   compiler, CMake, GTK 3 headers and the .deb tools (the demo, an
 #            install, the packages)
 #   windows: CMake and mingw-w64 (the Windows programs and their .zip)
+#   fuzz:    CMake and clang with its fuzzing runtime (scripts/fuzz.sh)
 #   test:    all of these, GoogleTest, Xvfb, xdotool, ImageMagick and wine
 set -euo pipefail
 
@@ -11,11 +12,13 @@ level=${1:-test}
 case "$level" in
   build) packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file) ;;
   windows) packages=(cmake make mingw-w64) ;;
+  fuzz) packages=(cmake make clang libclang-rt-14-dev) ;;
   test)
     packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file mingw-w64
+              clang libclang-rt-14-dev
               googletest libgtest-dev xvfb xauth xdotool x11-utils imagemagick
               wine wine64 findutils procps) ;;
-  *) echo "usage: scripts/setup.sh [build|windows|test]" >&2; exit 2 ;;
+  *) echo "usage: scripts/setup.sh [build|windows|fuzz|test]" >&2; exit 2 ;;
 esac
 
 missing=()

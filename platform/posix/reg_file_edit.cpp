@@ -319,17 +319,18 @@ LineEnd lastLineBefore(const RegFile& f, size_t block, size_t to) {
 }
 
 // Removes the block's whole lines [from, to).  When they are the last
-// lines of the file, the line before them takes over the line end of the
-// last one, so that the file keeps its ending.
+// lines of a file that does not end with a line end, the line before them
+// gives up its own, so that the file keeps its ending; every other kept
+// line keeps its line end as it is (a file may mix CRLF and LF).
 void removeLines(RegFile* f, size_t block, size_t from, size_t to) {
-    if (!(to == blockSize(*f, block) && nothingAfter(*f, block))) {
+    if (!(to == blockSize(*f, block) && nothingAfter(*f, block)) ||
+        !lastLineBefore(*f, block, to).eol.empty()) {
         splice(f, block, from, to, std::string());
         return;
     }
-    std::string lastEol = lastLineBefore(*f, block, to).eol;
     if (from > 0) {
         LineEnd before = lastLineBefore(*f, block, from);
-        splice(f, block, before.contentEnd, to, std::move(lastEol));
+        splice(f, block, before.contentEnd, to, std::string());
         return;
     }
     for (size_t b = block; b-- > 0;) {
@@ -337,7 +338,7 @@ void removeLines(RegFile* f, size_t block, size_t from, size_t to) {
         if (size == 0)
             continue;
         LineEnd before = lastLineBefore(*f, b, size);
-        splice(f, b, before.contentEnd, size, std::move(lastEol));
+        splice(f, b, before.contentEnd, size, std::string());
         break;
     }
     splice(f, block, 0, to, std::string());

@@ -112,10 +112,15 @@ void regForgetCachedBlock(const RegFile& f, size_t block) {
 
 std::string_view regReaderView(RegReader& r, size_t offset, size_t size) {
     if (offset < r.start || offset + size > r.start + r.window.size()) {
-        // Moved on: the window starts here, with a good stretch beyond.
+        // Moved on: the window starts here, with a good stretch beyond, but
+        // none past the end of the source: that part would only be
+        // zero-filled and cut off again, a cost for every small registry.
         r.start = offset;
         r.window.clear();
-        regSourceRead(*r.source, offset, std::max(size, kRegReadChunk), &r.window);
+        size_t stretch = std::max(size, kRegReadChunk);
+        if (offset < r.source->size)
+            stretch = std::min(stretch, std::max(size, r.source->size - offset));
+        regSourceRead(*r.source, offset, stretch, &r.window);
     }
     std::string_view w = r.window;
     return w.substr(offset - r.start, std::min(size, w.size() - (offset - r.start)));

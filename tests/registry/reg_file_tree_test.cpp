@@ -65,6 +65,11 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n"
                  "[HKEY_LOCAL_MACHINE\\A\\B]\n\"y\"=hex:01,\\\n  02\n; about C\n"
                  "[HKEY_LOCAL_MACHINE\\C]\n\"z\"=\"2\"\n"},
+        {"the last key of a file whose lines end in two ways: the line before keeps its own",
+         kHead +
+             "[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"1\"\r\n\r\n[HKEY_LOCAL_MACHINE\\B]\n\"y\"=\"2\"\n",
+         [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\B"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"1\"\r\n\r\n"},
         {"a key that exists only through a subkey",
          kHead + "[HKEY_CURRENT_USER\\P\\Q]\n\"q\"=\"1\"\n",
          [](RegFile* f) { return deleteKey(f, "HKEY_CURRENT_USER\\P"); }, true, kHead},

@@ -1,0 +1,393 @@
+// The registry file's reader and editor.
+//
+// Input: the bytes of a registry file.  Properties:
+//   - a file read and not changed serializes back byte for byte;
+//   - the whole registry read in one pass agrees with single lookups, and
+//     importing the file into an empty registry gives the same registry;
+//   - after one edit (a value set, a key created, a value or a key deleted)
+//     the registry, read back from the file's new bytes, is the old one
+//     with exactly that edit;
+//   - an edit changes only the lines of what it edits: every line taken
+//     out of the file belongs to the value set or deleted, or to the blocks
+//     of the key deleted (at the end of a file without a final line end
+//     a line may only gain or lose its line end);
+//   - a failed edit leaves the file as it was.
+// The edit is chosen by the input's size and made from its bytes: a
+// string, a number or binary data cut from the input, names cut from it,
+// so quotes, backslashes and line breaks reach the writer too.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "platform/platform.h"
+#include "platform/posix/reg_file.h"
+#include "platform/posix/registry_value_text.h"
+#include "platform/wstr.h"
+
+namespace {
+
+using ce::posix::RegFile;
+using ce::posix::RegValueData;
+
+// Values checked against a single lookup per input: each lookup walks the
+// whole file.
+constexpr size_t kLookups = 16;
+// Importing costs a pass over the file per line: only small files.
+constexpr size_t kMaxImportBytes = 2048;
+// The lines of a deletion are aligned by a table of this many cells at most.
+constexpr size_t kMaxAlignCells = 1 << 21;
+
+std::u16string latin1(std::string_view bytes) {
+    std::u16string text;
+    for (char c : bytes)
+        text.push_back(static_cast<unsigned char>(c));
+    return text;
+}
+
+struct Value {
+    uint32_t type;
+    std::vector<uint8_t> bytes;
+    bool operator==(const Value&) const = default;
+};
+// Folded key path -> folded value name -> data.  Keys without values are
+// left out: whether such a key has a header of its own (and so appears in
+// the registry's one-pass contents) depends on the order of its headers,
+// not on what the registry holds.
+using Registry = std::map<std::u16string, std::map<std::u16string, Value>>;
+
+Registry registryOf(const RegFile& f) {
+    Registry r;
+    for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(f)) {
+        if (key.names.empty())
+            continue;
+        auto& values = r[ce::posix::regTextFoldPath(key.path)];
+        for (size_t i = 0; i < key.names.size(); ++i)
+            values[ce::posix::regTextFold(key.names[i])] = {key.data[i].type, key.data[i].bytes};
+    }
+    return r;
+}
+
+bool sameOrBelow(const std::u16string& key, const std::u16string& base) {
+    return key.compare(0, base.size(), base) == 0 &&
+           (key.size() == base.size() || key[base.size()] == u'\\');
+}
+
+void checkOnePassAgrees(const RegFile& f) {
+    size_t lookups = 0;
+    for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(f)) {
+        FUZZ_CHECK(ce::posix::regFileKeyExists(f, key.path));
+        FUZZ_CHECK(ce::posix::regFileValueNames(f, key.path) == key.names);
+        for (size_t i = 0; i < key.names.size() && lookups < kLookups; ++i, ++lookups) {
+            RegValueData v;
+            FUZZ_CHECK(ce::posix::regFileGetValue(f, key.path, key.names[i], &v));
+            FUZZ_CHECK(v.type == key.data[i].type && v.bytes == key.data[i].bytes);
+        }
+    }
+}
+
+// The file as lines, each with what it belongs to, read with the export's
+// own line rules (registry_value_text.h): the key whose block it lies in,
+// and for the lines of a value (continuations included) the value's name.
+struct FileLine {
+    std::string bytes;
+    std::string eol;
+    std::u16string key;    // folded; empty outside a key's block
+    std::u16string value;  // folded name, for a value's lines
+    bool isValue = false;
+};
+
+std::u16string decodeLine(bool utf16, std::string_view bytes) {
+    std::u16string text;
+    if (utf16) {
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+            text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                                 (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+        }
+    } else if (!ce::utf8ToU16(bytes.data(), bytes.size(), &text)) {
+        text = latin1(bytes);
+    }
+    return text;
+}
+
+std::vector<FileLine> linesOf(const RegFile& f) {
+    std::string all = ce::posix::regFileSerialize(f);
+    FUZZ_CHECK(all.size() >= f.bom.size() + f.trailer.size());
+    std::string_view body(all);
+    body = body.substr(f.bom.size(), body.size() - f.bom.size() - f.trailer.size());
+    size_t unit = f.utf16 ? 2 : 1;
+    std::vector<FileLine> lines;
+    std::vector<std::u16string> texts;
+    size_t start = 0;
+    for (size_t i = 0; i + unit <= body.size(); i += unit) {
+        bool lf = body[i] == '\n' && (unit == 1 || body[i + 1] == 0);
+        if (!lf && i + unit < body.size())
+            continue;
+        size_t end = lf ? i : body.size();
+        size_t eolStart = end;
+        if (lf && end >= start + unit && body[end - unit] == '\r' &&
+            (unit == 1 || body[end - 1] == 0)) {
+            eolStart -= unit;
+        }
+        FileLine line;
+        line.bytes = body.substr(start, eolStart - start);
+        line.eol = body.substr(eolStart, (lf ? i + unit : end) - eolStart);
+        texts.push_back(decodeLine(f.utf16, line.bytes));
+        lines.push_back(std::move(line));
+        start = lf ? i + unit : body.size();
+    }
+    if (start < body.size()) {  // an odd byte of UTF-16 is in the trailer
+        FileLine line;
+        line.bytes = body.substr(start);
+        texts.push_back(decodeLine(f.utf16, line.bytes));
+        lines.push_back(std::move(line));
+    }
+    // After the last line end comes an empty line without one: what is left
+    // of a blank line that gave up its line end when the lines after it went.
+    if (lines.empty() || !lines.back().eol.empty()) {
+        lines.emplace_back();
+        texts.emplace_back();
+    }
+    std::u16string key;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::u16string_view t = ce::posix::regTextTrim(texts[i]);
+        if (!t.empty() && t[0] == u'[') {
+            std::u16string path;
+            bool deletion = false;
+            bool header = ce::posix::regTextParseHeader(t, &path, &deletion);
+            key = header && !deletion ? ce::posix::regTextFoldPath(path) : u"";
+        }
+        lines[i].key = key;
+        std::u16string name;
+        if (t.empty() || (t[0] != u'"' && t[0] != u'@') ||
+            !ce::posix::regTextValueName(texts[i], &name)) {
+            continue;
+        }
+        size_t last = i;
+        if (ce::posix::regTextValueContinues(texts[i])) {
+            while (last + 1 < lines.size() && ce::posix::regTextIsContinuation(texts[last + 1])) {
+                ++last;
+                if (!ce::posix::regTextContinuationContinues(ce::posix::regTextTrim(texts[last])))
+                    break;
+            }
+        }
+        for (size_t k = i; k <= last; ++k) {
+            lines[k].key = key;
+            lines[k].value = ce::posix::regTextFold(name);
+            lines[k].isValue = true;
+        }
+        i = last;
+    }
+    return lines;
+}
+
+// The empty line after the last line end, which any edit may take away.
+bool holdsNothing(const FileLine& line) {
+    return line.bytes.empty() && line.eol.empty();
+}
+
+// A line's bytes without the carriage returns and line feeds at its end.
+std::string_view withoutLineEnd(const FileLine& line, bool utf16, std::string* joined) {
+    *joined = line.bytes + line.eol;
+    std::string_view text(*joined);
+    size_t unit = utf16 ? 2 : 1;
+    while (text.size() >= unit &&
+           (text[text.size() - unit] == '\r' || text[text.size() - unit] == '\n') &&
+           (unit == 1 || text.back() == 0)) {
+        text.remove_suffix(unit);
+    }
+    return text;
+}
+
+// At the end of a file without a final line end, a kept line may gain or
+// lose its line end (and a carriage return that ends it becomes part of
+// one).
+bool sameLine(const std::vector<FileLine>& a, size_t i, const std::vector<FileLine>& b, size_t j,
+              bool utf16) {
+    if (a[i].bytes == b[j].bytes && a[i].eol == b[j].eol)
+        return true;
+    if (i + 1 != a.size() && j + 1 != b.size())
+        return false;
+    std::string x;
+    std::string y;
+    return withoutLineEnd(a[i], utf16, &x) == withoutLineEnd(b[j], utf16, &y);
+}
+
+// A value set: it replaces lines at one place, or adds lines at one place,
+// so the file differs from the old one between an unchanged start and end.
+// Every old line in between passes `mayGo`.
+template <typename MayGo>
+void checkLinesReplaced(const std::vector<FileLine>& a, const std::vector<FileLine>& b, bool utf16,
+                        MayGo mayGo) {
+    size_t prefix = 0;
+    while (prefix < a.size() && prefix < b.size() && sameLine(a, prefix, b, prefix, utf16))
+        ++prefix;
+    size_t suffix = 0;
+    while (suffix < a.size() - prefix && suffix < b.size() - prefix &&
+           sameLine(a, a.size() - 1 - suffix, b, b.size() - 1 - suffix, utf16)) {
+        ++suffix;
+    }
+    for (size_t i = prefix; i < a.size() - suffix; ++i)
+        FUZZ_CHECK(holdsNothing(a[i]) || mayGo(a[i]));
+}
+
+// A deletion: the new file is the old one without some lines, and each of
+// them passes `mayGo`.  Identical lines (blank ones, say) make the places
+// ambiguous, so a table over old lines and deletions so far decides.
+template <typename MayGo>
+void checkLinesDeleted(const std::vector<FileLine>& a, const std::vector<FileLine>& b, bool utf16,
+                       MayGo mayGo) {
+    size_t n = a.size();
+    size_t m = b.size();
+    FUZZ_CHECK(m < n);
+    size_t deletions = n - m;
+    if ((n + 1) * (deletions + 1) > kMaxAlignCells)
+        return;
+    // fits[i][d]: old lines from i, after d deletions, give the new lines
+    // from i - d.
+    std::vector<char> fits((n + 1) * (deletions + 1));
+    auto at = [&](size_t i, size_t d) -> char& { return fits[i * (deletions + 1) + d]; };
+    at(n, deletions) = 1;
+    for (size_t i = n; i-- > 0;) {
+        bool goes = holdsNothing(a[i]) || mayGo(a[i]);
+        for (size_t d = 0; d <= deletions && d <= i; ++d) {
+            bool kept = i - d < m && sameLine(a, i, b, i - d, utf16) && at(i + 1, d);
+            at(i, d) = kept || (goes && d < deletions && at(i + 1, d + 1));
+        }
+    }
+    FUZZ_CHECK(at(0, 0));
+}
+
+// The file's registry, read back from its bytes, must be `want`.
+void checkRegistry(const RegFile& file, const Registry& want) {
+    std::string bytes = ce::posix::regFileSerialize(file);
+    RegFile reread = ce::posix::regFileParse(bytes);
+    FUZZ_CHECK(ce::posix::regFileSerialize(reread) == bytes);
+    FUZZ_CHECK(registryOf(reread) == want);
+}
+
+void checkSet(RegFile* file, const std::u16string& key, const std::u16string& name, uint32_t type,
+              const std::string& data) {
+    RegFile before = *file;
+    const auto* raw = reinterpret_cast<const uint8_t*>(data.data());
+    if (!ce::posix::regFileSetValue(file, key, name, type, raw, data.size())) {
+        FUZZ_CHECK(ce::posix::regFileSerialize(*file) == ce::posix::regFileSerialize(before));
+        return;
+    }
+    Registry want = registryOf(before);
+    want[ce::posix::regTextFoldPath(key)][ce::posix::regTextFold(name)] = {
+        type, std::vector<uint8_t>(raw, raw + data.size())};
+    checkRegistry(*file, want);
+    std::u16string foldedKey = ce::posix::regTextFoldPath(key);
+    std::u16string foldedName = ce::posix::regTextFold(name);
+    checkLinesReplaced(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
+        return l.isValue && l.key == foldedKey && l.value == foldedName;
+    });
+}
+
+void checkDeleteValue(RegFile* file, const std::u16string& key, const std::u16string& name) {
+    RegFile before = *file;
+    Registry want = registryOf(before);
+    if (!ce::posix::regFileDeleteValue(file, key, name)) {
+        FUZZ_CHECK(ce::posix::regFileSerialize(*file) == ce::posix::regFileSerialize(before));
+        return;
+    }
+    RegValueData gone;
+    FUZZ_CHECK(!ce::posix::regFileGetValue(*file, key, name, &gone));
+    auto values = want.find(ce::posix::regTextFoldPath(key));
+    FUZZ_CHECK(values != want.end() && values->second.erase(ce::posix::regTextFold(name)) == 1);
+    if (values->second.empty())
+        want.erase(values);
+    checkRegistry(*file, want);
+    std::u16string foldedKey = ce::posix::regTextFoldPath(key);
+    std::u16string foldedName = ce::posix::regTextFold(name);
+    checkLinesDeleted(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
+        return l.isValue && l.key == foldedKey && l.value == foldedName;
+    });
+}
+
+void checkDeleteKey(RegFile* file, const std::u16string& key) {
+    RegFile before = *file;
+    Registry want = registryOf(before);
+    if (!ce::posix::regFileDeleteKey(file, key)) {
+        FUZZ_CHECK(ce::posix::regFileSerialize(*file) == ce::posix::regFileSerialize(before));
+        return;
+    }
+    std::u16string folded = ce::posix::regTextFoldPath(key);
+    FUZZ_CHECK(!ce::posix::regFileKeyExists(*file, key));
+    std::erase_if(want, [&](const auto& k) { return sameOrBelow(k.first, folded); });
+    checkRegistry(*file, want);
+    checkLinesDeleted(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
+        return !l.key.empty() && sameOrBelow(l.key, folded);
+    });
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    RegFile file = ce::posix::regFileParse(input);
+    FUZZ_CHECK(ce::posix::regFileSerialize(file) == input);
+    checkOnePassAgrees(file);
+    if (input.size() <= kMaxImportBytes) {
+        RegFile imported = ce::posix::regFileNew();
+        if (ce::posix::regFileImport(&imported, file, nullptr)) {
+            FUZZ_CHECK(registryOf(imported) == registryOf(file));
+            for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(file))
+                FUZZ_CHECK(ce::posix::regFileKeyExists(imported, key.path));
+        }
+    }
+    // A NUL byte makes a file without a byte-order mark that begins with
+    // it read as UTF-16 (registry exports that lost their mark begin that
+    // way), so an edit that takes the first line away may change how the
+    // rest reads.  Text files hold no NUL bytes; such files are only held
+    // to the properties above.
+    if (!file.utf16 && input.find('\0') != std::string_view::npos)
+        return 0;
+
+    std::string cut(input.substr(0, 12));
+    std::u16string cutText = latin1(cut);
+    std::string asString(reinterpret_cast<const char*>(cutText.c_str()), (cutText.size() + 1) * 2);
+
+    // One edit per input, chosen by its size: each run stays short, and
+    // the fuzzer reaches every kind of edit all the same.
+    std::vector<ce::posix::RegKeyContents> keys = ce::posix::regFileContents(file);
+    std::u16string key = keys.empty() ? u"" : keys[size / 6 % keys.size()].path;
+    std::vector<std::u16string> names;
+    if (!keys.empty())
+        names = keys[size / 6 % keys.size()].names;
+    std::u16string otherName = latin1(input.substr(size / 2, 8));
+    std::u16string newKey = u"HKEY_CURRENT_USER\\Software\\" + latin1(input.substr(size / 3, 6));
+    switch (keys.empty() ? 3 : size % 6) {
+        case 0:
+            checkSet(&file, key, names.empty() ? otherName : names.front(), ce::kRegSz, asString);
+            break;
+        case 1:
+            checkSet(&file, key, names.empty() ? otherName : names.back(), ce::kRegDword,
+                     (cut + std::string(4, '\0')).substr(0, 4));
+            break;
+        case 2:
+            checkSet(&file, key, otherName, ce::kRegBinary, cut);
+            break;
+        case 3: {
+            checkSet(&file, newKey, u"", ce::kRegMultiSz, asString + std::string(2, '\0'));
+            Registry want = registryOf(file);
+            std::u16string below = newKey + u"\\Below";
+            if (ce::posix::regFileCreateKey(&file, below, nullptr)) {
+                FUZZ_CHECK(ce::posix::regFileKeyExists(file, below));
+                checkRegistry(file, want);
+            }
+            break;
+        }
+        case 4:
+            checkDeleteValue(&file, key, names.empty() ? otherName : names[size % names.size()]);
+            break;
+        default:
+            checkDeleteKey(&file, key);
+            break;
+    }
+    return 0;
+}
