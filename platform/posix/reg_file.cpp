@@ -253,8 +253,10 @@ bool indexBlocks(RegFile* f) {
     std::u16string path;
     std::u16string folded;
     // Source bytes from windowStart (a line start) are window[0, filled).
-    // Not cleared first: only the bytes read are looked at.
-    size_t capacity = 2 * kRegIndexChunkBytes;
+    // Not cleared first: only the bytes read are looked at.  Never larger
+    // than the body: small registries are parsed often, and a large block
+    // allocated and freed for each parse costs more than the parse.
+    size_t capacity = std::max<size_t>(1, std::min(2 * kRegIndexChunkBytes, f->bodyEnd - start));
     std::unique_ptr<char[]> window(new char[capacity]);
     size_t filled = 0;
     size_t windowStart = start;
@@ -263,14 +265,14 @@ bool indexBlocks(RegFile* f) {
     for (;;) {
         bool atEnd = next >= f->bodyEnd;
         if (!atEnd) {
-            if (capacity - filled < kRegIndexChunkBytes) {
+            size_t want = std::min(kRegIndexChunkBytes, f->bodyEnd - next);
+            if (capacity - filled < want) {
                 // A line longer than a chunk.
                 capacity = filled + kRegIndexChunkBytes;
                 std::unique_ptr<char[]> larger(new char[capacity]);
                 std::memcpy(larger.get(), window.get(), filled);
                 window = std::move(larger);
             }
-            size_t want = std::min(kRegIndexChunkBytes, f->bodyEnd - next);
             size_t got = regSourceReadInto(f->source, next, window.get() + filled, want);
             if (got < want) {
                 whole = false;
