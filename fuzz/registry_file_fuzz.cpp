@@ -236,21 +236,27 @@ void checkLinesReplaced(const std::vector<FileLine>& a, const std::vector<FileLi
 
 // A deletion: the new file is the old one without some lines, and each of
 // them passes `mayGo`.  Identical lines (blank ones, say) make the places
-// ambiguous, so a table over old lines and deletions so far decides.
+// ambiguous, so a table over old lines and deletions so far decides.  The
+// new file's empty line after its last line end may stand for nothing: when
+// the old file's last line had no line end, that empty line is no old line
+// kept but what is left after the lines that went.
 template <typename MayGo>
 void checkLinesDeleted(const std::vector<FileLine>& a, const std::vector<FileLine>& b, bool utf16,
                        MayGo mayGo) {
     size_t n = a.size();
     size_t m = b.size();
-    FUZZ_CHECK(m < n);
-    size_t deletions = n - m;
+    bool spareEnd = m > 0 && holdsNothing(b[m - 1]);
+    FUZZ_CHECK(m < n || (spareEnd && m == n));
+    size_t deletions = n - m + (spareEnd ? 1 : 0);  // at most
     if ((n + 1) * (deletions + 1) > kMaxAlignCells)
         return;
     // fits[i][d]: old lines from i, after d deletions, give the new lines
     // from i - d.
     std::vector<char> fits((n + 1) * (deletions + 1));
     auto at = [&](size_t i, size_t d) -> char& { return fits[i * (deletions + 1) + d]; };
-    at(n, deletions) = 1;
+    at(n, n - m) = 1;
+    if (spareEnd)
+        at(n, deletions) = 1;
     for (size_t i = n; i-- > 0;) {
         bool goes = holdsNothing(a[i]) || mayGo(a[i]);
         for (size_t d = 0; d <= deletions && d <= i; ++d) {

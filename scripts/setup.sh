@@ -5,7 +5,7 @@
 #            install, the packages)
 #   windows: CMake and mingw-w64 (the Windows programs and their .zip)
 #   fuzz:    CMake and clang with its fuzzing runtime (scripts/fuzz.sh)
-#   test:    all of these, GoogleTest, Xvfb, xdotool, ImageMagick and wine
+#   test:    build and windows, GoogleTest, Xvfb, xdotool, ImageMagick and wine
 set -euo pipefail
 
 level=${1:-test}
@@ -15,7 +15,6 @@ case "$level" in
   fuzz) packages=(cmake make clang libclang-rt-14-dev) ;;
   test)
     packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file mingw-w64
-              clang libclang-rt-14-dev
               googletest libgtest-dev xvfb xauth xdotool x11-utils imagemagick
               wine wine64 findutils procps) ;;
   *) echo "usage: scripts/setup.sh [build|windows|fuzz|test]" >&2; exit 2 ;;
