@@ -15,6 +15,7 @@
 // The edit is chosen by the input's size and made from its bytes: a
 // string, a number or binary data cut from the input, names cut from it,
 // so quotes, backslashes and line breaks reach the writer too.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -245,18 +246,17 @@ void checkLinesDeleted(const std::vector<FileLine>& a, const std::vector<FileLin
                        MayGo mayGo) {
     size_t n = a.size();
     size_t m = b.size();
-    bool spareEnd = m > 0 && holdsNothing(b[m - 1]);
-    FUZZ_CHECK(m < n || (spareEnd && m == n));
-    size_t deletions = n - m + (spareEnd ? 1 : 0);  // at most
+    size_t spare = m > 0 && holdsNothing(b[m - 1]) ? 1 : 0;
+    FUZZ_CHECK(m <= n + spare);
+    size_t deletions = n + spare - m;  // at most
     if ((n + 1) * (deletions + 1) > kMaxAlignCells)
         return;
     // fits[i][d]: old lines from i, after d deletions, give the new lines
     // from i - d.
     std::vector<char> fits((n + 1) * (deletions + 1));
     auto at = [&](size_t i, size_t d) -> char& { return fits[i * (deletions + 1) + d]; };
-    at(n, n - m) = 1;
-    if (spareEnd)
-        at(n, deletions) = 1;
+    for (size_t d = n - std::min(n, m); d <= deletions; ++d)
+        at(n, d) = 1;
     for (size_t i = n; i-- > 0;) {
         bool goes = holdsNothing(a[i]) || mayGo(a[i]);
         for (size_t d = 0; d <= deletions && d <= i; ++d) {
@@ -326,9 +326,35 @@ void checkDeleteKey(RegFile* file, const std::u16string& key) {
     FUZZ_CHECK(!ce::posix::regFileKeyExists(*file, key));
     std::erase_if(want, [&](const auto& k) { return sameOrBelow(k.first, folded); });
     checkRegistry(*file, want);
-    checkLinesDeleted(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
-        return !l.key.empty() && sameOrBelow(l.key, folded);
-    });
+
+    // The key above stays.  Where it lived only through the headers that
+    // went, it gets a header of its own at the end of the file: then the
+    // lines before the first line that went must be as they were, but for
+    // the line end of the last of them, which the new header may change.
+    std::vector<FileLine> oldLines = linesOf(before);
+    std::vector<FileLine> newLines = linesOf(*file);
+    auto mayGo = [&](const FileLine& l) { return !l.key.empty() && sameOrBelow(l.key, folded); };
+    // Roots are always there, whatever the file holds; a path that no
+    // header can hold may go.
+    size_t cut = folded.rfind(u'\\');
+    std::u16string header;
+    if (cut != std::u16string::npos && folded.find(u'\\') < cut &&
+        ce::posix::regTextFormatHeader(folded.substr(0, cut), &header)) {
+        std::u16string parent = folded.substr(0, cut);
+        FUZZ_CHECK(ce::posix::regFileKeyExists(*file, parent));
+        auto ofParent = [&](const FileLine& l) { return l.key == parent; };
+        if (std::none_of(oldLines.begin(), oldLines.end(), ofParent) &&
+            std::any_of(newLines.begin(), newLines.end(), ofParent)) {
+            size_t first = std::find_if(oldLines.begin(), oldLines.end(), mayGo) - oldLines.begin();
+            FUZZ_CHECK(newLines.size() > first);
+            for (size_t i = 0; i < first; ++i) {
+                FUZZ_CHECK(newLines[i].bytes == oldLines[i].bytes);
+                FUZZ_CHECK(i + 1 == first || newLines[i].eol == oldLines[i].eol);
+            }
+            return;
+        }
+    }
+    checkLinesDeleted(oldLines, newLines, before.utf16, mayGo);
 }
 
 }  // namespace
@@ -342,8 +368,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         RegFile imported = ce::posix::regFileNew();
         if (ce::posix::regFileImport(&imported, file, nullptr)) {
             FUZZ_CHECK(registryOf(imported) == registryOf(file));
-            for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(file))
-                FUZZ_CHECK(ce::posix::regFileKeyExists(imported, key.path));
+            // Every key but a root, which is always there.
+            for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(file)) {
+                FUZZ_CHECK(ce::posix::regTextFoldPath(key.path).find(u'\\') ==
+                               std::u16string::npos ||
+                           ce::posix::regFileKeyExists(imported, key.path));
+            }
         }
     }
     // A NUL byte makes a file without a byte-order mark that begins with

@@ -281,6 +281,20 @@ bool appendKeyBlock(RegFile* f, std::u16string_view keyPath, const RegKeyPath& k
     return true;
 }
 
+// The first `count` parts of a path, joined by single separators: a key
+// above another, spelt as the other's header spells it.
+std::u16string leadingParts(std::u16string_view path, size_t count) {
+    std::u16string out;
+    size_t pos = 0;
+    std::u16string_view part;
+    for (size_t i = 0; i < count && regPathNextPart(path, &pos, &part); ++i) {
+        if (!out.empty())
+            out.push_back(u'\\');
+        out.append(part);
+    }
+    return out;
+}
+
 // An empty file becomes a new registry: the file is replaced, its revision
 // goes on.
 void replaceWhole(RegFile* f, RegFile fresh) {
@@ -471,6 +485,21 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
                 blocks.push_back(b);
         }
     }
+    // A key above that exists only through the headers being removed would
+    // go with them, yet deleting a key never deletes the key above it: that
+    // key gets a header of its own, spelt as the file spells it.  A root
+    // needs none: it is always there.
+    RegKeyPath parent;
+    std::u16string parentPath;
+    if (key.parts.size() > 2 && !blocks.empty() &&
+        regBlockHeaderPath(*file, blocks.front(), &path, &reader)) {
+        parentPath = leadingParts(path, key.parts.size() - 1);
+        std::u16string header;  // a path no header can hold keeps the old way
+        if (!regKeyPath(parentPath, &parent) || regFindKey(*file, parent).lastHeader >= 0 ||
+            !regTextFormatHeader(displayPath(*file, parentPath), &header)) {
+            parentPath.clear();
+        }
+    }
     std::u16string text;
     for (size_t i = blocks.size(); i-- > 0;) {
         size_t b = blocks[i];
@@ -491,6 +520,8 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
         file->blockKind[b] = RegBlockKind::Removed;
         file->blockName[b] = 0;
     }
+    if (!parentPath.empty() && !regFindKey(*file, parent).exists)
+        return appendKeyBlock(file, parentPath, parent, {});
     return true;
 }
 
