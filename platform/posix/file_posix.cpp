@@ -84,9 +84,7 @@ int openRegular(const posix::DeviceEntry& e, int flags) {
         posix::sysClose(fd);
         return -1;
     }
-    int fl = fcntl(fd, F_GETFL);
-    if (fl >= 0)
-        fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    posix::clearNonBlocking(fd);
     return fd;
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/posix/reg_file_index.h"
 #include "platform/posix/registry_value_text.h"
+#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 
 namespace ce::posix {
@@ -354,7 +355,7 @@ RegFile regFileParse(std::string_view bytes) {
 RegFile regFileParseOpenFile(int fd, size_t size, bool* ok) {
     RegFile f;
     f.source.fd = std::shared_ptr<const int>(new int(fd), [](const int* p) {
-        close(*p);
+        sysClose(*p);
         delete p;
     });
     f.source.size = size;
