@@ -86,6 +86,16 @@ ssize_t faultyPread(int fd, void* buf, size_t size, off_t offset) {
     return gKernel.pread(fd, buf, size, offset);
 }
 
+// A short directory read is one that returns fewer entries.
+long faultyGetdents64(int fd, void* buf, size_t size) {
+    if (strikes(Kind::Read, [&] { return fdPath(fd); })) {
+        if (fails())
+            return -1;
+        size /= 2;
+    }
+    return gKernel.getdents64(fd, buf, size);
+}
+
 // In the crash sweep the writes that go on filling one file are one point:
 // what lies on disk between them is the same partial file.
 bool writeStrikes(int fd) {
@@ -162,6 +172,7 @@ void installFault(const Fault& fault) {
     gLastWritten = -1;
     table.read = faultyRead;
     table.pread = faultyPread;
+    table.getdents64 = faultyGetdents64;
     table.write = faultyWrite;
     table.copyFileRange = faultyCopyFileRange;
     table.fsync = faultyFsync;
