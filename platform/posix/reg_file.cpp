@@ -11,7 +11,6 @@
 
 #include "platform/posix/reg_file_index.h"
 #include "platform/posix/registry_value_text.h"
-#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 
 namespace ce::posix {
@@ -352,12 +351,12 @@ RegFile regFileParse(std::string_view bytes) {
     return f;
 }
 
-RegFile regFileParseOpenFile(int fd, size_t size, bool* ok) {
+RegFile regFileParseOpenFile(std::shared_ptr<const int> fd,
+                             ssize_t (*readAt)(int fd, void* buf, size_t size, off_t offset),
+                             size_t size, bool* ok) {
     RegFile f;
-    f.source.fd = std::shared_ptr<const int>(new int(fd), [](const int* p) {
-        sysClose(*p);
-        delete p;
-    });
+    f.source.fd = std::move(fd);
+    f.source.readAt = readAt;
     f.source.size = size;
     *ok = parseSource(&f);
     return f;

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "platform/posix/registry_value_text.h"
-#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 
 namespace ce::posix {
@@ -42,9 +41,9 @@ size_t regSourceReadInto(const RegSource& source, size_t offset, char* dst, size
         std::memcpy(dst, source.bytes->data() + offset, have);
         return have;
     }
-    if (source.fd == nullptr)
+    if (source.fd == nullptr || source.readAt == nullptr)
         return 0;
-    ssize_t got = preadFull(*source.fd, dst, have, static_cast<off_t>(offset));
+    ssize_t got = source.readAt(*source.fd, dst, have, static_cast<off_t>(offset));
     return got > 0 ? static_cast<size_t>(got) : 0;
 }
 

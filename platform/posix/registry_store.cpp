@@ -148,7 +148,12 @@ ReadResult load(Store& s, const std::string& path) {
         // unseen; once the tick is over, its identity tells every change.
         timespec now = waitPastStamp(before.st_ctim, stampClock());
         bool whole = false;
-        RegFile file = regFileParseOpenFile(fd, static_cast<size_t>(before.st_size), &whole);
+        auto held = std::shared_ptr<const int>(new int(fd), [](const int* p) {
+            sysClose(*p);
+            delete p;
+        });
+        RegFile file =
+            regFileParseOpenFile(held, preadFull, static_cast<size_t>(before.st_size), &whole);
         struct stat after;
         if (sysCalls().fstat(*file.source.fd, &after) != 0)
             return ReadResult::Unreachable;
