@@ -97,6 +97,11 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 break;
         }
         bool formEnd = holds(pieces[i], "</Form>");
+        if (formEnd && !replaced) {
+            std::string_view front = pieces[i].substr(0, pieces[i].find("</Form>"));
+            if (front.find_first_not_of(" \t\r\n") != std::string_view::npos)
+                r.out += tabsToBlanks(front);
+        }
         bool consumed = false;
         if (pass.inject && !injected && (replaced || formEnd)) {
             std::string block;

@@ -10,9 +10,11 @@
 //     through the first piece holding its condensed marker and two more
 //     pieces holding "</Layer>"; only the first such run is edited: a
 //     removal drops it, an add puts its layout block in its place;
-//   - the first piece holding "</Form>" is replaced by what goes before the
-//     form's end (an add's block, when it has not been put in) and
-//     "</Form>", and nothing after it is kept.
+//   - the first piece holding "</Form>" is replaced by the text in front of
+//     "</Form>" when that is more than white space (unless the piece ends
+//     the layers an add replaces), what goes before the form's end (an
+//     add's block, when it has not been put in) and "</Form>", and nothing
+//     after it is kept.
 // A pass with no plugin to look for and no block to put copies the file
 // through, which is also what a list-view switch that asks for nothing does.
 #pragma once

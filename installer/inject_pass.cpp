@@ -47,8 +47,11 @@ PassOutcome injectPass(const RewritePass& pass, PassLines& lines, LayoutLine& bl
         return passEnd(lines, PassOutcome::NothingInjected);
 
     // The block takes the current line's place: the form end, or the last
-    // line of the old layers, which may hold the form end as well.
+    // line of the old layers, which may hold the form end as well.  Text in
+    // front of a form end that no layer holds stays in front of the block.
     bool formEnd = lineHolds(lines.line.view(), kFormEnd);
+    if (found == LayersFound::FormEnd)
+        copyTextBeforeFormEnd(lines);
     PassOutcome block = copyLayoutBlock(pass, lines, blockLine);
     if (block != PassOutcome::Done)
         return block;

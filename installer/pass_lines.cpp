@@ -30,6 +30,16 @@ void writeFormEnd(PassLines& lines) {
         lines.writeFailed = true;
 }
 
+void copyTextBeforeFormEnd(PassLines& lines) {
+    std::string_view line = lines.line.view();
+    size_t end = line.find(kFormEnd);
+    if (end == std::string_view::npos ||
+        line.substr(0, end).find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        return;
+    }
+    copyLine(lines, lines.line.text, end);
+}
+
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
     if (lines.readFailed)
         return PassOutcome::ReadFailed;
@@ -82,6 +92,7 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
 PassOutcome copyToFormEnd(PassLines& lines) {
     while (nextLine(lines)) {
         if (lineHolds(lines.line.view(), kFormEnd)) {
+            copyTextBeforeFormEnd(lines);
             writeFormEnd(lines);
             break;
         }

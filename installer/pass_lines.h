@@ -37,6 +37,13 @@ bool copyCurrentLine(PassLines& lines);
 // Writes the literal "</Form>" without a line end in place of the form end.
 void writeFormEnd(PassLines& lines);
 
+// Writes what stands in front of "</Form>" on the current line, through
+// replaceTabs, when it is more than white space.  A switched closing tag
+// ends without a line end, so the form end follows it on one line: were
+// that text dropped with the line, a second switch or an add would lose
+// the list view's closing tag.
+void copyTextBeforeFormEnd(PassLines& lines);
+
 // ReadFailed or WriteFailed after a failure, otherwise sound.
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound);
 
@@ -55,7 +62,8 @@ enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
 
 // The last phase of every kind: copies the lines after the current one up
-// to the form end, which it replaces by the literal "</Form>".
+// to the form end, which it replaces by the text in front of "</Form>"
+// (see copyTextBeforeFormEnd) and the literal "</Form>".
 PassOutcome copyToFormEnd(PassLines& lines);
 
 // The handling of each kind of pass, entered with the line that opened the

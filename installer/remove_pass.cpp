@@ -11,6 +11,7 @@ PassOutcome removePass(const RewritePass& pass, PassLines& lines) {
         case LayersFound::Dropped:
             return copyToFormEnd(lines);
         case LayersFound::FormEnd:
+            copyTextBeforeFormEnd(lines);
             writeFormEnd(lines);
             return passEnd(lines, PassOutcome::Done);
         case LayersFound::Unfinished:

@@ -137,7 +137,8 @@ bool fileClose(File file);
 // src is left as it is.  dst need not exist.
 bool fileCopyOver(const char16_t* src, const char16_t* dst);
 
-// Renames src over dst atomically (dst need not exist).
+// Renames src over dst atomically (dst need not exist), src's content put
+// on the disk first, so that dst holds its old content or src's whole.
 bool fileMoveOver(const char16_t* src, const char16_t* dst);
 
 bool fileDelete(const char16_t* path);

@@ -84,9 +84,7 @@ int openRegular(const posix::DeviceEntry& e, int flags) {
         posix::sysClose(fd);
         return -1;
     }
-    int fl = fcntl(fd, F_GETFL);
-    if (fl >= 0)
-        fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+    posix::clearNonBlocking(fd);
     return fd;
 }
 
@@ -318,8 +316,15 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     posix::DeviceEntry to;
     bool ok = false;
     if (from.name != "." && posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
-        ok = to.name != "." && posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd,
-                                                          to.name.c_str()) == 0;
+        // src's bytes reach the disk before src takes dst's name: a power
+        // cut after the rename must not leave dst empty.
+        int fd = openRegular(from, O_RDONLY);
+        ok = fd >= 0 && posix::syncFd(fd) && to.name != "." &&
+             posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) ==
+                 0;
+        posix::sysClose(fd);
+        if (ok)
+            syncDirectory(to.dirFd);
         posix::closeDeviceEntry(&to);
     }
     posix::closeDeviceEntry(&from);

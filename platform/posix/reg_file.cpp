@@ -351,12 +351,12 @@ RegFile regFileParse(std::string_view bytes) {
     return f;
 }
 
-RegFile regFileParseOpenFile(int fd, size_t size, bool* ok) {
+RegFile regFileParseOpenFile(std::shared_ptr<const int> fd,
+                             ssize_t (*readAt)(int fd, void* buf, size_t size, off_t offset),
+                             size_t size, bool* ok) {
     RegFile f;
-    f.source.fd = std::shared_ptr<const int>(new int(fd), [](const int* p) {
-        close(*p);
-        delete p;
-    });
+    f.source.fd = std::move(fd);
+    f.source.readAt = readAt;
     f.source.size = size;
     *ok = parseSource(&f);
     return f;

@@ -48,6 +48,8 @@
 //   std::string out = ce::posix::regFileSerialize(reg);
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -84,10 +86,15 @@ enum class RegBlockKind : uint8_t {
 };
 
 // Where a parsed file's bytes are: bytes held in memory, or an open file
-// read on demand (closed when the last copy of the parsed file goes).
+// read on demand through readAt (closed when the last copy of the parsed
+// file goes).  The file's owner supplies the descriptor and its reader, so
+// that this model makes no system call of its own.
 struct RegSource {
     std::shared_ptr<const std::string> bytes;
     std::shared_ptr<const int> fd;
+    // Reads up to size bytes of fd at offset, going on after short reads;
+    // the count read or -1.
+    ssize_t (*readAt)(int fd, void* buf, size_t size, off_t offset) = nullptr;
     size_t size = 0;
 };
 
@@ -149,10 +156,12 @@ struct RegFile {
 // Reads a file's bytes.  Never fails: whatever is not understood is kept.
 RegFile regFileParse(std::string_view bytes);
 
-// Reads the open regular file fd of `size` bytes and keeps it open to read
-// its blocks later; fd belongs to the parsed file from here on.  *ok is
-// false when it could not be read whole.
-RegFile regFileParseOpenFile(int fd, size_t size, bool* ok);
+// Reads the open regular file fd of `size` bytes through readAt and keeps
+// both to read its blocks later; fd closes when the last copy of the
+// parsed file goes.  *ok is false when it could not be read whole.
+RegFile regFileParseOpenFile(std::shared_ptr<const int> fd,
+                             ssize_t (*readAt)(int fd, void* buf, size_t size, off_t offset),
+                             size_t size, bool* ok);
 
 // The empty registry of a new device: UTF-16LE with a byte-order mark, CRLF,
 // the header line and a blank line.

@@ -1,7 +1,5 @@
 #include "platform/posix/reg_file_index.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -43,18 +41,10 @@ size_t regSourceReadInto(const RegSource& source, size_t offset, char* dst, size
         std::memcpy(dst, source.bytes->data() + offset, have);
         return have;
     }
-    if (source.fd == nullptr)
+    if (source.fd == nullptr || source.readAt == nullptr)
         return 0;
-    size_t got = 0;
-    while (got < have) {
-        ssize_t n = pread(*source.fd, dst + got, have - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        got += static_cast<size_t>(n);
-    }
-    return got;
+    ssize_t got = source.readAt(*source.fd, dst, have, static_cast<off_t>(offset));
+    return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 bool regSourceRead(const RegSource& source, size_t offset, size_t size, std::string* out) {

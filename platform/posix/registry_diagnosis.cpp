@@ -5,11 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
 
 #include "platform/posix/device_dir.h"
 #include "platform/posix/diagnostic.h"
 #include "platform/posix/sys_io.h"
+#include "platform/posix/temp_beside.h"
 
 namespace ce::posix {
 
@@ -40,18 +40,23 @@ std::string writeProblem(const std::string& dir, const std::string& path) {
     if (lock < 0)
         return failed("cannot write the registry's lock file", lockPath, errno);
     sysClose(lock);
-    std::string probe = path + ".probe-XXXXXX";
-    std::vector<char> name(probe.begin(), probe.end());
-    name.push_back(0);
-    int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return failed("cannot write the registry in", dir, errno);
+    // The probe is a temporary file of registry.reg's writers, so that one
+    // left by a killed run is swept away by the next writer.
+    int dirFd = sysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string name;
+    int fd = dirFd < 0 ? -1 : tempCreateBeside(dirFd, "registry.reg", 0600, &name);
+    if (fd < 0) {
+        int error = errno;
+        sysClose(dirFd);
+        return failed("cannot write the registry in", dir, error);
+    }
     // A file system that takes a name but no data is full.
     char byte = 0;
     bool wrote = writeAll(fd, &byte, 1) && syncFd(fd);
     int error = errno;
     sysClose(fd);
-    sysUnlink(name.data());
+    sysCalls().unlinkat(dirFd, name.c_str(), 0);
+    sysClose(dirFd);
     if (!wrote)
         return failed("cannot write the registry in", dir, error);
     return {};

@@ -148,7 +148,12 @@ ReadResult load(Store& s, const std::string& path) {
         // unseen; once the tick is over, its identity tells every change.
         timespec now = waitPastStamp(before.st_ctim, stampClock());
         bool whole = false;
-        RegFile file = regFileParseOpenFile(fd, static_cast<size_t>(before.st_size), &whole);
+        auto held = std::shared_ptr<const int>(new int(fd), [](const int* p) {
+            sysClose(*p);
+            delete p;
+        });
+        RegFile file =
+            regFileParseOpenFile(held, preadFull, static_cast<size_t>(before.st_size), &whole);
         struct stat after;
         if (sysCalls().fstat(*file.source.fd, &after) != 0)
             return ReadResult::Unreachable;
@@ -170,7 +175,7 @@ ReadResult load(Store& s, const std::string& path) {
 // when the registry cannot be reached.
 bool refresh(Store& s, const std::string& path) {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
+    if (sysStat(path.c_str(), &st) != 0) {
         // A device directory that is missing is no empty registry: it
         // cannot be reached at all.
         if (errno != ENOENT || !deviceDirUsable()) {
@@ -243,11 +248,7 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
     lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (lock->fd < 0)
         return false;
-    while (flock(lock->fd, LOCK_EX) != 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
+    return lockRetrying(lock->fd, LOCK_EX);
 }
 
 // Copies source bytes [offset, offset + size) of the open file `from` to
@@ -255,9 +256,9 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
 // was copied: *done tells how much).
 bool copyInKernel(int from, size_t offset, size_t size, int to, size_t* done) {
     *done = 0;
-    loff_t at = static_cast<loff_t>(offset);
+    off_t at = static_cast<off_t>(offset);
     while (*done < size) {
-        ssize_t n = copy_file_range(from, &at, to, nullptr, size - *done, 0);
+        ssize_t n = sysCalls().copyFileRange(from, &at, to, size - *done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

@@ -205,7 +205,7 @@ bool prepareRoot(State& s) {
     s.rootFd = fd;
     s.walker.rootFd = fd;
     s.rootPath = root;
-    char* real = realpath(root.c_str(), nullptr);
+    char* real = sysCalls().realpath(root.c_str());
     s.rootReal = real != nullptr ? real : root;
     free(real);
     return true;

@@ -1,6 +1,5 @@
 #include "platform/posix/run_dir.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "platform/posix/device_dir.h"
 #include "platform/posix/sys_io.h"
@@ -308,11 +308,12 @@ void leaveRunMarker(const std::string& path) {
     sysUnlink(ownHolderPath(path).c_str());
     if (readMarker(path).pid == getpid()) {
         bool passedOn = false;
-        if (DIR* d = opendir(dir.c_str())) {
-            while (struct dirent* e = readdir(d)) {
-                if (e->d_name[0] == '.')
+        std::vector<std::string> names;
+        if (listDirectoryNames(AT_FDCWD, dir.c_str(), &names)) {
+            for (const std::string& name : names) {
+                if (name[0] == '.')
                     continue;
-                const std::string holder = dir + "/" + e->d_name;
+                const std::string holder = dir + "/" + name;
                 MarkerContent marker = readMarker(holder);
                 if (!passedOn && marker.pid != getpid() && markerAlive(marker)) {
                     // The holder's own record becomes the event's marker.
@@ -321,7 +322,6 @@ void leaveRunMarker(const std::string& path) {
                     sysUnlink(holder.c_str());
                 }
             }
-            closedir(d);
         }
         if (!passedOn)
             sysUnlink(path.c_str());

@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 namespace ce::posix {
 
@@ -31,10 +34,23 @@ int kernelDupCloexec(int fd) {
     return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
 }
 
+ssize_t kernelCopyFileRange(int from, off_t* fromOffset, int to, size_t size) {
+    return ::copy_file_range(from, fromOffset, to, nullptr, size, 0);
+}
+
+int kernelFcntl(int fd, int command, int argument) {
+    return ::fcntl(fd, command, argument);
+}
+
+char* kernelRealpath(const char* path) {
+    return ::realpath(path, nullptr);
+}
+
 constexpr SysCalls kKernel = {
-    kernelOpenat,     ::read,     ::write,    ::fsync,   ::close,          ::fstat,
-    ::fstatat,        ::renameat, ::unlinkat, ::mkdirat, ::linkat,         ::readlinkat,
-    kernelGetdents64, ::lseek,    ::flock,    ::fchmod,  kernelDupCloexec,
+    kernelOpenat,        ::read,      ::write,     ::fsync,        ::close,          ::fstat,
+    ::fstatat,           ::renameat,  ::unlinkat,  ::mkdirat,      ::linkat,         ::readlinkat,
+    kernelGetdents64,    ::lseek,     ::flock,     ::fchmod,       kernelDupCloexec, ::pread,
+    kernelCopyFileRange, kernelFcntl, ::faccessat, kernelRealpath,
 };
 
 SysCalls gTable = kKernel;
@@ -102,6 +118,22 @@ ssize_t readRetrying(int fd, void* buf, size_t size) {
     return retryInterrupted([&] { return gTable.read(fd, buf, size); });
 }
 
+ssize_t preadFull(int fd, void* buf, size_t size, off_t offset) {
+    char* p = static_cast<char*>(buf);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = gTable.pread(fd, p + done, size - done, offset + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
 ssize_t readFull(int fd, void* buf, size_t size) {
     char* p = static_cast<char*>(buf);
     size_t done = 0;
@@ -142,17 +174,54 @@ long readDirEntries(int fd, void* buf, size_t size) {
     return retryInterrupted([&] { return gTable.getdents64(fd, buf, size); });
 }
 
+bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* names) {
+    int fd = openRetrying(dirFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Small: the directories listed this way hold a few entries.
+    alignas(8) char buf[4096];
+    bool ok = true;
+    for (;;) {
+        long n = readDirEntries(fd, buf, sizeof buf);
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        long pos = 0;
+        while (pos < n) {
+            // struct linux_dirent64: inode, offset, record length, type, name.
+            unsigned short reclen;
+            std::memcpy(&reclen, buf + pos + 16, sizeof reclen);
+            std::string_view name = buf + pos + 19;
+            if (name != "." && name != "..")
+                names->emplace_back(name);
+            pos += reclen;
+        }
+    }
+    int saved = errno;
+    gTable.close(fd);
+    errno = saved;
+    return ok;
+}
+
+bool clearNonBlocking(int fd) {
+    int flags = gTable.fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && gTable.fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+bool lockRetrying(int fd, int operation) {
+    return retryInterrupted([&] { return gTable.flock(fd, operation); }) == 0;
+}
+
 int lockFileExclusive(const std::string& path, int extraFlags) {
     int fd = openRetrying(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | extraFlags, 0644);
     if (fd < 0)
         return -1;
-    while (gTable.flock(fd, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-            int saved = errno;
-            gTable.close(fd);
-            errno = saved;
-            return -1;
-        }
+    if (!lockRetrying(fd, LOCK_EX)) {
+        int saved = errno;
+        gTable.close(fd);
+        errno = saved;
+        return -1;
     }
     return fd;
 }

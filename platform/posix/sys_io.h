@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace ce::posix {
 
@@ -40,6 +41,15 @@ struct SysCalls {
     int (*flock)(int fd, int operation);
     int (*fchmod)(int fd, mode_t mode);
     int (*dupCloexec)(int fd);
+    ssize_t (*pread)(int fd, void* buf, size_t size, off_t offset);
+    // copy_file_range: from `from` at *fromOffset (advanced) to `to` at its
+    // file position.
+    ssize_t (*copyFileRange)(int from, off_t* fromOffset, int to, size_t size);
+    // fcntl with an integer argument (F_GETFL, F_SETFL).
+    int (*fcntl)(int fd, int command, int argument);
+    int (*faccessat)(int dirFd, const char* name, int mode, int flags);
+    // realpath with a result allocated by malloc.
+    char* (*realpath)(const char* path);
 };
 
 // The table in force.  Tests write to it; restoreSysCalls puts the
@@ -65,6 +75,10 @@ int openRetrying(int dirFd, const char* name, int flags, mode_t mode = 0);
 // or -1.
 ssize_t readRetrying(int fd, void* buf, size_t size);
 
+// pread going on after interruptions and short reads until size bytes or
+// the end of the file.  The count read, or -1.
+ssize_t preadFull(int fd, void* buf, size_t size, off_t offset);
+
 // Reads up to size bytes, going on after interruptions and short reads
 // until size bytes or the end of the file.  The count read, or -1.
 ssize_t readFull(int fd, void* buf, size_t size);
@@ -78,6 +92,18 @@ bool syncFd(int fd);
 
 // Reads a directory's next entries (getdents64), again while interrupted.
 long readDirEntries(int fd, void* buf, size_t size);
+
+// The names in the directory at path (relative to dirFd), without "." and
+// "..", in the order the file system lists them.  False when the
+// directory cannot be opened or read; names then holds what was read.
+bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* names);
+
+// Clears O_NONBLOCK on fd (set to open a file without waiting on a FIFO).
+bool clearNonBlocking(int fd);
+
+// flock made again while interrupted; operation as for flock (LOCK_EX,
+// with LOCK_NB to fail at once when another holds it).
+bool lockRetrying(int fd, int operation);
 
 // Opens (creating it when absent) the lock file at path and holds an
 // exclusive lock on it, waiting for other holders.  The descriptor, whose

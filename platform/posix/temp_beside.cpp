@@ -1,6 +1,5 @@
 #include "platform/posix/temp_beside.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,6 +8,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <vector>
+
+#include "platform/posix/sys_io.h"
 
 namespace ce::posix {
 
@@ -36,16 +38,12 @@ bool sameFile(const struct stat& a, const struct stat& b) {
 bool nameIsFile(int dirFd, const char* name, int fd) {
     struct stat byName;
     struct stat byFd;
-    return fstatat(dirFd, name, &byName, AT_SYMLINK_NOFOLLOW) == 0 && fstat(fd, &byFd) == 0 &&
-           sameFile(byName, byFd);
+    return sysCalls().fstatat(dirFd, name, &byName, AT_SYMLINK_NOFOLLOW) == 0 &&
+           sysCalls().fstat(fd, &byFd) == 0 && sameFile(byName, byFd);
 }
 
 bool takeLock(int fd) {
-    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        if (errno != EINTR)
-            return false;
-    }
-    return true;
+    return lockRetrying(fd, LOCK_EX | LOCK_NB);
 }
 
 }  // namespace
@@ -65,8 +63,8 @@ int tempCreateBeside(int dirFd, std::string_view destName, mode_t mode, std::str
     std::string prefix = tempNamePrefix(destName) + std::to_string(getpid()) + "-";
     for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
         std::string name = prefix + std::to_string(serial++) + kTempEnd;
-        int fd =
-            openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        int fd = openRetrying(dirFd, name.c_str(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
@@ -79,42 +77,34 @@ int tempCreateBeside(int dirFd, std::string_view destName, mode_t mode, std::str
             *tempName = std::move(name);
             return fd;
         }
-        close(fd);
+        sysClose(fd);
     }
     return -1;
 }
 
 void tempSweepBeside(int dirFd, std::string_view destName) {
-    int listFd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listFd < 0)
-        return;
-    DIR* dir = fdopendir(listFd);
-    if (dir == nullptr) {
-        close(listFd);
-        return;
-    }
+    std::vector<std::string> names;
+    listDirectoryNames(dirFd, ".", &names);  // what could be read is swept
     std::string prefix = tempNamePrefix(destName);
     std::string_view end = kTempEnd;
-    while (struct dirent* entry = readdir(dir)) {
-        std::string_view name = entry->d_name;
+    for (const std::string& name : names) {
         if (name.size() <= prefix.size() + end.size() ||
             name.compare(0, prefix.size(), prefix) != 0 ||
-            name.substr(name.size() - end.size()) != end) {
+            name.compare(name.size() - end.size(), end.size(), end) != 0) {
             continue;
         }
-        int fd = openat(dirFd, entry->d_name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        int fd = openRetrying(dirFd, name.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
         struct stat st;
         // Holding the lock, the file is no live writer's: remove it while it
         // is still the file just locked.
-        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && takeLock(fd) &&
-            nameIsFile(dirFd, entry->d_name, fd)) {
-            unlinkat(dirFd, entry->d_name, 0);
+        if (sysCalls().fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && takeLock(fd) &&
+            nameIsFile(dirFd, name.c_str(), fd)) {
+            sysCalls().unlinkat(dirFd, name.c_str(), 0);
         }
-        close(fd);
+        sysClose(fd);
     }
-    closedir(dir);
 }
 
 }  // namespace ce::posix

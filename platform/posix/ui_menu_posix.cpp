@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/sys_io.h"
 #include "platform/posix/ui_internal.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
@@ -100,12 +101,11 @@ void traceMenu(const MenuRecord& menu, int32_t x, int32_t y) {
         u16ToUtf8(item.text.data(), item.text.size(), &label);
         text += "item " + std::to_string(item.id) + " " + label + "\n";
     }
-    const int fd = open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    const int fd = ce::posix::sysOpen(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
-    const ssize_t written = write(fd, text.data(), text.size());
-    (void)written;
-    close(fd);
+    ce::posix::writeAll(fd, text.data(), text.size());
+    ce::posix::sysClose(fd);
 }
 
 // GTK closes the menu before it activates the entry, so the choice is

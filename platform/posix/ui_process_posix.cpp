@@ -15,6 +15,7 @@
 #include "platform/posix/diagnostic.h"
 #include "platform/posix/fs_path.h"
 #include "platform/posix/run_dir.h"
+#include "platform/posix/sys_io.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
 
@@ -100,7 +101,7 @@ size_t getModuleFileName(Instance, char16_t* dst, size_t dstChars) {
         return 0;
     dst[0] = 0;
     char buf[PATH_MAX + 1];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+    const ssize_t n = posix::sysCalls().readlinkat(AT_FDCWD, "/proc/self/exe", buf, sizeof buf);
     if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
         return 0;
     std::u16string wide;
@@ -140,14 +141,14 @@ ProgramFile programFileOpen(const char16_t* path) {
         return nullptr;
     // The only file beside the program is the menu file: a user who finds
     // an empty menu learns which file was looked for.
-    const int fd = open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = posix::sysOpen(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         posix::diagnose("cannot read the menu file " + host + ": " + posix::systemError(errno));
         return nullptr;
     }
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
+    if (posix::sysCalls().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        posix::sysClose(fd);
         posix::diagnose("cannot read the menu file " + host + ": not a regular file");
         return nullptr;
     }
@@ -159,19 +160,14 @@ ProgramFile programFileOpen(const char16_t* path) {
 size_t programFileRead(ProgramFile file, void* buf, size_t size) {
     if (file == nullptr)
         return 0;
-    for (;;) {
-        const ssize_t n = read(file->fd, buf, size);
-        if (n >= 0)
-            return static_cast<size_t>(n);
-        if (errno != EINTR)
-            return 0;
-    }
+    const ssize_t n = posix::readRetrying(file->fd, buf, size);
+    return n > 0 ? static_cast<size_t>(n) : 0;
 }
 
 void programFileClose(ProgramFile file) {
     if (file == nullptr)
         return;
-    close(file->fd);
+    posix::sysClose(file->fd);
     delete file;
 }
 
@@ -208,13 +204,13 @@ bool getSpecialFolderPath(int csidl, char16_t* dst, size_t dstChars, bool create
             if (*p == u'\\' && !sofar.empty()) {
                 std::string host;
                 if (posix::deviceToHostPath(sofar.c_str(), &host))
-                    mkdir(host.c_str(), 0755);
+                    posix::sysMkdir(host.c_str(), 0755);
             }
             sofar.push_back(*p);
         }
         std::string host;
         if (posix::deviceToHostPath(sofar.c_str(), &host))
-            mkdir(host.c_str(), 0755);
+            posix::sysMkdir(host.c_str(), 0755);
     }
     return u16copy(dst, dstChars, path);
 }

@@ -7,6 +7,7 @@
 // GLib closes every descriptor above standard error in the child.  The
 // caller learns nothing of a failure, as on the device; a user at a PC is
 // told on standard error what could not be started and why.
+#include <fcntl.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 
 #include "platform/posix/diagnostic.h"
 #include "platform/posix/fs_path.h"
+#include "platform/posix/sys_io.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
 
@@ -99,9 +101,9 @@ bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* pa
         return cannotStart(name, host, "its parameters are not valid text");
 
     struct stat st;
-    if (stat(host.c_str(), &st) != 0)
+    if (posix::sysStat(host.c_str(), &st) != 0)
         return cannotStart(name, host, posix::systemError(errno));
-    if (S_ISREG(st.st_mode) && access(host.c_str(), X_OK) == 0) {
+    if (S_ISREG(st.st_mode) && posix::sysCalls().faccessat(AT_FDCWD, host.c_str(), X_OK, 0) == 0) {
         return startExecutable(name, host, params);
     }
     return openWithDefaultApplication(name, host);

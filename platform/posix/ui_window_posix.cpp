@@ -8,7 +8,7 @@
 // queued here; GLib's main context supplies the waiting, the timers (GLib
 // timeouts) and SIGTERM, which arrives as WM_CLOSE to this process's
 // windows.
-#include <dirent.h>
+#include <fcntl.h>
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <signal.h>
@@ -24,6 +24,7 @@
 #include "platform/posix/device_dir.h"
 #include "platform/posix/diagnostic.h"
 #include "platform/posix/run_dir.h"
+#include "platform/posix/sys_io.h"
 #include "platform/posix/ui_internal.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
@@ -144,21 +145,13 @@ void watchTerminate() {
 // True while some marker under run/windows names the process.
 bool processHasWindowMarker(pid_t pid) {
     const std::string dir = ce::posix::deviceRunDir() + "/windows";
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr)
-        return false;
-    bool found = false;
-    while (dirent* e = readdir(d)) {
-        const std::string name = e->d_name;
-        if (name == "." || name == ".." || name.starts_with("."))
-            continue;
-        if (ce::posix::liveRunMarkerOwner(dir + "/" + name) == pid) {
-            found = true;
-            break;
-        }
+    std::vector<std::string> names;
+    ce::posix::listDirectoryNames(AT_FDCWD, dir.c_str(), &names);
+    for (const std::string& name : names) {
+        if (!name.starts_with(".") && ce::posix::liveRunMarkerOwner(dir + "/" + name) == pid)
+            return true;
     }
-    closedir(d);
-    return found;
+    return false;
 }
 
 intptr_t closeForeignWindow(Window window) {

@@ -63,6 +63,25 @@ TEST(ChangeView, TextBesideTheTagsIsKept) {
         "<Form>   <BronzeListView a=\"1\">\n<x/>\n<y/>   </BronzeListView></Form>\n");
 }
 
+// A switched closing tag has no line end, so the form end shares its line.
+// A second switch to the same variant leaves the file as it is, and an add
+// puts its block after the closing tag instead of dropping the tag.
+TEST(ChangeView, TheClosingTagBeforeTheFormEndSurvivesLaterRuns) {
+    TempDevice dev;
+    const std::string switched =
+        change(dev, "<Form>\r\n<TitaniumListView>\r\n<x/>\r\n</TitaniumListView>\r\n</Form>\r\n",
+               " -view:BronzeListView");
+    EXPECT_EQ(switched, "<Form>\r\n   <BronzeListView>\r\n<x/>\r\n   </BronzeListView></Form>");
+    runQorv(dev, "-change -cpr:currentPortrait -view:BronzeListView");
+    EXPECT_EQ(dev.readFile(kPortrait), switched);
+    dev.writeFile(kPlg, plgText() + block(480, 800, "Port") + "</plugin>\r\n");
+    runQorv(dev, addLine());
+    EXPECT_EQ(resultCode(dev), 0) << resultText(dev);
+    EXPECT_EQ(dev.readFile(kPortrait),
+              "<Form>\r\n   <BronzeListView>\r\n<x/>\r\n   </BronzeListView>" +
+                  layers("Weather", "Port") + "</Form>");
+}
+
 TEST(ChangeView, NoClosingTagCopiesEverythingAfterTheOpeningLine) {
     TempDevice dev;
     EXPECT_EQ(change(dev, "<TitaniumListView>\n</Form>\n<after/>", " -view:BronzeListView"),

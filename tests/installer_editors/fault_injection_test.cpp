@@ -4,10 +4,7 @@
 // and registry.reg whole; interrupted calls and short transfers give the
 // result of a clean run.  Each run is the installer's run routine in a
 // forked child, so that no process start is paid per case.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -15,154 +12,32 @@
 #include <string>
 
 #include "installer/run.h"
-#include "platform/posix/sys_io.h"
 #include "platform/wstr.h"
 #include "tests/installer_editors/editor_device.h"
+#include "tests/support/sys_faults.h"
 
 namespace edtest {
 namespace {
 
-using ce::posix::SysCalls;
+using cetest::Effect;
+using cetest::Fault;
+using cetest::kCrashedStatus;
+using cetest::Kind;
+using cetest::noFault;
 using cetest::TempDevice;
-
-enum class Kind { Read, Write, Fsync, Rename, Any };
-enum class Effect { Fail, EveryOtherInterrupted, EveryOtherShort, Crash };
-
-// The Nth call of a kind on a file whose host path holds `file` ("" for
-// any file); nth 0 with the every-other effects means every second call.
-struct Fault {
-    Kind kind;
-    std::string file;
-    int nth;
-    Effect effect;
-    int error;
-};
-
-constexpr int kCrashedStatus = 99;
-
-Fault gFault;
-int gSeen = 0;
-SysCalls gKernel;
-
-std::string fdPath(int fd) {
-    char link[64];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char buf[PATH_MAX];
-    ssize_t n = readlink(link, buf, sizeof buf - 1);
-    return n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string();
-}
-
-// True when this call is to be disturbed; a crash ends the process here.
-bool strikes(Kind kind, const std::string& path) {
-    if (gFault.kind != Kind::Any && gFault.kind != kind)
-        return false;
-    // A crash before a read is the crash before the next change on disk.
-    if (gFault.kind == Kind::Any && kind == Kind::Read)
-        return false;
-    if (!gFault.file.empty() && path.find(gFault.file) == std::string::npos)
-        return false;
-    ++gSeen;
-    bool hit = gFault.nth == 0 ? gSeen % 2 == 1 : gSeen == gFault.nth;
-    if (hit && gFault.effect == Effect::Crash)
-        _exit(kCrashedStatus);
-    return hit;
-}
-
-ssize_t faultyRead(int fd, void* buf, size_t size) {
-    if (strikes(Kind::Read, fdPath(fd))) {
-        if (gFault.effect == Effect::EveryOtherShort && size > 1)
-            return gKernel.read(fd, buf, size / 2);
-        if (gFault.effect != Effect::EveryOtherShort) {
-            errno = gFault.effect == Effect::EveryOtherInterrupted ? EINTR : gFault.error;
-            return -1;
-        }
-    }
-    return gKernel.read(fd, buf, size);
-}
-
-int gLastWritten = -1;
-
-ssize_t faultyWrite(int fd, const void* buf, size_t size) {
-    // In the crash sweep the writes that go on filling one file are one
-    // point: what lies on disk between them is the same partial file.
-    bool sameFile = gFault.kind == Kind::Any && fd == gLastWritten;
-    gLastWritten = fd;
-    if (!sameFile && strikes(Kind::Write, fdPath(fd))) {
-        if (gFault.effect == Effect::EveryOtherShort && size > 1)
-            return gKernel.write(fd, buf, size / 2);
-        if (gFault.effect != Effect::EveryOtherShort) {
-            errno = gFault.effect == Effect::EveryOtherInterrupted ? EINTR : gFault.error;
-            return -1;
-        }
-    }
-    return gKernel.write(fd, buf, size);
-}
-
-int faultyFsync(int fd) {
-    if (strikes(Kind::Fsync, fdPath(fd))) {
-        errno = gFault.effect == Effect::EveryOtherInterrupted ? EINTR : gFault.error;
-        return -1;
-    }
-    return gKernel.fsync(fd);
-}
-
-int faultyRenameat(int fromDir, const char* from, int toDir, const char* to) {
-    if (strikes(Kind::Rename, fdPath(toDir) + "/" + to)) {
-        errno = gFault.error;
-        return -1;
-    }
-    return gKernel.renameat(fromDir, from, toDir, to);
-}
-
-// Other calls that change the disk count only for Kind::Any (the crash
-// sweep).
-int faultyOpenat(int dirFd, const char* name, int flags, mode_t mode) {
-    if ((flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0)
-        strikes(Kind::Any, "");
-    return gKernel.openat(dirFd, name, flags, mode);
-}
-
-int faultyUnlinkat(int dirFd, const char* name, int flags) {
-    strikes(Kind::Any, "");
-    return gKernel.unlinkat(dirFd, name, flags);
-}
 
 // Runs the installer on dev in a child with the fault set.  The child's
 // exit status: 0 for success, 1 for a failure, kCrashedStatus when the
 // fault ended it.  *calls receives how many calls the fault looked at.
 int runFaulted(const TempDevice& dev, const std::string& line, const Fault& fault,
                int* calls = nullptr) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return -1;
-    pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        setenv("CE_DEVICE_DIR", dev.dir().c_str(), 1);
-        SysCalls& table = ce::posix::sysCalls();
-        gKernel = table;
-        gFault = fault;
-        gSeen = 0;
-        table.read = faultyRead;
-        table.write = faultyWrite;
-        table.fsync = faultyFsync;
-        table.renameat = faultyRenameat;
-        table.openat = faultyOpenat;
-        table.unlinkat = faultyUnlinkat;
-        auto* ctx = new qorv::RunContext;
-        uint32_t result = qorv::runInstaller(*ctx, ce::u16(line + " -silent").c_str());
-        ssize_t ignored = ::write(pipeFds[1], &gSeen, sizeof gSeen);
-        (void)ignored;
-        _exit(result == 0 ? 0 : 1);
-    }
-    close(pipeFds[1]);
-    int seen = 0;
-    if (read(pipeFds[0], &seen, sizeof seen) == sizeof seen && calls != nullptr)
-        *calls = seen;
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return cetest::runWithFault(
+        dev.dir(), fault,
+        [&] {
+            auto* ctx = new qorv::RunContext;
+            return qorv::runInstaller(*ctx, ce::u16(line + " -silent").c_str()) == 0 ? 0 : 1;
+        },
+        calls);
 }
 
 const std::string kLayout = "<Form ID=\"home\">\r\n  <TitaniumListView ID=\"lv\">\r\n" +
@@ -197,8 +72,7 @@ struct FailureCase {
 std::string cleanLayout(const Action& action, const std::string& start) {
     TempDevice dev;
     prepare(dev, start);
-    EXPECT_EQ(runFaulted(dev, action.line, Fault{Kind::Read, "/nothing/", 1, Effect::Fail, 0}), 0)
-        << action.name;
+    EXPECT_EQ(runFaulted(dev, action.line, noFault()), 0) << action.name;
     return dev.readFile(kPortrait);
 }
 
@@ -310,7 +184,7 @@ Outcome outcomeOf(const TempDevice& dev) {
 // The process ends at each call of a run that changes the disk, in turn.
 // After each end the layout file is old or new, the home screen's values
 // read back (each old or new) and the value no run touches is intact.  A
-// plain rerun of a delete then reaches what a clean run reaches.
+// plain rerun then reaches what a clean run reaches.
 TEST(CrashPoints, EveryCallOfARunIsACrashPointThatARerunRecoversFrom) {
     int checked = 0;
     for (const Action* action : {&kAdd, &kDelete, &kChange}) {
@@ -335,11 +209,7 @@ TEST(CrashPoints, EveryCallOfARunIsACrashPointThatARerunRecoversFrom) {
             EXPECT_TRUE(torn.plugins == before.plugins || torn.plugins == after.plugins);
             EXPECT_TRUE(torn.ext == before.ext || torn.ext == after.ext);
             EXPECT_EQ(torn.cprFile, before.cprFile);
-            if (action != &kDelete)
-                continue;
-            EXPECT_EQ(
-                runFaulted(dev, action->line, Fault{Kind::Read, "/nothing/", 1, Effect::Fail, 0}),
-                0);
+            EXPECT_EQ(runFaulted(dev, action->line, noFault()), 0);
             Outcome rerun = outcomeOf(dev);
             EXPECT_EQ(rerun.layout, after.layout);
             EXPECT_EQ(rerun.plugins, after.plugins);
