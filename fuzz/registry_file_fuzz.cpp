@@ -34,8 +34,10 @@ namespace {
 using ce::posix::RegFile;
 using ce::posix::RegValueData;
 
-// Values checked against a single lookup per input: each lookup walks the
-// whole file.
+// Keys and values checked against single lookups per input: each lookup
+// walks the whole file, so checking every key of a large file would cost
+// time in the square of its size.  The keys checked are spread over the
+// file.
 constexpr size_t kLookups = 16;
 // Importing costs a pass over the file per line: only small files.
 constexpr size_t kMaxImportBytes = 2048;
@@ -60,9 +62,9 @@ struct Value {
 // not on what the registry holds.
 using Registry = std::map<std::u16string, std::map<std::u16string, Value>>;
 
-Registry registryOf(const RegFile& f) {
+Registry registryOf(const std::vector<ce::posix::RegKeyContents>& contents) {
     Registry r;
-    for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(f)) {
+    for (const ce::posix::RegKeyContents& key : contents) {
         if (key.names.empty())
             continue;
         auto& values = r[ce::posix::regTextFoldPath(key.path)];
@@ -72,14 +74,20 @@ Registry registryOf(const RegFile& f) {
     return r;
 }
 
+Registry registryOf(const RegFile& f) {
+    return registryOf(ce::posix::regFileContents(f));
+}
+
 bool sameOrBelow(const std::u16string& key, const std::u16string& base) {
     return key.compare(0, base.size(), base) == 0 &&
            (key.size() == base.size() || key[base.size()] == u'\\');
 }
 
-void checkOnePassAgrees(const RegFile& f) {
+void checkOnePassAgrees(const RegFile& f, const std::vector<ce::posix::RegKeyContents>& keys) {
+    size_t step = (keys.size() + kLookups - 1) / kLookups;
     size_t lookups = 0;
-    for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(f)) {
+    for (size_t k = 0; k < keys.size(); k += std::max<size_t>(step, 1)) {
+        const ce::posix::RegKeyContents& key = keys[k];
         FUZZ_CHECK(ce::posix::regFileKeyExists(f, key.path));
         FUZZ_CHECK(ce::posix::regFileValueNames(f, key.path) == key.names);
         for (size_t i = 0; i < key.names.size() && lookups < kLookups; ++i, ++lookups) {
@@ -275,15 +283,16 @@ void checkRegistry(const RegFile& file, const Registry& want) {
     FUZZ_CHECK(registryOf(reread) == want);
 }
 
-void checkSet(RegFile* file, const std::u16string& key, const std::u16string& name, uint32_t type,
-              const std::string& data) {
+// Each check is given the registry the file held before its edit.
+void checkSet(RegFile* file, const Registry& old, const std::u16string& key,
+              const std::u16string& name, uint32_t type, const std::string& data) {
     RegFile before = *file;
     const auto* raw = reinterpret_cast<const uint8_t*>(data.data());
     if (!ce::posix::regFileSetValue(file, key, name, type, raw, data.size())) {
         FUZZ_CHECK(ce::posix::regFileSerialize(*file) == ce::posix::regFileSerialize(before));
         return;
     }
-    Registry want = registryOf(before);
+    Registry want = old;
     want[ce::posix::regTextFoldPath(key)][ce::posix::regTextFold(name)] = {
         type, std::vector<uint8_t>(raw, raw + data.size())};
     checkRegistry(*file, want);
@@ -294,9 +303,10 @@ void checkSet(RegFile* file, const std::u16string& key, const std::u16string& na
     });
 }
 
-void checkDeleteValue(RegFile* file, const std::u16string& key, const std::u16string& name) {
+void checkDeleteValue(RegFile* file, const Registry& old, const std::u16string& key,
+                      const std::u16string& name) {
     RegFile before = *file;
-    Registry want = registryOf(before);
+    Registry want = old;
     if (!ce::posix::regFileDeleteValue(file, key, name)) {
         FUZZ_CHECK(ce::posix::regFileSerialize(*file) == ce::posix::regFileSerialize(before));
         return;
@@ -315,9 +325,9 @@ void checkDeleteValue(RegFile* file, const std::u16string& key, const std::u16st
     });
 }
 
-void checkDeleteKey(RegFile* file, const std::u16string& key) {
+void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& key) {
     RegFile before = *file;
-    Registry want = registryOf(before);
+    Registry want = old;
     if (!ce::posix::regFileDeleteKey(file, key)) {
         FUZZ_CHECK(ce::posix::regFileSerialize(*file) == ce::posix::regFileSerialize(before));
         return;
@@ -363,13 +373,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
     RegFile file = ce::posix::regFileParse(input);
     FUZZ_CHECK(ce::posix::regFileSerialize(file) == input);
-    checkOnePassAgrees(file);
+    std::vector<ce::posix::RegKeyContents> keys = ce::posix::regFileContents(file);
+    Registry registry = registryOf(keys);
+    checkOnePassAgrees(file, keys);
     if (input.size() <= kMaxImportBytes) {
         RegFile imported = ce::posix::regFileNew();
         if (ce::posix::regFileImport(&imported, file, nullptr)) {
-            FUZZ_CHECK(registryOf(imported) == registryOf(file));
+            FUZZ_CHECK(registryOf(imported) == registry);
             // Every key but a root, which is always there.
-            for (const ce::posix::RegKeyContents& key : ce::posix::regFileContents(file)) {
+            for (const ce::posix::RegKeyContents& key : keys) {
                 FUZZ_CHECK(ce::posix::regTextFoldPath(key.path).find(u'\\') ==
                                std::u16string::npos ||
                            ce::posix::regFileKeyExists(imported, key.path));
@@ -390,7 +402,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // One edit per input, chosen by its size: each run stays short, and
     // the fuzzer reaches every kind of edit all the same.
-    std::vector<ce::posix::RegKeyContents> keys = ce::posix::regFileContents(file);
     std::u16string key = keys.empty() ? u"" : keys[size / 6 % keys.size()].path;
     std::vector<std::u16string> names;
     if (!keys.empty())
@@ -399,17 +410,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string newKey = u"HKEY_CURRENT_USER\\Software\\" + latin1(input.substr(size / 3, 6));
     switch (keys.empty() ? 3 : size % 6) {
         case 0:
-            checkSet(&file, key, names.empty() ? otherName : names.front(), ce::kRegSz, asString);
+            checkSet(&file, registry, key, names.empty() ? otherName : names.front(), ce::kRegSz,
+                     asString);
             break;
         case 1:
-            checkSet(&file, key, names.empty() ? otherName : names.back(), ce::kRegDword,
+            checkSet(&file, registry, key, names.empty() ? otherName : names.back(), ce::kRegDword,
                      (cut + std::string(4, '\0')).substr(0, 4));
             break;
         case 2:
-            checkSet(&file, key, otherName, ce::kRegBinary, cut);
+            checkSet(&file, registry, key, otherName, ce::kRegBinary, cut);
             break;
         case 3: {
-            checkSet(&file, newKey, u"", ce::kRegMultiSz, asString + std::string(2, '\0'));
+            checkSet(&file, registry, newKey, u"", ce::kRegMultiSz,
+                     asString + std::string(2, '\0'));
             Registry want = registryOf(file);
             std::u16string below = newKey + u"\\Below";
             if (ce::posix::regFileCreateKey(&file, below, nullptr)) {
@@ -419,10 +432,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 4:
-            checkDeleteValue(&file, key, names.empty() ? otherName : names[size % names.size()]);
+            checkDeleteValue(&file, registry, key,
+                             names.empty() ? otherName : names[size % names.size()]);
             break;
         default:
-            checkDeleteKey(&file, key);
+            checkDeleteKey(&file, registry, key);
             break;
     }
     return 0;

@@ -2,6 +2,9 @@
 // deleted, exports imported.  A change replaces, inserts or removes whole
 // lines of one block and leaves every other byte as it was.
 #include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/posix/reg_file.h"
 #include "platform/posix/reg_file_index.h"
@@ -239,9 +242,12 @@ std::u16string displayPath(const RegFile& f, std::u16string_view keyPath) {
 }
 
 // Appends a header (after a blank line unless the file ends with one) and
-// the value lines below it, as a new block at the end of the file.
+// the value lines below it, as a new block at the end of the file.  The
+// block ends with a line end when `lineEndAtEnd` says so, and by default
+// when the file's last line has one.
 bool appendKeyBlock(RegFile* f, std::u16string_view keyPath, const RegKeyPath& key,
-                    const std::vector<std::u16string>& valueLines) {
+                    const std::vector<std::u16string>& valueLines,
+                    std::optional<bool> lineEndAtEnd = std::nullopt) {
     std::u16string header;
     if (!regTextFormatHeader(displayPath(*f, keyPath), &header))
         return false;
@@ -271,7 +277,7 @@ bool appendKeyBlock(RegFile* f, std::u16string_view keyPath, const RegKeyPath& k
     edit.block = f->blockKind.size();
     RegPiece piece;
     piece.own = true;
-    piece.text = joinLines(*f, bytes, !hasLines || lastHasEnd);
+    piece.text = joinLines(*f, bytes, lineEndAtEnd.value_or(!hasLines || lastHasEnd));
     edit.pieces.push_back(std::move(piece));
     f->blockStart.push_back(f->bodyEnd);
     f->blockKind.push_back(RegBlockKind::Key);
@@ -471,7 +477,10 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     RegKeyPath key;
     if (!regKeyPath(keyPath, &key) || !regFindKey(*file, key).exists)
         return false;
-    // The headers of the key and the keys below it, found front to back.
+    // The headers of the key and the keys below it, found front to back,
+    // and whether a header outside them keeps the key above in being.
+    std::u16string parentFolded = leadingParts(key.folded, key.parts.size() - 1);
+    bool parentKept = key.parts.size() <= 2;  // a root is always there
     std::vector<size_t> blocks;
     std::u16string path;
     std::u16string folded;
@@ -483,24 +492,33 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
             regTextFoldPathInto(path, &folded);
             if (regPathIsSameOrBelow(folded, key.folded))
                 blocks.push_back(b);
+            else if (regPathIsSameOrBelow(folded, parentFolded))
+                parentKept = true;
         }
     }
     // A key above that exists only through the headers being removed would
     // go with them, yet deleting a key never deletes the key above it: that
-    // key gets a header of its own, spelt as the file spells it.  A root
-    // needs none: it is always there.
+    // key gets a header of its own, spelt as the file spells it.
     RegKeyPath parent;
     std::u16string parentPath;
-    if (key.parts.size() > 2 && !blocks.empty() &&
+    if (!parentKept && !blocks.empty() &&
         regBlockHeaderPath(*file, blocks.front(), &path, &reader)) {
         parentPath = leadingParts(path, key.parts.size() - 1);
-        std::u16string header;  // a path no header can hold keeps the old way
-        if (!regKeyPath(parentPath, &parent) || regFindKey(*file, parent).lastHeader >= 0 ||
-            !regTextFormatHeader(displayPath(*file, parentPath), &header)) {
+        // A path that no header can hold goes with the key, as before.
+        std::u16string header;
+        std::vector<std::string> bytes;
+        if (!regKeyPath(parentPath, &parent) ||
+            !regTextFormatHeader(displayPath(*file, parentPath), &header) ||
+            !encodeAll(file->utf16, {header}, &bytes)) {
             parentPath.clear();
         }
     }
+    // With a header to append, the lines go as they are and the new header
+    // takes over the file's ending: a file without a final line end keeps
+    // its blank lines and ends with the header, without a line end.
     std::u16string text;
+    bool endsWithLineEnd = true;
+    lastLine(*file, &text, &endsWithLineEnd);
     for (size_t i = blocks.size(); i-- > 0;) {
         size_t b = blocks[i];
         // The header with the block's values, and the blank lines that
@@ -516,12 +534,16 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
                 break;
             end = line.at + line.bytes.size() + line.eolSize;
         }
-        removeLines(file, b, 0, end);
+        if (parentPath.empty())
+            removeLines(file, b, 0, end);
+        else
+            splice(file, b, 0, end, std::string());
         file->blockKind[b] = RegBlockKind::Removed;
         file->blockName[b] = 0;
     }
-    if (!parentPath.empty() && !regFindKey(*file, parent).exists)
-        return appendKeyBlock(file, parentPath, parent, {});
+    // Checked above: the header can be written.
+    if (!parentPath.empty())
+        appendKeyBlock(file, parentPath, parent, {}, endsWithLineEnd);
     return true;
 }
 
