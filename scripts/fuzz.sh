@@ -17,6 +17,9 @@
 # from the seeds alone.  Nothing is written into the repository.
 # CE_FUZZ_BUILD names another build directory than build-fuzz, so that a
 # long run can go on while the targets are changed and tried elsewhere.
+# CE_FUZZ_FLAGS adds libFuzzer flags to every run: "-fork=2" runs a target
+# on two processes at once (the executions counted are those of both),
+# "-max_len=4096" keeps the inputs below a size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -70,13 +73,17 @@ for name in "${targets[@]}"; do
   [ -f "fuzz/$name.dict" ] && dict=(-dict="fuzz/$name.dict")
   start=$(date +%s.%N)
   set +e
-  "$build/fuzz/${name}_fuzz" "${limit[@]}" "${dict[@]}" -timeout=10 \
+  # shellcheck disable=SC2086  # the flags are words of their own
+  "$build/fuzz/${name}_fuzz" "${limit[@]}" "${dict[@]}" ${CE_FUZZ_FLAGS:-} -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$findings/" \
     "$work" "fuzz/corpus/$name" >"$log" 2>&1
   code=$?
   set -e
   end=$(date +%s.%N)
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  # With -fork the processes report no totals of their own: the driver's
+  # last count is the total.
+  [ -n "$execs" ] || execs=$(sed -n 's/^#\([0-9]*\): .*/\1/p' "$log" | tail -n 1)
   execs=${execs:-0}
   found=$(( $(find "$findings" -type f | wc -l) - before ))
   if [ "$code" -ne 0 ] && [ "$found" -eq 0 ]; then
