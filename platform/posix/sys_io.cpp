@@ -118,11 +118,15 @@ ssize_t readRetrying(int fd, void* buf, size_t size) {
     return retryInterrupted([&] { return gTable.read(fd, buf, size); });
 }
 
-ssize_t preadFull(int fd, void* buf, size_t size, off_t offset) {
+// Reads into buf until size bytes or the end of the file, going on after
+// interruptions and short reads; `read(at, want, done)` makes one call for
+// `want` bytes at `at`, `done` bytes in.  The count read, or -1.
+template <typename Read>
+ssize_t readUntilFull(void* buf, size_t size, Read read) {
     char* p = static_cast<char*>(buf);
     size_t done = 0;
     while (done < size) {
-        ssize_t n = gTable.pread(fd, p + done, size - done, offset + static_cast<off_t>(done));
+        ssize_t n = read(p + done, size - done, done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -134,20 +138,15 @@ ssize_t preadFull(int fd, void* buf, size_t size, off_t offset) {
     return static_cast<ssize_t>(done);
 }
 
+ssize_t preadFull(int fd, void* buf, size_t size, off_t offset) {
+    return readUntilFull(buf, size, [&](char* at, size_t want, size_t done) {
+        return gTable.pread(fd, at, want, offset + static_cast<off_t>(done));
+    });
+}
+
 ssize_t readFull(int fd, void* buf, size_t size) {
-    char* p = static_cast<char*>(buf);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = gTable.read(fd, p + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        done += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(done);
+    return readUntilFull(buf, size,
+                         [&](char* at, size_t want, size_t) { return gTable.read(fd, at, want); });
 }
 
 bool writeAll(int fd, const void* data, size_t size) {
