@@ -518,7 +518,8 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     // its blank lines and ends with the header, without a line end.
     std::u16string text;
     bool endsWithLineEnd = true;
-    lastLine(*file, &text, &endsWithLineEnd);
+    if (!parentPath.empty())
+        lastLine(*file, &text, &endsWithLineEnd);
     for (size_t i = blocks.size(); i-- > 0;) {
         size_t b = blocks[i];
         // The header with the block's values, and the blank lines that
