@@ -478,9 +478,14 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     if (!regKeyPath(keyPath, &key) || !regFindKey(*file, key).exists)
         return false;
     // The headers of the key and the keys below it, found front to back,
-    // and whether a header outside them keeps the key above in being.
+    // and whether a header outside them keeps the key above in being: one
+    // that no later deletion of that key (or one above it) takes away.
     std::u16string parentFolded = leadingParts(key.folded, key.parts.size() - 1);
     bool parentKept = key.parts.size() <= 2;  // a root is always there
+    RegKeyPath parentKey;
+    ptrdiff_t parentDeleted = -1;
+    if (!parentKept && regKeyPath(parentFolded, &parentKey))
+        parentDeleted = regLastDeletion(*file, parentKey);
     std::vector<size_t> blocks;
     std::u16string path;
     std::u16string folded;
@@ -492,7 +497,8 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
             regTextFoldPathInto(path, &folded);
             if (regPathIsSameOrBelow(folded, key.folded))
                 blocks.push_back(b);
-            else if (regPathIsSameOrBelow(folded, parentFolded))
+            else if (static_cast<ptrdiff_t>(b) > parentDeleted &&
+                     regPathIsSameOrBelow(folded, parentFolded))
                 parentKept = true;
         }
     }

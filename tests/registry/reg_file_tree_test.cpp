@@ -85,6 +85,12 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_CURRENT_USER\\P\\Q]\n\n[HKEY_CURRENT_USER\\P\\R]\n",
          [](RegFile* f) { return deleteKey(f, "HKEY_CURRENT_USER\\P\\Q"); }, true,
          kHead + "[HKEY_CURRENT_USER\\P\\R]\n"},
+        {"a subkey whose sibling a later deletion took: the parent keeps a header of its own",
+         kHead +
+             "[HKEY_CURRENT_USER\\P\\R]\n\n[-HKEY_CURRENT_USER\\P]\n\n[HKEY_CURRENT_USER\\P\\Q]\n",
+         [](RegFile* f) { return deleteKey(f, "HKEY_CURRENT_USER\\P\\Q"); }, true,
+         kHead +
+             "[HKEY_CURRENT_USER\\P\\R]\n\n[-HKEY_CURRENT_USER\\P]\n\n[HKEY_CURRENT_USER\\P]\n"},
         {"a missing key", tree, [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\D"); },
          false, tree},
         {"an import, top to bottom", tree,
