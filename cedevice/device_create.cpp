@@ -12,7 +12,7 @@
 #include <fstream>
 
 #include "cedevice/tool.h"
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 
 namespace cedevice {
 

@@ -5,7 +5,7 @@
 
 #include "ce_version.h"
 #include "cedevice/tool.h"
-#include "platform/posix/diagnostic.h"
+#include "platform/posix/sys/diagnostic.h"
 
 namespace cedevice {
 

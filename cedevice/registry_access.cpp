@@ -1,9 +1,9 @@
 #include "cedevice/registry_access.h"
 
 #include "cedevice/tool.h"
-#include "platform/posix/device_dir.h"
-#include "platform/posix/registry_diagnosis.h"
-#include "platform/posix/registry_store.h"
+#include "platform/posix/device/device_dir.h"
+#include "platform/posix/registry/registry_diagnosis.h"
+#include "platform/posix/registry/registry_store.h"
 
 namespace cedevice {
 

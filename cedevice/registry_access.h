@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 
 namespace cedevice {
 

@@ -11,8 +11,8 @@
 #include "cedevice/registry_access.h"
 #include "cedevice/tool.h"
 #include "cedevice/value_text.h"
-#include "platform/posix/diagnostic.h"
-#include "platform/posix/registry_value_text.h"
+#include "platform/posix/sys/diagnostic.h"
+#include "platform/posix/registry/registry_value_text.h"
 #include "platform/wstr.h"
 
 namespace cedevice {

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "platform/posix/fs_path.h"
+#include "platform/posix/fs/fs_path.h"
 #include "platform/wstr.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 #include "platform/wstr.h"
 
 namespace cefuzz {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "platform/posix/find_pattern.h"
+#include "platform/posix/fs/find_pattern.h"
 #include "platform/wstr.h"
 #include "scanner/name_filter.h"
 

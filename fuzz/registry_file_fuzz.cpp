@@ -25,8 +25,8 @@
 
 #include "fuzz/fuzz_check.h"
 #include "platform/platform.h"
-#include "platform/posix/reg_file.h"
-#include "platform/posix/registry_value_text.h"
+#include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/registry_value_text.h"
 #include "platform/wstr.h"
 
 namespace {

@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 
 extern char** environ;
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/find_pattern.h"
+#include "platform/posix/fs/find_pattern.h"
 #include "platform/wstr.h"
 #include "tests/support/device_fixture.h"
 

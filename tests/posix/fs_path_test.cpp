@@ -1,6 +1,6 @@
 // Device paths: case-insensitive lookup, new names in the case written,
 // "." and "..", both separators, and links that stay inside fs/ or not.
-#include "platform/posix/fs_path.h"
+#include "platform/posix/fs/fs_path.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

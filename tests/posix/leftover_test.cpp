@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/posix/temp_beside.h"
+#include "platform/posix/sys/temp_beside.h"
 #include "platform/reg_values.h"
 #include "tests/posix/posix_test_util.h"
 #include "tests/support/device_fixture.h"

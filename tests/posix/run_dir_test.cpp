@@ -1,5 +1,5 @@
 // Window and event markers under run/, and the device-wide run lock.
-#include "platform/posix/run_dir.h"
+#include "platform/posix/run/run_dir.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

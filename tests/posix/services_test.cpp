@@ -4,7 +4,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/posix/device_conf.h"
+#include "platform/posix/device/device_conf.h"
 #include "platform/wstr.h"
 #include "tests/support/device_fixture.h"
 

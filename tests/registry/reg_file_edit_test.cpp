@@ -2,7 +2,7 @@
 // sets, and writes them as an export writes them.
 #include <gtest/gtest.h>
 
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 

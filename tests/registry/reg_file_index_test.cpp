@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/reg_file.h"
-#include "platform/posix/registry_value_text.h"
+#include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/registry_value_text.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 

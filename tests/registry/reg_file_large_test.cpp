@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"

@@ -2,7 +2,7 @@
 // values read from them are what the registry editor would import.
 #include <gtest/gtest.h>
 
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 

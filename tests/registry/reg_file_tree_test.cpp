@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/posix/sys_io.h"
+#include "platform/posix/sys/sys_io.h"
 
 namespace cetest {
 

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/reg_file.h"
+#include "platform/posix/registry/reg_file.h"
 #include "platform/wstr.h"
 #include "tests/shared_cases/case_check.h"
 #include "tests/shared_cases/case_file.h"

@@ -1,0 +1,102 @@
+#include "platform/posix/device/device_conf.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/sys_io.h"
+
+namespace ce::posix {
+
+namespace {
+
+// device.conf is a few lines; a larger file is read only this far.
+constexpr size_t kMaxConfBytes = 64 * 1024;
+
+std::string trim(const std::string& s) {
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t' || s[b] == '\r'))
+        ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// A positive decimal number of at most kMaxScreenSide; false otherwise.
+bool parseSide(const std::string& s, int* out) {
+    if (s.empty() || s.size() > 5)
+        return false;
+    int v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v <= 0 || v > kMaxScreenSide)
+        return false;
+    *out = v;
+    return true;
+}
+
+void applyScreen(const std::string& value, DeviceConf* conf) {
+    conf->screenWidth = kDefaultScreenWidth;
+    conf->screenHeight = kDefaultScreenHeight;
+    size_t x = value.find('x');
+    if (x == std::string::npos)
+        return;
+    int w = 0;
+    int h = 0;
+    if (!parseSide(trim(value.substr(0, x)), &w) || !parseSide(trim(value.substr(x + 1)), &h)) {
+        return;
+    }
+    conf->screenWidth = w;
+    conf->screenHeight = h;
+}
+
+}  // namespace
+
+DeviceConf parseDeviceConf(const std::string& text) {
+    DeviceConf conf;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(pos, end - pos);
+        pos = end + 1;
+        std::string trimmed = trim(line);
+        if (trimmed.empty() || trimmed[0] == '#')
+            continue;
+        size_t eq = trimmed.find('=');
+        if (eq == std::string::npos)
+            continue;
+        std::string name = trim(trimmed.substr(0, eq));
+        std::string value = trim(trimmed.substr(eq + 1));
+        if (name == "screen")
+            applyScreen(value, &conf);
+    }
+    return conf;
+}
+
+DeviceConf readDeviceConf() {
+    std::string path = deviceConfPath();
+    int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return DeviceConf{};
+    struct stat st;
+    if (sysCalls().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        sysClose(fd);
+        return DeviceConf{};
+    }
+    std::string text(kMaxConfBytes, '\0');
+    ssize_t n = readFull(fd, text.data(), text.size());
+    sysClose(fd);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return parseDeviceConf(text);
+}
+
+}  // namespace ce::posix

@@ -1,0 +1,357 @@
+#include "platform/posix/registry/registry_store.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/sys_io.h"
+#include "platform/posix/sys/temp_beside.h"
+
+namespace ce::posix {
+
+namespace {
+
+constexpr char kRegistryName[] = "registry.reg";
+// A file system whose time stamps carry no nanoseconds may count in whole
+// seconds, or in two (FAT): a change within that span keeps the stamp.
+constexpr time_t kCoarseStampSeconds = 2;
+// Reads of a file that keeps changing while it is read, before it is taken
+// as it stands (and read again at the next use).
+constexpr int kReadAttempts = 3;
+// The longest wait for the stamping clock to leave a file's tick; a longer
+// one (a clock set back) is not made, and the file is read again at its
+// next use instead.
+constexpr long kMaxStampWaitNs = 20 * 1000 * 1000;
+// Stretches that cannot be copied inside the kernel go through memory in
+// pieces of this size.
+constexpr size_t kCopyChunk = 256 * 1024;
+
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime = {};
+    timespec ctime = {};
+};
+
+// What this process knows of the registry file.
+struct Store {
+    std::string path;      // the file `file` was read from
+    bool valid = false;    // `file` is the content at path (or the empty registry)
+    bool missing = false;  // there was no file
+    Identity id;
+    bool trusted = false;  // the identity alone tells whether the file changed
+    mode_t mode = 0644;
+    std::shared_ptr<RegFile> file;  // shared with callers of registryRead
+};
+
+Store& store() {
+    static Store s;
+    return s;
+}
+
+bool sameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+Identity identityOf(const struct stat& st) {
+    Identity id;
+    id.dev = st.st_dev;
+    id.ino = st.st_ino;
+    id.size = st.st_size;
+    id.mtime = st.st_mtim;
+    id.ctime = st.st_ctim;
+    return id;
+}
+
+bool sameIdentity(const Identity& a, const Identity& b) {
+    return a.dev == b.dev && a.ino == b.ino && a.size == b.size && sameTime(a.mtime, b.mtime) &&
+           sameTime(a.ctime, b.ctime);
+}
+
+// The clock that stamps files, read now.
+timespec stampClock() {
+    timespec now = {};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}
+
+// True when every change after `now` must give the file a later change
+// time than `ctime`: the stamping clock has left the tick of `ctime`.
+bool stampIsPast(const timespec& ctime, const timespec& now) {
+    if (ctime.tv_nsec == 0)
+        return now.tv_sec >= ctime.tv_sec + kCoarseStampSeconds;
+    return now.tv_sec > ctime.tv_sec || (now.tv_sec == ctime.tv_sec && now.tv_nsec > ctime.tv_nsec);
+}
+
+// Waits until the stamping clock has left the tick of ctime, when that is
+// near; returns the clock's time then.
+timespec waitPastStamp(const timespec& ctime, timespec now) {
+    if (ctime.tv_nsec == 0)
+        return now;  // a coarse file system: the wait would be seconds
+    for (int round = 0; round < 3 && !stampIsPast(ctime, now); ++round) {
+        long ahead = (ctime.tv_sec - now.tv_sec) * 1000000000L + (ctime.tv_nsec - now.tv_nsec);
+        timespec res = {};
+        clock_getres(CLOCK_REALTIME_COARSE, &res);
+        long wait = ahead + res.tv_nsec;
+        if (wait > kMaxStampWaitNs)
+            break;
+        timespec pause = {0, wait > 0 ? wait : res.tv_nsec};
+        nanosleep(&pause, nullptr);
+        now = stampClock();
+    }
+    return now;
+}
+
+void forget(Store& s) {
+    s.valid = false;
+    s.trusted = false;
+    s.file = nullptr;
+}
+
+void keepEmpty(Store& s, const std::string& path) {
+    forget(s);
+    s.path = path;
+    s.valid = true;
+    s.missing = true;
+    s.trusted = true;
+    s.mode = 0644;
+    s.file = std::make_shared<RegFile>(regFileParse(std::string_view()));
+}
+
+enum class ReadResult { Read, Missing, Unreachable };
+
+// Indexes the file at path into the store.  The parsed file keeps the file
+// open and reads its blocks from it when asked.
+ReadResult load(Store& s, const std::string& path) {
+    forget(s);
+    for (int attempt = 1;; ++attempt) {
+        // O_NONBLOCK: a FIFO of that name must not hang the program.
+        int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0)
+            return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreachable;
+        struct stat before;
+        if (sysCalls().fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+            sysClose(fd);
+            return ReadResult::Unreachable;
+        }
+        // A file changed within the stamping clock's tick could change again
+        // unseen; once the tick is over, its identity tells every change.
+        timespec now = waitPastStamp(before.st_ctim, stampClock());
+        bool whole = false;
+        auto held = std::shared_ptr<const int>(new int(fd), [](const int* p) {
+            sysClose(*p);
+            delete p;
+        });
+        RegFile file =
+            regFileParseOpenFile(held, preadFull, static_cast<size_t>(before.st_size), &whole);
+        struct stat after;
+        if (sysCalls().fstat(*file.source.fd, &after) != 0)
+            return ReadResult::Unreachable;
+        bool steady = whole && sameIdentity(identityOf(before), identityOf(after));
+        if (!steady && attempt < kReadAttempts)
+            continue;
+        s.path = path;
+        s.valid = true;
+        s.missing = false;
+        s.id = identityOf(after);
+        s.trusted = steady && stampIsPast(before.st_ctim, now);
+        s.mode = before.st_mode & 07777;
+        s.file = std::make_shared<RegFile>(std::move(file));
+        return ReadResult::Read;
+    }
+}
+
+// The kept registry, brought up to date with the file at path; false
+// when the registry cannot be reached.
+bool refresh(Store& s, const std::string& path) {
+    struct stat st;
+    if (sysStat(path.c_str(), &st) != 0) {
+        // A device directory that is missing is no empty registry: it
+        // cannot be reached at all.
+        if (errno != ENOENT || !deviceDirUsable()) {
+            forget(s);
+            return false;
+        }
+        if (!(s.valid && s.missing && s.path == path))
+            keepEmpty(s, path);
+        return true;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        forget(s);
+        return false;
+    }
+    if (s.valid && !s.missing && s.trusted && s.path == path &&
+        sameIdentity(identityOf(st), s.id)) {
+        return true;
+    }
+    switch (load(s, path)) {
+        case ReadResult::Read:
+            return true;
+        case ReadResult::Missing:
+            keepEmpty(s, path);
+            return true;
+        case ReadResult::Unreachable:
+            break;
+    }
+    forget(s);
+    return false;
+}
+
+// The registry's path.  The cheap form (no file system call) serves while
+// it names the file the store holds; otherwise the device directory is
+// looked up properly.
+std::string registryPath(const Store& s) {
+    std::string quick = deviceDirPath() + "/" + kRegistryName;
+    if (s.valid && !s.missing && quick == s.path)
+        return quick;
+    return deviceRegistryPath();
+}
+
+std::string directoryOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// Holds the exclusive lock on registry.reg.lock and the registry's
+// directory while it lives.  The descriptors are close-on-exec, so a
+// program launched meanwhile never inherits the lock.
+struct WriteLock {
+    int fd = -1;
+    int dir = -1;
+    ~WriteLock() {
+        if (fd >= 0)
+            sysClose(fd);  // closing releases the lock
+        if (dir >= 0)
+            sysClose(dir);
+    }
+};
+
+bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
+    lock->dir = sysOpen(directoryOf(registryPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (lock->dir < 0)
+        return false;
+    std::string lockPath = registryPath + ".lock";
+    lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (lock->fd < 0)
+        return false;
+    return lockRetrying(lock->fd, LOCK_EX);
+}
+
+// Copies source bytes [offset, offset + size) of the open file `from` to
+// `to` inside the kernel; false when that cannot be done (nothing or part
+// was copied: *done tells how much).
+bool copyInKernel(int from, size_t offset, size_t size, int to, size_t* done) {
+    *done = 0;
+    off_t at = static_cast<off_t>(offset);
+    while (*done < size) {
+        ssize_t n = sysCalls().copyFileRange(from, &at, to, size - *done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        *done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the file's bytes to fd.  Stretches of the source are copied from
+// the open file the registry was read from inside the kernel where the file
+// system can, else read and written.
+bool writeRegistryBytes(const Store& s, int fd) {
+    const RegSource& source = s.file->source;
+    bool inKernel = source.fd != nullptr;
+    std::string bytes;
+    for (const RegSpan& span : regFileSpans(*s.file)) {
+        if (!span.fromSource) {
+            if (!writeAll(fd, span.text.data(), span.text.size()))
+                return false;
+            continue;
+        }
+        size_t done = 0;
+        if (inKernel && !copyInKernel(*source.fd, span.offset, span.size, fd, &done))
+            inKernel = false;  // this file system cannot: read and write from here on
+        while (done < span.size) {
+            size_t piece = std::min(span.size - done, kCopyChunk);
+            bytes.clear();
+            if (!regSourceRead(source, span.offset + done, piece, &bytes) ||
+                !writeAll(fd, bytes.data(), bytes.size())) {
+                return false;
+            }
+            done += piece;
+        }
+    }
+    return true;
+}
+
+// Writes the file to a temporary file beside it, flushes it and renames it
+// over the registry.  The directory is flushed too, so the rename survives
+// a crash.
+bool replaceRegistry(const Store& s, int dir) {
+    std::string temp;
+    int fd = tempCreateBeside(dir, kRegistryName, s.mode, &temp);
+    if (fd < 0)
+        return false;
+    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeRegistryBytes(s, fd) && syncFd(fd) &&
+              sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
+    if (!ok)
+        sysCalls().unlinkat(dir, temp.c_str(), 0);
+    // The temporary file's lock is held up to here, past the rename; the
+    // file is on the disk already, whatever the close reports.
+    sysClose(fd);
+    if (ok)
+        syncFd(dir);
+    return ok;
+}
+
+}  // namespace
+
+std::shared_ptr<const RegFile> registryRead() {
+    Store& s = store();
+    if (!refresh(s, registryPath(s)))
+        return nullptr;
+    return s.file;
+}
+
+bool registryUpdate(RegistryChange change, const void* context) {
+    Store& s = store();
+    std::string path = registryPath(s);
+    if (!deviceDirUsable())
+        return false;
+    WriteLock lock;
+    if (!takeWriteLock(path, &lock))
+        return false;
+    tempSweepBeside(lock.dir, kRegistryName);
+
+    if (!refresh(s, path))
+        return false;
+    // A caller that still holds the file keeps it as it was.
+    if (s.file.use_count() > 1)
+        s.file = std::make_shared<RegFile>(*s.file);
+    size_t revision = s.file->revision;
+    if (!change(s.file.get(), context)) {
+        forget(s);  // the change may have been made in part
+        return false;
+    }
+    if (s.file->revision == revision)
+        return true;
+    bool replaced = replaceRegistry(s, lock.dir);
+    // Written just now (or not at all): read again at the next use.
+    forget(s);
+    return replaced;
+}
+
+}  // namespace ce::posix

@@ -1,0 +1,52 @@
+// The device's registry file (registry.reg in the device directory): read
+// once and kept for the life of the process, and changed safely while
+// other processes use it too.
+//
+// Reading needs no lock: the file is only ever replaced by a rename, so a
+// reader sees either the old or the new file.  The file is indexed once
+// (its key headers only) and kept open; values are read from it when asked
+// for, so memory stays small however large the file.  Each call checks with
+// one stat whether the file is still the one that was indexed: same device,
+// inode, size, and modification and change time to the nanosecond.  Only a
+// file whose identity changed is indexed again.  A file rewritten in place
+// within one tick of the clock that stamps it keeps its identity, though;
+// so a file changed within the current tick is indexed only once that tick
+// is over (a few milliseconds), and a file this process has just written is
+// indexed again at its next use.
+//
+// A change takes an exclusive lock on registry.reg.lock beside the file,
+// brings the kept index up to date (indexing the file again only when it
+// changed since), applies itself, writes a temporary file in the same
+// directory (the unchanged stretches copied from the old file inside the
+// kernel), flushes it to the disk and renames it over registry.reg.  So two
+// writers never lose each other's values, and a crash leaves the old file
+// or the new.  Holding the lock, it removes the temporary files that killed
+// writers left beside the registry.
+//
+// The programs run on one thread; so does the store.
+#pragma once
+
+#include <memory>
+
+#include "platform/posix/registry/reg_file.h"
+
+namespace ce::posix {
+
+// The registry of the device named now by CE_DEVICE_DIR.  A missing file is
+// the empty registry.  nullptr when registry.reg exists but cannot be read
+// as a file (a directory, no permission), or the device directory cannot
+// be used (device_dir.h).  The parsed file is the store's own, shared: a
+// change made later is made on a copy when the caller still holds it.
+std::shared_ptr<const RegFile> registryRead();
+
+// A change of the registry: edits the file; false when it cannot be made.
+// Whether a byte changed is told by the file's revision.
+using RegistryChange = bool (*)(RegFile* file, const void* context);
+
+// Applies the change under the lock and replaces the file when the change
+// altered it.  A missing file is created as a new registry.  False when the
+// registry cannot be reached, the change fails or the file cannot be
+// written; the file is then as it was.
+bool registryUpdate(RegistryChange change, const void* context);
+
+}  // namespace ce::posix

@@ -1,0 +1,413 @@
+#include "platform/posix/registry/registry_value_text.h"
+
+#include "platform/platform.h"
+#include "platform/wstr.h"
+
+namespace ce::posix {
+
+namespace {
+
+// The one reader of hexadecimal numbers in an export (dword: data, the N of
+// hex(N), each byte of hex data): one or more digits of either case, at
+// most 0xffffffff.
+bool parseHexNumber(std::u16string_view digits, uint32_t* value) {
+    if (digits.empty())
+        return false;
+    uint64_t v = 0;
+    for (char16_t c : digits) {
+        unsigned d = 0;
+        if (c >= u'0' && c <= u'9') {
+            d = c - u'0';
+        } else if (c >= u'a' && c <= u'f') {
+            d = c - u'a' + 10;
+        } else if (c >= u'A' && c <= u'F') {
+            d = c - u'A' + 10;
+        } else {
+            return false;
+        }
+        v = (v << 4) | d;
+        if (v > 0xffffffffu)
+            return false;
+    }
+    *value = static_cast<uint32_t>(v);
+    return true;
+}
+
+// And the one writer: lower-case digits, at least minDigits of them.
+void appendHexNumber(std::u16string* out, uint32_t value, int minDigits) {
+    char16_t digits[8];
+    int n = 0;
+    do {
+        digits[n++] = u"0123456789abcdef"[value & 15];
+        value >>= 4;
+    } while (value != 0 || n < minDigits);
+    while (n > 0)
+        out->push_back(digits[--n]);
+}
+
+bool startsWithFolded(std::u16string_view s, std::u16string_view prefix) {
+    if (s.size() < prefix.size())
+        return false;
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (u16lowerChar(s[i]) != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+bool hasLineBreak(std::u16string_view s) {
+    return s.find(u'\n') != std::u16string_view::npos || s.find(u'\r') != std::u16string_view::npos;
+}
+
+// A quoted string starting at s[*pos] == '"'.  Only \\ and \" are escapes;
+// any other backslash is kept as written, as the registry editor does.
+bool parseQuoted(std::u16string_view s, size_t* pos, std::u16string* out) {
+    out->clear();
+    size_t i = *pos + 1;
+    while (i < s.size()) {
+        char16_t c = s[i];
+        if (c == u'\\' && i + 1 < s.size() && (s[i + 1] == u'\\' || s[i + 1] == u'"')) {
+            out->push_back(s[i + 1]);
+            i += 2;
+        } else if (c == u'"') {
+            *pos = i + 1;
+            return true;
+        } else {
+            out->push_back(c);
+            ++i;
+        }
+    }
+    return false;
+}
+
+// The value's name ("Name" or @) and the position after the "=" and the
+// blanks around it; false when the line has no such start.
+bool parseNameAndEquals(std::u16string_view t, std::u16string* name, size_t* dataPos) {
+    size_t pos = 0;
+    if (t.empty())
+        return false;
+    if (t[0] == u'@') {
+        name->clear();
+        pos = 1;
+    } else if (t[0] == u'"') {
+        if (!parseQuoted(t, &pos, name))
+            return false;
+    } else {
+        return false;
+    }
+    while (pos < t.size() && regTextIsBlank(t[pos]))
+        ++pos;
+    if (pos >= t.size() || t[pos] != u'=')
+        return false;
+    ++pos;
+    while (pos < t.size() && regTextIsBlank(t[pos]))
+        ++pos;
+    *dataPos = pos;
+    return true;
+}
+
+bool parseDword(std::u16string_view digits, RegValueData* data) {
+    uint32_t v = 0;
+    if (!parseHexNumber(digits, &v))
+        return false;
+    data->type = kRegDword;
+    data->bytes.assign({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                        static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
+    return true;
+}
+
+// Comma-separated bytes of one or two hex digits; blanks around them and a
+// trailing comma are tolerated.
+bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
+    out->clear();
+    list = regTextTrim(list);
+    if (list.empty())
+        return true;
+    size_t start = 0;
+    for (;;) {
+        size_t comma = list.find(u',', start);
+        std::u16string_view token = regTextTrim(list.substr(
+            start, comma == std::u16string_view::npos ? std::u16string_view::npos : comma - start));
+        bool last = comma == std::u16string_view::npos;
+        if (token.empty()) {
+            if (!last)
+                return false;
+            break;
+        }
+        uint32_t b = 0;
+        if (token.size() > 2 || !parseHexNumber(token, &b))
+            return false;
+        out->push_back(static_cast<uint8_t>(b));
+        if (last)
+            break;
+        start = comma + 1;
+    }
+    return true;
+}
+
+bool parseHex(std::u16string_view rest, RegValueData* data) {
+    // rest begins with "hex" (any case).
+    size_t pos = 3;
+    uint32_t type = kRegBinary;
+    if (pos < rest.size() && rest[pos] == u'(') {
+        size_t close = rest.find(u')', pos);
+        if (close == std::u16string_view::npos ||
+            !parseHexNumber(rest.substr(pos + 1, close - pos - 1), &type)) {
+            return false;
+        }
+        pos = close + 1;
+    }
+    if (pos >= rest.size() || rest[pos] != u':')
+        return false;
+    if (!parseHexBytes(rest.substr(pos + 1), &data->bytes))
+        return false;
+    data->type = type;
+    return true;
+}
+
+void appendEscaped(std::u16string* out, std::u16string_view s) {
+    for (char16_t c : s) {
+        if (c == u'\\' || c == u'"')
+            out->push_back(u'\\');
+        out->push_back(c);
+    }
+}
+
+char16_t unitAt(const uint8_t* data, size_t i) {
+    return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+}
+
+// The text of REG_SZ data when it can be written between quotes: UTF-16
+// with one NUL at the end and none inside, no line break (it would end the
+// line), and a UTF-8 form when the file is UTF-8.
+bool quotableText(const uint8_t* data, size_t size, bool utf8, std::u16string* text) {
+    if (size < 2 || size % 2 != 0)
+        return false;
+    size_t units = size / 2;
+    text->clear();
+    for (size_t i = 0; i + 1 < units; ++i) {
+        char16_t c = unitAt(data, i);
+        if (c == 0)
+            return false;
+        text->push_back(c);
+    }
+    if (unitAt(data, units - 1) != 0 || hasLineBreak(*text))
+        return false;
+    if (!utf8)
+        return true;
+    std::string probe;
+    return u16ToUtf8(text->data(), text->size(), &probe);
+}
+
+}  // namespace
+
+// A carriage return that is no part of a line end counts as a blank too.
+bool regTextIsBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r';
+}
+
+std::u16string_view regTextTrim(std::u16string_view s) {
+    size_t b = 0;
+    size_t e = s.size();
+    while (b < e && regTextIsBlank(s[b]))
+        ++b;
+    while (e > b && regTextIsBlank(s[e - 1]))
+        --e;
+    return s.substr(b, e - b);
+}
+
+std::u16string regTextFold(std::u16string_view s) {
+    std::u16string out(s);
+    for (char16_t& c : out)
+        c = u16lowerChar(c);
+    return out;
+}
+
+std::u16string regTextFoldPath(std::u16string_view path) {
+    std::u16string out;
+    regTextFoldPathInto(path, &out);
+    return out;
+}
+
+bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view* part) {
+    while (*pos <= path.size()) {
+        const size_t start = *pos;
+        size_t sep = path.find(u'\\', start);
+        if (sep == std::u16string_view::npos)
+            sep = path.size();
+        *pos = sep + 1;
+        if (sep > start) {
+            *part = path.substr(start, sep - start);
+            return true;
+        }
+    }
+    return false;
+}
+
+void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
+    out->clear();
+    size_t pos = 0;
+    std::u16string_view part;
+    while (regPathNextPart(path, &pos, &part)) {
+        if (!out->empty())
+            out->push_back(u'\\');
+        for (char16_t c : part)
+            out->push_back(u16lowerChar(c));
+    }
+}
+
+bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion) {
+    std::u16string_view t = regTextTrim(line);
+    if (t.empty() || t[0] != u'[')
+        return false;
+    size_t close = t.rfind(u']');
+    if (close == std::u16string_view::npos)
+        return false;
+    std::u16string_view inner = t.substr(1, close - 1);
+    *deletion = !inner.empty() && inner[0] == u'-';
+    if (*deletion)
+        inner.remove_prefix(1);
+    // A path of separators only folds to nothing.
+    if (inner.find_first_not_of(u'\\') == std::u16string_view::npos)
+        return false;
+    path->assign(inner);
+    return true;
+}
+
+bool regTextValueContinues(std::u16string_view line) {
+    std::u16string_view t = regTextTrim(line);
+    std::u16string name;
+    size_t dataPos = 0;
+    if (!parseNameAndEquals(t, &name, &dataPos))
+        return false;
+    if (dataPos < t.size() && t[dataPos] == u'"')
+        return false;
+    return !t.empty() && t.back() == u'\\';
+}
+
+bool regTextContinuationContinues(std::u16string_view line) {
+    std::u16string_view t = regTextTrim(line);
+    return !t.empty() && t.back() == u'\\';
+}
+
+bool regTextIsContinuation(std::u16string_view line) {
+    std::u16string_view t = regTextTrim(line);
+    if (t.empty())
+        return false;
+    char16_t c = t[0];
+    return c != u'[' && c != u'"' && c != u'@' && c != u';';
+}
+
+bool regTextValueName(std::u16string_view logical, std::u16string* name) {
+    size_t pos = 0;
+    return parseNameAndEquals(regTextTrim(logical), name, &pos);
+}
+
+bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
+                       RegValueData* data) {
+    std::u16string_view t = regTextTrim(logical);
+    size_t pos = 0;
+    if (!parseNameAndEquals(t, name, &pos))
+        return false;
+    std::u16string_view rest = t.substr(pos);
+    *deletion = false;
+    if (rest == u"-") {
+        *deletion = true;
+        data->type = kRegNone;
+        data->bytes.clear();
+        return true;
+    }
+    if (!rest.empty() && rest[0] == u'"') {
+        std::u16string text;
+        size_t end = 0;
+        // Whatever follows the closing quote is ignored, as the editor does.
+        if (!parseQuoted(rest, &end, &text))
+            return false;
+        data->type = kRegSz;
+        data->bytes.clear();
+        data->bytes.reserve((text.size() + 1) * 2);
+        for (char16_t c : text) {
+            data->bytes.push_back(static_cast<uint8_t>(c & 0xff));
+            data->bytes.push_back(static_cast<uint8_t>(c >> 8));
+        }
+        data->bytes.push_back(0);
+        data->bytes.push_back(0);
+        return true;
+    }
+    if (startsWithFolded(rest, u"dword:"))
+        return parseDword(regTextTrim(rest.substr(6)), data);
+    if (startsWithFolded(rest, u"hex"))
+        return parseHex(rest, data);
+    return false;
+}
+
+bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
+                        bool utf8, std::vector<std::u16string>* lines) {
+    lines->clear();
+    if (hasLineBreak(name))
+        return false;
+    if (utf8) {
+        std::string probe;
+        if (!u16ToUtf8(name.data(), name.size(), &probe))
+            return false;
+    }
+    std::u16string line;
+    if (name.empty()) {
+        line = u"@";
+    } else {
+        line = u"\"";
+        appendEscaped(&line, name);
+        line += u"\"";
+    }
+    line += u"=";
+
+    std::u16string text;
+    if (type == kRegSz && quotableText(data, size, utf8, &text)) {
+        line += u"\"";
+        appendEscaped(&line, text);
+        line += u"\"";
+        lines->push_back(std::move(line));
+        return true;
+    }
+    if (type == kRegDword && size == 4) {
+        uint32_t v = static_cast<uint32_t>(data[0]) | (static_cast<uint32_t>(data[1]) << 8) |
+                     (static_cast<uint32_t>(data[2]) << 16) |
+                     (static_cast<uint32_t>(data[3]) << 24);
+        line += u"dword:";
+        appendHexNumber(&line, v, 8);
+        lines->push_back(std::move(line));
+        return true;
+    }
+    if (type == kRegBinary) {
+        line += u"hex:";
+    } else {
+        line += u"hex(";
+        appendHexNumber(&line, type, 1);
+        line += u"):";
+    }
+    for (size_t i = 0; i < size; ++i) {
+        appendHexNumber(&line, data[i], 2);
+        if (i + 1 == size)
+            break;
+        line.push_back(u',');
+        if (line.size() >= kRegHexLineLimit) {
+            line.push_back(u'\\');
+            lines->push_back(std::move(line));
+            line = u"  ";
+        }
+    }
+    lines->push_back(std::move(line));
+    return true;
+}
+
+bool regTextFormatHeader(std::u16string_view path, std::u16string* line) {
+    // A path opening with "-" would read back as a deletion.
+    if (hasLineBreak(path) || regTextFoldPath(path).empty() || path[0] == u'-')
+        return false;
+    *line = u"[";
+    *line += path;
+    *line += u"]";
+    return true;
+}
+
+}  // namespace ce::posix

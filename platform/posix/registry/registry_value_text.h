@@ -1,0 +1,68 @@
+// The text of single lines of a registry export: key headers and value
+// lines, read leniently and written as an export writes them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/registry/reg_file.h"
+
+namespace ce::posix {
+
+// Blanks and tabs (and a stray carriage return) are what the registry
+// editor skips around "=" and at the ends of lines.
+bool regTextIsBlank(char16_t c);
+std::u16string_view regTextTrim(std::u16string_view s);
+
+// Case folding for comparisons: every unit lower-cased.
+std::u16string regTextFold(std::u16string_view s);
+// The parts of a key path one by one: *pos starts at 0, and each call
+// gives the next part that is not empty (a leading, doubled or trailing
+// backslash makes an empty one).  False when none is left.
+bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view* part);
+
+// A key path folded, with empty components ("A\\\\B", a trailing "\\") dropped.
+std::u16string regTextFoldPath(std::u16string_view path);
+// The same into *out, reusing its storage.
+void regTextFoldPathInto(std::u16string_view path, std::u16string* out);
+
+// "[KEY]" or "[-KEY]" (leading blanks allowed, anything after the last "]"
+// ignored).  False when the line is no header.
+bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion);
+
+// True when a value line goes on in the next line: its data is not a quoted
+// string and it ends (before trailing blanks) with a backslash.  A
+// continuation line itself goes on when it ends with a backslash.
+bool regTextValueContinues(std::u16string_view line);
+bool regTextContinuationContinues(std::u16string_view line);
+// True when a line can be a continuation of hex data (not blank, not a
+// comment, not a header or a new value).
+bool regTextIsContinuation(std::u16string_view line);
+
+// The name of a value line ("Name"=... or @=...), unescaped; false when the
+// line does not open with a name and "=".  Cheaper than regTextParseValue
+// for looking a value up by name.
+bool regTextValueName(std::u16string_view logical, std::u16string* name);
+
+// A logical value line (continuations joined, their backslashes removed):
+// "Name"=data or @=data.  *deletion is set for "Name"=-.  False when the
+// line is not understood.
+bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
+                       RegValueData* data);
+
+// The lines (without line ends) of a value as an export writes it.  A string
+// is written quoted when its data is UTF-16 text with exactly one NUL at the
+// end, no line break inside and, for a UTF-8 file (utf8 true), a UTF-8 form;
+// a REG_DWORD of 4 bytes as dword:; anything else as hex, continued over
+// lines of fewer than kRegHexLineLimit characters.  False when the name
+// cannot stand in a value line.
+bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
+                        bool utf8, std::vector<std::u16string>* lines);
+
+// "[path]"; false when the path cannot stand in a header.
+bool regTextFormatHeader(std::u16string_view path, std::u16string* line);
+
+}  // namespace ce::posix

@@ -1,0 +1,40 @@
+#include "platform/posix/sys/diagnostic.h"
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "platform/posix/sys/sys_io.h"
+
+namespace ce::posix {
+
+std::string diagnosticName() {
+    std::string name = program_invocation_short_name;
+    for (char& c : name) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return name;
+}
+
+std::string systemError(int error) {
+    char buf[256];
+    // The GNU strerror_r returns its text, which need not be in buf.
+    return strerror_r(error, buf, sizeof buf);
+}
+
+void diagnose(const std::string& text) {
+    static std::mutex mutex;
+    static std::set<std::string> written;
+    std::lock_guard<std::mutex> guard(mutex);
+    if (!written.insert(text).second)
+        return;
+    std::string line = diagnosticName() + ": " + text + "\n";
+    // One write, so that lines of processes sharing the stream stay whole.
+    writeAll(STDERR_FILENO, line.data(), line.size());
+}
+
+}  // namespace ce::posix

@@ -1,0 +1,228 @@
+#include "platform/posix/sys/sys_io.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace ce::posix {
+
+namespace {
+
+int kernelOpenat(int dirFd, const char* name, int flags, mode_t mode) {
+    return ::openat(dirFd, name, flags, mode);
+}
+
+long kernelGetdents64(int fd, void* buf, size_t size) {
+#ifdef SYS_getdents64
+    return ::syscall(SYS_getdents64, fd, buf, size);
+#else
+    (void)fd;
+    (void)buf;
+    (void)size;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+int kernelDupCloexec(int fd) {
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+ssize_t kernelCopyFileRange(int from, off_t* fromOffset, int to, size_t size) {
+    return ::copy_file_range(from, fromOffset, to, nullptr, size, 0);
+}
+
+int kernelFcntl(int fd, int command, int argument) {
+    return ::fcntl(fd, command, argument);
+}
+
+char* kernelRealpath(const char* path) {
+    return ::realpath(path, nullptr);
+}
+
+constexpr SysCalls kKernel = {
+    kernelOpenat,        ::read,      ::write,     ::fsync,        ::close,          ::fstat,
+    ::fstatat,           ::renameat,  ::unlinkat,  ::mkdirat,      ::linkat,         ::readlinkat,
+    kernelGetdents64,    ::lseek,     ::flock,     ::fchmod,       kernelDupCloexec, ::pread,
+    kernelCopyFileRange, kernelFcntl, ::faccessat, kernelRealpath,
+};
+
+SysCalls gTable = kKernel;
+
+}  // namespace
+
+SysCalls& sysCalls() {
+    return gTable;
+}
+
+void restoreSysCalls() {
+    gTable = kKernel;
+}
+
+int sysOpen(const char* path, int flags, mode_t mode) {
+    return openRetrying(AT_FDCWD, path, flags, mode);
+}
+
+int sysStat(const char* path, struct stat* st) {
+    return gTable.fstatat(AT_FDCWD, path, st, 0);
+}
+
+int sysRename(const char* from, const char* to) {
+    return gTable.renameat(AT_FDCWD, from, AT_FDCWD, to);
+}
+
+int sysUnlink(const char* path) {
+    return gTable.unlinkat(AT_FDCWD, path, 0);
+}
+
+int sysRmdir(const char* path) {
+    return gTable.unlinkat(AT_FDCWD, path, AT_REMOVEDIR);
+}
+
+int sysMkdir(const char* path, mode_t mode) {
+    return gTable.mkdirat(AT_FDCWD, path, mode);
+}
+
+int sysLink(const char* from, const char* to) {
+    return gTable.linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
+
+int sysClose(int fd) {
+    // Never made again after EINTR: on Linux the descriptor is gone anyway,
+    // and a second close could hit a descriptor opened meanwhile.
+    return fd >= 0 ? gTable.close(fd) : 0;
+}
+
+// Makes a call again for as long as it is interrupted before it did
+// anything (a negative result with EINTR), and returns its last result.
+template <typename Call>
+auto retryInterrupted(Call call) {
+    decltype(call()) r;
+    do {
+        r = call();
+    } while (r < 0 && errno == EINTR);
+    return r;
+}
+
+int openRetrying(int dirFd, const char* name, int flags, mode_t mode) {
+    return retryInterrupted([&] { return gTable.openat(dirFd, name, flags, mode); });
+}
+
+ssize_t readRetrying(int fd, void* buf, size_t size) {
+    return retryInterrupted([&] { return gTable.read(fd, buf, size); });
+}
+
+// Reads into buf until size bytes or the end of the file, going on after
+// interruptions and short reads; `read(at, want, done)` makes one call for
+// `want` bytes at `at`, `done` bytes in.  The count read, or -1.
+template <typename Read>
+ssize_t readUntilFull(void* buf, size_t size, Read read) {
+    char* p = static_cast<char*>(buf);
+    size_t done = 0;
+    while (done < size) {
+        ssize_t n = read(p + done, size - done, done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+ssize_t preadFull(int fd, void* buf, size_t size, off_t offset) {
+    return readUntilFull(buf, size, [&](char* at, size_t want, size_t done) {
+        return gTable.pread(fd, at, want, offset + static_cast<off_t>(done));
+    });
+}
+
+ssize_t readFull(int fd, void* buf, size_t size) {
+    return readUntilFull(buf, size,
+                         [&](char* at, size_t want, size_t) { return gTable.read(fd, at, want); });
+}
+
+bool writeAll(int fd, const void* data, size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = gTable.write(fd, p, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            errno = ENOSPC;  // a write that makes no progress would loop forever
+        if (n <= 0)
+            return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool syncFd(int fd) {
+    return retryInterrupted([&] { return gTable.fsync(fd); }) == 0;
+}
+
+long readDirEntries(int fd, void* buf, size_t size) {
+    return retryInterrupted([&] { return gTable.getdents64(fd, buf, size); });
+}
+
+bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* names) {
+    int fd = openRetrying(dirFd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // Small: the directories listed this way hold a few entries.
+    alignas(8) char buf[4096];
+    bool ok = true;
+    for (;;) {
+        long n = readDirEntries(fd, buf, sizeof buf);
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        long pos = 0;
+        while (pos < n) {
+            // struct linux_dirent64: inode, offset, record length, type, name.
+            unsigned short reclen;
+            std::memcpy(&reclen, buf + pos + 16, sizeof reclen);
+            std::string_view name = buf + pos + 19;
+            if (name != "." && name != "..")
+                names->emplace_back(name);
+            pos += reclen;
+        }
+    }
+    int saved = errno;
+    gTable.close(fd);
+    errno = saved;
+    return ok;
+}
+
+bool clearNonBlocking(int fd) {
+    int flags = gTable.fcntl(fd, F_GETFL, 0);
+    return flags >= 0 && gTable.fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+bool lockRetrying(int fd, int operation) {
+    return retryInterrupted([&] { return gTable.flock(fd, operation); }) == 0;
+}
+
+int lockFileExclusive(const std::string& path, int extraFlags) {
+    int fd = openRetrying(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | extraFlags, 0644);
+    if (fd < 0)
+        return -1;
+    if (!lockRetrying(fd, LOCK_EX)) {
+        int saved = errno;
+        gTable.close(fd);
+        errno = saved;
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace ce::posix

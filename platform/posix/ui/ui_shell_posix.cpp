@@ -1,0 +1,112 @@
+// The shell's "open" on posix.  The file is a device path (mapped under
+// fs/) or, when it begins with "/", a host path.  An executable file is
+// started directly and detached, its parameters split into words as a
+// shell would split them but without any shell; any other existing file is
+// opened with the desktop's default application for its type.  Nothing is
+// waited for.  The started program inherits no descriptor of the launcher:
+// GLib closes every descriptor above standard error in the child.  The
+// caller learns nothing of a failure, as on the device; a user at a PC is
+// told on standard error what could not be started and why.
+#include <fcntl.h>
+#include <gio/gio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/posix/sys/diagnostic.h"
+#include "platform/posix/fs/fs_path.h"
+#include "platform/posix/sys/sys_io.h"
+#include "platform/ui.h"
+#include "platform/wstr.h"
+
+namespace ce::ui {
+
+namespace {
+
+bool hostPathOf(const char16_t* file, std::string* host) {
+    if (file[0] == u'/')
+        return u16ToUtf8(file, u16len(file), host);
+    return posix::deviceToHostPath(file, host);
+}
+
+bool onlyBlanks(const std::string& text) {
+    return text.find_first_not_of(" \t\r\n") == std::string::npos;
+}
+
+// "cannot start FILE (HOST): reason", once; returns false for the caller.
+bool cannotStart(const std::string& file, const std::string& host, const std::string& reason) {
+    std::string what = host.empty() || host == file ? file : file + " (" + host + ")";
+    posix::diagnose("cannot start " + what + ": " + reason);
+    return false;
+}
+
+// The text of a GLib error, which is freed here.
+std::string errorText(GError* error) {
+    std::string text = error != nullptr ? error->message : "unknown error";
+    g_clear_error(&error);
+    return text;
+}
+
+bool startExecutable(const std::string& file, const std::string& host,
+                     const std::string& parameters) {
+    std::vector<gchar*> argv;
+    argv.push_back(const_cast<gchar*>(host.c_str()));
+    gchar** words = nullptr;
+    GError* error = nullptr;
+    if (!onlyBlanks(parameters)) {
+        // Unbalanced quotes and the like make the parameters unusable: the
+        // program is not started with a guess at them.
+        if (!g_shell_parse_argv(parameters.c_str(), nullptr, &words, &error)) {
+            return cannotStart(file, host,
+                               "its parameters cannot be split into words: " + errorText(error));
+        }
+        for (gchar** w = words; *w != nullptr; ++w)
+            argv.push_back(*w);
+    }
+    argv.push_back(nullptr);
+    // Without G_SPAWN_DO_NOT_REAP_CHILD the child is started through an
+    // intermediate process, so it is detached from the launcher.
+    const gboolean ok = g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr,
+                                      nullptr, nullptr, &error);
+    g_strfreev(words);
+    return ok != FALSE || cannotStart(file, host, errorText(error));
+}
+
+bool openWithDefaultApplication(const std::string& file, const std::string& host) {
+    GFile* gfile = g_file_new_for_path(host.c_str());
+    gchar* uri = g_file_get_uri(gfile);
+    GError* error = nullptr;
+    const gboolean ok = g_app_info_launch_default_for_uri(uri, nullptr, &error);
+    g_free(uri);
+    g_object_unref(gfile);
+    return ok != FALSE || cannotStart(file, host, errorText(error));
+}
+
+}  // namespace
+
+bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* parameters) {
+    if (verb == nullptr || u16cmp(verb, u"open") != 0 || file == nullptr || file[0] == 0) {
+        return false;
+    }
+    std::string name;
+    u16ToUtf8(file, u16len(file), &name);
+    std::string host;
+    if (!hostPathOf(file, &host))
+        return cannotStart(name, "", "no such file on the device");
+    std::string params;
+    if (parameters != nullptr && !u16ToUtf8(parameters, u16len(parameters), &params))
+        return cannotStart(name, host, "its parameters are not valid text");
+
+    struct stat st;
+    if (posix::sysStat(host.c_str(), &st) != 0)
+        return cannotStart(name, host, posix::systemError(errno));
+    if (S_ISREG(st.st_mode) && posix::sysCalls().faccessat(AT_FDCWD, host.c_str(), X_OK, 0) == 0) {
+        return startExecutable(name, host, params);
+    }
+    return openWithDefaultApplication(name, host);
+}
+
+}  // namespace ce::ui
