@@ -3,8 +3,9 @@
 // A device is only ever made in a directory of its own: one that does not
 // exist yet, or an empty one.  Nothing is copied into a directory that holds
 // anything, so a device never lands nested inside another (as a plain
-// recursive copy onto an existing directory would do).  When the making
-// fails half-way, what was made is removed again.
+// recursive copy onto an existing directory would do), and never below
+// another device: the programs would take the outer one's fs/ for files of
+// its own.  When the making fails half-way, what was made is removed again.
 #include <limits.h>
 #include <unistd.h>
 
@@ -69,6 +70,23 @@ bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample, st
     return writeFile(dir / "device.conf", kDeviceConf, ec);
 }
 
+// The device that dir would lie inside: the nearest directory above it that
+// holds fs/ with registry.reg or device.conf beside it; empty when none.
+// Symbolic links are resolved first, so a link into a device is caught too.
+fs::path enclosingDevice(const fs::path& dir) {
+    std::error_code ec;
+    fs::path at = fs::weakly_canonical(fs::absolute(dir, ec), ec);
+    if (ec)
+        return {};
+    while (at.has_relative_path()) {
+        at = at.parent_path();
+        if (fs::is_directory(at / "fs", ec) &&
+            (fs::exists(at / "registry.reg", ec) || fs::exists(at / "device.conf", ec)))
+            return at;
+    }
+    return {};
+}
+
 }  // namespace
 
 int createCommand(const Args& args) {
@@ -97,6 +115,12 @@ int createCommand(const Args& args) {
     if (existed && !fs::is_empty(dir, ec)) {
         return fail(target +
                     " exists and is not empty: a device is made in a new or empty directory");
+    }
+
+    const fs::path outer = enclosingDevice(dir);
+    if (!outer.empty()) {
+        return fail(target + " lies inside the device " + outer.string() +
+                    ": a device is made outside any other");
     }
 
     fs::path sample;

@@ -46,6 +46,7 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
     EXPECT_EQ(cetest::readHostFile(empty + "/registry.reg").substr(0, 4),
               std::string("\xFF\xFEW\0", 4));
     cetest::writeHostFile(scratch_.dir() + "/file", "x");
+    std::filesystem::create_directory_symlink(dev_ + "/fs", scratch_.dir() + "/link");
     struct Refusal {
         std::vector<std::string> args;
         int exit;
@@ -56,6 +57,9 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
         {{"create", scratch_.dir() + "/file"}, 1, "is not a directory"},
         {{"create"}, 2, "create takes"},
         {{"create", "--samples", dev_ + "2"}, 2, "--samples"},
+        {{"create", dev_ + "/fs/Links/inner"}, 1, "inside the device " + dev_},
+        {{"create", "--sample", dev_ + "/run"}, 1, "inside the device " + dev_},
+        {{"create", scratch_.dir() + "/link/x"}, 1, "inside the device " + dev_},
     };
     for (const Refusal& r : refusals) {
         RunResult out = run(r.args);
@@ -65,6 +69,8 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
     }
     EXPECT_FALSE(std::filesystem::exists(dev_ + "/dev")) << "a device nested into another";
     EXPECT_FALSE(std::filesystem::exists(dev_ + "2"));
+    EXPECT_FALSE(std::filesystem::exists(dev_ + "/fs/Links/inner"));
+    EXPECT_FALSE(std::filesystem::exists(dev_ + "/run"));
 }
 
 TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
