@@ -1,0 +1,487 @@
+// check-plugin: proves on temporary copies of the device that a plugin
+// definition installs, replaces and removes cleanly on every layout file
+// of the device's current layout, with the real qorvinstall.
+//
+// Each layout file is tried in its orientation (a file wider than high is a
+// landscape file, of the screen turned upright; a square one is tried both
+// ways), with the temporary device's screen set so that the installer picks
+// that file, on a fresh copy each time:
+//
+//   before   a delete of the plugin: what a delete gives when the plugin is
+//            not there (the installer rewrites tabs and the form end even
+//            then), and the device without the plugin when it is;
+//   add      an addchange must give "#0 Success", put the block for the
+//            file's size into it and list the plugin in the home screen's
+//            three values;
+//   replace  a second addchange must leave the layout exactly as the first;
+//   remove   a delete must give back the layout and the three values
+//            exactly as "before" left them.
+//
+// Replace and remove are tried only after an add that passed.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+
+#include "cedevice/check_hints.h"
+#include "cedevice/device_layouts.h"
+#include "cedevice/installer_run.h"
+#include "cedevice/plugin_text.h"
+#include "cedevice/registry_access.h"
+#include "cedevice/scratch_device.h"
+#include "cedevice/tool.h"
+#include "platform/posix/device/device_conf.h"
+#include "platform/posix/device/device_dir.h"
+
+namespace cedevice {
+
+namespace {
+
+enum class Orientation { Portrait, Landscape };
+
+// One layout file in one orientation.
+struct Trial {
+    ScreenSize screen;  // the temporary device's screen
+    Orientation orientation;
+    ScreenSize fileSize;     // the size in the layout file's name, and of its block
+    const LayoutFile* file;  // nullptr: the device has no such file
+};
+
+enum class StepState { Passed, Failed, Skipped };
+
+struct Step {
+    StepState state = StepState::Skipped;
+    std::string problem;  // the installer's result text, and what was wrong beside it
+    std::string hint;
+};
+
+struct TrialOutcome {
+    Step before;  // shown only when it failed
+    Step add;
+    Step replace;
+    Step remove;
+    bool passed() const {
+        return add.state == StepState::Passed && replace.state == StepState::Passed &&
+               remove.state == StepState::Passed;
+    }
+};
+
+// What every trial works with.
+struct Check {
+    std::string installer;
+    std::string userDevice;
+    ScratchArea area;
+    DeviceLayouts layouts;
+    std::string plgBytes;
+    PluginText plg;
+};
+
+// The state of a temporary device after a run: its layout file and the
+// three values.
+struct DeviceState {
+    std::string layout;
+    HomeValues values;
+    std::shared_ptr<const ce::posix::RegFile> registry;
+};
+
+bool parseSize(const std::string& text, ScreenSize* size) {
+    size_t x = text.find('x');
+    if (x == std::string::npos || x == 0 || x + 1 == text.size() ||
+        text.find_first_not_of("0123456789x") != std::string::npos ||
+        text.find('x', x + 1) != std::string::npos || x > 5 || text.size() - x - 1 > 5) {
+        return false;
+    }
+    size->width = std::stoi(text.substr(0, x));
+    size->height = std::stoi(text.substr(x + 1));
+    return size->width > 0 && size->height > 0 && size->width <= ce::posix::kMaxScreenSide &&
+           size->height <= ce::posix::kMaxScreenSide;
+}
+
+// Empty on success, else the exit status of a wrong command line.
+std::optional<int> parseArgs(const Args& args, std::vector<ScreenSize>* screens,
+                             std::string* file) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        std::string value;
+        if (a == "--screen" || a.rfind("--screen=", 0) == 0) {
+            if (a == "--screen" && i + 1 == args.size())
+                return usageError("--screen takes a size WxH, such as 480x800");
+            value = a == "--screen" ? args[++i] : a.substr(9);
+            ScreenSize size;
+            if (!parseSize(value, &size)) {
+                return usageError("--screen takes a size WxH of 1 to " +
+                                  std::to_string(ce::posix::kMaxScreenSide) +
+                                  " pixels a side, such as 480x800, not '" + value + "'");
+            }
+            screens->push_back(size);
+        } else if (a.size() > 1 && a[0] == '-') {
+            return usageError("check-plugin does not know the option " + a);
+        } else if (file->empty()) {
+            *file = a;
+        } else {
+            return usageError("check-plugin takes one FILE.plg");
+        }
+    }
+    if (file->empty())
+        return usageError("check-plugin takes [--screen WxH]... FILE.plg");
+    return std::nullopt;
+}
+
+void addTrial(std::vector<Trial>* trials, const DeviceLayouts& layouts, const ScreenSize& screen,
+              Orientation o) {
+    ScreenSize fileSize =
+        o == Orientation::Portrait ? screen : ScreenSize{screen.height, screen.width};
+    for (const Trial& t : *trials) {
+        if (t.screen == screen && t.orientation == o)
+            return;
+    }
+    trials->push_back({screen, o, fileSize, layoutFileOf(layouts, fileSize)});
+}
+
+// Every layout file of the device in its orientation, then the sizes asked
+// for, each in both.
+std::vector<Trial> planTrials(const DeviceLayouts& layouts, const std::vector<ScreenSize>& asked) {
+    std::vector<Trial> trials;
+    for (const LayoutFile& f : layouts.files) {
+        const ScreenSize s = f.size;
+        if (s.width <= s.height)
+            addTrial(&trials, layouts, s, Orientation::Portrait);
+        if (s.width >= s.height)
+            addTrial(&trials, layouts, {s.height, s.width}, Orientation::Landscape);
+    }
+    for (const ScreenSize& s : asked) {
+        addTrial(&trials, layouts, s, Orientation::Portrait);
+        addTrial(&trials, layouts, s, Orientation::Landscape);
+    }
+    return trials;
+}
+
+std::string readHost(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+DeviceState stateNow(const Check& check, const Trial& trial) {
+    DeviceState state;
+    state.layout = readHost(scratchLayoutPath(check.area, check.layouts, *trial.file));
+    state.registry = readRegistry();
+    if (state.registry != nullptr)
+        state.values = readHomeValues(*state.registry);
+    return state;
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    if (part.empty())
+        return 0;
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Runs the installer once; false with the step failed when it could not run
+// or recorded no result that fits its exit status.
+bool runStep(const Check& check, const std::vector<std::string>& words, Step* step,
+             RecordedResult* result) {
+    std::string error;
+    InstallerRun run =
+        runInstaller(check.installer, words, check.area.root + "/qorvinstall.err", &error);
+    step->state = StepState::Failed;
+    if (!run.started) {
+        step->problem = error;
+        return false;
+    }
+    bool fits = run.result.recorded && (run.exitStatus == 0) == (run.result.number == 0) &&
+                (run.exitStatus == 0 || run.exitStatus == 1);
+    if (!fits) {
+        step->problem = run.exitStatus < 0
+                            ? "qorvinstall ended by a signal"
+                            : "qorvinstall ended with status " + std::to_string(run.exitStatus) +
+                                  " and no result of its own";
+        if (!run.firstErrorLine.empty())
+            step->problem += ": " + run.firstErrorLine;
+        return false;
+    }
+    *result = run.result;
+    step->problem = run.result.text;
+    return true;
+}
+
+void failWith(Step* step, const std::string& problem, const std::string& hint) {
+    step->state = StepState::Failed;
+    step->problem += problem;
+    step->hint = hint;
+}
+
+TrialOutcome runTrial(const Check& check, const Trial& trial) {
+    TrialOutcome out;
+    const PluginText& plg = check.plg;
+    std::string error;
+    if (!makeScratchDevice(check.area, check.userDevice, check.layouts, check.plgBytes,
+                           trial.screen, &error)) {
+        failWith(&out.before, error, "");
+        return out;
+    }
+    const std::string mode = trial.orientation == Orientation::Portrait ? "-cpr:currentPortrait"
+                                                                        : "-cpr:currentLandscape";
+    const std::vector<std::string> addWords = {"-addchange", std::string("-plg:") + kCheckedPlgPath,
+                                               mode, "-silent"};
+    const std::vector<std::string> deleteWords = {"-delete", mode, "-plugin:" + plg.name,
+                                                  "-silent"};
+    RecordedResult result;
+
+    DeviceState before;
+    if (plg.hasName) {
+        if (!runStep(check, deleteWords, &out.before, &result))
+            return out;
+        if (result.number != 0) {
+            failWith(&out.before, "",
+                     "the installer cannot clean this layout of " + plg.name +
+                         ": check on a device without it");
+            return out;
+        }
+        out.before.state = StepState::Passed;
+        before = stateNow(check, trial);
+    }
+
+    if (!runStep(check, addWords, &out.add, &result))
+        return out;
+    if (result.number != 0) {
+        out.add.hint = addFailureHint(plg, trial.fileSize, result);
+        return out;
+    }
+    const DeviceState added = stateNow(check, trial);
+    const LayoutBlock block = findLayoutBlock(plg, trial.fileSize);
+    const std::string blockText = blockAsInjected(plg, block);
+    const std::string notListing =
+        added.registry == nullptr ? "the values" : valuesNotListing(*added.registry, plg.name);
+    const bool forbidden =
+        added.registry != nullptr && forbiddenLayout(*added.registry, check.layouts.name);
+    const std::string forbiddenHint = "the run record's ForbiddenList names the layout " +
+                                      check.layouts.name +
+                                      ", which the installer then leaves alone";
+    if (!plg.hasName || !block.found || added.layout.find(blockText) == std::string::npos) {
+        failWith(&out.add,
+                 ", but the layout does not hold the block for " + sizeText(trial.fileSize),
+                 forbidden ? forbiddenHint : "");
+        return out;
+    }
+    if (!notListing.empty()) {
+        failWith(&out.add, ", but " + notListing + " do not list " + plg.name,
+                 forbidden ? forbiddenHint : nameHint(plg));
+        return out;
+    }
+    out.add.state = StepState::Passed;
+
+    if (runStep(check, addWords, &out.replace, &result)) {
+        const DeviceState replaced = stateNow(check, trial);
+        if (result.number != 0) {
+            out.replace.hint = layersHint(plg, trial.fileSize);
+        } else if (replaced.layout != added.layout) {
+            size_t copies = occurrences(replaced.layout, blockText);
+            failWith(&out.replace,
+                     copies > 1 ? ", but the layout holds the block " +
+                                      (copies == 2 ? std::string("twice")
+                                                   : std::to_string(copies) + " times")
+                                : ", but the layout is not the one the first run left",
+                     layersHint(plg, trial.fileSize));
+        } else {
+            out.replace.state = StepState::Passed;
+        }
+    }
+
+    if (runStep(check, deleteWords, &out.remove, &result)) {
+        const DeviceState removed = stateNow(check, trial);
+        if (result.number != 0) {
+            out.remove.hint = layersHint(plg, trial.fileSize);
+        } else if (removed.layout != before.layout) {
+            failWith(&out.remove, ", but the layout is not the one before the add",
+                     layersHint(plg, trial.fileSize));
+        } else if (!(removed.values == before.values)) {
+            failWith(&out.remove,
+                     ", but ExtensibilityXML, DefaultXML and Plugins are not the ones before the "
+                     "add",
+                     nameHint(plg));
+        } else {
+            out.remove.state = StepState::Passed;
+        }
+    }
+    return out;
+}
+
+const char* stateWord(StepState s) {
+    switch (s) {
+        case StepState::Passed:
+            return "ok";
+        case StepState::Failed:
+            return "FAILED";
+        case StepState::Skipped:
+            break;
+    }
+    return "-";
+}
+
+void printStep(const char* name, const Step& step) {
+    if (step.state != StepState::Failed)
+        return;
+    std::printf("      %s: %s\n", name, step.problem.c_str());
+    if (!step.hint.empty())
+        std::printf("        hint: %s\n", step.hint.c_str());
+}
+
+struct Row {
+    std::string screen;
+    std::string orientation;
+    std::string file;
+    std::string add;
+    std::string replace;
+    std::string remove;
+    std::string note;  // in place of the three results
+};
+
+// The width of "FAILED", the longest word of a step's column.
+constexpr size_t kStateWidth = 6;
+
+// The text and blanks up to width, and two more before the next column.
+std::string padded(const std::string& text, size_t width) {
+    return text + std::string(width > text.size() ? width - text.size() + 2 : 2, ' ');
+}
+
+// Sizes as "240x320 and 320x240" or "a, b and c".
+std::string sizeList(const std::vector<ScreenSize>& sizes) {
+    std::string text;
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == sizes.size() ? " and " : ", ";
+        text += sizeText(sizes[i]);
+    }
+    return text;
+}
+
+}  // namespace
+
+int checkPluginCommand(const Args& args) {
+    std::vector<ScreenSize> asked;
+    Check check;
+    std::string file;
+    if (std::optional<int> wrong = parseArgs(args, &asked, &file))
+        return *wrong;
+
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+        return fail("cannot read " + file + ": " + (ec ? ec.message() : "not a file"));
+    std::ifstream in(file, std::ios::binary);
+    check.plgBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad())
+        return fail("cannot read " + file);
+    check.plg = readPluginText(check.plgBytes);
+
+    check.installer = findInstaller();
+    if (check.installer.empty())
+        return fail("no qorvinstall beside cedevice or on PATH");
+    if (!ce::posix::deviceDirUsable())
+        return kExitFailed;
+    check.userDevice = ce::posix::deviceDirPath();
+    std::string layoutName;
+    {
+        std::shared_ptr<const ce::posix::RegFile> registry = readRegistry();
+        if (registry == nullptr)
+            return kExitFailed;
+        std::string error;
+        if (!currentLayoutName(*registry, &layoutName, &error))
+            return fail(error);
+    }
+    check.layouts = findDeviceLayouts(check.userDevice, layoutName);
+    const std::vector<Trial> trials = planTrials(check.layouts, asked);
+
+    std::string error;
+    if (!makeScratchArea(&check.area, &error))
+        return fail(error);
+    // From here on every program and every registry read meets the
+    // temporary device.
+    setenv("CE_DEVICE_DIR", check.area.device.c_str(), 1);
+
+    std::printf("Plugin %s", check.plg.hasName ? check.plg.name.c_str() : "without a name");
+    if (check.plg.hasPosition)
+        std::printf(", position %d", static_cast<int>(check.plg.position));
+    std::printf(", on the layout %s of %s:\n", layoutName.c_str(), check.userDevice.c_str());
+
+    std::vector<Row> rows = {
+        {"screen", "orientation", "layout file", "add", "replace", "remove", ""}};
+    std::vector<TrialOutcome> outcomes;
+    size_t checked = 0;
+    size_t failed = 0;
+    for (const Trial& t : trials) {
+        Row row{sizeText(t.screen),
+                t.orientation == Orientation::Portrait ? "portrait" : "landscape",
+                t.file != nullptr ? "\\" + check.layouts.windowsDir + "\\" + t.file->entryName
+                                  : layoutDevicePath(layoutName, t.fileSize),
+                "",
+                "",
+                "",
+                ""};
+        TrialOutcome out;
+        if (t.file == nullptr) {
+            row.note = "(not on the device)";
+        } else {
+            out = runTrial(check, t);
+            endIfInterrupted(&check.area);
+            ++checked;
+            failed += out.passed() ? 0 : 1;
+            row.add = stateWord(out.add.state);
+            row.replace = stateWord(out.replace.state);
+            row.remove = stateWord(out.remove.state);
+        }
+        rows.push_back(row);
+        outcomes.push_back(out);
+    }
+    removeScratchArea(&check.area);
+
+    size_t width[3] = {};
+    for (const Row& r : rows) {
+        width[0] = std::max(width[0], r.screen.size());
+        width[1] = std::max(width[1], r.orientation.size());
+        width[2] = std::max(width[2], r.file.size());
+    }
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        std::string line = "  " + padded(r.screen, width[0]) + padded(r.orientation, width[1]) +
+                           padded(r.file, width[2]);
+        line += r.note.empty()
+                    ? padded(r.add, kStateWidth) + padded(r.replace, kStateWidth + 1) + r.remove
+                    : r.note;
+        while (!line.empty() && line.back() == ' ')
+            line.pop_back();
+        std::printf("%s\n", line.c_str());
+        if (i > 0) {
+            const TrialOutcome& out = outcomes[i - 1];
+            printStep("before the add", out.before);
+            printStep("add", out.add);
+            printStep("replace", out.replace);
+            printStep("remove", out.remove);
+        }
+    }
+
+    std::vector<ScreenSize> noLayout;
+    for (const ScreenSize& s : check.plg.blockSizes) {
+        if (layoutFileOf(check.layouts, s) == nullptr)
+            noLayout.push_back(s);
+    }
+    if (!noLayout.empty()) {
+        std::printf("The .plg has %s for %s, but the device has no layout file of that size.\n",
+                    noLayout.size() == 1 ? "a block" : "blocks", sizeList(noLayout).c_str());
+    }
+    if (checked == 0) {
+        std::printf("Nothing checked: the device has no layout file \\Windows\\%s_WxH.cpr.\n",
+                    layoutName.c_str());
+        return kExitFailed;
+    }
+    if (failed == 0) {
+        std::printf("All %zu checks passed.\n", checked);
+        return kExitOk;
+    }
+    std::printf("%zu of %zu checks failed.\n", failed, checked);
+    return kExitFailed;
+}
+
+}  // namespace cedevice
