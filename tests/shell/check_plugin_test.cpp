@@ -1,0 +1,196 @@
+// cedevice check-plugin end to end: the real cedevice and qorvinstall on a
+// copy of the sample device, with plugin definitions made from the sample
+// plugin's by one change each.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "tests/support/device_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cetest::RunResult;
+
+const std::string kSamplePlg = SAMPLE_DEVICE_DIR "/fs/Program Files/Lorvendi/lorvendi.plg";
+
+// Every file below dir with its bytes.
+std::map<std::string, std::string> filesBelow(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir)) {
+        if (e.is_regular_file())
+            files[e.path().string()] = cetest::readHostFile(e.path().string());
+    }
+    return files;
+}
+
+// The output's lines with their runs of blanks made one, as words to compare.
+std::vector<std::string> squeezedLines(const std::string& out) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        std::string squeezed;
+        while (words >> word)
+            squeezed += (squeezed.empty() ? "" : " ") + word;
+        lines.push_back(squeezed);
+    }
+    return lines;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The sample plugin without the lines from the first holding `from` up to
+// and including the next holding `through`.
+std::string withoutLines(const std::string& text, const std::string& from,
+                         const std::string& through) {
+    size_t start = text.rfind('\n', text.find(from)) + 1;
+    size_t end = text.find('\n', text.find(through, start)) + 1;
+    return text.substr(0, start) + text.substr(end);
+}
+
+class CheckPlugin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dev_ = scratch_.dir() + "/dev";
+        tmp_ = scratch_.dir() + "/tmp";
+        fs::create_directories(tmp_);
+        RunResult r = cetest::runProgram(CEDEVICE_EXE, {"create", "--sample", dev_}, "");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+
+    // check-plugin with the build's qorvinstall on PATH (it does not lie
+    // beside the build's cedevice) and TMPDIR in the scratch directory.
+    RunResult check(const std::vector<std::string>& args) const {
+        std::vector<std::string> all = {"check-plugin"};
+        all.insert(all.end(), args.begin(), args.end());
+        const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
+        return cetest::runProgram(CEDEVICE_EXE, all, dev_,
+                                  {{"PATH", installerDir + ":/usr/bin:/bin"}, {"TMPDIR", tmp_}});
+    }
+
+    cetest::TempDevice scratch_;
+    std::string dev_;
+    std::string tmp_;
+};
+
+TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
+    const std::string sample = cetest::readHostFile(kSamplePlg);
+    struct Case {
+        const char* what;
+        std::string plg;
+        std::vector<std::string> options;
+        int exit;
+        std::vector<std::string> lines;  // the output's lines, blanks squeezed, in order
+    };
+    const std::string portrait = "480x800 portrait \\Windows\\qorvhome_480x800.cpr ";
+    const std::string landscape = "480x800 landscape \\Windows\\qorvhome_800x480.cpr ";
+    const std::string thirdLayerHint =
+        "hint: put one more layer after LorvendiCondensed, each closed by </Layer> on a line of "
+        "its own: a later run takes the plugin to end at the second </Layer> after "
+        "LorvendiCondensed";
+    const std::string namesHint =
+        "hint: begin the block with a layer <Layer ID=\"LorvendiExpanded\" ...>, then <Layer "
+        "ID=\"LorvendiCondensed\" ...>: a later run finds the plugin by these names only";
+    const Case cases[] = {
+        {"the sample plugin",
+         sample,
+         {"--screen", "240x320"},
+         0,
+         {"Plugin Lorvendi, position 1, on the layout qorvhome of " + dev_ + ":",
+          "screen orientation layout file add replace remove", portrait + "ok ok ok",
+          landscape + "ok ok ok",
+          "240x320 portrait \\Windows\\qorvhome_240x320.cpr (not on the device)",
+          "240x320 landscape \\Windows\\qorvhome_320x240.cpr (not on the device)",
+          "All 2 checks passed."}},
+        {"layers named otherwise",
+         replaced(replaced(sample, "LorvendiExpanded", "LorvendiBig"), "LorvendiCondensed",
+                  "LorvendiSmall"),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #0 Success, but the layout holds the block twice", namesHint,
+          "remove: #0 Success, but the layout is not the one before the add", namesHint,
+          landscape + "ok FAILED FAILED"}},
+        {"no third layer",
+         withoutLines(withoutLines(sample, "LorvendiIcon\"", "</Layer>"), "LorvendiIcon\"",
+                      "</Layer>"),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #70 Found Plugin in cpr, but unexpected end of file", thirdLayerHint,
+          "remove: #170 Found Plugin in cpr, but unexpected end of file", thirdLayerHint,
+          landscape + "ok FAILED FAILED", "2 of 2 checks failed."}},
+        {"a block for another size in place of the landscape one",
+         replaced(sample, "screenWidth=\"800\" screenHeight=\"480\"",
+                  "screenWidth=\"240\" screenHeight=\"320\""),
+         {},
+         1,
+         {portrait + "ok ok ok", landscape + "FAILED - -",
+          "add: #63 Didn't found correct resolution in .plg to inject",
+          "hint: add a block for 800x480: a line <layout screenWidth=\"800\" "
+          "screenHeight=\"480\"> (width first, one blank between), its layers, and a line "
+          "</layout>",
+          "The .plg has a block for 240x320, but the device has no layout file of that size.",
+          "1 of 2 checks failed."}},
+    };
+    const std::map<std::string, std::string> device = filesBelow(dev_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string plg = scratch_.dir() + "/plugin.plg";
+        cetest::writeHostFile(plg, c.plg);
+        std::vector<std::string> args = c.options;
+        args.push_back(plg);
+        RunResult r = check(args);
+        EXPECT_EQ(r.exitCode, c.exit) << r.out << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::vector<std::string> got = squeezedLines(r.out);
+        size_t at = 0;
+        for (const std::string& want : c.lines) {
+            while (at < got.size() && got[at] != want)
+                ++at;
+            EXPECT_LT(at, got.size()) << "missing, or out of order: " << want << "\n" << r.out;
+        }
+        EXPECT_EQ(filesBelow(dev_), device) << "the device changed";
+        EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
+    }
+}
+
+TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
+    struct Failure {
+        std::vector<std::string> args;
+        int exit;
+        std::string says;
+    };
+    const Failure failures[] = {
+        {{}, 2, "check-plugin takes [--screen WxH]... FILE.plg"},
+        {{"a.plg", "b.plg"}, 2, "takes one FILE.plg"},
+        {{"--screen", "480x0", kSamplePlg}, 2, "not '480x0'"},
+        {{"--screen"}, 2, "--screen takes a size"},
+        {{"--size", kSamplePlg}, 2, "does not know the option --size"},
+        {{scratch_.dir() + "/none.plg"}, 1, "cannot read " + scratch_.dir() + "/none.plg"},
+    };
+    for (const Failure& f : failures) {
+        RunResult r = check(f.args);
+        EXPECT_EQ(r.exitCode, f.exit) << f.says;
+        EXPECT_NE(r.err.find("cedevice: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
+    }
+    // Without an installer nothing is tried.
+    RunResult r = cetest::runProgram(CEDEVICE_EXE, {"check-plugin", kSamplePlg}, dev_,
+                                     {{"PATH", scratch_.dir()}, {"TMPDIR", tmp_}});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no qorvinstall beside cedevice or on PATH"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(tmp_));
+}
+
+}  // namespace
