@@ -468,8 +468,9 @@ int checkPluginCommand(const Args& args) {
             noLayout.push_back(s);
     }
     if (!noLayout.empty()) {
-        std::printf("The .plg has %s for %s, but the device has no layout file of that size.\n",
-                    noLayout.size() == 1 ? "a block" : "blocks", sizeList(noLayout).c_str());
+        std::printf("The .plg's %s for %s %s no layout file on the device.\n",
+                    noLayout.size() == 1 ? "block" : "blocks", sizeList(noLayout).c_str(),
+                    noLayout.size() == 1 ? "has" : "have");
     }
     if (checked == 0) {
         std::printf("Nothing checked: the device has no layout file \\Windows\\%s_WxH.cpr.\n",

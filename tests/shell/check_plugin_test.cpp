@@ -140,7 +140,7 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
           "hint: add a block for 800x480: a line <layout screenWidth=\"800\" "
           "screenHeight=\"480\"> (width first, one blank between), its layers, and a line "
           "</layout>",
-          "The .plg has a block for 240x320, but the device has no layout file of that size.",
+          "The .plg's block for 240x320 has no layout file on the device.",
           "1 of 2 checks failed."}},
     };
     const std::map<std::string, std::string> device = filesBelow(dev_);
