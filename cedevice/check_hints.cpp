@@ -56,7 +56,8 @@ std::string addFailureHint(const PluginText& plg, const ScreenSize& size,
                    " (width first, one blank between), its layers, and a line </layout>";
         }
         case 64:
-            return "close the block for " + sizeText(size) + " with a line holding </layout>, written in lower case";
+            return "close the block for " + sizeText(size) +
+                   " with a line holding </layout>, written in lower case";
         case 65:
             return "the layout has no list view, or no </Form> after it: mend the device's layout "
                    "file";

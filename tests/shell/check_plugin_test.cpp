@@ -142,6 +142,32 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
           "</layout>",
           "The .plg's block for 240x320 has no layout file on the device.",
           "1 of 2 checks failed."}},
+        {"a line after the third layer",
+         replaced(sample, "\t\t</Layer>\r\n  </layout>\r\n  <layout screenWidth=\"800\"",
+                  "\t\t</Layer>\r\n\t\t<Layer ID=\"LorvendiExtra\"/>\r\n  </layout>\r\n  "
+                  "<layout screenWidth=\"800\""),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #0 Success, but the layout is not the one the first run left",
+          "hint: end the block with the </Layer> of the layer after LorvendiCondensed: the line "
+          "after it stays in the layout on a later run",
+          landscape + "ok ok ok"}},
+        {"blocks closed in capitals",
+         replaced(sample, "</layout>", "</Layout>"),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #64 Didn't found final <layout>-Tag in .plg to inject",
+          "hint: close the block for 480x800 with a line holding </layout>, written in lower case",
+          landscape + "FAILED - -"}},
+        {"the position after the blocks",
+         replaced(replaced(sample, "  <position>1</position>\r\n", ""), "</plugin>",
+                  "<position>1</position>\r\n</plugin>"),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #63 Didn't found correct resolution in .plg to inject",
+          "hint: move the block for 480x800 after the position's line: blocks are looked for "
+          "only there"}},
     };
     const std::map<std::string, std::string> device = filesBelow(dev_);
     for (const Case& c : cases) {
@@ -163,6 +189,54 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
         EXPECT_EQ(filesBelow(dev_), device) << "the device changed";
         EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
     }
+}
+
+// The layout files are the installer's: of the layout that "ExtensibilityXML"
+// names when it does not name "CPRFile", found whatever their case, a
+// square one tried both ways; a file named with a leading zero is none.
+TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
+    fs::rename(dev_ + "/fs/Windows", dev_ + "/fs/windows");
+    const std::string windows = dev_ + "/fs/windows/";
+    fs::rename(windows + "qorvhome_800x480.cpr", windows + "QORVHOME_800X480.CPR");
+    fs::copy_file(windows + "qorvhome_480x800.cpr", windows + "qorvhome_480x480.cpr");
+    fs::copy_file(windows + "qorvhome_480x800.cpr", windows + "qorvhome_0480x800.cpr");
+    RunResult set = cetest::runProgram(
+        CEDEVICE_EXE, {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", "CPRFile", "old"}, dev_);
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const std::string sample = cetest::readHostFile(kSamplePlg);
+    const size_t landscape = sample.find("  <layout screenWidth=\"800\"");
+    const size_t end = sample.find("</plugin>");
+    const std::string square = replaced(sample.substr(landscape, end - landscape),
+                                        "screenWidth=\"800\" screenHeight=\"480\"",
+                                        "screenWidth=\"480\" screenHeight=\"480\"");
+    const std::string plg = scratch_.dir() + "/square.plg";
+    cetest::writeHostFile(plg, sample.substr(0, end) + square + sample.substr(end));
+
+    RunResult r = check({"--screen", "480x800", plg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::vector<std::string> want = {
+        "Plugin Lorvendi, position 1, on the layout qorvhome of " + dev_ + ":",
+        "screen orientation layout file add replace remove",
+        "480x480 portrait \\windows\\qorvhome_480x480.cpr ok ok ok",
+        "480x480 landscape \\windows\\qorvhome_480x480.cpr ok ok ok",
+        "480x800 portrait \\windows\\qorvhome_480x800.cpr ok ok ok",
+        "480x800 landscape \\windows\\QORVHOME_800X480.CPR ok ok ok",
+        "All 4 checks passed."};
+    EXPECT_EQ(squeezedLines(r.out), want) << r.out;
+
+    // A layout without files: nothing to check is no success.
+    set = cetest::runProgram(CEDEVICE_EXE,
+                             {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", "ExtensibilityXML",
+                              "<Plugins Order=\"Clock\" CPRFileName=\"other\"/>"},
+                             dev_);
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    r = check({plg});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("Nothing checked: the device has no layout file "
+                         "\\Windows\\other_WxH.cpr."),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::is_empty(tmp_));
 }
 
 TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
