@@ -184,10 +184,14 @@ size_t occurrences(const std::string& text, const std::string& part) {
 // or recorded no result that fits its exit status.
 bool runStep(const Check& check, const std::vector<std::string>& words, Step* step,
              RecordedResult* result) {
+    step->state = StepState::Failed;
+    if (interrupted()) {
+        step->problem = "interrupted";
+        return false;
+    }
     std::string error;
     InstallerRun run =
         runInstaller(check.installer, words, check.area.root + "/qorvinstall.err", &error);
-    step->state = StepState::Failed;
     if (!run.started) {
         step->problem = error;
         return false;
@@ -348,6 +352,17 @@ std::string padded(const std::string& text, size_t width) {
     return text + std::string(width > text.size() ? width - text.size() + 2 : 2, ' ');
 }
 
+void printRow(const Row& r, const size_t* width) {
+    std::string line = "  " + padded(r.screen, width[0]) + padded(r.orientation, width[1]) +
+                       padded(r.file, width[2]);
+    line += r.note.empty()
+                ? padded(r.add, kStateWidth) + padded(r.replace, kStateWidth + 1) + r.remove
+                : r.note;
+    while (!line.empty() && line.back() == ' ')
+        line.pop_back();
+    std::printf("%s\n", line.c_str());
+}
+
 // Sizes as "240x320 and 320x240" or "a, b and c".
 std::string sizeList(const std::vector<ScreenSize>& sizes) {
     std::string text;
@@ -406,61 +421,49 @@ int checkPluginCommand(const Args& args) {
         std::printf(", position %d", static_cast<int>(check.plg.position));
     std::printf(", on the layout %s of %s:\n", layoutName.c_str(), check.userDevice.c_str());
 
+    // The rows' first cells are known before any run, so that each row can
+    // be printed as soon as its layout file has been tried.
     std::vector<Row> rows = {
         {"screen", "orientation", "layout file", "add", "replace", "remove", ""}};
-    std::vector<TrialOutcome> outcomes;
-    size_t checked = 0;
-    size_t failed = 0;
     for (const Trial& t : trials) {
-        Row row{sizeText(t.screen),
-                t.orientation == Orientation::Portrait ? "portrait" : "landscape",
-                t.file != nullptr ? "\\" + check.layouts.windowsDir + "\\" + t.file->entryName
-                                  : layoutDevicePath(layoutName, t.fileSize),
-                "",
-                "",
-                "",
-                ""};
-        TrialOutcome out;
-        if (t.file == nullptr) {
-            row.note = "(not on the device)";
-        } else {
-            out = runTrial(check, t);
-            endIfInterrupted(&check.area);
-            ++checked;
-            failed += out.passed() ? 0 : 1;
-            row.add = stateWord(out.add.state);
-            row.replace = stateWord(out.replace.state);
-            row.remove = stateWord(out.remove.state);
-        }
-        rows.push_back(row);
-        outcomes.push_back(out);
+        rows.push_back(
+            {sizeText(t.screen), t.orientation == Orientation::Portrait ? "portrait" : "landscape",
+             t.file != nullptr ? "\\" + check.layouts.windowsDir + "\\" + t.file->entryName
+                               : layoutDevicePath(layoutName, t.fileSize),
+             "", "", "", ""});
     }
-    removeScratchArea(&check.area);
-
     size_t width[3] = {};
     for (const Row& r : rows) {
         width[0] = std::max(width[0], r.screen.size());
         width[1] = std::max(width[1], r.orientation.size());
         width[2] = std::max(width[2], r.file.size());
     }
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const Row& r = rows[i];
-        std::string line = "  " + padded(r.screen, width[0]) + padded(r.orientation, width[1]) +
-                           padded(r.file, width[2]);
-        line += r.note.empty()
-                    ? padded(r.add, kStateWidth) + padded(r.replace, kStateWidth + 1) + r.remove
-                    : r.note;
-        while (!line.empty() && line.back() == ' ')
-            line.pop_back();
-        std::printf("%s\n", line.c_str());
-        if (i > 0) {
-            const TrialOutcome& out = outcomes[i - 1];
-            printStep("before the add", out.before);
-            printStep("add", out.add);
-            printStep("replace", out.replace);
-            printStep("remove", out.remove);
+    printRow(rows[0], width);
+    size_t checked = 0;
+    size_t failed = 0;
+    for (size_t i = 0; i < trials.size(); ++i) {
+        Row& row = rows[i + 1];
+        if (trials[i].file == nullptr) {
+            row.note = "(not on the device)";
+            printRow(row, width);
+            continue;
         }
+        TrialOutcome out = runTrial(check, trials[i]);
+        endIfInterrupted(&check.area);
+        ++checked;
+        failed += out.passed() ? 0 : 1;
+        row.add = stateWord(out.add.state);
+        row.replace = stateWord(out.replace.state);
+        row.remove = stateWord(out.remove.state);
+        printRow(row, width);
+        printStep("before the add", out.before);
+        printStep("add", out.add);
+        printStep("replace", out.replace);
+        printStep("remove", out.remove);
+        std::fflush(stdout);
     }
+    endIfInterrupted(&check.area);
+    removeScratchArea(&check.area);
 
     std::vector<ScreenSize> noLayout;
     for (const ScreenSize& s : check.plg.blockSizes) {

@@ -65,6 +65,13 @@ bool makeDir(const fs::path& dir, std::string* error) {
 }  // namespace
 
 bool makeScratchArea(ScratchArea* area, std::string* error) {
+    // The handlers come first: a signal that finds the directory made must
+    // find them too.
+    struct sigaction action = {};
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : kCleanupSignals)
+        sigaction(s, &action, nullptr);
     const char* tmp = getenv("TMPDIR");
     std::string pattern =
         std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/cedevice-check-XXXXXX";
@@ -74,11 +81,6 @@ bool makeScratchArea(ScratchArea* area, std::string* error) {
     }
     area->root = pattern;
     area->device = pattern + "/device";
-    struct sigaction action = {};
-    action.sa_handler = noteSignal;
-    sigemptyset(&action.sa_mask);
-    for (int s : kCleanupSignals)
-        sigaction(s, &action, nullptr);
     return true;
 }
 

@@ -1,8 +1,13 @@
 // cedevice check-plugin end to end: the real cedevice and qorvinstall on a
 // copy of the sample device, with plugin definitions made from the sample
 // plugin's by one change each.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -237,6 +242,36 @@ TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
               std::string::npos)
         << r.out;
     EXPECT_TRUE(fs::is_empty(tmp_));
+}
+
+// A check stopped by a signal takes its temporary devices with it, and ends
+// by that signal.
+TEST_F(CheckPlugin, ASignalLeavesNoTemporaryDeviceBehind) {
+    const std::map<std::string, std::string> device = filesBelow(dev_);
+    const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("CE_DEVICE_DIR", dev_.c_str(), 1);
+        setenv("TMPDIR", tmp_.c_str(), 1);
+        setenv("PATH", (installerDir + ":/usr/bin:/bin").c_str(), 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(CEDEVICE_EXE, CEDEVICE_EXE, "check-plugin", kSamplePlg.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // As soon as the temporary directory is there.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (fs::is_empty(tmp_) && std::chrono::steady_clock::now() < deadline)
+        usleep(200);
+    EXPECT_FALSE(fs::is_empty(tmp_)) << "no temporary directory was made";
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
+    EXPECT_EQ(filesBelow(dev_), device);
 }
 
 TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
