@@ -4,30 +4,18 @@
 //
 // Each layout file is tried in its orientation (a file wider than high is a
 // landscape file, of the screen turned upright; a square one is tried both
-// ways), with the temporary device's screen set so that the installer picks
-// that file, on a fresh copy each time:
-//
-//   before   a delete of the plugin: what a delete gives when the plugin is
-//            not there (the installer rewrites tabs and the form end even
-//            then), and the device without the plugin when it is;
-//   add      an addchange must give "#0 Success", put the block for the
-//            file's size into it and list the plugin in the home screen's
-//            three values;
-//   replace  a second addchange must leave the layout exactly as the first;
-//   remove   a delete must give back the layout and the three values
-//            exactly as "before" left them.
-//
-// Replace and remove are tried only after an add that passed.
+// ways), then the screen sizes asked for with --screen, each upright and
+// turned; plugin_trial.h tells what one trial checks.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 
-#include "cedevice/check_hints.h"
 #include "cedevice/device_layouts.h"
 #include "cedevice/installer_run.h"
 #include "cedevice/plugin_text.h"
+#include "cedevice/plugin_trial.h"
 #include "cedevice/registry_access.h"
 #include "cedevice/scratch_device.h"
 #include "cedevice/tool.h"
@@ -37,53 +25,6 @@
 namespace cedevice {
 
 namespace {
-
-enum class Orientation { Portrait, Landscape };
-
-// One layout file in one orientation.
-struct Trial {
-    ScreenSize screen;  // the temporary device's screen
-    Orientation orientation;
-    ScreenSize fileSize;     // the size in the layout file's name, and of its block
-    const LayoutFile* file;  // nullptr: the device has no such file
-};
-
-enum class StepState { Passed, Failed, Skipped };
-
-struct Step {
-    StepState state = StepState::Skipped;
-    std::string problem;  // the installer's result text, and what was wrong beside it
-    std::string hint;
-};
-
-struct TrialOutcome {
-    Step before;  // shown only when it failed
-    Step add;
-    Step replace;
-    Step remove;
-    bool passed() const {
-        return add.state == StepState::Passed && replace.state == StepState::Passed &&
-               remove.state == StepState::Passed;
-    }
-};
-
-// What every trial works with.
-struct Check {
-    std::string installer;
-    std::string userDevice;
-    ScratchArea area;
-    DeviceLayouts layouts;
-    std::string plgBytes;
-    PluginText plg;
-};
-
-// The state of a temporary device after a run: its layout file and the
-// three values.
-struct DeviceState {
-    std::string layout;
-    HomeValues values;
-    std::shared_ptr<const ce::posix::RegFile> registry;
-};
 
 bool parseSize(const std::string& text, ScreenSize* size) {
     size_t x = text.find('x');
@@ -157,163 +98,6 @@ std::vector<Trial> planTrials(const DeviceLayouts& layouts, const std::vector<Sc
     return trials;
 }
 
-std::string readHost(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-DeviceState stateNow(const Check& check, const Trial& trial) {
-    DeviceState state;
-    state.layout = readHost(scratchLayoutPath(check.area, check.layouts, *trial.file));
-    state.registry = readRegistry();
-    if (state.registry != nullptr)
-        state.values = readHomeValues(*state.registry);
-    return state;
-}
-
-size_t occurrences(const std::string& text, const std::string& part) {
-    if (part.empty())
-        return 0;
-    size_t n = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++n;
-    return n;
-}
-
-// Runs the installer once; false with the step failed when it could not run
-// or recorded no result that fits its exit status.
-bool runStep(const Check& check, const std::vector<std::string>& words, Step* step,
-             RecordedResult* result) {
-    step->state = StepState::Failed;
-    if (interrupted()) {
-        step->problem = "interrupted";
-        return false;
-    }
-    std::string error;
-    InstallerRun run =
-        runInstaller(check.installer, words, check.area.root + "/qorvinstall.err", &error);
-    if (!run.started) {
-        step->problem = error;
-        return false;
-    }
-    bool fits = run.result.recorded && (run.exitStatus == 0) == (run.result.number == 0) &&
-                (run.exitStatus == 0 || run.exitStatus == 1);
-    if (!fits) {
-        step->problem = run.exitStatus < 0
-                            ? "qorvinstall ended by a signal"
-                            : "qorvinstall ended with status " + std::to_string(run.exitStatus) +
-                                  " and no result of its own";
-        if (!run.firstErrorLine.empty())
-            step->problem += ": " + run.firstErrorLine;
-        return false;
-    }
-    *result = run.result;
-    step->problem = run.result.text;
-    return true;
-}
-
-void failWith(Step* step, const std::string& problem, const std::string& hint) {
-    step->state = StepState::Failed;
-    step->problem += problem;
-    step->hint = hint;
-}
-
-TrialOutcome runTrial(const Check& check, const Trial& trial) {
-    TrialOutcome out;
-    const PluginText& plg = check.plg;
-    std::string error;
-    if (!makeScratchDevice(check.area, check.userDevice, check.layouts, check.plgBytes,
-                           trial.screen, &error)) {
-        failWith(&out.before, error, "");
-        return out;
-    }
-    const std::string mode = trial.orientation == Orientation::Portrait ? "-cpr:currentPortrait"
-                                                                        : "-cpr:currentLandscape";
-    const std::vector<std::string> addWords = {"-addchange", std::string("-plg:") + kCheckedPlgPath,
-                                               mode, "-silent"};
-    const std::vector<std::string> deleteWords = {"-delete", mode, "-plugin:" + plg.name,
-                                                  "-silent"};
-    RecordedResult result;
-
-    DeviceState before;
-    if (plg.hasName) {
-        if (!runStep(check, deleteWords, &out.before, &result))
-            return out;
-        if (result.number != 0) {
-            failWith(&out.before, "",
-                     "the installer cannot clean this layout of " + plg.name +
-                         ": check on a device without it");
-            return out;
-        }
-        out.before.state = StepState::Passed;
-        before = stateNow(check, trial);
-    }
-
-    if (!runStep(check, addWords, &out.add, &result))
-        return out;
-    if (result.number != 0) {
-        out.add.hint = addFailureHint(plg, trial.fileSize, result);
-        return out;
-    }
-    const DeviceState added = stateNow(check, trial);
-    const LayoutBlock block = findLayoutBlock(plg, trial.fileSize);
-    const std::string blockText = blockAsInjected(plg, block);
-    const std::string notListing =
-        added.registry == nullptr ? "the values" : valuesNotListing(*added.registry, plg.name);
-    const bool forbidden =
-        added.registry != nullptr && forbiddenLayout(*added.registry, check.layouts.name);
-    const std::string forbiddenHint = "the run record's ForbiddenList names the layout " +
-                                      check.layouts.name +
-                                      ", which the installer then leaves alone";
-    if (!plg.hasName || !block.found || added.layout.find(blockText) == std::string::npos) {
-        failWith(&out.add,
-                 ", but the layout does not hold the block for " + sizeText(trial.fileSize),
-                 forbidden ? forbiddenHint : "");
-        return out;
-    }
-    if (!notListing.empty()) {
-        failWith(&out.add, ", but " + notListing + " do not list " + plg.name,
-                 forbidden ? forbiddenHint : nameHint(plg));
-        return out;
-    }
-    out.add.state = StepState::Passed;
-
-    if (runStep(check, addWords, &out.replace, &result)) {
-        const DeviceState replaced = stateNow(check, trial);
-        if (result.number != 0) {
-            out.replace.hint = layersHint(plg, trial.fileSize);
-        } else if (replaced.layout != added.layout) {
-            size_t copies = occurrences(replaced.layout, blockText);
-            failWith(&out.replace,
-                     copies > 1 ? ", but the layout holds the block " +
-                                      (copies == 2 ? std::string("twice")
-                                                   : std::to_string(copies) + " times")
-                                : ", but the layout is not the one the first run left",
-                     layersHint(plg, trial.fileSize));
-        } else {
-            out.replace.state = StepState::Passed;
-        }
-    }
-
-    if (runStep(check, deleteWords, &out.remove, &result)) {
-        const DeviceState removed = stateNow(check, trial);
-        if (result.number != 0) {
-            out.remove.hint = layersHint(plg, trial.fileSize);
-        } else if (removed.layout != before.layout) {
-            failWith(&out.remove, ", but the layout is not the one before the add",
-                     layersHint(plg, trial.fileSize));
-        } else if (!(removed.values == before.values)) {
-            failWith(&out.remove,
-                     ", but ExtensibilityXML, DefaultXML and Plugins are not the ones before the "
-                     "add",
-                     nameHint(plg));
-        } else {
-            out.remove.state = StepState::Passed;
-        }
-    }
-    return out;
-}
-
 const char* stateWord(StepState s) {
     switch (s) {
         case StepState::Passed:
@@ -377,7 +161,7 @@ std::string sizeList(const std::vector<ScreenSize>& sizes) {
 
 int checkPluginCommand(const Args& args) {
     std::vector<ScreenSize> asked;
-    Check check;
+    CheckRun check;
     std::string file;
     if (std::optional<int> wrong = parseArgs(args, &asked, &file))
         return *wrong;
