@@ -35,10 +35,26 @@ Commands:
                                  as a registry export in UTF-8
   record [qorvinstall|zandoval]  show the run records: result, call values,
                                  snapshots, settings
+  check-plugin [--screen WxH]... FILE.plg
+                                 prove that a plugin definition (a file of
+                                 the PC) installs, replaces and removes
+                                 cleanly on every layout of the device
 
 KEY is a full key path; HKLM and HKCU stand for HKEY_LOCAL_MACHINE and
 HKEY_CURRENT_USER.  Quote keys and device paths, so that their backslashes
 stay: cedevice get 'HKCU\SOFTWARE\QORV' ErrorDescription
+
+check-plugin runs the real qorvinstall (the one beside cedevice, else the one
+on PATH) on temporary copies of the device, never on the device itself.  For
+each layout file \Windows\<CPRFile>_<A>x<B>.cpr of the current layout, in its
+orientation and with the screen set to match it: an add must give
+"#0 Success", put the plugin's block for that size into the layout and list
+the plugin in the home screen's values; a second add must leave the layout as
+the first left it; a delete must give back the layout and the values exactly
+as a delete of a plugin that is not installed gives them.  --screen WxH adds
+a screen size to try, upright and turned.  It prints a line per layout file
+and orientation, the installer's result and a hint for each failure, and a
+summary; its exit status is 1 when a check failed.
 
 Exit status: 0 done, 1 failed (the reason on standard error), 2 a wrong
 command line.
@@ -50,9 +66,10 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"create", createCommand}, {"get", getCommand},       {"set", setCommand},
-    {"delete", deleteCommand}, {"import", importCommand}, {"export", exportCommand},
-    {"record", recordCommand},
+    {"create", createCommand}, {"get", getCommand},
+    {"set", setCommand},       {"delete", deleteCommand},
+    {"import", importCommand}, {"export", exportCommand},
+    {"record", recordCommand}, {"check-plugin", checkPluginCommand},
 };
 
 }  // namespace

@@ -37,5 +37,6 @@ int deleteCommand(const Args& args);
 int importCommand(const Args& args);
 int exportCommand(const Args& args);
 int recordCommand(const Args& args);
+int checkPluginCommand(const Args& args);
 
 }  // namespace cedevice

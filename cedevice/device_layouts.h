@@ -1,0 +1,43 @@
+// The layout files of a device's current layout, as the installer finds
+// them: \Windows\<name>_<A>x<B>.cpr, where <name> is the home screen's
+// current layout name and A, B a size in pixels.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "cedevice/plugin_text.h"
+#include "platform/posix/registry/reg_file.h"
+
+namespace cedevice {
+
+struct LayoutFile {
+    ScreenSize size;        // A x B from the file name
+    std::string hostPath;   // the file on the host
+    std::string entryName;  // its name in the device's \Windows as it stands there
+};
+
+struct DeviceLayouts {
+    std::string name;               // the current layout name
+    std::string windowsDir;         // the name of \Windows below fs/ as it stands there
+    std::vector<LayoutFile> files;  // ordered by size
+};
+
+// The current layout name as the installer takes it: "CPRFile", unless
+// "ExtensibilityXML" does not name that layout in CPRFileName="..."; then
+// the first layout it names.  False with the reason in *error when the home
+// screen's key or "CPRFile" is missing.
+bool currentLayoutName(const ce::posix::RegFile& registry, std::string* name, std::string* error);
+
+// The layout files of that name in the device directory's fs/.  The device
+// ignores case: of files whose names differ only in case the one written as
+// the installer composes the name counts, else the first one listed.
+DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string& layoutName);
+
+// The file of the given size, or nullptr.
+const LayoutFile* layoutFileOf(const DeviceLayouts& layouts, const ScreenSize& size);
+
+// \Windows\<name>_<A>x<B>.cpr
+std::string layoutDevicePath(const std::string& layoutName, const ScreenSize& size);
+
+}  // namespace cedevice

@@ -1,0 +1,183 @@
+#include "cedevice/plugin_trial.h"
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "cedevice/check_hints.h"
+#include "cedevice/check_values.h"
+#include "cedevice/installer_run.h"
+#include "cedevice/registry_access.h"
+
+namespace cedevice {
+
+namespace {
+
+// The state of a temporary device after a run: its layout file and the
+// three values.
+struct DeviceState {
+    std::string layout;
+    HomeValues values;
+    std::shared_ptr<const ce::posix::RegFile> registry;
+};
+
+std::string readHost(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+DeviceState stateNow(const CheckRun& check, const Trial& trial) {
+    DeviceState state;
+    state.layout = readHost(scratchLayoutPath(check.area, check.layouts, *trial.file));
+    state.registry = readRegistry();
+    if (state.registry != nullptr)
+        state.values = readHomeValues(*state.registry);
+    return state;
+}
+
+size_t occurrences(const std::string& text, const std::string& part) {
+    if (part.empty())
+        return 0;
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+// Runs the installer once; false with the step failed when it could not run
+// or recorded no result that fits its exit status.
+bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step* step,
+             RecordedResult* result) {
+    step->state = StepState::Failed;
+    if (interrupted()) {
+        step->problem = "interrupted";
+        return false;
+    }
+    std::string error;
+    InstallerRun run =
+        runInstaller(check.installer, words, check.area.root + "/qorvinstall.err", &error);
+    if (!run.started) {
+        step->problem = error;
+        return false;
+    }
+    bool fits = run.result.recorded && (run.exitStatus == 0) == (run.result.number == 0) &&
+                (run.exitStatus == 0 || run.exitStatus == 1);
+    if (!fits) {
+        step->problem = run.exitStatus < 0
+                            ? "qorvinstall ended by a signal"
+                            : "qorvinstall ended with status " + std::to_string(run.exitStatus) +
+                                  " and no result of its own";
+        if (!run.firstErrorLine.empty())
+            step->problem += ": " + run.firstErrorLine;
+        return false;
+    }
+    *result = run.result;
+    step->problem = run.result.text;
+    return true;
+}
+
+void failWith(Step* step, const std::string& problem, const std::string& hint) {
+    step->state = StepState::Failed;
+    step->problem += problem;
+    step->hint = hint;
+}
+
+}  // namespace
+
+TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
+    TrialOutcome out;
+    const PluginText& plg = check.plg;
+    std::string error;
+    if (!makeScratchDevice(check.area, check.userDevice, check.layouts, check.plgBytes,
+                           trial.screen, &error)) {
+        failWith(&out.before, error, "");
+        return out;
+    }
+    const std::string mode = trial.orientation == Orientation::Portrait ? "-cpr:currentPortrait"
+                                                                        : "-cpr:currentLandscape";
+    const std::vector<std::string> addWords = {"-addchange", std::string("-plg:") + kCheckedPlgPath,
+                                               mode, "-silent"};
+    const std::vector<std::string> deleteWords = {"-delete", mode, "-plugin:" + plg.name,
+                                                  "-silent"};
+    RecordedResult result;
+
+    DeviceState before;
+    if (plg.hasName) {
+        if (!runStep(check, deleteWords, &out.before, &result))
+            return out;
+        if (result.number != 0) {
+            failWith(&out.before, "",
+                     "the installer cannot clean this layout of " + plg.name +
+                         ": check on a device without it");
+            return out;
+        }
+        out.before.state = StepState::Passed;
+        before = stateNow(check, trial);
+    }
+
+    if (!runStep(check, addWords, &out.add, &result))
+        return out;
+    if (result.number != 0) {
+        out.add.hint = addFailureHint(plg, trial.fileSize, result);
+        return out;
+    }
+    const DeviceState added = stateNow(check, trial);
+    const LayoutBlock block = findLayoutBlock(plg, trial.fileSize);
+    const std::string blockText = blockAsInjected(plg, block);
+    const std::string notListing =
+        added.registry == nullptr ? "the values" : valuesNotListing(*added.registry, plg.name);
+    const bool forbidden =
+        added.registry != nullptr && forbiddenLayout(*added.registry, check.layouts.name);
+    const std::string forbiddenHint = "the run record's ForbiddenList names the layout " +
+                                      check.layouts.name +
+                                      ", which the installer then leaves alone";
+    if (!plg.hasName || !block.found || added.layout.find(blockText) == std::string::npos) {
+        failWith(&out.add,
+                 ", but the layout does not hold the block for " + sizeText(trial.fileSize),
+                 forbidden ? forbiddenHint : "");
+        return out;
+    }
+    if (!notListing.empty()) {
+        failWith(&out.add, ", but " + notListing + " do not list " + plg.name,
+                 forbidden ? forbiddenHint : nameHint(plg));
+        return out;
+    }
+    out.add.state = StepState::Passed;
+
+    if (runStep(check, addWords, &out.replace, &result)) {
+        const DeviceState replaced = stateNow(check, trial);
+        if (result.number != 0) {
+            out.replace.hint = layersHint(plg, trial.fileSize);
+        } else if (replaced.layout != added.layout) {
+            size_t copies = occurrences(replaced.layout, blockText);
+            failWith(&out.replace,
+                     copies > 1 ? ", but the layout holds the block " +
+                                      (copies == 2 ? std::string("twice")
+                                                   : std::to_string(copies) + " times")
+                                : ", but the layout is not the one the first run left",
+                     layersHint(plg, trial.fileSize));
+        } else {
+            out.replace.state = StepState::Passed;
+        }
+    }
+
+    if (runStep(check, deleteWords, &out.remove, &result)) {
+        const DeviceState removed = stateNow(check, trial);
+        if (result.number != 0) {
+            out.remove.hint = layersHint(plg, trial.fileSize);
+        } else if (removed.layout != before.layout) {
+            failWith(&out.remove, ", but the layout is not the one before the add",
+                     layersHint(plg, trial.fileSize));
+        } else if (!(removed.values == before.values)) {
+            failWith(&out.remove,
+                     ", but ExtensibilityXML, DefaultXML and Plugins are not the ones before the "
+                     "add",
+                     nameHint(plg));
+        } else {
+            out.remove.state = StepState::Passed;
+        }
+    }
+    return out;
+}
+
+}  // namespace cedevice

@@ -1,0 +1,148 @@
+#include "cedevice/scratch_device.h"
+
+#include <signal.h>
+#include <stdlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace cedevice {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+volatile sig_atomic_t gSignal = 0;
+
+void noteSignal(int signal) {
+    gSignal = signal;
+}
+
+bool readFile(const fs::path& path, std::string* bytes, std::string* error) {
+    errno = 0;
+    std::ifstream in(path, std::ios::binary);
+    if (in.is_open())
+        bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.is_open() || in.bad()) {
+        *error = "cannot read " + path.string() + ": " + std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool writeFile(const fs::path& path, const std::string& bytes, std::string* error) {
+    errno = 0;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+        *error = "cannot write " + path.string() + ": " + std::strerror(errno != 0 ? errno : EIO);
+        return false;
+    }
+    return true;
+}
+
+bool copyFile(const fs::path& from, const fs::path& to, std::string* error) {
+    std::string bytes;
+    return readFile(from, &bytes, error) && writeFile(to, bytes, error);
+}
+
+bool makeDir(const fs::path& dir, std::string* error) {
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (ec) {
+        *error = "cannot make " + dir.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool makeScratchArea(ScratchArea* area, std::string* error) {
+    // The handlers come first: a signal that finds the directory made must
+    // find them too.
+    struct sigaction action = {};
+    action.sa_handler = noteSignal;
+    sigemptyset(&action.sa_mask);
+    for (int s : kCleanupSignals)
+        sigaction(s, &action, nullptr);
+    const char* tmp = getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/cedevice-check-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        *error = "cannot make a temporary directory " + pattern + ": " + std::strerror(errno);
+        return false;
+    }
+    area->root = pattern;
+    area->device = pattern + "/device";
+    return true;
+}
+
+void removeScratchArea(ScratchArea* area) {
+    if (area->root.empty())
+        return;
+    std::error_code ignored;
+    fs::remove_all(area->root, ignored);
+    area->root.clear();
+}
+
+bool interrupted() {
+    return gSignal != 0;
+}
+
+void endIfInterrupted(ScratchArea* area) {
+    if (gSignal == 0)
+        return;
+    removeScratchArea(area);
+    int signal = gSignal;
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+    raise(signal);
+}
+
+bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
+                       const DeviceLayouts& layouts, const std::string& plgBytes,
+                       const ScreenSize& screen, std::string* error) {
+    const fs::path user(userDevice);
+    const fs::path device(area.device);
+    std::error_code ec;
+    fs::remove_all(device, ec);
+    const fs::path windows = device / "fs" / layouts.windowsDir;
+    if (!makeDir(windows, error) || !makeDir(device / "fs" / "cedevice-check", error))
+        return false;
+    if (!writeFile(device / "fs" / "cedevice-check" / "plugin.plg", plgBytes, error))
+        return false;
+    if (fs::exists(user / "registry.reg", ec) &&
+        !copyFile(user / "registry.reg", device / "registry.reg", error)) {
+        return false;
+    }
+    // The device's own facts, with the screen line last, so that it counts.
+    std::string conf;
+    if (fs::exists(user / "device.conf", ec) && !readFile(user / "device.conf", &conf, error))
+        return false;
+    if (!conf.empty() && conf.back() != '\n')
+        conf += '\n';
+    conf += "screen=" + sizeText(screen) + "\n";
+    if (!writeFile(device / "device.conf", conf, error))
+        return false;
+    for (const LayoutFile& f : layouts.files) {
+        if (!copyFile(f.hostPath, windows / f.entryName, error))
+            return false;
+    }
+    return true;
+}
+
+std::string scratchLayoutPath(const ScratchArea& area, const DeviceLayouts& layouts,
+                              const LayoutFile& file) {
+    return (fs::path(area.device) / "fs" / layouts.windowsDir / file.entryName).string();
+}
+
+}  // namespace cedevice

@@ -1,0 +1,305 @@
+// cedevice check-plugin end to end: the real cedevice and qorvinstall on a
+// copy of the sample device, with plugin definitions made from the sample
+// plugin's by one change each.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+
+#include "tests/support/device_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using cetest::RunResult;
+
+const std::string kSamplePlg = SAMPLE_DEVICE_DIR "/fs/Program Files/Lorvendi/lorvendi.plg";
+
+// Every file below dir with its bytes.
+std::map<std::string, std::string> filesBelow(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir)) {
+        if (e.is_regular_file())
+            files[e.path().string()] = cetest::readHostFile(e.path().string());
+    }
+    return files;
+}
+
+// The output's lines with their runs of blanks made one, as words to compare.
+std::vector<std::string> squeezedLines(const std::string& out) {
+    std::vector<std::string> lines;
+    std::istringstream in(out);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        std::string word;
+        std::string squeezed;
+        while (words >> word)
+            squeezed += (squeezed.empty() ? "" : " ") + word;
+        lines.push_back(squeezed);
+    }
+    return lines;
+}
+
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// The sample plugin without the lines from the first holding `from` up to
+// and including the next holding `through`.
+std::string withoutLines(const std::string& text, const std::string& from,
+                         const std::string& through) {
+    size_t start = text.rfind('\n', text.find(from)) + 1;
+    size_t end = text.find('\n', text.find(through, start)) + 1;
+    return text.substr(0, start) + text.substr(end);
+}
+
+class CheckPlugin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dev_ = scratch_.dir() + "/dev";
+        tmp_ = scratch_.dir() + "/tmp";
+        fs::create_directories(tmp_);
+        RunResult r = cetest::runProgram(CEDEVICE_EXE, {"create", "--sample", dev_}, "");
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+    }
+
+    // check-plugin with the build's qorvinstall on PATH (it does not lie
+    // beside the build's cedevice) and TMPDIR in the scratch directory.
+    RunResult check(const std::vector<std::string>& args) const {
+        std::vector<std::string> all = {"check-plugin"};
+        all.insert(all.end(), args.begin(), args.end());
+        const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
+        return cetest::runProgram(CEDEVICE_EXE, all, dev_,
+                                  {{"PATH", installerDir + ":/usr/bin:/bin"}, {"TMPDIR", tmp_}});
+    }
+
+    cetest::TempDevice scratch_;
+    std::string dev_;
+    std::string tmp_;
+};
+
+TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
+    const std::string sample = cetest::readHostFile(kSamplePlg);
+    struct Case {
+        const char* what;
+        std::string plg;
+        std::vector<std::string> options;
+        int exit;
+        std::vector<std::string> lines;  // the output's lines, blanks squeezed, in order
+    };
+    const std::string portrait = "480x800 portrait \\Windows\\qorvhome_480x800.cpr ";
+    const std::string landscape = "480x800 landscape \\Windows\\qorvhome_800x480.cpr ";
+    const std::string thirdLayerHint =
+        "hint: put one more layer after LorvendiCondensed, each closed by </Layer> on a line of "
+        "its own: a later run takes the plugin to end at the second </Layer> after "
+        "LorvendiCondensed";
+    const std::string namesHint =
+        "hint: begin the block with a layer <Layer ID=\"LorvendiExpanded\" ...>, then <Layer "
+        "ID=\"LorvendiCondensed\" ...>: a later run finds the plugin by these names only";
+    const Case cases[] = {
+        {"the sample plugin",
+         sample,
+         {"--screen", "240x320"},
+         0,
+         {"Plugin Lorvendi, position 1, on the layout qorvhome of " + dev_ + ":",
+          "screen orientation layout file add replace remove", portrait + "ok ok ok",
+          landscape + "ok ok ok",
+          "240x320 portrait \\Windows\\qorvhome_240x320.cpr (not on the device)",
+          "240x320 landscape \\Windows\\qorvhome_320x240.cpr (not on the device)",
+          "All 2 checks passed."}},
+        {"layers named otherwise",
+         replaced(replaced(sample, "LorvendiExpanded", "LorvendiBig"), "LorvendiCondensed",
+                  "LorvendiSmall"),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #0 Success, but the layout holds the block twice", namesHint,
+          "remove: #0 Success, but the layout is not the one before the add", namesHint,
+          landscape + "ok FAILED FAILED"}},
+        {"no third layer",
+         withoutLines(withoutLines(sample, "LorvendiIcon\"", "</Layer>"), "LorvendiIcon\"",
+                      "</Layer>"),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #70 Found Plugin in cpr, but unexpected end of file", thirdLayerHint,
+          "remove: #170 Found Plugin in cpr, but unexpected end of file", thirdLayerHint,
+          landscape + "ok FAILED FAILED", "2 of 2 checks failed."}},
+        {"a block for another size in place of the landscape one",
+         replaced(sample, "screenWidth=\"800\" screenHeight=\"480\"",
+                  "screenWidth=\"240\" screenHeight=\"320\""),
+         {},
+         1,
+         {portrait + "ok ok ok", landscape + "FAILED - -",
+          "add: #63 Didn't found correct resolution in .plg to inject",
+          "hint: add a block for 800x480: a line <layout screenWidth=\"800\" "
+          "screenHeight=\"480\"> (width first, one blank between), its layers, and a line "
+          "</layout>",
+          "The .plg's block for 240x320 has no layout file on the device.",
+          "1 of 2 checks failed."}},
+        {"a line after the third layer",
+         replaced(sample, "\t\t</Layer>\r\n  </layout>\r\n  <layout screenWidth=\"800\"",
+                  "\t\t</Layer>\r\n\t\t<Layer ID=\"LorvendiExtra\"/>\r\n  </layout>\r\n  "
+                  "<layout screenWidth=\"800\""),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #0 Success, but the layout is not the one the first run left",
+          "hint: end the block with the </Layer> of the layer after LorvendiCondensed: the line "
+          "after it stays in the layout on a later run",
+          landscape + "ok ok ok"}},
+        {"blocks closed in capitals",
+         replaced(sample, "</layout>", "</Layout>"),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #64 Didn't found final <layout>-Tag in .plg to inject",
+          "hint: close the block for 480x800 with a line holding </layout>, written in lower case",
+          landscape + "FAILED - -"}},
+        {"the position after the blocks",
+         replaced(replaced(sample, "  <position>1</position>\r\n", ""), "</plugin>",
+                  "<position>1</position>\r\n</plugin>"),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #63 Didn't found correct resolution in .plg to inject",
+          "hint: move the block for 480x800 after the position's line: blocks are looked for "
+          "only there"}},
+    };
+    const std::map<std::string, std::string> device = filesBelow(dev_);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string plg = scratch_.dir() + "/plugin.plg";
+        cetest::writeHostFile(plg, c.plg);
+        std::vector<std::string> args = c.options;
+        args.push_back(plg);
+        RunResult r = check(args);
+        EXPECT_EQ(r.exitCode, c.exit) << r.out << r.err;
+        EXPECT_EQ(r.err, "");
+        const std::vector<std::string> got = squeezedLines(r.out);
+        size_t at = 0;
+        for (const std::string& want : c.lines) {
+            while (at < got.size() && got[at] != want)
+                ++at;
+            EXPECT_LT(at, got.size()) << "missing, or out of order: " << want << "\n" << r.out;
+        }
+        EXPECT_EQ(filesBelow(dev_), device) << "the device changed";
+        EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
+    }
+}
+
+// The layout files are the installer's: of the layout that "ExtensibilityXML"
+// names when it does not name "CPRFile", found whatever their case, a
+// square one tried both ways; a file named with a leading zero is none.
+TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
+    fs::rename(dev_ + "/fs/Windows", dev_ + "/fs/windows");
+    const std::string windows = dev_ + "/fs/windows/";
+    fs::rename(windows + "qorvhome_800x480.cpr", windows + "QORVHOME_800X480.CPR");
+    fs::copy_file(windows + "qorvhome_480x800.cpr", windows + "qorvhome_480x480.cpr");
+    fs::copy_file(windows + "qorvhome_480x800.cpr", windows + "qorvhome_0480x800.cpr");
+    RunResult set = cetest::runProgram(
+        CEDEVICE_EXE, {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", "CPRFile", "old"}, dev_);
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const std::string sample = cetest::readHostFile(kSamplePlg);
+    const size_t landscape = sample.find("  <layout screenWidth=\"800\"");
+    const size_t end = sample.find("</plugin>");
+    const std::string square = replaced(sample.substr(landscape, end - landscape),
+                                        "screenWidth=\"800\" screenHeight=\"480\"",
+                                        "screenWidth=\"480\" screenHeight=\"480\"");
+    const std::string plg = scratch_.dir() + "/square.plg";
+    cetest::writeHostFile(plg, sample.substr(0, end) + square + sample.substr(end));
+
+    RunResult r = check({"--screen", "480x800", plg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    const std::vector<std::string> want = {
+        "Plugin Lorvendi, position 1, on the layout qorvhome of " + dev_ + ":",
+        "screen orientation layout file add replace remove",
+        "480x480 portrait \\windows\\qorvhome_480x480.cpr ok ok ok",
+        "480x480 landscape \\windows\\qorvhome_480x480.cpr ok ok ok",
+        "480x800 portrait \\windows\\qorvhome_480x800.cpr ok ok ok",
+        "480x800 landscape \\windows\\QORVHOME_800X480.CPR ok ok ok",
+        "All 4 checks passed."};
+    EXPECT_EQ(squeezedLines(r.out), want) << r.out;
+
+    // A layout without files: nothing to check is no success.
+    set = cetest::runProgram(CEDEVICE_EXE,
+                             {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", "ExtensibilityXML",
+                              "<Plugins Order=\"Clock\" CPRFileName=\"other\"/>"},
+                             dev_);
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    r = check({plg});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("Nothing checked: the device has no layout file "
+                         "\\Windows\\other_WxH.cpr."),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::is_empty(tmp_));
+}
+
+// A check stopped by a signal takes its temporary devices with it, and ends
+// by that signal.
+TEST_F(CheckPlugin, ASignalLeavesNoTemporaryDeviceBehind) {
+    const std::map<std::string, std::string> device = filesBelow(dev_);
+    const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("CE_DEVICE_DIR", dev_.c_str(), 1);
+        setenv("TMPDIR", tmp_.c_str(), 1);
+        setenv("PATH", (installerDir + ":/usr/bin:/bin").c_str(), 1);
+        int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1);
+        execl(CEDEVICE_EXE, CEDEVICE_EXE, "check-plugin", kSamplePlg.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // As soon as the temporary directory is there.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (fs::is_empty(tmp_) && std::chrono::steady_clock::now() < deadline)
+        usleep(200);
+    EXPECT_FALSE(fs::is_empty(tmp_)) << "no temporary directory was made";
+    kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
+    EXPECT_EQ(filesBelow(dev_), device);
+}
+
+TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
+    struct Failure {
+        std::vector<std::string> args;
+        int exit;
+        std::string says;
+    };
+    const Failure failures[] = {
+        {{}, 2, "check-plugin takes [--screen WxH]... FILE.plg"},
+        {{"a.plg", "b.plg"}, 2, "takes one FILE.plg"},
+        {{"--screen", "480x0", kSamplePlg}, 2, "not '480x0'"},
+        {{"--screen"}, 2, "--screen takes a size"},
+        {{"--size", kSamplePlg}, 2, "does not know the option --size"},
+        {{scratch_.dir() + "/none.plg"}, 1, "cannot read " + scratch_.dir() + "/none.plg"},
+    };
+    for (const Failure& f : failures) {
+        RunResult r = check(f.args);
+        EXPECT_EQ(r.exitCode, f.exit) << f.says;
+        EXPECT_NE(r.err.find("cedevice: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
+    }
+    // Without an installer nothing is tried.
+    RunResult r = cetest::runProgram(CEDEVICE_EXE, {"check-plugin", kSamplePlg}, dev_,
+                                     {{"PATH", scratch_.dir()}, {"TMPDIR", tmp_}});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("no qorvinstall beside cedevice or on PATH"), std::string::npos) << r.err;
+    EXPECT_TRUE(fs::is_empty(tmp_));
+}
+
+}  // namespace
