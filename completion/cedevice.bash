@@ -56,16 +56,14 @@ _cedevice_offer() {
 # Each ends in a backslash, which cedevice accepts, so that the next Tab
 # goes on below it.
 _cedevice_keys() {
-    local typed=$1 parent line
+    local typed=$1 parent line listing in_subkeys=
     local -a names=()
     if [[ $typed != *\\* ]]; then
         _cedevice_offer "$typed" '\' HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKLM HKCU
         return
     fi
     parent=${typed%\\*}
-    local listing
     listing=$(command cedevice get "$parent" 2>/dev/null) || return
-    local in_subkeys=
     while IFS= read -r line; do
         if [[ $line == subkeys: ]]; then
             in_subkeys=1
@@ -73,23 +71,19 @@ _cedevice_keys() {
             names+=("${line:2}")
         fi
     done <<<"$listing"
-    local prefix=${typed##*\\}
-    local -a before=("${COMPREPLY[@]}")
-    COMPREPLY=()
-    _cedevice_offer "$prefix" '\' "${names[@]}"
+    _cedevice_offer "${typed##*\\}" '\' "${names[@]}"
     local i
     for i in "${!COMPREPLY[@]}"; do
         COMPREPLY[i]=$parent\\${COMPREPLY[i]}
     done
-    COMPREPLY=("${before[@]}" "${COMPREPLY[@]}")
 }
 
 # The value names of a key, from the first section of its export.
 _cedevice_values() {
     local key=$1 typed=$2 line name
     local -a names=()
-    local export
-    export=$(command cedevice export "$key" 2>/dev/null) || return
+    local dump
+    dump=$(command cedevice export "$key" 2>/dev/null) || return
     local section=0
     while IFS= read -r line; do
         line=${line%$'\r'}
@@ -103,7 +97,7 @@ _cedevice_values() {
             name=${name//\\\"/\"}
             names+=("$name")
         fi
-    done <<<"$export"
+    done <<<"$dump"
     _cedevice_offer "$typed" '' "${names[@]}"
 }
 
