@@ -35,7 +35,8 @@ License: Expat
 
 # changelog.gz: headings become lines of their own, "- " items become
 # "* " items, everything indented as Debian's format wants; dated with the
-# time CHANGELOG.md last changed.
+# time CHANGELOG.md last changed, or SOURCE_DATE_EPOCH for a reproducible
+# build.
 # CMake's lists split at ";" and keep unbalanced "[" "]" together: those
 # three are kept out of them while the lines are split.
 file(READ CHANGELOG.md ce_changelog_text)
@@ -60,7 +61,11 @@ endforeach()
 string(REPLACE "@semicolon@" ";" ce_changelog "${ce_changelog}")
 string(REPLACE "@open@" "[" ce_changelog "${ce_changelog}")
 string(REPLACE "@close@" "]" ce_changelog "${ce_changelog}")
-file(TIMESTAMP CHANGELOG.md ce_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+if(DEFINED ENV{SOURCE_DATE_EPOCH})
+  string(TIMESTAMP ce_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)  # that time
+else()
+  file(TIMESTAMP CHANGELOG.md ce_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+endif()
 string(APPEND ce_changelog "\n -- ${CE_MAINTAINER}  ${ce_changelog_date}\n")
 file(WRITE ${ce_debian_dir}/changelog "${ce_changelog}")
 # -n: no name or time stamp inside, so the same changelog gives the same file.

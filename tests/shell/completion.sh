@@ -2,12 +2,12 @@
 # cedevice's bash completion as installed: a bash with bash-completion and
 # the installed files only loads it on first use and completes commands,
 # value types, key paths (quoted three ways) and value names on a device.
-# Usage: completion.sh BUILD_DIR
+# Usage: completion.sh CMAKE BUILD_DIR
 set -euo pipefail
-build=$1
+cmake=$1 build=$2
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+"$cmake" --install "$build" --prefix "$work/prefix" >/dev/null
 completions=/usr/share/bash-completion/bash_completion
 [ -f "$completions" ] || { echo "bash-completion is not installed"; exit 1; }
 
