@@ -16,15 +16,25 @@ if(CE_BACKEND STREQUAL "win32")
   set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
   include(GNUInstallDirs)
+  # A made-up address of the project's own domain: where a user of the
+  # package writes to.
+  set(CE_MAINTAINER "Titanium home-screen tools maintainers <maintainers@titanium-tools.example.org>")
   install(TARGETS ${ce_programs} cedevice RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  include(cmake/debian_docs.cmake)
   install(FILES docs/vantrelo-menu.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
   install(DIRECTORY examples/device/ DESTINATION ${CMAKE_INSTALL_DATADIR}/titanium-tools/sample-device)
   set(CPACK_GENERATOR TGZ DEB)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Titanium home-screen tools maintainers")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CE_MAINTAINER})
+  # The extended description, below the synopsis (PROJECT_DESCRIPTION).
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "qorvinstall installs, removes and switches plugins in the home screen's
+layout files, Zandoval lists shortcuts for a launcher plugin, and Vantrelo
+shows a popup menu of actions. On a PC they work on an emulated device: a
+directory that holds the phone's files and registry. cedevice, a fourth
+program, makes such a device and reads and sets it from a shell.")
   # The launcher needs GTK 3; the package's dependencies are read from the
   # programs when the tools for it are there (dpkg-dev and file).
   find_program(CE_DPKG_SHLIBDEPS dpkg-shlibdeps)

@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the demo and the tests need, when
 # any is missing.  Usage: scripts/setup.sh [build|windows|fuzz|test]
-#   build:   compiler, CMake, GTK 3 headers and the .deb tools (the demo, an
-#            install, the packages)
+#   build:   compiler, CMake, GTK 3 headers, scdoc (the manual pages) and the
+#            .deb tools (the demo, an install, the packages)
 #   windows: CMake and mingw-w64 (the Windows programs and their .zip)
 #   fuzz:    CMake and clang with its fuzzing runtime (scripts/fuzz.sh)
-#   test:    build and windows, GoogleTest, Xvfb, xdotool, ImageMagick and wine
+#   test:    build and windows, GoogleTest, Xvfb, xdotool, ImageMagick, wine,
+#            man, bash-completion and lintian (the package's checker)
 set -euo pipefail
 
 level=${1:-test}
 case "$level" in
-  build) packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file) ;;
+  build) packages=(g++ cmake make pkg-config libgtk-3-dev scdoc dpkg-dev file) ;;
   windows) packages=(cmake make mingw-w64) ;;
   fuzz) packages=(cmake make clang libclang-rt-14-dev) ;;
   test)
-    packages=(g++ cmake make pkg-config libgtk-3-dev dpkg-dev file mingw-w64
+    packages=(g++ cmake make pkg-config libgtk-3-dev scdoc dpkg-dev file mingw-w64
               googletest libgtest-dev xvfb xauth xdotool x11-utils imagemagick
-              wine wine64 findutils procps) ;;
+              wine wine64 findutils procps man-db bash-completion lintian) ;;
   *) echo "usage: scripts/setup.sh [build|windows|fuzz|test]" >&2; exit 2 ;;
 esac
 

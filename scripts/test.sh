@@ -2,7 +2,8 @@
 # Sets up the machine and runs every test: the posix build under
 # AddressSanitizer and UndefinedBehaviorSanitizer (a short, fixed run of
 # every fuzz target among them), then the Windows build under wine, then
-# every shell example of the README as written.
+# every shell example of the README as written, then Debian's package
+# checker on the .deb.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,4 +19,19 @@ if [ -x scripts/test-wine.sh ]; then
 fi
 # After the Windows build, which the README's Windows example then reuses.
 xvfb-run -a tests/readme/run-examples.sh
+
+# The .deb of the README's release build (already built by its examples).
+# Lintian must report no error, warning or informational tag; pedantic tags
+# are shown too but do not fail: they are lintian's opinions, and change
+# between its releases, where the others are Debian's policy.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build -j"$(nproc)" >/dev/null
+rm -f build/packages/*.deb
+(cd build && cpack -G DEB >/dev/null)
+deb=(build/packages/*.deb)
+echo "lintian ${deb[0]}"
+if ! lintian --fail-on error,warning,info --info --pedantic "${deb[0]}"; then
+  echo "lintian rejects ${deb[0]}" >&2
+  exit 1
+fi
 echo "All tests passed."

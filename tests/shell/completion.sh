@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# cedevice's bash completion as installed: a bash with bash-completion and
+# the installed files only loads it on first use and completes commands,
+# value types, key paths (quoted three ways) and value names on a device.
+# Usage: completion.sh CMAKE BUILD_DIR
+set -euo pipefail
+cmake=$1 build=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$cmake" --install "$build" --prefix "$work/prefix" >/dev/null
+completions=/usr/share/bash-completion/bash_completion
+[ -f "$completions" ] || { echo "bash-completion is not installed"; exit 1; }
+
+export PATH="$work/prefix/bin:$PATH" XDG_DATA_DIRS="$work/prefix/share" CE_DEVICE_DIR="$work/device"
+export XDG_DATA_HOME="$work/data" HOME="$work"
+cedevice create --sample "$CE_DEVICE_DIR" >/dev/null
+cedevice set 'HKCU\SOFTWARE\My Key' 'a "b"' x
+
+# Each case: the words up to the cursor, split at "|" as bash splits them,
+# then the replies expected (one a line, in order).
+cases=(
+  'cedevice|g' 'get'
+  'cedevice|' $'create\nget\nset\ndelete\nimport\nexport\nrecord\ncheck-plugin\n--help\n--version'
+  "cedevice|get|'HKLM\\SO" "'HKLM\\SOFTWARE\\"
+  'cedevice|get|HKLM\\SOFTWARE\\Mi' 'HKLM\\SOFTWARE\\Microsoft\\'
+  'cedevice|delete|"hkcu\software\m' '"hkcu\\software\\My Key\\'
+  'cedevice|export|HKCU\\SOFTWARE\\My' 'HKCU\\SOFTWARE\\My\ Key\\'
+  'cedevice|get|HK' $'HKEY_LOCAL_MACHINE\\\\\nHKEY_CURRENT_USER\\\\\nHKLM\\\\\nHKCU\\\\'
+  "cedevice|get|'HKLM\\SOFTWARE\\Microsoft\\CHome'|Pl" 'Plugins'
+  "cedevice|set|'HKCU\\SOFTWARE\\My Key'|a" "a\\ \\\"b\\\""
+  'cedevice|set|--type|q' 'qword'
+  "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
+  'cedevice|record|z' 'zandoval'
+)
+
+for ((i = 0; i < ${#cases[@]}; i += 2)); do
+  line=${cases[i]} want=${cases[i + 1]}
+  got=$(bash --norc --noprofile -c '
+    source "$1"
+    # What bash sets before it calls a completion function; compopt works
+    # only inside a real completion.
+    IFS="|" read -ra COMP_WORDS <<<"$2"
+    [[ $2 == *"|" ]] && COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMP_LINE=${2//|/ } COMP_POINT=${#COMP_LINE}
+    compopt() { :; }
+    _completion_loader cedevice
+    complete -p cedevice >/dev/null || { echo "no completion for cedevice was loaded"; exit 1; }
+    _cedevice cedevice "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+    printf "%s\n" "${COMPREPLY[@]}"' bash "$completions" "$line")
+  if [ "$got" != "$want" ]; then
+    printf 'completing [%s]\n  want: %s\n  got:  %s\n' "$line" "${want//$'\n'/ }" "${got//$'\n'/ }"
+    failed=1
+  fi
+done
+[ -z "${failed:-}" ] && echo "$((${#cases[@]} / 2)) completions as expected"
+[ -z "${failed:-}" ]
