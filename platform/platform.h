@@ -109,7 +109,8 @@ using File = FileImpl*;
 
 enum class FileMode {
     Read,   // "r": the file must exist
-    Write,  // "w": created, or emptied when it exists
+    Write,  // "w": made anew; an entry of that name is removed first, so a
+            // link in its place is replaced, never written through
 };
 
 File fileOpen(const char16_t* path, FileMode mode);
@@ -138,7 +139,8 @@ bool fileClose(File file);
 bool fileCopyOver(const char16_t* src, const char16_t* dst);
 
 // Renames src over dst atomically (dst need not exist), src's content put
-// on the disk first, so that dst holds its old content or src's whole.
+// on the disk first, so that dst holds its old content or src's whole.  On
+// posix a dst that is replaced keeps its permission bits.
 bool fileMoveOver(const char16_t* src, const char16_t* dst);
 
 bool fileDelete(const char16_t* path);
