@@ -82,8 +82,9 @@ PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head) {
     // A name the lists or -delete could not take would break the lists or
     // stay installed for good: refused before anything is changed.
     if (status == PlgHeadStatus::Ok && firstNameCharNotAllowed(name) != std::string_view::npos)
-        return PlgHeadStatus::NameNotAllowed;
-    if (status == PlgHeadStatus::Ok) {
+        status = PlgHeadStatus::NameNotAllowed;
+    // A refused name is kept too, for the line that says what is wrong.
+    if (status == PlgHeadStatus::Ok || status == PlgHeadStatus::NameNotAllowed) {
         std::memcpy(head.name, name.data(), name.size());
         head.name[name.size()] = 0;
     }

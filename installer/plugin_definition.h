@@ -48,7 +48,8 @@ bool nameCharAllowed(unsigned char c);
 // The first byte of name that nameCharAllowed refuses, or npos.
 size_t firstNameCharNotAllowed(std::string_view name);
 
-// Reads the name line into line; on Ok head.name holds the name.
+// Reads the name line into line; on Ok (and NameNotAllowed) head.name holds
+// the name.
 PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head);
 // Reads the position line that follows; on Ok head.position holds it.
 PlgHeadStatus readPluginPosition(ce::File plg, LayoutLine& line, PluginHead& head);

@@ -71,6 +71,13 @@ int screenHeight();  // SM_CYSCREEN
 // (MB_OK | MB_SETFOREGROUND).  Returns when it is dismissed.
 void messageBox(const char16_t* caption, const char16_t* text);
 
+// A line for a person at a PC that says what to fix.  On posix it is one
+// line on standard error, the program's name in lower case, a colon and
+// the text ("qorvinstall: ..."), written once per text in a process; it is
+// no message box, so "-silent" does not suppress it.  On the device and
+// the win32 backend there is no console to read it: nothing is written.
+void diagnostic(const char16_t* text);
+
 // ---------------------------------------------------------------------------
 // Windows and start-up (SHInitExtraControls, FindWindowW, SetForegroundWindow).
 

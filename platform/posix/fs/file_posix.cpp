@@ -119,6 +119,16 @@ std::string openFailureReason(const posix::DeviceEntry& e, int error) {
     return posix::systemError(error != 0 ? error : ENOENT);
 }
 
+// The reason a device path could not be resolved.  A path that goes
+// through a file, a dangling link or a link out of fs/ names nothing on the
+// device: it is missing, whatever the system said on the way (ENOTDIR from
+// a link opened as a directory, EINVAL from reading a non-link).
+std::string resolveFailureReason(const posix::DeviceEntry& e, int error) {
+    if (error == ENOTDIR || error == EINVAL || error == ELOOP || error == EXDEV)
+        error = ENOENT;
+    return openFailureReason(e, error);
+}
+
 // Tells a user at a PC which device file failed and why; a device
 // directory that cannot be used has been reported already.
 void reportOpenFailure(const char16_t* path, FileMode mode, const std::string& reason) {
@@ -168,7 +178,7 @@ File fileOpen(const char16_t* path, FileMode mode) {
                         ? posix::resolveDevicePath(path, posix::LeafMode::MustExist, &e)
                         : resolveForWriting(path, &e);
     if (!resolved) {
-        reportOpenFailure(path, mode, openFailureReason(e, errno));
+        reportOpenFailure(path, mode, resolveFailureReason(e, errno));
         return nullptr;
     }
     errno = 0;
@@ -278,7 +288,7 @@ bool fileClose(File file) {
 bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     posix::DeviceEntry from;
     if (!posix::resolveDevicePath(src, posix::LeafMode::MustExist, &from)) {
-        reportOpenFailure(src, FileMode::Read, openFailureReason(from, errno));
+        reportOpenFailure(src, FileMode::Read, resolveFailureReason(from, errno));
         return false;
     }
     int in = openRegular(from, O_RDONLY);
@@ -292,7 +302,7 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     errno = 0;
     if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to) ||
         (to.exists && to.type != S_IFREG)) {
-        reportOpenFailure(dst, FileMode::Write, openFailureReason(to, errno));
+        reportOpenFailure(dst, FileMode::Write, resolveFailureReason(to, errno));
         posix::closeDeviceEntry(&to);
         posix::sysClose(in);
         return false;
