@@ -14,8 +14,6 @@ namespace qorv {
 
 namespace {
 
-constexpr char16_t kHomeKeyName[] = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome";
-
 // The texts a hint is made of: a template names them in braces.
 struct HintFields {
     const char16_t* plg;     // {plg}: the plugin definition of an add
@@ -134,12 +132,13 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
         return u"its layers are cut short";
     }
     const char* wanted[] = {nullptr, expanded, condensed, kLayerEnd, kLayerEnd};
-    const char16_t* missing[] = {
-        u"its layers are cut short", u"its layers are cut short",
-        u"no line after its expanded layer holds its condensed layer's <Layer ID=",
-        u"no </Layer> follows its condensed layer",
-        u"only one </Layer> follows its condensed layer, and a plugin's layers end with the "
-        u"second"};
+    constexpr const char16_t* kCutShort = u"its layers are cut short";
+    constexpr const char16_t* kNoCondensed =
+        u"no line after its expanded layer holds its condensed layer's <Layer ID=";
+    constexpr const char16_t* kNoFirstEnd = u"no </Layer> follows its condensed layer";
+    constexpr const char16_t* kNoSecondEnd =
+        u"only one </Layer> follows its condensed layer, and a plugin's layers end with the second";
+    const char16_t* missing[] = {kCutShort, kCutShort, kNoCondensed, kNoFirstEnd, kNoSecondEnd};
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     size_t step = 0;
     size_t at = 0;
