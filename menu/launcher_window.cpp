@@ -84,11 +84,6 @@ void runAction(ui::Window window, uintptr_t command) {
                                  u"most 255 characters), so nothing was started")) {
             ce::diagnostic(hint);
         }
-    } else if (ce::u16copy(hint, kHintChars, u"the menu file has no ") &&
-               ce::u16append(hint, kHintChars, key) &&
-               ce::u16append(hint, kHintChars,
-                             u" in [Actions] for the entry chosen, so nothing was started")) {
-        ce::diagnostic(hint);
     }
     ui::sendMessage(window, ui::kWmClose, 0, 0);
     reader.close();
