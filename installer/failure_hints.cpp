@@ -21,6 +21,7 @@ struct HintFields {
     const char16_t* temp;    // {temp}: the temporary layout copy
     const char16_t* plugin;  // {plugin}: the name a delete was given
     const char16_t* name;    // {name}: the name the plugin definition gives
+    const char16_t* screen;  // {screen}: the size a layout block is looked for by, "480x800"
     const char16_t* detail;  // {detail}: what the hint worked out
 };
 
@@ -36,9 +37,10 @@ void expandTemplate(const char16_t* tmpl, const HintFields& fields, char16_t* ou
     const struct {
         const char16_t* key;
         const char16_t* text;
-    } keys[] = {{u"{plg}", fields.plg},   {u"{cpr}", fields.cpr},
-                {u"{temp}", fields.temp}, {u"{plugin}", fields.plugin},
-                {u"{name}", fields.name}, {u"{detail}", fields.detail}};
+    } keys[] = {{u"{plg}", fields.plg},      {u"{cpr}", fields.cpr},
+                {u"{temp}", fields.temp},    {u"{plugin}", fields.plugin},
+                {u"{name}", fields.name},    {u"{screen}", fields.screen},
+                {u"{detail}", fields.detail}};
     size_t used = 0;
     out[0] = 0;
     while (*tmpl != 0) {
@@ -317,15 +319,14 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
             return u"{plg} gives no position: it needs a line <position>N</position> below the "
                    u"line of the name";
         case Result::NoResolution:
-            screenText(request, name, kPluginNameBytes);
             blockSizes(request.plgPath, scratch, detail, kTextChars);
             if (detail[0] == 0)
                 return u"{plg} has no layout block (<layout screenWidth=\"W\" screenHeight=\"H\">) "
-                       u"at all; this screen needs one for {name}";
-            return u"{plg} has no layout block for this screen, {name}; it has blocks for {detail}";
+                       u"at all; this screen needs one for {screen}";
+            return u"{plg} has no layout block for this screen, {screen}; it has blocks for "
+                   u"{detail}";
         case Result::NoLayoutEnd:
-            screenText(request, detail, kTextChars);
-            return u"in {plg} the layout block for {detail} has no </layout> line after it";
+            return u"in {plg} the layout block for {screen} has no </layout> line after it";
         case Result::NothingInjected:
             if (!hasListView(request.targetCpr, scratch)) {
                 return u"{cpr} has no list view (<TitaniumListView or <BronzeListView), so there "
@@ -425,11 +426,14 @@ const char16_t* outcomeHint(RunContext& ctx, const char16_t* line) {
                                                 : failureTemplate(ctx, line, detail, name);
     if (tmpl == nullptr)
         return hint;
+    char16_t screen[48];
+    screenText(ctx.request, screen, 48);
     HintFields fields = {ctx.request.plgPath,
                          ctx.request.targetCpr,
                          tempLayoutCopyPath(ctx.request.landscape),
                          ctx.request.pluginName,
                          name,
+                         screen,
                          detail};
     expandTemplate(tmpl, fields, hint, kHintChars);
     return hint;
