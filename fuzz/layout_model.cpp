@@ -63,6 +63,36 @@ qorv::PassOutcome layoutBlock(std::string_view plg, int w, int h, std::string* b
     return open ? qorv::PassOutcome::NoLayoutEnd : qorv::PassOutcome::NoResolution;
 }
 
+namespace {
+
+// The text in front of a form end is kept when it ends a tag and leaves no
+// comment and no quoted text open: a walk over it in three states.
+bool standsAlone(std::string_view front) {
+    size_t end = front.size();
+    while (end > 0 && (front[end - 1] == ' ' || front[end - 1] == '\t' || front[end - 1] == '\r' ||
+                       front[end - 1] == '\n')) {
+        --end;
+    }
+    if (end == 0 || front[end - 1] != '>')
+        return false;
+    enum { Text, Quoted, Comment } state = Text;
+    for (size_t i = 0; i < front.size(); ++i) {
+        std::string_view here = front.substr(i);
+        if (state == Text && here.rfind("<!--", 0) == 0) {
+            state = Comment;
+            i += 3;
+        } else if (state == Comment && here.rfind("-->", 0) == 0) {
+            state = Text;
+            i += 2;
+        } else if (state != Comment && front[i] == '"') {
+            state = state == Text ? Quoted : Text;
+        }
+    }
+    return state == Text;
+}
+
+}  // namespace
+
 ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     std::string name(pass.pluginName);
     std::string expanded = "<Layer ID=\"" + name + "Expanded";
@@ -99,7 +129,7 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
         bool formEnd = holds(pieces[i], "</Form>");
         if (formEnd && !replaced) {
             std::string_view front = pieces[i].substr(0, pieces[i].find("</Form>"));
-            if (front.find_first_not_of(" \t\r\n") != std::string_view::npos)
+            if (standsAlone(front))
                 r.out += tabsToBlanks(front);
         }
         bool consumed = false;

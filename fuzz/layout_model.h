@@ -11,7 +11,8 @@
 //     pieces holding "</Layer>"; only the first such run is edited: a
 //     removal drops it, an add puts its layout block in its place;
 //   - the first piece holding "</Form>" is replaced by the text in front of
-//     "</Form>" when that is more than white space (unless the piece ends
+//     "</Form>" when that stands alone as markup (it ends with '>', leaves
+//     no comment and no quoted text open; unless the piece ends
 //     the layers an add replaces), what goes before the form's end (an
 //     add's block, when it has not been put in) and "</Form>", and nothing
 //     after it is kept.

@@ -247,6 +247,8 @@ int screenHeight() {
     return cefuzz::device().height;
 }
 
+void diagnostic(const char16_t*) {}
+
 void messageBox(const char16_t*, const char16_t*) {
     ++cefuzz::device().boxes;
 }

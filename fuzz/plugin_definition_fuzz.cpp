@@ -97,10 +97,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     std::string_view nameText(head.name);
     FUZZ_CHECK(nameText.size() <= qorv::kMaxPluginNameBytes);
-    // A NUL in the name cuts it; the tags are still around what is left.
-    std::string tagged = "<name>" + std::string(nameText);
+    // The tags stand around the name (a NUL, which would cut it, is refused
+    // with the other control characters).
+    std::string tagged = "<name>" + std::string(nameText) + "</name>";
     FUZZ_CHECK(plg.find(tagged) != std::string_view::npos);
     FUZZ_CHECK(nameText.find('\n') == std::string_view::npos);
+    // Nothing that would break the lists, the markup or -delete's name.
+    for (char c : nameText)
+        FUZZ_CHECK(std::string_view(" ;\"<>&\x7f").find(c) == std::string_view::npos &&
+                   static_cast<unsigned char>(c) >= 0x20);
     if (position != qorv::PlgHeadStatus::Ok)
         return 0;
 

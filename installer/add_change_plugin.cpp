@@ -22,6 +22,7 @@ constexpr ResultOf<PlgHeadStatus> kHeadResults[] = {
     {PlgHeadStatus::NameMissing, Result::NameMissing},
     {PlgHeadStatus::NameTagMissing, Result::NameTagMissing},
     {PlgHeadStatus::NameTooLong, Result::NameTooLong},
+    {PlgHeadStatus::NameNotAllowed, Result::NameNotAllowed},
     {PlgHeadStatus::PositionMissing, Result::PositionMissing},
     {PlgHeadStatus::PositionTagMissing, Result::PositionTagMissing},
     {PlgHeadStatus::PositionTooLong, Result::PositionTooLong},

@@ -46,8 +46,10 @@ void deletePlugin(const EditorRun& run) {
     char name[kMaxPluginNameBytes + 1] = {};
     pluginNameAsAcp(run, name, sizeof name);
 
+    PassMet met = {};
     RewritePass pass = {};
     pass.kind = PassKind::Remove;
+    pass.met = &met;
     pass.pluginName = name;
     setResultOf(run.outcome, kPassResults, rewriteLayoutFile(run, kFileResults, pass));
 
@@ -57,6 +59,11 @@ void deletePlugin(const EditorRun& run) {
 
     PluginValues values;
     removePluginName(run, values, request.pluginName);
+    const HomeValueTexts& before = run.buffers.homeValues;
+    if (isSound(run.outcome) && !met.layers && values.newOrder == before.extXml &&
+        values.newPlugins == before.plugins) {
+        run.outcome.noChange = NoChange::NothingToDelete;
+    }
     if (isSound(run.outcome) && !request.keepLayout && !request.forbidden)
         copyBackLayout(run, kFileResults);
     // A removal commits whether or not the name was found anywhere.

@@ -30,13 +30,34 @@ void writeFormEnd(PassLines& lines) {
         lines.writeFailed = true;
 }
 
+bool wholeMarkup(std::string_view text) {
+    constexpr std::string_view kCommentOpen = "<!--";
+    constexpr std::string_view kCommentClose = "-->";
+    size_t last = text.find_last_not_of(" \t\r\n");
+    if (last == std::string_view::npos || text[last] != '>')
+        return false;
+    bool inQuotes = false;
+    size_t i = 0;
+    while (i < text.size()) {
+        if (!inQuotes && text.substr(i, kCommentOpen.size()) == kCommentOpen) {
+            size_t close = text.find(kCommentClose, i + kCommentOpen.size());
+            if (close == std::string_view::npos)
+                return false;
+            i = close + kCommentClose.size();
+            continue;
+        }
+        if (text[i] == '"')
+            inQuotes = !inQuotes;
+        ++i;
+    }
+    return !inQuotes;
+}
+
 void copyTextBeforeFormEnd(PassLines& lines) {
     std::string_view line = lines.line.view();
     size_t end = line.find(kFormEnd);
-    if (end == std::string_view::npos ||
-        line.substr(0, end).find_first_not_of(" \t\r\n") == std::string_view::npos) {
+    if (end == std::string_view::npos || !wholeMarkup(line.substr(0, end)))
         return;
-    }
     copyLine(lines, lines.line.text, end);
 }
 

@@ -38,11 +38,19 @@ bool copyCurrentLine(PassLines& lines);
 void writeFormEnd(PassLines& lines);
 
 // Writes what stands in front of "</Form>" on the current line, through
-// replaceTabs, when it is more than white space.  A switched closing tag
-// ends without a line end, so the form end follows it on one line: were
-// that text dropped with the line, a second switch or an add would lose
-// the list view's closing tag.
+// replaceTabs, when it is whole markup (wholeMarkup).  A switched closing
+// tag ends without a line end, so the form end follows it on one line:
+// were that text dropped with the line, a second switch or an add would
+// lose the list view's closing tag.
 void copyTextBeforeFormEnd(PassLines& lines);
+
+// True when text can stand on its own in front of the form end: more than
+// white space, its last other character closes a tag ('>'), every comment
+// it opens ("<!--") is closed ("-->") and its double quotes outside
+// comments are balanced.  Text that opens a comment or an attribute whose
+// end stood after "</Form>" would, kept, swallow what the pass writes after
+// it, the form end included.
+bool wholeMarkup(std::string_view text);
 
 // ReadFailed or WriteFailed after a failure, otherwise sound.
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound);

@@ -58,6 +58,19 @@ PlgHeadStatus readHeadItem(ce::File plg, const HeadItem& item, LayoutLine& line,
 
 }  // namespace
 
+bool nameCharAllowed(unsigned char c) {
+    constexpr std::string_view kRefused = " ;\"<>&";
+    return c >= 0x20 && c != 0x7F && kRefused.find(static_cast<char>(c)) == std::string_view::npos;
+}
+
+size_t firstNameCharNotAllowed(std::string_view name) {
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (!nameCharAllowed(static_cast<unsigned char>(name[i])))
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head) {
     head.name[0] = 0;
     std::string_view name;
@@ -66,7 +79,12 @@ PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head) {
     // never be deleted: it counts as no name at all.
     if (status == PlgHeadStatus::Ok && name.empty())
         return PlgHeadStatus::NameMissing;
-    if (status == PlgHeadStatus::Ok) {
+    // A name the lists or -delete could not take would break the lists or
+    // stay installed for good: refused before anything is changed.
+    if (status == PlgHeadStatus::Ok && firstNameCharNotAllowed(name) != std::string_view::npos)
+        status = PlgHeadStatus::NameNotAllowed;
+    // A refused name is kept too, for the line that says what is wrong.
+    if (status == PlgHeadStatus::Ok || status == PlgHeadStatus::NameNotAllowed) {
         std::memcpy(head.name, name.data(), name.size());
         head.name[name.size()] = 0;
     }

@@ -28,6 +28,7 @@ enum class PlgHeadStatus {
     NameMissing,         // no line holds "</name>", or the name between the tags is empty
     NameTagMissing,      // that line has no "<name>" at or before "</name>"
     NameTooLong,         // longer than kMaxPluginNameBytes
+    NameNotAllowed,      // holds a character of no name (nameCharAllowed)
     PositionMissing,     // no later line holds "</position>"
     PositionTagMissing,  // that line has no "<position>" at or before "</position>"
     PositionTooLong,     // more than kMaxPositionChars characters
@@ -38,7 +39,17 @@ struct PluginHead {
     int32_t position;
 };
 
-// Reads the name line into line; on Ok head.name holds the name.
+// Whether a plugin name may hold the byte.  A name is an entry of the home
+// screen's lists, where ';' separates entries and '"' ends the attribute
+// that holds them, and part of the layout's markup, where '<', '>', '&' and
+// '"' have meanings of their own; `-delete -plugin:` ends a name at the
+// first blank.  So blanks, control characters and those five are refused.
+bool nameCharAllowed(unsigned char c);
+// The first byte of name that nameCharAllowed refuses, or npos.
+size_t firstNameCharNotAllowed(std::string_view name);
+
+// Reads the name line into line; on Ok (and NameNotAllowed) head.name holds
+// the name.
 PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head);
 // Reads the position line that follows; on Ok head.position holds it.
 PlgHeadStatus readPluginPosition(ce::File plg, LayoutLine& line, PluginHead& head);

@@ -9,6 +9,8 @@ PassOutcome removePass(const RewritePass& pass, PassLines& lines) {
         return passEnd(lines, PassOutcome::Done);
     switch (copyToPluginLayers(lines, pass.pluginName)) {
         case LayersFound::Dropped:
+            if (pass.met != nullptr)
+                pass.met->layers = true;
             return copyToFormEnd(lines);
         case LayersFound::FormEnd:
             copyTextBeforeFormEnd(lines);

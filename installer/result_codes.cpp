@@ -54,6 +54,8 @@ constexpr ResultRow kResults[] = {
     {Result::NameTooLong, 66, nullptr, u"#66 Name of Plugin in plg too long"},
     {Result::PositionTooLong, 67, nullptr, u"#67 Position of Plugin in plg too long"},
     {Result::NameNotConvertible, 68, nullptr, u"#68 Name of Plugin in plg could not be converted"},
+    {Result::NameNotAllowed, 69, nullptr,
+     u"#69 Name of Plugin in plg holds a character not allowed"},
     {Result::AddLayersUnfinished, 70, nullptr,
      u"#70 Found Plugin in cpr, but unexpected end of file"},
     {Result::AddNoExtXml, 70, nullptr, u"#70 No ExtensibilityXML in CHome found"},

@@ -49,6 +49,7 @@ enum class Result : uint8_t {
     NameTooLong,          // 66
     PositionTooLong,      // 67
     NameNotConvertible,   // 68
+    NameNotAllowed,       // 69
     AddLayersUnfinished,  // 70
     AddNoExtXml,          // 70
     AddNoDefaultXml,      // 71

@@ -13,6 +13,8 @@ PassOutcome runRewritePass(const RewritePass& pass, PassBuffers& buffers) {
     PassLines lines{pass.layout, pass.temp, buffers.line, false, false};
     size_t tagAt = 0;
     ListView found = copyToListView(lines, &tagAt);
+    if (pass.met != nullptr)
+        pass.met->listView = found;
     if (found == ListView::None) {
         // Copied through unchanged: an add found no place for its block.
         bool add = pass.kind == PassKind::Inject;

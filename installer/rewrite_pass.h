@@ -29,8 +29,15 @@ enum class PassKind { Inject, Remove, SwitchListView };
 // per orientation.  It stays after every run.
 const char16_t* tempLayoutCopyPath(bool landscape);
 
+// What a pass met on its way, for a run that changes nothing to say why.
+struct PassMet {
+    ListView listView;  // the variant found, None without a list view
+    bool layers;        // the plugin's layers were found (an add or a removal)
+};
+
 struct RewritePass {
     PassKind kind;
+    PassMet* met;          // filled in when not null
     ce::File layout;       // read
     ce::File temp;         // written
     ce::RegKey runRecord;  // receives "ListView"; may be null

@@ -2,6 +2,7 @@
 
 #include "installer/command_line.h"
 #include "installer/editors.h"
+#include "installer/failure_hints.h"
 #include "installer/layout_selection.h"
 #include "installer/run_record.h"
 #include "installer/run_report.h"
@@ -91,6 +92,7 @@ void callEditor(const EditorRun& run) {
 uint32_t runInstaller(RunContext& ctx, const char16_t* commandLine) {
     RunRequest& request = ctx.request;
     setResult(ctx.outcome, Result::Success);
+    ctx.outcome.noChange = NoChange::None;
     request.screenWidth = ce::screenWidth();
     request.screenHeight = ce::screenHeight();
     request.keepHomeRegistry = false;
@@ -106,6 +108,7 @@ uint32_t runInstaller(RunContext& ctx, const char16_t* commandLine) {
     if (isSound(ctx.outcome))
         callEditor(editorRun(ctx));
     reportOutcome(ctx);
+    explainOutcome(ctx, commandLine);
 
     updateStarImage(ctx.keys, ctx.buffers);
     ce::regWriteDword(ctx.keys.runRecord, u"QORVhasChangedSomething", 1);

@@ -18,6 +18,8 @@ struct HomeValueTexts {
     char16_t plugins[kTextChars];     // "Plugins"
 };
 
+constexpr size_t kHintChars = 3 * kTextChars;
+
 struct RunBuffers {
     // Opening the run record: one earlier call value on its way to its
     // "lastCall..." name.
@@ -40,6 +42,11 @@ struct RunBuffers {
 
     // The rewrite pass of every editor.
     PassBuffers pass;
+
+    // The line that says what to fix (failure_hints.h): room for two paths
+    // and what the hint worked out.
+    char16_t hint[kHintChars];
+    char16_t hintDetail[kTextChars];
 };
 
 }  // namespace qorv

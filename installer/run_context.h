@@ -61,8 +61,19 @@ struct RunKeys {
     ce::RegKey homeKey;    // HKLM SOFTWARE\Microsoft\CHome
 };
 
+// A sound run that left the files and values as they were, which is
+// rarely what its caller meant: the run says why (failure_hints.h).
+enum class NoChange : uint8_t {
+    None,
+    NothingToDelete,  // delete: the name is in neither the layout nor the lists
+    NoViewAsked,      // change: no -view: switch
+    NoListView,       // change: the layout has no list view
+    ViewAlready,      // change: the list view is the variant asked for
+};
+
 struct RunOutcome {
     Result result;  // Success until a step sets a failure
+    NoChange noChange;
 };
 
 inline bool isSound(const RunOutcome& outcome) {

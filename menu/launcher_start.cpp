@@ -52,8 +52,13 @@ int runLauncher(ui::Instance instance, const char16_t* commandLine) {
 
     uint32_t lastError = 0;
     const ui::Handle marker = ui::createEvent(kInstanceEventName, true, false, &lastError);
-    if (marker == 0)
+    if (marker == 0) {
+        ce::diagnostic(
+            u"cannot make the single-instance marker, the named event Vantrelo (on a "
+            u"PC a file under run/events of the device directory), so no menu is "
+            u"shown");
         return kExitOtherInstance;
+    }
     if (lastError == ui::kErrorAlreadyExists) {
         const ce::WindowRef first = findFirstInstanceWindow();
         if (first != 0) {
@@ -73,8 +78,17 @@ int runLauncher(ui::Instance instance, const char16_t* commandLine) {
     // A menu file path that does not fit is not cut to some other file's
     // name: the run ends at once, as after an entry without an action.
     char16_t moduleFileName[kPathChars];
-    if (ui::getModuleFileName(instance, moduleFileName, kPathChars) == 0 ||
-        !buildMenuFilePath(moduleFileName, commandLine, launcher.menuPath)) {
+    if (ui::getModuleFileName(instance, moduleFileName, kPathChars) == 0) {
+        ce::diagnostic(
+            u"cannot tell the program's own path (or it is longer than 255 "
+            u"characters), beside which the menu file lies, so no menu is shown");
+        ui::closeHandle(marker);
+        return kExitNormal;
+    }
+    if (!buildMenuFilePath(moduleFileName, commandLine, launcher.menuPath)) {
+        ce::diagnostic(
+            u"the menu file's name does not fit: the command line may have at most 17 "
+            u"characters and the menu file's path at most 255, so no menu is shown");
         ui::closeHandle(marker);
         return kExitNormal;
     }
@@ -85,6 +99,7 @@ int runLauncher(ui::Instance instance, const char16_t* commandLine) {
     windowClass.cursorId = ui::kIdcArrow;
     windowClass.className = kWindowClassName;
     if (!ui::registerClass(windowClass)) {
+        ce::diagnostic(u"cannot register the window class Vantrelo, so no menu is shown");
         ui::closeHandle(marker);
         return kExitNormal;
     }

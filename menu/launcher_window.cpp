@@ -71,11 +71,18 @@ void runAction(ui::Window window, uintptr_t command) {
     // is not run in part: it ends the run like an empty one.
     char16_t file[kFileChars];
     char16_t parameters[kParameterChars];
+    constexpr size_t kHintChars = kIniKeyChars + 160;
+    char16_t hint[kHintChars];
     if (action[0] != 0) {
         const char16_t* expanded =
             expandPathVariables(action, launcher.folders, launcher.expansion);
         if (expanded != nullptr && splitAction(expanded, file, parameters)) {
             ui::shellExecute(u"open", file, parameters);
+        } else if (ce::u16copy(hint, kHintChars, key) &&
+                   ce::u16append(hint, kHintChars,
+                                 u" of the menu file is too long once its folders are put in (at "
+                                 u"most 255 characters), so nothing was started")) {
+            ce::diagnostic(hint);
         }
     }
     ui::sendMessage(window, ui::kWmClose, 0, 0);

@@ -71,6 +71,13 @@ int screenHeight();  // SM_CYSCREEN
 // (MB_OK | MB_SETFOREGROUND).  Returns when it is dismissed.
 void messageBox(const char16_t* caption, const char16_t* text);
 
+// A line for a person at a PC that says what to fix.  On posix it is one
+// line on standard error, the program's name in lower case, a colon and
+// the text ("qorvinstall: ..."), written once per text in a process; it is
+// no message box, so "-silent" does not suppress it.  On the device and
+// the win32 backend there is no console to read it: nothing is written.
+void diagnostic(const char16_t* text);
+
 // ---------------------------------------------------------------------------
 // Windows and start-up (SHInitExtraControls, FindWindowW, SetForegroundWindow).
 
@@ -109,7 +116,8 @@ using File = FileImpl*;
 
 enum class FileMode {
     Read,   // "r": the file must exist
-    Write,  // "w": created, or emptied when it exists
+    Write,  // "w": made anew; an entry of that name is removed first, so a
+            // link in its place is replaced, never written through
 };
 
 File fileOpen(const char16_t* path, FileMode mode);
@@ -138,7 +146,8 @@ bool fileClose(File file);
 bool fileCopyOver(const char16_t* src, const char16_t* dst);
 
 // Renames src over dst atomically (dst need not exist), src's content put
-// on the disk first, so that dst holds its old content or src's whole.
+// on the disk first, so that dst holds its old content or src's whole.  On
+// posix a dst that is replaced keeps its permission bits.
 bool fileMoveOver(const char16_t* src, const char16_t* dst);
 
 bool fileDelete(const char16_t* path);

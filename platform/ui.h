@@ -86,10 +86,13 @@ void sleep(uint32_t milliseconds);
 // running executable.  Returns the number of characters stored without the
 // terminator, or 0 when the name cannot be read or does not fit dstChars
 // with its terminator (a cut name is never returned; dst then holds an
-// empty string when dstChars > 0).  On posix this is the host path written
-// with a backslash for each "/" (/opt/t/Vantrelo is \opt\t\Vantrelo), so
-// that the program directory ends at the last backslash as on the device;
-// a host path with a backslash of its own counts as unreadable.
+// empty string when dstChars > 0).  On posix this is the host path the
+// program was started by (argv[0], or the PATH entry that found it; links
+// kept, so a link to the installed program in a folder of the user's names
+// that folder), written with a backslash for each "/" (/opt/t/Vantrelo is
+// \opt\t\Vantrelo), so that the program directory ends at the last
+// backslash as on the device; a host path with a backslash of its own
+// counts as unreadable.
 size_t getModuleFileName(Instance instance, char16_t* dst, size_t dstChars);
 
 // ---------------------------------------------------------------------------

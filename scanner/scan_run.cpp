@@ -1,5 +1,7 @@
 #include "scanner/scan_run.h"
 
+#include <string>
+
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
 
@@ -10,6 +12,13 @@ namespace {
 void setResult(ScanRun& run, uint32_t code, const char16_t* text) {
     run.resultCode = code;
     ce::u16copy(run.resultText, kTextChars, text);
+}
+
+constexpr char16_t kKeyName[] = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1";
+
+// A line for a person at a PC that says what to fix (ce::diagnostic).
+void hint(const std::u16string& text) {
+    ce::diagnostic(text.c_str());
 }
 
 // Sets the result and stores it at once, text first.
@@ -38,15 +47,28 @@ void scanTree(ScanRun& run) {
     bool listOpen = listFileOpen(run.list, run.listFileName);
     if (!listOpen)
         storeResult(run, kResultListFileFailed, kTextListFileFailed);
+    // A list file that cannot be created is named by the platform.
+    if (run.listFileName[0] == 0) {
+        hint(std::u16string(kKeyName) +
+             u" has no dirFile (or one longer than 8091 characters): set it to the device path "
+             u"of the list file, such as \\lorvendi.txt; the shortcuts are counted, not listed");
+    }
 
     prepareNameFilter(run.filter, run.filterText);
     run.walk.filter = &run.filter;
     run.walk.list = listOpen ? &run.list : nullptr;
     walkShortcuts(run.rootPath, run.walk);
+    if (!run.walk.rootListed) {
+        hint(u"the folder " + std::u16string(run.rootPath[0] != 0 ? run.rootPath : u"\\") +
+             u" (searchRootDir in " + kKeyName +
+             u") does not exist on the device or cannot be read; the list is empty");
+    }
 
     // A list that could not be written whole is not put in place.
     if (listOpen && !listFileCommit(run.list)) {
         storeResult(run, kResultListFileFailed, kTextListFileFailed);
+        hint(u"the list " + std::u16string(run.listFileName) +
+             u" could not be written whole (is the disk full?); the earlier list stays as it was");
     }
 }
 
@@ -55,6 +77,8 @@ int runWithKey(ScanRun& run) {
     if (run.key == nullptr) {
         setResult(run, kResultKeyFailed, kTextKeyFailed);
         ce::messageBox(kCaption, kKeyFailureMessage);
+        hint(std::u16string(u"cannot open or create ") + kKeyName +
+             u" in the device's registry, so nothing was listed or recorded");
         return 1;
     }
     storeResult(run, kResultSuccess, kTextSuccess);
@@ -65,6 +89,9 @@ int runWithKey(ScanRun& run) {
         scanTree(run);
     } else {
         storeResult(run, kResultNoRootDir, kTextNoRootDir);
+        hint(std::u16string(kKeyName) +
+             u" has no searchRootDir (or one longer than 8091 characters): set it to the device "
+             u"folder whose shortcuts to list, such as \\Links");
     }
 
     // Scanned comes last: a reader that sees it finds every other value of

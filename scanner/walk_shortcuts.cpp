@@ -62,6 +62,7 @@ void walkShortcuts(const char16_t* dirPath, WalkContext& ctx) {
     // `pending` is true while `record` holds an entry of the innermost level
     // that has not been handled yet.
     bool pending = openLevel(path, levels, record);
+    ctx.rootListed = pending;
     while (!levels.empty()) {
         if (!pending && !ce::findNext(levels.back().find, &record)) {
             ce::findClose(levels.back().find);

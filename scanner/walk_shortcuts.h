@@ -16,6 +16,7 @@ struct WalkContext {
     const NameFilter* filter = nullptr;  // required
     ListFile* list = nullptr;            // null: shortcuts are counted, nothing is written
     uint32_t shortcutCount = 0;          // raised once per listed shortcut
+    bool rootListed = false;             // the walk's first directory could be listed
 };
 
 // Walks dirPath and every directory below it.  Directories that cannot be

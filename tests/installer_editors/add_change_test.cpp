@@ -155,7 +155,7 @@ TEST(AddChange, FailuresBeforeTheCopyBackChangeNothing) {
     std::string head = plgText();
     std::string blocks = block(480, 800, "Port") + block(800, 480, "Land");
     std::string unfinished = kTop + kListOpen + layers("Weather", "Old").substr(0, 150);
-    const Failure cases[] = {
+    std::vector<Failure> cases = {
         {"name tags reversed", kLayout, "</name>Weather<name>\n<position>1</position>\n" + blocks,
          60, "#60 Name-Tag in plg not found"},
         {"name over two lines", kLayout,
@@ -186,6 +186,12 @@ TEST(AddChange, FailuresBeforeTheCopyBackChangeNothing) {
         {"name not UTF-8", kLayout, plgText("We\xff") + blocks, 68,
          "#68 Name of Plugin in plg could not be converted"},
     };
+    // Names the lists, the markup or -delete -plugin: could not take.
+    for (const char* name :
+         {" ", "   ", "My Weather", "A;B", "A\"B", "A<B", "A>B", "A&B", "A\tB", "A\x01", "A\x7f"}) {
+        cases.push_back({name, kLayout, plgText(name) + blocks, 69,
+                         "#69 Name of Plugin in plg holds a character not allowed"});
+    }
     for (const Failure& c : cases) {
         TempDevice dev;
         install(dev, c.layout, c.plg);

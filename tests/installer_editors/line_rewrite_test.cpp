@@ -6,6 +6,7 @@
 
 #include "installer/layer_markers.h"
 #include "installer/list_view_tags.h"
+#include "installer/pass_lines.h"
 #include "installer/plugin_definition.h"
 #include "installer/replace_tabs.h"
 
@@ -31,6 +32,27 @@ TEST(ReplaceTabs, ReplacesTheFirstHundredTabsOnly) {
 TEST(ReplaceTabs, ReachesPastZeroBytes) {
     std::string line("a\0\tb", 4);
     EXPECT_EQ(tabsReplaced(line), std::string("a\0 b", 4));
+}
+
+TEST(FormEnd, WholeMarkupClosesItsTagsCommentsAndQuotes) {
+    const std::pair<std::string_view, bool> cases[] = {
+        {"   </BronzeListView>", true},
+        {"<a/> <!-- c -->\t", true},
+        {"<a title=\"x > y\">", true},
+        {"<!-- say \" -->", true},  // a quote inside a comment counts for nothing
+        {"<a t=\"<!--\">", true},   // nor a comment's opening inside quotes
+        {"", false},
+        {" \t\r\n", false},
+        {"text", false},
+        {"<a>text", false},
+        {"<!-- old end: ", false},
+        {"<!-- a --> <!-- <b>", false},
+        {"<!-->", false},
+        {"<a title=\"see ", false},
+        {"<a t=\"x\" u=\">", false},
+    };
+    for (const auto& [text, whole] : cases)
+        EXPECT_EQ(wholeMarkup(text), whole) << text;
 }
 
 TEST(PluginHead, TextBetweenTagsNeedsOpenTagAtOrBeforeClose) {

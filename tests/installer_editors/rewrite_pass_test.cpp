@@ -124,6 +124,40 @@ TEST(RewritePass, PhaseBoundaries) {
     }
 }
 
+// Text in front of the form end stays only when it is whole markup; text
+// that opens a comment or an attribute ending after "</Form>" gives way.
+TEST(RewritePass, TextInFrontOfTheFormEndStaysOnlyWhenWhole) {
+    const std::string block =
+        "<layout screenWidth=\"480\" screenHeight=\"800\">\n<B/>\n</layout>\n";
+    const std::string comment = "<!-- old end: </Form> -->\r\n</Form>\r\n";
+    const std::string attribute = "<Note text=\"see </Form>\"/>\r\n</Form>\r\n";
+    const std::string closing = "</BronzeListView><!-- x --></Form>\r\n";
+    const struct {
+        PassKind kind;
+        std::string layout;
+        std::string out;
+    } cases[] = {
+        {PassKind::Inject, "<BronzeListView>\n" + comment, "<BronzeListView>\n<B/>\n</Form>"},
+        {PassKind::Inject, "<BronzeListView>\n" + attribute, "<BronzeListView>\n<B/>\n</Form>"},
+        {PassKind::Inject, "<BronzeListView>\n" + closing,
+         "<BronzeListView>\n</BronzeListView><!-- x --><B/>\n</Form>"},
+        {PassKind::Remove, "<BronzeListView>\n" + comment, "<BronzeListView>\n</Form>"},
+        {PassKind::Remove, "<BronzeListView>\n" + attribute, "<BronzeListView>\n</Form>"},
+        {PassKind::Remove, "<BronzeListView>\n" + kLayers + closing,
+         "<BronzeListView>\n</BronzeListView><!-- x --></Form>"},
+        {PassKind::SwitchListView, "<TitaniumListView>\n</TitaniumListView>\n" + comment,
+         "   <BronzeListView>\n   </BronzeListView></Form>"},
+        {PassKind::SwitchListView, "<TitaniumListView>\n</TitaniumListView>\n" + attribute,
+         "   <BronzeListView>\n   </BronzeListView></Form>"},
+    };
+    TempDevice dev;
+    for (const auto& c : cases) {
+        PassRun run = runPass(dev, c.kind, c.layout, block);
+        EXPECT_EQ(run.outcome, PassOutcome::Done) << c.layout;
+        EXPECT_EQ(run.out, c.out) << c.layout;
+    }
+}
+
 TEST(RewritePass, SwitchOfAListViewOpenedAndClosedOnOneLine) {
     TempDevice dev;
     PassRun run = runPass(dev, PassKind::SwitchListView,

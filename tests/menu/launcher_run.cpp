@@ -134,7 +134,8 @@ void LauncherSetup::registerTextHandler(const std::string& name) const {
 }
 
 Process LauncherSetup::start(const std::vector<std::string>& args,
-                             const std::map<std::string, std::string>& env) const {
+                             const std::map<std::string, std::string>& env,
+                             const std::string& startedAs) const {
     std::map<std::string, std::string> all{
         {"DISPLAY", display_},
         {"CE_DEVICE_DIR", device_.dir()},
@@ -151,7 +152,7 @@ Process LauncherSetup::start(const std::vector<std::string>& args,
     };
     for (const auto& [k, v] : env)
         all[k] = v;
-    const std::string exe = programDir_ + "/Vantrelo";
+    const std::string exe = startedAs.empty() ? programDir_ + "/Vantrelo" : startedAs;
     const std::string log = root_ + "/launcher.log";
     const pid_t pid = fork();
     if (pid == 0) {
@@ -171,7 +172,7 @@ Process LauncherSetup::start(const std::vector<std::string>& args,
         for (const auto& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
+        execvp(exe.c_str(), argv.data());
         _exit(127);
     }
     return Process(pid);

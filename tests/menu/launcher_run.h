@@ -86,8 +86,12 @@ public:
     void registerTextHandler(const std::string& name) const;
 
     // Starts the launcher with the arguments; env adds or overrides.
+    // startedAs is the path it is started by, as a shell would run it (a
+    // name without a slash is looked up in env's PATH); by default the
+    // copy in programDir().
     Process start(const std::vector<std::string>& args,
-                  const std::map<std::string, std::string>& env = {}) const;
+                  const std::map<std::string, std::string>& env = {},
+                  const std::string& startedAs = "") const;
 
     // Menus shown so far, from the trace.
     std::vector<ShownMenu> shownMenus() const;

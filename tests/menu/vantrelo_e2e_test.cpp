@@ -196,10 +196,13 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
     }
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(s().outExists("rec.args")) << "something was launched";
-    // Only the program that is not there is worth a word.
-    EXPECT_EQ(s().diagnostics(), "vantrelo: cannot start \\Windows\\missing.exe (" +
-                                     fsHost("\\Windows") +
-                                     "/missing.exe): No such file or directory\n");
+    // An entry without an action is the menu file's own choice; an action
+    // too long to run and a program that is not there are worth a word.
+    EXPECT_EQ(s().diagnostics(),
+              "vantrelo: Action3 of the menu file is too long once its folders are put in (at "
+              "most 255 characters), so nothing was started\n"
+              "vantrelo: cannot start \\Windows\\missing.exe (" +
+                  fsHost("\\Windows") + "/missing.exe): No such file or directory\n");
 }
 
 TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {
@@ -413,6 +416,33 @@ TEST_F(VantreloE2E, CommandLineNamesTheMenuFileAndAnOverlongOneRunsNothing) {
     EXPECT_EQ(*code, 0);
     EXPECT_EQ(s().shownMenus().size(), 1u);
     EXPECT_FALSE(s().eventMarkerExists());
+}
+
+// A link to the program in a folder of the user's, with a menu file beside
+// it: the menu is the one beside the link, whether the link is started by
+// its path or found through PATH.
+TEST_F(VantreloE2E, MenuFileBesideALinkToTheProgram) {
+    s().writeMenu("", "[Menus]\nMenu1=Beside the program\n");
+    const std::string folder = s().outDir() + "/my menus";
+    std::filesystem::create_directories(folder);
+    std::filesystem::create_symlink(s().programDir() + "/Vantrelo", folder + "/Vantrelo");
+    cetest::writeHostFile(folder + "/Vantrelo.ini", "[Menus]\nMenu1=Beside the link\n");
+    x_.movePointer(300, 300);
+    const std::pair<std::string, std::string> starts[] = {{folder + "/Vantrelo", ""},
+                                                          {"Vantrelo", folder + ":/usr/bin:/bin"}};
+    size_t shown = 0;
+    for (const auto& [startedAs, path] : starts) {
+        SCOPED_TRACE(startedAs);
+        std::map<std::string, std::string> env;
+        if (!path.empty())
+            env["PATH"] = path;
+        Process p = s().start({}, env, startedAs);
+        ASSERT_TRUE(waitForMenu(shown)) << "no menu appeared";
+        EXPECT_EQ(s().shownMenus().at(shown++).entries,
+                  (std::vector<MenuEntry>{{101, "Beside the link"}}));
+        p.signal(SIGTERM);
+        ASSERT_TRUE(p.waitExit(kPromptExit));
+    }
 }
 
 TEST_F(VantreloE2E, MarkerThatCannotBeMadeEndsWithMinusOne) {

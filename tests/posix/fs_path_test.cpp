@@ -107,9 +107,12 @@ TEST(DevicePath, LinksLeadingOutOfFsFailLikeMissingFiles) {
     EXPECT_FALSE(readDeviceFile(u"\\rel_out.txt", &bytes));
     EXPECT_FALSE(readDeviceFile(u"\\sub\\deeper_out.txt", &bytes));
     EXPECT_FALSE(readDeviceFile(u"\\etc_link\\hostname", &bytes));
-    EXPECT_FALSE(writeDeviceFile(u"\\rel_out.txt", "overwritten"));
+    // A file written is made anew: the link in its place is replaced, never
+    // followed out.
+    EXPECT_TRUE(writeDeviceFile(u"\\rel_out.txt", "overwritten"));
     EXPECT_FALSE(writeDeviceFile(u"\\abs_out\\new.txt", "created"));
     EXPECT_EQ(cetest::readHostFile(dev.dir() + "/secret.txt"), "outside");
+    EXPECT_EQ(cetest::readHostFile(fs + "/rel_out.txt"), "overwritten");
     EXPECT_NE(access((dev.dir() + "/new.txt").c_str(), F_OK), 0);
 }
 

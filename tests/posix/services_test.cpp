@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/device/device_conf.h"
@@ -30,6 +32,27 @@ TEST(DeviceConf, ScreenLineGivesTheSizeElseTheDefault) {
     for (const char* bad : {"screen=480", "screen=0x800", "screen=-1x5", "screen=480x800x2",
                             "screen=x", "screen=99999999x1", "screen=480X800junk"}) {
         EXPECT_EQ(size(std::string("screen=240x320\n") + bad), "480x800") << bad;
+    }
+}
+
+TEST(DeviceConf, EachMistakeNamesItsLineAndWhatIsExpected) {
+    const std::string expected = "; expected screen=WIDTHxHEIGHT";
+    const std::string notSize =
+        " is not WIDTHxHEIGHT in decimal with a lower-case x, such as 480x800; the screen is "
+        "480x800";
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {"# a comment\n\nscreen=240x320\r\n", {}},
+        {"screen=240X320\n", {"line 1: screen=240X320" + notSize}},
+        {"\nscreen=240*320", {"line 2: screen=240*320" + notSize}},
+        {"Screen=240x320\n", {"line 1: unknown name \"Screen\" (ignored)" + expected}},
+        {"screen 240x320\r\nscreen=\n",
+         {"line 1: \"screen 240x320\" is not name=value" + expected, "line 2: screen=" + notSize}},
+    };
+    for (const auto& [text, want] : cases) {
+        std::vector<std::string> problems;
+        ce::posix::DeviceConf conf = ce::posix::parseDeviceConf(text, &problems);
+        EXPECT_EQ(problems, want) << text;
+        EXPECT_EQ(conf.screenWidth, want.empty() ? 240 : 480) << text;
     }
 }
 

@@ -211,7 +211,10 @@ TEST_F(ScannerRun, UnreachableRegistryShowsTheMessageAndWritesNothing) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.err, "zandoval: cannot read the registry " + dev.dir() +
                          "/registry.reg: not a regular file\n"
-                         "Zandoval: #100 Couldn't access/create Zandoval Registry Key\n");
+                         "Zandoval: #100 Couldn't access/create Zandoval Registry Key\n"
+                         "zandoval: cannot open or create "
+                         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1 in the "
+                         "device's registry, so nothing was listed or recorded\n");
     EXPECT_EQ(scantest::treeListing(dev.dir() + "/fs"),
               (std::vector<std::string>{"Start", "Start/a.lnk"}));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -139,6 +140,17 @@ TEST(Diagnostics, NameThePathAndTheReasonBesideTheUsualBoxes) {
          "zandoval: cannot write \\no\\list.txt.zandoval-tmp in {dev}/fs: No such file or "
          "directory",
          {}},
+        {"a screen line in device.conf with an upper-case X",
+         [](const std::string& dev) {
+             sampleDevice(dev);
+             cetest::writeHostFile(dev + "/device.conf", "screen=240X320\n");
+         },
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:currentPortrait", "-silent"},
+         0,
+         "qorvinstall: {dev}/device.conf line 1: screen=240X320 is not WIDTHxHEIGHT in decimal "
+         "with a lower-case x, such as 480x800; the screen is 480x800",
+         {}},
     };
     for (const Diagnosis& c : cases) {
         SCOPED_TRACE(c.what);
@@ -159,12 +171,68 @@ TEST(Diagnostics, NameThePathAndTheReasonBesideTheUsualBoxes) {
     }
 }
 
+// Every name a program is given as CE_DEVICE_DIR that is no device: the
+// program says what to fix and leaves the directory as it found it.
+TEST(Diagnostics, ADirectoryThatIsNoDeviceIsNeverMadeIntoOne) {
+    const std::string notDevice =
+        " (CE_DEVICE_DIR) is not a device: it holds none of fs/, registry.reg and device.conf; "
+        "name a device directory, or make a new one with: cedevice create DIR";
+    const struct {
+        const char* what;
+        std::vector<std::string> files;  // below the directory, before the run
+        std::string line;
+    } cases[] = {
+        {"an empty directory", {}, "the directory {dev}" + notDevice},
+        {"a home directory", {"notes.txt", ".profile"}, "the directory {dev}" + notDevice},
+    };
+    for (const auto& c : cases) {
+        for (const std::string& exe : {std::string(QORVINSTALL_EXE), std::string(ZANDOVAL_EXE)}) {
+            SCOPED_TRACE(std::string(c.what) + " for " + exe);
+            cetest::TempDevice scratch;
+            const std::string dev = scratch.dir() + "/dev";
+            fs::create_directories(dev);
+            for (const std::string& f : c.files)
+                cetest::writeHostFile(dev + "/" + f, "x");
+            RunResult r = cetest::runProgram(exe, {"-change", "-cpr:all", "-silent"}, dev);
+            EXPECT_EQ(r.exitCode, 1);
+            const std::string name = exe == QORVINSTALL_EXE ? "qorvinstall: " : "zandoval: ";
+            EXPECT_NE(r.err.find(name + withDevice(c.line, dev) + "\n"), std::string::npos)
+                << r.err;
+            std::vector<std::string> left;
+            for (const auto& e : fs::directory_iterator(dev))
+                left.push_back(e.path().filename().string());
+            std::sort(left.begin(), left.end());
+            std::vector<std::string> before = c.files;
+            std::sort(before.begin(), before.end());
+            EXPECT_EQ(left, before);
+        }
+    }
+}
+
+// A quoted ~ reaches the program as it stands: the advice explains it
+// rather than repeating a path that would make ./~/phone.
+TEST(Diagnostics, AQuotedTildeIsExplained) {
+    cetest::TempDevice scratch;
+    RunResult r = cetest::runProgram(ZANDOVAL_EXE, {}, "~/phone");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("zandoval: the device directory ~/phone (CE_DEVICE_DIR) does not exist; a "
+                         "~ in quotes is not your home directory (the shell leaves it as it "
+                         "stands, so this names ./~/phone); write the path without quotes, or as "
+                         "\"$HOME/phone\"\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("cedevice create"), std::string::npos) << r.err;
+}
+
 TEST(Diagnostics, OnlyTheDefaultDeviceDirectoryIsMadeOnFirstUse) {
     cetest::TempDevice scratch;
     const std::string home = scratch.dir() + "/home";
     RunResult r = cetest::runProgram(ZANDOVAL_EXE, {}, "", {{"HOME", home}, {"XDG_DATA_HOME", ""}});
     EXPECT_EQ(r.exitCode, 1);  // a new device has no settings: "#1 No RootDir defined"
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err,
+              "zandoval: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1 has no "
+              "searchRootDir (or one longer than 8091 characters): set it to the device folder "
+              "whose shortcuts to list, such as \\Links\n");
     EXPECT_TRUE(fs::is_regular_file(home + "/.local/share/ce-device/registry.reg"));
 }
 

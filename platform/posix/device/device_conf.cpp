@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 
 namespace ce::posix {
@@ -42,42 +43,62 @@ bool parseSide(const std::string& s, int* out) {
     return true;
 }
 
-void applyScreen(const std::string& value, DeviceConf* conf) {
+// A screen line's value: two positive decimal numbers joined by 'x'.
+bool applyScreen(const std::string& value, DeviceConf* conf) {
     conf->screenWidth = kDefaultScreenWidth;
     conf->screenHeight = kDefaultScreenHeight;
     size_t x = value.find('x');
     if (x == std::string::npos)
-        return;
+        return false;
     int w = 0;
     int h = 0;
     if (!parseSide(trim(value.substr(0, x)), &w) || !parseSide(trim(value.substr(x + 1)), &h)) {
-        return;
+        return false;
     }
     conf->screenWidth = w;
     conf->screenHeight = h;
+    return true;
+}
+
+std::string defaultScreenText() {
+    return std::to_string(kDefaultScreenWidth) + "x" + std::to_string(kDefaultScreenHeight);
 }
 
 }  // namespace
 
-DeviceConf parseDeviceConf(const std::string& text) {
+DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* problems) {
     DeviceConf conf;
     size_t pos = 0;
+    size_t number = 0;
+    auto problem = [&](const std::string& what) {
+        if (problems != nullptr)
+            problems->push_back("line " + std::to_string(number) + ": " + what);
+    };
     while (pos < text.size()) {
         size_t end = text.find('\n', pos);
         if (end == std::string::npos)
             end = text.size();
         std::string line = text.substr(pos, end - pos);
         pos = end + 1;
+        ++number;
         std::string trimmed = trim(line);
         if (trimmed.empty() || trimmed[0] == '#')
             continue;
         size_t eq = trimmed.find('=');
-        if (eq == std::string::npos)
+        if (eq == std::string::npos) {
+            problem("\"" + trimmed + "\" is not name=value; expected screen=WIDTHxHEIGHT");
             continue;
+        }
         std::string name = trim(trimmed.substr(0, eq));
         std::string value = trim(trimmed.substr(eq + 1));
-        if (name == "screen")
-            applyScreen(value, &conf);
+        if (name != "screen") {
+            problem("unknown name \"" + name + "\" (ignored); expected screen=WIDTHxHEIGHT");
+        } else if (!applyScreen(value, &conf)) {
+            problem("screen=" + value +
+                    " is not WIDTHxHEIGHT in decimal with a lower-case x, such as 480x800; "
+                    "the screen is " +
+                    defaultScreenText());
+        }
     }
     return conf;
 }
@@ -96,7 +117,11 @@ DeviceConf readDeviceConf() {
     ssize_t n = readFull(fd, text.data(), text.size());
     sysClose(fd);
     text.resize(n > 0 ? static_cast<size_t>(n) : 0);
-    return parseDeviceConf(text);
+    std::vector<std::string> problems;
+    DeviceConf conf = parseDeviceConf(text, &problems);
+    for (const std::string& problem : problems)
+        diagnose(path + " " + problem);
+    return conf;
 }
 
 }  // namespace ce::posix

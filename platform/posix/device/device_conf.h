@@ -1,8 +1,11 @@
 // device.conf: facts about the emulated device, as lines of name=value.
-// Lines beginning with '#' and unknown names are ignored.
+// Lines beginning with '#' are comments; unknown names are ignored, with a
+// warning on standard error, since a mistyped name would silently leave
+// the default.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace ce::posix {
 
@@ -19,11 +22,14 @@ struct DeviceConf {
 // Parses the text of device.conf.  "screen=WxH" gives the screen size in
 // physical pixels; the last screen line counts, and a malformed one (not
 // two positive decimal numbers joined by 'x') leaves the default.  Blanks
-// around the name and the value and CR line ends are tolerated.
-DeviceConf parseDeviceConf(const std::string& text);
+// around the name and the value and CR line ends are tolerated.  Each line
+// that is not a comment, not blank and not a well-formed screen line adds
+// "line N: <what is wrong and what is expected>" to *problems.
+DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* problems = nullptr);
 
 // device.conf of the current device directory; defaults when it is missing
-// or unreadable.  Read anew on every call.
+// or unreadable.  Read anew on every call; each problem of a line is said
+// once per process on standard error, naming the file.
 DeviceConf readDeviceConf();
 
 }  // namespace ce::posix

@@ -1,9 +1,11 @@
 #include "platform/posix/device/device_dir.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 
 #include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
@@ -36,14 +38,68 @@ bool namedByEnvironment() {
     return env != nullptr && *env != 0;
 }
 
+// What a device directory holds at least one of.
+constexpr const char* kDeviceParts[] = {"fs", "registry.reg", "device.conf"};
+
+bool holdsDevice(const std::string& dir) {
+    struct stat st;
+    for (const char* part : kDeviceParts) {
+        if (sysCalls().fstatat(AT_FDCWD, (dir + "/" + part).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
+            return true;
+    }
+    return false;
+}
+
+// An existing directory named by CE_DEVICE_DIR is a device only when it
+// holds one of its parts: $HOME or an empty folder named by mistake must
+// not be made into one.  A directory found to be a device stays one while
+// it is the same directory, so the parts are looked for once.
+bool isDevice(const std::string& dir, const struct stat& st) {
+    static std::mutex mutex;
+    static std::string known;
+    static dev_t knownDev;
+    static ino_t knownIno;
+    std::lock_guard<std::mutex> guard(mutex);
+    if (known == dir && knownDev == st.st_dev && knownIno == st.st_ino)
+        return true;
+    if (!holdsDevice(dir))
+        return false;
+    known = dir;
+    knownDev = st.st_dev;
+    knownIno = st.st_ino;
+    return true;
+}
+
+// The advice for a CE_DEVICE_DIR that does not exist.  A shell leaves a
+// quoted ~ as it stands, so '~/phone' names ./~/phone: copying it into the
+// advice would make that very folder.
+std::string missingDirAdvice(const std::string& dir) {
+    if (dir[0] != '~')
+        return "make it with: cedevice create '" + dir + "'";
+    std::string advice =
+        "a ~ in quotes is not your home directory (the shell leaves it as it "
+        "stands, so this names ./" +
+        dir + "); write the path without quotes";
+    if (dir == "~" || dir.rfind("~/", 0) == 0)
+        advice += ", or as \"$HOME" + dir.substr(1) + "\"";
+    return advice;
+}
+
 // Looks at the directory, makes the default one, and reports what stands
 // in the way.
 bool checkDir(const std::string& dir) {
     struct stat st;
     if (sysStat(dir.c_str(), &st) == 0) {
-        if (S_ISDIR(st.st_mode))
+        if (!S_ISDIR(st.st_mode)) {
+            diagnose("the device directory " + dir + " is not a directory");
+            return false;
+        }
+        if (!namedByEnvironment() || isDevice(dir, st))
             return true;
-        diagnose("the device directory " + dir + " is not a directory");
+        diagnose("the directory " + dir +
+                 " (CE_DEVICE_DIR) is not a device: it holds none of fs/, registry.reg and "
+                 "device.conf; name a device directory, or make a new one with: cedevice create "
+                 "DIR");
         return false;
     }
     int error = errno;
@@ -54,8 +110,8 @@ bool checkDir(const std::string& dir) {
         return false;
     }
     if (error == ENOENT) {
-        diagnose("the device directory " + dir +
-                 " (CE_DEVICE_DIR) does not exist; make it with: cedevice create '" + dir + "'");
+        diagnose("the device directory " + dir + " (CE_DEVICE_DIR) does not exist; " +
+                 missingDirAdvice(dir));
     } else {
         diagnose("cannot reach the device directory " + dir + ": " + systemError(error));
     }

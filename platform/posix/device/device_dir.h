@@ -6,7 +6,9 @@
 // (a mistyped name must not become a new, empty device): the program says
 // so on standard error, naming the path, and the device cannot be reached,
 // as when registry.reg cannot be read.  The same holds for a
-// CE_DEVICE_DIR that names something other than a directory.
+// CE_DEVICE_DIR that names something other than a directory, and for an
+// existing directory that holds none of fs/, registry.reg and device.conf
+// (a home directory or an empty folder named by mistake).
 #pragma once
 
 #include <string>

@@ -11,8 +11,8 @@
 
 #include "platform/platform.h"
 #include "platform/posix/device/device_dir.h"
-#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/fs/fs_path.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/posix/sys/temp_beside.h"
 #include "platform/wstr.h"
@@ -119,6 +119,16 @@ std::string openFailureReason(const posix::DeviceEntry& e, int error) {
     return posix::systemError(error != 0 ? error : ENOENT);
 }
 
+// The reason a device path could not be resolved.  A path that goes
+// through a file, a dangling link or a link out of fs/ names nothing on the
+// device: it is missing, whatever the system said on the way (ENOTDIR from
+// a link opened as a directory, EINVAL from reading a non-link).
+std::string resolveFailureReason(const posix::DeviceEntry& e, int error) {
+    if (error == ENOTDIR || error == EINVAL || error == ELOOP || error == EXDEV)
+        error = ENOENT;
+    return openFailureReason(e, error);
+}
+
 // Tells a user at a PC which device file failed and why; a device
 // directory that cannot be used has been reported already.
 void reportOpenFailure(const char16_t* path, FileMode mode, const std::string& reason) {
@@ -132,18 +142,47 @@ void reportOpenFailure(const char16_t* path, FileMode mode, const std::string& r
 
 }  // namespace
 
+namespace {
+
+// The entry a file opened for writing will be: an existing one as it
+// stands (a link is the entry, not what it points to), else the new name
+// in its directory.
+bool resolveForWriting(const char16_t* path, posix::DeviceEntry* e) {
+    if (posix::resolveDevicePath(path, posix::LeafMode::NoFollow, e))
+        return true;
+    posix::closeDeviceEntry(e);
+    *e = posix::DeviceEntry{};
+    return posix::resolveDevicePath(path, posix::LeafMode::MayCreate, e);
+}
+
+// A file opened for writing is made anew, never emptied in place: an entry
+// of that name (a hard link to a file elsewhere, a symbolic link) is
+// removed first and the new file created exclusively, so what the run
+// writes can never reach another file.  Anything else of that name (a
+// directory, a pipe) stays and fails.
+int createAnew(posix::DeviceEntry& e) {
+    if (e.exists && e.type != S_IFREG && e.type != S_IFLNK)
+        return -1;
+    if (e.exists && posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) != 0 && errno != ENOENT)
+        return -1;
+    e.exists = false;
+    return openRegular(e, O_WRONLY | O_CREAT | O_EXCL);
+}
+
+}  // namespace
+
 File fileOpen(const char16_t* path, FileMode mode) {
     posix::DeviceEntry e;
-    posix::LeafMode leaf =
-        mode == FileMode::Read ? posix::LeafMode::MustExist : posix::LeafMode::MayCreate;
     errno = 0;
-    if (!posix::resolveDevicePath(path, leaf, &e)) {
-        reportOpenFailure(path, mode, openFailureReason(e, errno));
+    bool resolved = mode == FileMode::Read
+                        ? posix::resolveDevicePath(path, posix::LeafMode::MustExist, &e)
+                        : resolveForWriting(path, &e);
+    if (!resolved) {
+        reportOpenFailure(path, mode, resolveFailureReason(e, errno));
         return nullptr;
     }
-    int flags = mode == FileMode::Read ? O_RDONLY : (O_WRONLY | O_CREAT | O_TRUNC);
     errno = 0;
-    int fd = openRegular(e, flags);
+    int fd = mode == FileMode::Read ? openRegular(e, O_RDONLY) : createAnew(e);
     std::string reason = fd < 0 ? openFailureReason(e, errno) : std::string();
     posix::closeDeviceEntry(&e);
     if (fd < 0) {
@@ -249,7 +288,7 @@ bool fileClose(File file) {
 bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     posix::DeviceEntry from;
     if (!posix::resolveDevicePath(src, posix::LeafMode::MustExist, &from)) {
-        reportOpenFailure(src, FileMode::Read, openFailureReason(from, errno));
+        reportOpenFailure(src, FileMode::Read, resolveFailureReason(from, errno));
         return false;
     }
     int in = openRegular(from, O_RDONLY);
@@ -263,7 +302,7 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     errno = 0;
     if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to) ||
         (to.exists && to.type != S_IFREG)) {
-        reportOpenFailure(dst, FileMode::Write, openFailureReason(to, errno));
+        reportOpenFailure(dst, FileMode::Write, resolveFailureReason(to, errno));
         posix::closeDeviceEntry(&to);
         posix::sysClose(in);
         return false;
@@ -317,8 +356,14 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     bool ok = false;
     if (from.name != "." && posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
         // src's bytes reach the disk before src takes dst's name: a power
-        // cut after the rename must not leave dst empty.
+        // cut after the rename must not leave dst empty.  A dst that is
+        // replaced keeps its permissions.
         int fd = openRegular(from, O_RDONLY);
+        struct stat old;
+        if (fd >= 0 && to.exists && to.type == S_IFREG &&
+            posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+            posix::sysCalls().fchmod(fd, old.st_mode & 07777);
+        }
         ok = fd >= 0 && posix::syncFd(fd) && to.name != "." &&
              posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) ==
                  0;

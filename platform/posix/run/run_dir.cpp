@@ -231,6 +231,10 @@ bool runMarkerPath(const char* kind, const char16_t* name, std::string* path) {
     std::string utf8Name;
     if (!u16ToUtf8(name, u16len(name), &utf8Name) || !validMarkerName(utf8Name))
         return false;
+    // run/ is made only inside a device: never in a directory that is not
+    // one (a mistyped CE_DEVICE_DIR), which would then look like one.
+    if (!deviceDirUsable())
+        return false;
     std::string runDir = deviceRunDir();
     sysMkdir(runDir.c_str(), 0755);
     std::string kindDir = runDir + "/" + kind;

@@ -43,6 +43,8 @@ RunLock acquireRunLock(const char16_t* name) {
     std::string file;
     if (!lockFileName(name, &file))
         return nullptr;
+    if (!posix::deviceDirUsable())
+        return nullptr;  // no run/ in a directory that is no device
     std::string runDir = posix::deviceRunDir();
     posix::sysMkdir(runDir.c_str(), 0755);
     std::string lockDir = runDir + "/locks";

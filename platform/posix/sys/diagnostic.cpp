@@ -7,7 +7,9 @@
 #include <mutex>
 #include <set>
 
+#include "platform/platform.h"
 #include "platform/posix/sys/sys_io.h"
+#include "platform/wstr.h"
 
 namespace ce::posix {
 
@@ -38,3 +40,21 @@ void diagnose(const std::string& text) {
 }
 
 }  // namespace ce::posix
+
+namespace ce {
+
+void diagnostic(const char16_t* text) {
+    if (text == nullptr || text[0] == 0)
+        return;
+    std::string line;
+    u16ToUtf8(text, u16len(text), &line);
+    // One line: a line end inside the text would start a line that no
+    // longer begins with the program's name.
+    for (char& c : line) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
+    }
+    posix::diagnose(line);
+}
+
+}  // namespace ce

@@ -9,12 +9,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <map>
 #include <string>
 
-#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/fs/fs_path.h"
 #include "platform/posix/run/run_dir.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
@@ -96,16 +97,79 @@ void sleep(uint32_t milliseconds) {
     }
 }
 
+namespace {
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st;
+    return posix::sysStat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+           access(path.c_str(), X_OK) == 0;
+}
+
+// The path the program was started by, as a shell finds it: argv[0] when it
+// holds a slash (made absolute against the working directory the process
+// started in), else the first directory of PATH that holds an executable of
+// that name.  Links on the way are kept, not resolved: a link to the
+// installed program in a folder of the user's puts the program's directory
+// there, beside the user's menu files.  Empty when it cannot be told.
+std::string startedByPath() {
+    const std::string name = program_invocation_name;
+    if (name.empty())
+        return "";
+    std::string path;
+    if (name.find('/') != std::string::npos) {
+        path = name;
+        if (path[0] != '/') {
+            char cwd[PATH_MAX];
+            if (getcwd(cwd, sizeof cwd) == nullptr)
+                return "";
+            path = std::string(cwd) + "/" + path;
+        }
+    } else {
+        const char* env = getenv("PATH");
+        std::string dirs = env != nullptr ? env : "";
+        size_t from = 0;
+        while (path.empty() && from <= dirs.size()) {
+            size_t colon = dirs.find(':', from);
+            if (colon == std::string::npos)
+                colon = dirs.size();
+            std::string dir = dirs.substr(from, colon - from);
+            from = colon + 1;
+            if (dir.empty() || dir[0] != '/')
+                continue;  // a relative PATH entry would depend on where we stand
+            if (isExecutableFile(dir + "/" + name))
+                path = dir + "/" + name;
+        }
+    }
+    // "./" steps say nothing and would stand in the menu file's path.
+    for (size_t at = path.find("/./"); at != std::string::npos; at = path.find("/./"))
+        path.erase(at, 2);
+    return isExecutableFile(path) ? path : "";
+}
+
+// The host path of the running program: the path it was started by, else
+// the kernel's name of the executable.
+std::string runningProgramPath() {
+    std::string path = startedByPath();
+    if (!path.empty())
+        return path;
+    char buf[PATH_MAX + 1];
+    const ssize_t n = posix::sysCalls().readlinkat(AT_FDCWD, "/proc/self/exe", buf, sizeof buf);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
+        return "";
+    return std::string(buf, static_cast<size_t>(n));
+}
+
+}  // namespace
+
 size_t getModuleFileName(Instance, char16_t* dst, size_t dstChars) {
     if (dst == nullptr || dstChars == 0)
         return 0;
     dst[0] = 0;
-    char buf[PATH_MAX + 1];
-    const ssize_t n = posix::sysCalls().readlinkat(AT_FDCWD, "/proc/self/exe", buf, sizeof buf);
-    if (n <= 0 || static_cast<size_t>(n) >= sizeof buf)
+    const std::string path = runningProgramPath();
+    if (path.empty() || path.size() > PATH_MAX)
         return 0;
     std::u16string wide;
-    if (!utf8ToU16(buf, static_cast<size_t>(n), &wide))
+    if (!utf8ToU16(path.data(), path.size(), &wide))
         return 0;
     // The program directory ends at the last backslash, as on the device;
     // a host name with a backslash of its own would cut it in the wrong place.
