@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "cedevice/host_file.h"
 #include "cedevice/tool.h"
 #include "platform/posix/registry/reg_file.h"
 
@@ -39,35 +39,24 @@ fs::path programDirectory() {
     return fs::path(buf).parent_path();
 }
 
-bool writeFile(const fs::path& path, const std::string& bytes, std::error_code* ec) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        *ec = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
-        return false;
-    }
-    return true;
-}
-
 // The device's parts: a copy of the sample, or an empty file system, a new
-// registry and a device.conf.
-bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample, std::string* what,
-                std::error_code* ec) {
+// registry and a device.conf.  False with the reason in *error.
+bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample, std::string* error) {
+    std::error_code ec;
     if (fromSample) {
-        *what = "cannot copy the sample device " + sample.string() + " to " + dir.string();
-        fs::copy(sample, dir, fs::copy_options::recursive, *ec);
-        return !*ec;
+        fs::copy(sample, dir, fs::copy_options::recursive, ec);
+        if (ec)
+            *error = "cannot copy the sample device " + sample.string() + " to " + dir.string() +
+                     ": " + ec.message();
+        return !ec;
     }
-    *what = "cannot make " + (dir / "fs").string();
-    if (!fs::create_directory(dir / "fs", *ec) && *ec)
+    if (!fs::create_directory(dir / "fs", ec) && ec) {
+        *error = "cannot make " + (dir / "fs").string() + ": " + ec.message();
         return false;
-    *what = "cannot write " + (dir / "registry.reg").string();
+    }
     const std::string registry = ce::posix::regFileSerialize(ce::posix::regFileNew());
-    if (!writeFile(dir / "registry.reg", registry, ec))
-        return false;
-    *what = "cannot write " + (dir / "device.conf").string();
-    return writeFile(dir / "device.conf", kDeviceConf, ec);
+    return writeHostFile(dir / "registry.reg", registry, error) &&
+           writeHostFile(dir / "device.conf", kDeviceConf, error);
 }
 
 // The device that dir would lie inside: the nearest directory above it that
@@ -133,10 +122,9 @@ int createCommand(const Args& args) {
     if (!existed && !fs::create_directories(dir, ec) && ec)
         return fail("cannot make " + target + ": " + ec.message());
 
-    std::string what;
-    if (fillDevice(dir, sample, fromSample, &what, &ec))
+    std::string reason;
+    if (fillDevice(dir, sample, fromSample, &reason))
         return kExitOk;
-    const std::string reason = what + ": " + ec.message();
     // Leave nothing half made: the directory was new or empty before.
     std::error_code ignored;
     if (existed) {

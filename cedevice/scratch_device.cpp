@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+
+#include "cedevice/host_file.h"
 
 namespace cedevice {
 
@@ -23,33 +23,9 @@ void noteSignal(int signal) {
     gSignal = signal;
 }
 
-bool readFile(const fs::path& path, std::string* bytes, std::string* error) {
-    errno = 0;
-    std::ifstream in(path, std::ios::binary);
-    if (in.is_open())
-        bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad()) {
-        *error = "cannot read " + path.string() + ": " + std::strerror(errno != 0 ? errno : EIO);
-        return false;
-    }
-    return true;
-}
-
-bool writeFile(const fs::path& path, const std::string& bytes, std::string* error) {
-    errno = 0;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        *error = "cannot write " + path.string() + ": " + std::strerror(errno != 0 ? errno : EIO);
-        return false;
-    }
-    return true;
-}
-
 bool copyFile(const fs::path& from, const fs::path& to, std::string* error) {
     std::string bytes;
-    return readFile(from, &bytes, error) && writeFile(to, bytes, error);
+    return readHostFile(from, &bytes, error) && writeHostFile(to, bytes, error);
 }
 
 bool makeDir(const fs::path& dir, std::string* error) {
@@ -118,7 +94,7 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
     const fs::path windows = device / "fs" / layouts.windowsDir;
     if (!makeDir(windows, error) || !makeDir(device / "fs" / "cedevice-check", error))
         return false;
-    if (!writeFile(device / "fs" / "cedevice-check" / "plugin.plg", plgBytes, error))
+    if (!writeHostFile(device / "fs" / "cedevice-check" / "plugin.plg", plgBytes, error))
         return false;
     if (fs::exists(user / "registry.reg", ec) &&
         !copyFile(user / "registry.reg", device / "registry.reg", error)) {
@@ -126,12 +102,12 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
     }
     // The device's own facts, with the screen line last, so that it counts.
     std::string conf;
-    if (fs::exists(user / "device.conf", ec) && !readFile(user / "device.conf", &conf, error))
+    if (fs::exists(user / "device.conf", ec) && !readHostFile(user / "device.conf", &conf, error))
         return false;
     if (!conf.empty() && conf.back() != '\n')
         conf += '\n';
     conf += "screen=" + sizeText(screen) + "\n";
-    if (!writeFile(device / "device.conf", conf, error))
+    if (!writeHostFile(device / "device.conf", conf, error))
         return false;
     for (const LayoutFile& f : layouts.files) {
         if (!copyFile(f.hostPath, windows / f.entryName, error))
