@@ -28,12 +28,20 @@ TEST(RegistryBackend, FirstWriteCreatesAnExportLikeFile) {
     TempDevice dev;
     ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(dev.readRegistryFile(),
-              regtest::utf16File("Windows Registry Editor Version 5.00\r\n\r\n"
-                                 "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\r\n"));
+    // A key created and written is one replacement of the file, at the
+    // close: until then it exists for this process only.
+    ce::RegKey again = ce::regOpenKey(ce::Hive::CurrentUser, u"software\\qorv");
+    EXPECT_NE(again, nullptr);
+    ce::regCloseKey(again);
     EXPECT_TRUE(ce::regWriteString(key, u"ErrorDescription", u"#0 Success"));
     EXPECT_TRUE(ce::regWriteDword(key, u"ErrorNumber", 0));
+    EXPECT_FALSE(std::filesystem::exists(registryPath(dev)));
     ce::regCloseKey(key);
+    EXPECT_EQ(regtest::fileText(dev.readRegistryFile()),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\r\n"
+              "\"ErrorDescription\"=\"#0 Success\"\r\n"
+              "\"ErrorNumber\"=dword:00000000\r\n");
     ce::RegKey home = ce::regCreateKey(ce::Hive::LocalMachine, u"SOFTWARE\\Microsoft\\CHome");
     ASSERT_NE(home, nullptr);
     EXPECT_TRUE(ce::regWriteString(home, u"CPRFile", u"\\Windows\\home_480x800.cpr"));

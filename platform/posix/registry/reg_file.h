@@ -203,6 +203,10 @@ std::u16string regFileFirstLine(const RegFile& file);
 bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u16string_view name,
                         uint32_t type, const uint8_t* data, size_t size);
 
+// True when regFileCreateKey would take the key path: it can stand in a
+// header of this file.
+bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath);
+
 // Writes a value.  An existing value's lines (continuation lines included)
 // are replaced in place; a new value goes at the end of its key's last
 // block; a key without a header gets one at the end of the file.  False (the

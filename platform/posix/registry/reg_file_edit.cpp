@@ -384,6 +384,14 @@ bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u
     return encodeAll(utf16, texts, &bytes);
 }
 
+bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
+    RegKeyPath key;
+    std::u16string header;
+    std::vector<std::string> bytes;
+    return regKeyPath(keyPath, &key) && regTextFormatHeader(keyPath, &header) &&
+           encodeAll(file.utf16 || isEmptyFile(file), {header}, &bytes);
+}
+
 bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name,
                      uint32_t type, const uint8_t* data, size_t size) {
     RegKeyPath key;

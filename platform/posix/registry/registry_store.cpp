@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/posix/sys/temp_beside.h"
 
@@ -58,6 +59,31 @@ Store& store() {
     static Store s;
     return s;
 }
+
+RegistryFailure& lastFailure() {
+    static RegistryFailure f;
+    return f;
+}
+
+// Notes what failed, at the step that failed; false for the caller to
+// pass on.
+bool failedBecause(const std::string& what, const std::string& path, const std::string& reason) {
+    lastFailure() = RegistryFailure{what + " " + path, reason};
+    return false;
+}
+
+bool failed(const std::string& what, const std::string& path, int error) {
+    return failedBecause(what, path, systemError(error));
+}
+
+// A failure with nothing on the host to name.
+bool failedQuietly() {
+    lastFailure() = RegistryFailure{};
+    return false;
+}
+
+constexpr char kCannotRead[] = "cannot read the registry";
+constexpr char kCannotWriteIn[] = "cannot write the registry in";
 
 bool sameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -137,11 +163,21 @@ ReadResult load(Store& s, const std::string& path) {
     for (int attempt = 1;; ++attempt) {
         // O_NONBLOCK: a FIFO of that name must not hang the program.
         int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0)
-            return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreachable;
+        if (fd < 0) {
+            if (errno == ENOENT)
+                return ReadResult::Missing;
+            failed(kCannotRead, path, errno);
+            return ReadResult::Unreachable;
+        }
         struct stat before;
-        if (sysCalls().fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        bool statted = sysCalls().fstat(fd, &before) == 0;
+        if (!statted || !S_ISREG(before.st_mode)) {
+            int error = errno;
             sysClose(fd);
+            if (!statted)
+                failed(kCannotRead, path, error);
+            else
+                failedBecause(kCannotRead, path, "not a regular file");
             return ReadResult::Unreachable;
         }
         // A file changed within the stamping clock's tick could change again
@@ -155,8 +191,10 @@ ReadResult load(Store& s, const std::string& path) {
         RegFile file =
             regFileParseOpenFile(held, preadFull, static_cast<size_t>(before.st_size), &whole);
         struct stat after;
-        if (sysCalls().fstat(*file.source.fd, &after) != 0)
+        if (sysCalls().fstat(*file.source.fd, &after) != 0) {
+            failed(kCannotRead, path, errno);
             return ReadResult::Unreachable;
+        }
         bool steady = whole && sameIdentity(identityOf(before), identityOf(after));
         if (!steady && attempt < kReadAttempts)
             continue;
@@ -178,9 +216,10 @@ bool refresh(Store& s, const std::string& path) {
     if (sysStat(path.c_str(), &st) != 0) {
         // A device directory that is missing is no empty registry: it
         // cannot be reached at all.
-        if (errno != ENOENT || !deviceDirUsable()) {
+        int error = errno;
+        if (error != ENOENT || !deviceDirUsable()) {
             forget(s);
-            return false;
+            return error == ENOENT ? failedQuietly() : failed(kCannotRead, path, error);
         }
         if (!(s.valid && s.missing && s.path == path))
             keepEmpty(s, path);
@@ -188,7 +227,7 @@ bool refresh(Store& s, const std::string& path) {
     }
     if (!S_ISREG(st.st_mode)) {
         forget(s);
-        return false;
+        return failedBecause(kCannotRead, path, "not a regular file");
     }
     if (s.valid && !s.missing && s.trusted && s.path == path &&
         sameIdentity(identityOf(st), s.id)) {
@@ -241,14 +280,15 @@ struct WriteLock {
 };
 
 bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
-    lock->dir = sysOpen(directoryOf(registryPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string dir = directoryOf(registryPath);
+    lock->dir = sysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lock->dir < 0)
-        return false;
+        return failed(kCannotWriteIn, dir, errno);
     std::string lockPath = registryPath + ".lock";
     lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lock->fd < 0)
-        return false;
-    return lockRetrying(lock->fd, LOCK_EX);
+    if (lock->fd < 0 || !lockRetrying(lock->fd, LOCK_EX))
+        return failed("cannot write the registry's lock file", lockPath, errno);
+    return true;
 }
 
 // Copies source bytes [offset, offset + size) of the open file `from` to
@@ -304,11 +344,13 @@ bool replaceRegistry(const Store& s, int dir) {
     std::string temp;
     int fd = tempCreateBeside(dir, kRegistryName, s.mode, &temp);
     if (fd < 0)
-        return false;
+        return failed(kCannotWriteIn, directoryOf(s.path), errno);
     bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeRegistryBytes(s, fd) && syncFd(fd) &&
               sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
-    if (!ok)
+    if (!ok) {
+        failed(kCannotWriteIn, directoryOf(s.path), errno);
         sysCalls().unlinkat(dir, temp.c_str(), 0);
+    }
     // The temporary file's lock is held up to here, past the rename; the
     // file is on the disk already, whatever the close reports.
     sysClose(fd);
@@ -319,6 +361,15 @@ bool replaceRegistry(const Store& s, int dir) {
 
 }  // namespace
 
+const RegistryFailure& registryFailure() {
+    return lastFailure();
+}
+
+std::string registryFailureText() {
+    const RegistryFailure& f = lastFailure();
+    return f.what.empty() ? std::string() : f.what + ": " + f.reason;
+}
+
 std::shared_ptr<const RegFile> registryRead() {
     Store& s = store();
     if (!refresh(s, registryPath(s)))
@@ -326,11 +377,20 @@ std::shared_ptr<const RegFile> registryRead() {
     return s.file;
 }
 
+bool registryWritable() {
+    Store& s = store();
+    std::string path = registryPath(s);
+    if (!deviceDirUsable())
+        return failedQuietly();
+    WriteLock lock;
+    return takeWriteLock(path, &lock) && refresh(s, path);
+}
+
 bool registryUpdate(RegistryChange change, const void* context) {
     Store& s = store();
     std::string path = registryPath(s);
     if (!deviceDirUsable())
-        return false;
+        return failedQuietly();
     WriteLock lock;
     if (!takeWriteLock(path, &lock))
         return false;
@@ -344,7 +404,7 @@ bool registryUpdate(RegistryChange change, const void* context) {
     size_t revision = s.file->revision;
     if (!change(s.file.get(), context)) {
         forget(s);  // the change may have been made in part
-        return false;
+        return failedQuietly();
     }
     if (s.file->revision == revision)
         return true;

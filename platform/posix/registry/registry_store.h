@@ -23,10 +23,14 @@
 // or the new.  Holding the lock, it removes the temporary files that killed
 // writers left beside the registry.
 //
+// A call that fails says what failed at the step that failed: see
+// registryFailure.
+//
 // The programs run on one thread; so does the store.
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "platform/posix/registry/reg_file.h"
 
@@ -48,5 +52,23 @@ using RegistryChange = bool (*)(RegFile* file, const void* context);
 // registry cannot be reached, the change fails or the file cannot be
 // written; the file is then as it was.
 bool registryUpdate(RegistryChange change, const void* context);
+
+// True when a change could be made now: the registry can be read and its
+// write lock taken (and let go again).
+bool registryWritable();
+
+// Why the last registryRead or registryUpdate that failed did fail, for a
+// user at a PC: the step with the host path ("cannot read the registry
+// /home/me/dev/registry.reg") and the reason ("not a regular file", or the
+// system's).  `what` is empty when nothing on the host failed: the change
+// itself refused, or the device directory cannot be used (which its own
+// check has said already).
+struct RegistryFailure {
+    std::string what;
+    std::string reason;
+};
+const RegistryFailure& registryFailure();
+// "what: reason", or "" when `what` is empty.
+std::string registryFailureText();
 
 }  // namespace ce::posix
