@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/platform.h"
 #include "platform/reg_values.h"
@@ -135,6 +136,35 @@ TEST(RegistryBackend, UnreadableRegistryFailsEveryOpenAndCreate) {
     EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV"), nullptr);
     EXPECT_EQ(ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\Other"), nullptr);
     chmod(registryPath(dev).c_str(), 0644);
+}
+
+TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        {"UTF-16 big-endian", std::string("\xFE\xFF\0R\0E\0G\0E\0D\0I\0T\0\x34\0\n", 20),
+         "UTF-16 big-endian, an encoding it is never written in"},
+        {"a PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20),
+         "neither the header line of an export nor any key"},
+        {"a JSON file", "{\n  \"HKEY_CURRENT_USER\": {}\n}\n",
+         "neither the header line of an export nor any key"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDevice dev;
+        {
+            std::ofstream out(registryPath(dev), std::ios::binary);
+            out << c.bytes;
+        }
+        cetest::RunResult r = cetest::runProgram(REG_WRITER_EXE, {"1", "1"}, dev.dir());
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "reg_writer: cannot use the registry " + registryPath(dev) +
+                             ": not a registry export (" + c.reason + ")\n");
+        EXPECT_EQ(ce::regOpenKey(ce::Hive::LocalMachine, u""), nullptr);
+        EXPECT_EQ(dev.readRegistryFile(), c.bytes);
+    }
 }
 
 TEST(RegistryBackend, SeesEveryChangeOfTheFile) {

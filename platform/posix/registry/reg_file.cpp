@@ -470,6 +470,34 @@ std::u16string regFileFirstLine(const RegFile& file) {
     return text;
 }
 
+std::string regFileNotAnExport(const RegFile& file) {
+    std::string head;
+    regSourceRead(file.source, 0, std::min<size_t>(4, file.source.size), &head);
+    auto opens = [&](std::string_view bytes) { return head.compare(0, bytes.size(), bytes) == 0; };
+    using namespace std::string_view_literals;
+    if (opens("\xFF\xFE\0\0"sv) || opens("\0\0\xFE\xFF"sv))
+        return "UTF-32, an encoding it is never written in";
+    if (opens("\xFE\xFF"sv) || (head.size() >= 2 && head[0] == 0 && head[1] != 0))
+        return "UTF-16 big-endian, an encoding it is never written in";
+    for (RegBlockKind kind : file.blockKind) {
+        if (kind == RegBlockKind::Key || kind == RegBlockKind::DeleteKey)
+            return {};
+    }
+    std::u16string first(regTextTrim(regFileFirstLine(file)));
+    if (first == kRegFileHeader || first == u"REGEDIT4")
+        return {};
+    // Blank lines alone are an empty registry.
+    RegLineCursor c = regLineCursor(file, 0);
+    RegLine line;
+    std::u16string text;
+    while (regNextLine(c, &line)) {
+        regLineText(file.utf16, line.bytes, &text);
+        if (!regTextTrim(text).empty())
+            return "neither the header line of an export nor any key";
+    }
+    return {};
+}
+
 std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     std::vector<RegKeyContents> keys;
     std::vector<std::u16string> foldedKeys;

@@ -197,6 +197,12 @@ std::vector<std::u16string> regFileHeaderPaths(const RegFile& file);
 // The text of the file's first line (after a byte-order mark), decoded.
 std::u16string regFileFirstLine(const RegFile& file);
 
+// What makes the file no registry export ("UTF-16 big-endian, ..."), or ""
+// when it is one: an encoding the reader does not know, or neither an
+// export's header line ("Windows Registry Editor Version 5.00",
+// "REGEDIT4") nor any key line in a file that holds more than blank lines.
+std::string regFileNotAnExport(const RegFile& file);
+
 // True when regFileSetValue would take the value: the key path and the name
 // can stand in a header and a value line of this file.  The key's existence
 // is not looked at.

@@ -198,6 +198,14 @@ ReadResult load(Store& s, const std::string& path) {
         bool steady = whole && sameIdentity(identityOf(before), identityOf(after));
         if (!steady && attempt < kReadAttempts)
             continue;
+        // A file that is no export at all is never taken for an empty
+        // registry, nor written into.
+        std::string notAnExport = regFileNotAnExport(file);
+        if (!notAnExport.empty()) {
+            failedBecause("cannot use the registry", path,
+                          "not a registry export (" + notAnExport + ")");
+            return ReadResult::Unreachable;
+        }
         s.path = path;
         s.valid = true;
         s.missing = false;
