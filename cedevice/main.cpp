@@ -36,8 +36,9 @@ Commands:
   record [qorvinstall|zandoval]  show the run records: result, call values,
                                  snapshots, settings
 
-KEY is a full key path; HKLM and HKCU stand for HKEY_LOCAL_MACHINE and
-HKEY_CURRENT_USER.  Quote keys and device paths, so that their backslashes
+KEY is a full key path; HKLM, HKCU, HKCR and HKU stand for
+HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT and HKEY_USERS.
+Quote keys and device paths, so that their backslashes
 stay: cedevice get 'HKCU\SOFTWARE\QORV' ErrorDescription
 
 Exit status: 0 done, 1 failed (the reason on standard error), 2 a wrong

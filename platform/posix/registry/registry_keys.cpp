@@ -18,7 +18,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/registry/reg_file.h"
-#include "platform/posix/registry/reg_file_index.h"
+#include "platform/posix/registry/reg_file_data.h"
 #include "platform/posix/registry/registry_store.h"
 #include "platform/posix/registry/registry_value_text.h"
 #include "platform/posix/sys/diagnostic.h"

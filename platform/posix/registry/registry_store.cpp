@@ -32,9 +32,6 @@ constexpr int kReadAttempts = 3;
 // one (a clock set back) is not made, and the file is read again at its
 // next use instead.
 constexpr long kMaxStampWaitNs = 20 * 1000 * 1000;
-// Stretches that cannot be copied inside the kernel go through memory in
-// pieces of this size.
-constexpr size_t kCopyChunk = 256 * 1024;
 
 struct Identity {
     dev_t dev = 0;
@@ -151,13 +148,12 @@ void keepEmpty(Store& s, const std::string& path) {
     s.missing = true;
     s.trusted = true;
     s.mode = 0644;
-    s.file = std::make_shared<RegFile>(regFileParse(std::string_view()));
+    s.file = std::make_shared<RegFile>();
 }
 
 enum class ReadResult { Read, Missing, Unreachable };
 
-// Indexes the file at path into the store.  The parsed file keeps the file
-// open and reads its blocks from it when asked.
+// Reads the file at path whole and indexes it into the store.
 ReadResult load(Store& s, const std::string& path) {
     forget(s);
     for (int attempt = 1;; ++attempt) {
@@ -183,18 +179,19 @@ ReadResult load(Store& s, const std::string& path) {
         // A file changed within the stamping clock's tick could change again
         // unseen; once the tick is over, its identity tells every change.
         timespec now = waitPastStamp(before.st_ctim, stampClock());
-        bool whole = false;
-        auto held = std::shared_ptr<const int>(new int(fd), [](const int* p) {
-            sysClose(*p);
-            delete p;
-        });
-        RegFile file =
-            regFileParseOpenFile(held, preadFull, static_cast<size_t>(before.st_size), &whole);
+        std::string bytes(static_cast<size_t>(before.st_size), '\0');
+        ssize_t got = preadFull(fd, bytes.data(), bytes.size(), 0);
+        int readError = errno;
         struct stat after;
-        if (sysCalls().fstat(*file.source.fd, &after) != 0) {
-            failed(kCannotRead, path, errno);
+        bool statAfter = sysCalls().fstat(fd, &after) == 0;
+        sysClose(fd);
+        if (got < 0 || !statAfter) {
+            failed(kCannotRead, path, got < 0 ? readError : errno);
             return ReadResult::Unreachable;
         }
+        bool whole = static_cast<size_t>(got) == bytes.size();
+        bytes.resize(static_cast<size_t>(got));
+        RegFile file = regFileParseOwned(std::move(bytes));
         bool steady = whole && sameIdentity(identityOf(before), identityOf(after));
         if (!steady && attempt < kReadAttempts)
             continue;
@@ -299,52 +296,6 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
     return true;
 }
 
-// Copies source bytes [offset, offset + size) of the open file `from` to
-// `to` inside the kernel; false when that cannot be done (nothing or part
-// was copied: *done tells how much).
-bool copyInKernel(int from, size_t offset, size_t size, int to, size_t* done) {
-    *done = 0;
-    off_t at = static_cast<off_t>(offset);
-    while (*done < size) {
-        ssize_t n = sysCalls().copyFileRange(from, &at, to, size - *done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        *done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the file's bytes to fd.  Stretches of the source are copied from
-// the open file the registry was read from inside the kernel where the file
-// system can, else read and written.
-bool writeRegistryBytes(const Store& s, int fd) {
-    const RegSource& source = s.file->source;
-    bool inKernel = source.fd != nullptr;
-    std::string bytes;
-    for (const RegSpan& span : regFileSpans(*s.file)) {
-        if (!span.fromSource) {
-            if (!writeAll(fd, span.text.data(), span.text.size()))
-                return false;
-            continue;
-        }
-        size_t done = 0;
-        if (inKernel && !copyInKernel(*source.fd, span.offset, span.size, fd, &done))
-            inKernel = false;  // this file system cannot: read and write from here on
-        while (done < span.size) {
-            size_t piece = std::min(span.size - done, kCopyChunk);
-            bytes.clear();
-            if (!regSourceRead(source, span.offset + done, piece, &bytes) ||
-                !writeAll(fd, bytes.data(), bytes.size())) {
-                return false;
-            }
-            done += piece;
-        }
-    }
-    return true;
-}
-
 // Writes the file to a temporary file beside it, flushes it and renames it
 // over the registry.  The directory is flushed too, so the rename survives
 // a crash.
@@ -353,8 +304,9 @@ bool replaceRegistry(const Store& s, int dir) {
     int fd = tempCreateBeside(dir, kRegistryName, s.mode, &temp);
     if (fd < 0)
         return failed(kCannotWriteIn, directoryOf(s.path), errno);
-    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeRegistryBytes(s, fd) && syncFd(fd) &&
-              sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
+    std::string_view bytes = regFileBytes(*s.file);
+    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) &&
+              syncFd(fd) && sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
     if (!ok) {
         failed(kCannotWriteIn, directoryOf(s.path), errno);
         sysCalls().unlinkat(dir, temp.c_str(), 0);
@@ -409,12 +361,12 @@ bool registryUpdate(RegistryChange change, const void* context) {
     // A caller that still holds the file keeps it as it was.
     if (s.file.use_count() > 1)
         s.file = std::make_shared<RegFile>(*s.file);
-    size_t revision = s.file->revision;
+    size_t revision = regFileRevision(*s.file);
     if (!change(s.file.get(), context)) {
         forget(s);  // the change may have been made in part
         return failedQuietly();
     }
-    if (s.file->revision == revision)
+    if (regFileRevision(*s.file) == revision)
         return true;
     bool replaced = replaceRegistry(s, lock.dir);
     // Written just now (or not at all): read again at the next use.
