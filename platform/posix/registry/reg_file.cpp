@@ -388,6 +388,31 @@ ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key) {
     return -1;
 }
 
+bool regHeaderMayOpenWith(const RegFileData& d, size_t block, std::u16string_view foldedPrefix) {
+    std::string_view line = regBlockView(d, block);
+    const size_t unit = d.utf16 ? 2 : 1;
+    size_t i = 0;
+    while (i + unit <= line.size() && regTextIsBlank(unitAt(line, i, d.utf16)))
+        i += unit;
+    i += unit;  // "["
+    if (i + unit <= line.size() && unitAt(line, i, d.utf16) == u'-')
+        i += unit;
+    for (char16_t want : foldedPrefix) {
+        if (i + unit > line.size())
+            return false;
+        char16_t c = unitAt(line, i, d.utf16);
+        i += unit;
+        if (c >= u'A' && c <= u'Z')
+            c = static_cast<char16_t>(c + 32);
+        // A separator doubled, a "]" that may lie inside the path or a
+        // character beyond ASCII: only reading the whole path tells.
+        if (c == want)
+            continue;
+        return c == u'\\' || want == u'\\' || c == u']' || c >= 0x80 || want >= 0x80;
+    }
+    return true;
+}
+
 RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16string* foldedName) {
     RegPlace p;
     p.lastDeletion = regLastDeletion(d, key);
@@ -416,11 +441,14 @@ RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16st
         }
     }
     p.exists = p.lastHeader >= 0;
-    // Without a header of its own, a header of a key below it makes it exist.
+    // Without a header of its own, a header of a key below it makes it
+    // exist; a value asked for needs no such key.
     std::u16string path;
-    for (size_t b = first; b < d.blocks.size() && !p.exists; ++b) {
-        if (d.blocks[b].kind == RegBlockKind::Key && regBlockHeaderPath(d, b, &path))
+    for (size_t b = first; b < d.blocks.size() && !p.exists && foldedName == nullptr; ++b) {
+        if (d.blocks[b].kind == RegBlockKind::Key && regHeaderMayOpenWith(d, b, key.folded) &&
+            regBlockHeaderPath(d, b, &path)) {
             p.exists = regPathIsSameOrBelow(regTextFoldPath(path), key.folded);
+        }
     }
     return p;
 }

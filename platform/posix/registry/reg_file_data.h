@@ -111,6 +111,10 @@ bool regBlockIsKey(const RegFileData& d, size_t block, const RegKeyPath& key);
 // The last DeleteKey block that removes the key (or a key above it), or -1.
 ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key);
 
+// False when the header of a Key or DeleteKey block cannot open with the
+// folded path prefix: a quick look at its bytes, for walks over every header.
+bool regHeaderMayOpenWith(const RegFileData& d, size_t block, std::u16string_view foldedPrefix);
+
 // Where a value stands: the logical line that gives it its current data.
 struct RegValueSpot {
     size_t block = 0;
@@ -129,7 +133,8 @@ struct RegPlace {
     bool valueFound = false;      // the value asked for exists
     RegValueSpot value;
 };
-// The place of the key and, when foldedName is not null, of that value.
+// The place of the key and, when foldedName is not null, of that value
+// (and then `exists` only for a key with a header of its own).
 RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16string* foldedName);
 
 // Edits shared with the device tool's operations (reg_file_edit.cpp).

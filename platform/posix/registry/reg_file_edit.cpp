@@ -114,9 +114,14 @@ std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath)
     std::vector<bool> found(parts.size(), false);
     std::u16string path;
     std::u16string folded;
-    for (size_t b = 0; b < d.blocks.size(); ++b) {
-        if (!regBlockHeaderPath(d, b, &path))
+    size_t deepest = 0;  // the depths found so far, while no deletion can undo them
+    for (size_t b = 0; b < d.blocks.size() && !prefixes.empty(); ++b) {
+        RegBlockKind kind = d.blocks[b].kind;
+        size_t depth = d.deletions.empty() ? std::min(deepest, prefixes.size() - 1) : 0;
+        if ((kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey) ||
+            !regHeaderMayOpenWith(d, b, prefixes[depth]) || !regBlockHeaderPath(d, b, &path)) {
             continue;
+        }
         regTextFoldPathInto(path, &folded);
         bool deletion = d.blocks[b].kind == RegBlockKind::DeleteKey;
         for (size_t i = 0; i < prefixes.size(); ++i) {
@@ -125,6 +130,7 @@ std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath)
             } else if (!deletion && !found[i] && regPathIsSameOrBelow(folded, prefixes[i])) {
                 found[i] = true;
                 first[i] = path;
+                deepest = std::max(deepest, i + 1);
             }
         }
     }

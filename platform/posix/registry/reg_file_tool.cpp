@@ -334,6 +334,7 @@ struct KeyUpdate {
     std::u16string path;
     std::vector<std::u16string> names;
     std::vector<RegValueData> data;
+    std::unordered_map<std::u16string, size_t> index;  // folded name: its place
 };
 
 bool applyUpdate(Merge* m, const KeyUpdate& u) {
@@ -383,12 +384,17 @@ bool applyUpdate(Merge* m, const KeyUpdate& u) {
             if (it == wanted.end())
                 continue;
             found[it->second] = !deletion;
-            spots[it->second] = RegValueSpot{b, e.at, e.contentEnd, e.end, name, {}};
+            spots[it->second] = RegValueSpot{b, e.at, e.contentEnd, e.end, name, std::move(data)};
         }
     }
     std::vector<std::string> bytes;
     std::string inserted;
     for (size_t i = 0; i < u.names.size(); ++i) {
+        // A value that holds the data already keeps its lines as they are.
+        if (found[i] && spots[i].data.type == u.data[i].type &&
+            spots[i].data.bytes == u.data[i].bytes) {
+            continue;
+        }
         // An existing value keeps the name as it was first written.
         std::u16string_view written = found[i] ? std::u16string_view(spots[i].name) : u.names[i];
         if (!regTextFormatValue(written, u.data[i].type, u.data[i].bytes.data(),
@@ -527,7 +533,7 @@ bool regFileImport(RegFile* file, const RegFile& source) {
         std::u16string folded = regTextFoldPath(path);
         auto [it, fresh] = updateOf.emplace(folded, updates.size());
         if (fresh)
-            updates.push_back(KeyUpdate{path, {}, {}});
+            updates.push_back(KeyUpdate{path, {}, {}, {}});
         RegLineCursor c = regLineCursor(s, b);
         bool deletion = false;
         RegValueData data;
@@ -538,19 +544,16 @@ bool regFileImport(RegFile* file, const RegFile& source) {
                 regFileDeleteValue(file, path, name);
                 startMerge(&m, d);
                 it = updateOf.emplace(folded, updates.size()).first;
-                updates.push_back(KeyUpdate{path, {}, {}});
+                updates.push_back(KeyUpdate{path, {}, {}, {}});
                 continue;
             }
             KeyUpdate& u = updates[it->second];
-            std::u16string foldedName = regTextFold(name);
-            size_t i = 0;
-            while (i < u.names.size() && regTextFold(u.names[i]) != foldedName)
-                ++i;
-            if (i == u.names.size()) {
+            auto [at, added] = u.index.emplace(regTextFold(name), u.names.size());
+            if (added) {
                 u.names.push_back(name);
                 u.data.push_back(std::move(data));
             } else {
-                u.data[i] = std::move(data);
+                u.data[at->second] = std::move(data);
             }
         }
     }

@@ -32,6 +32,8 @@ constexpr int kReadAttempts = 3;
 // one (a clock set back) is not made, and the file is read again at its
 // next use instead.
 constexpr long kMaxStampWaitNs = 20 * 1000 * 1000;
+// The room a read registry keeps beyond its bytes for edits.
+constexpr size_t kEditRoom = 256 * 1024;
 
 struct Identity {
     dev_t dev = 0;
@@ -179,7 +181,11 @@ ReadResult load(Store& s, const std::string& path) {
         // A file changed within the stamping clock's tick could change again
         // unseen; once the tick is over, its identity tells every change.
         timespec now = waitPastStamp(before.st_ctim, stampClock());
-        std::string bytes(static_cast<size_t>(before.st_size), '\0');
+        // Room for a run's edits, so that splicing them in moves the bytes
+        // within the buffer instead of into a second one.
+        std::string bytes;
+        bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
+        bytes.resize(static_cast<size_t>(before.st_size));
         ssize_t got = preadFull(fd, bytes.data(), bytes.size(), 0);
         int readError = errno;
         struct stat after;
