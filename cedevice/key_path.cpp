@@ -43,9 +43,14 @@ bool parseKeyPath(const std::string& text, std::u16string* path, std::string* er
         *path = u"HKEY_LOCAL_MACHINE";
     } else if (root == u"HKCU" || root == u"HKEY_CURRENT_USER") {
         *path = u"HKEY_CURRENT_USER";
+    } else if (root == u"HKCR" || root == u"HKEY_CLASSES_ROOT") {
+        *path = u"HKEY_CLASSES_ROOT";
+    } else if (root == u"HKU" || root == u"HKEY_USERS") {
+        *path = u"HKEY_USERS";
     } else {
         *error = "the key path " + text +
-                 " does not begin with HKEY_LOCAL_MACHINE (HKLM) or HKEY_CURRENT_USER (HKCU)";
+                 " does not begin with HKEY_LOCAL_MACHINE (HKLM), HKEY_CURRENT_USER (HKCU), "
+                 "HKEY_CLASSES_ROOT (HKCR) or HKEY_USERS (HKU)";
         return false;
     }
     for (size_t i = 1; i < parts.size(); ++i) {

@@ -1,6 +1,7 @@
 // Key paths as a user types them: a root, then subkeys separated by
-// backslashes.  The roots are HKEY_LOCAL_MACHINE and HKEY_CURRENT_USER,
-// the two the device has, also written HKLM and HKCU, in any case.
+// backslashes.  The roots are the four a device has: HKEY_LOCAL_MACHINE,
+// HKEY_CURRENT_USER, HKEY_CLASSES_ROOT and HKEY_USERS, also written HKLM,
+// HKCU, HKCR and HKU, in any case.
 #pragma once
 
 #include <string>

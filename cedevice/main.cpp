@@ -40,8 +40,9 @@ Commands:
                                  the PC) installs, replaces and removes
                                  cleanly on every layout of the device
 
-KEY is a full key path; HKLM and HKCU stand for HKEY_LOCAL_MACHINE and
-HKEY_CURRENT_USER.  Quote keys and device paths, so that their backslashes
+KEY is a full key path; HKLM, HKCU, HKCR and HKU stand for
+HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER, HKEY_CLASSES_ROOT and HKEY_USERS.
+Quote keys and device paths, so that their backslashes
 stay: cedevice get 'HKCU\SOFTWARE\QORV' ErrorDescription
 
 check-plugin runs the real qorvinstall (the one beside cedevice, else the one

@@ -2,7 +2,6 @@
 
 #include "cedevice/tool.h"
 #include "platform/posix/device/device_dir.h"
-#include "platform/posix/registry/registry_diagnosis.h"
 #include "platform/posix/registry/registry_store.h"
 
 namespace cedevice {
@@ -23,11 +22,11 @@ bool applyEdit(ce::posix::RegFile* file, const void* context) {
     return (*run->edit)(file, run->refusal);
 }
 
-// The reason, or a plain statement when the device shows none.
+// The reason the store gave, or a plain statement when it named none.
 int registryFailure(bool writing) {
     if (!ce::posix::deviceDirUsable())
         return kExitFailed;  // said by the device directory's check
-    std::string problem = ce::posix::registryProblem(writing);
+    std::string problem = ce::posix::registryFailureText();
     if (problem.empty()) {
         problem = std::string(writing ? "cannot write" : "cannot read") + " the registry " +
                   ce::posix::deviceRegistryPath();

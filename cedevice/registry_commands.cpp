@@ -1,5 +1,9 @@
 // get, set, delete, import and export: the registry of the device from a
 // shell.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -11,8 +15,9 @@
 #include "cedevice/registry_access.h"
 #include "cedevice/tool.h"
 #include "cedevice/value_text.h"
-#include "platform/posix/sys/diagnostic.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/posix/registry/registry_value_text.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/wstr.h"
 
 namespace cedevice {
@@ -217,29 +222,63 @@ int deleteCommand(const Args& args) {
     });
 }
 
+namespace {
+
+// The bytes of a file to import, or of standard input for "-"; false with
+// the reason said when it cannot be read as a file.
+bool readImportSource(const std::string& name, std::string* bytes, int* status) {
+    if (name == "-") {
+        bytes->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+        return true;
+    }
+    int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st;
+    int error = 0;
+    if (fd < 0 || fstat(fd, &st) != 0)
+        error = errno;
+    else if (!S_ISREG(st.st_mode))
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    char buf[64 * 1024];
+    for (ssize_t n = 1; error == 0 && n > 0;) {
+        n = read(fd, buf, sizeof buf);
+        if (n > 0)
+            bytes->append(buf, static_cast<size_t>(n));
+        else if (n < 0 && errno != EINTR)
+            error = errno;
+        else if (n < 0)
+            n = 1;
+    }
+    if (fd >= 0)
+        close(fd);
+    if (error == 0)
+        return true;
+    *status =
+        fail("cannot read " + name + ": " +
+             (error == EINVAL ? std::string("not a regular file") : ce::posix::systemError(error)));
+    return false;
+}
+
+}  // namespace
+
 int importCommand(const Args& args) {
     if (args.size() != 1)
         return usageError("import takes one FILE (- for standard input)");
     std::string bytes;
-    if (args[0] == "-") {
-        bytes.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-    } else {
-        std::ifstream in(args[0], std::ios::binary);
-        if (!in)
-            return fail("cannot read " + args[0] + ": " + ce::posix::systemError(errno));
-        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        if (in.bad())
-            return fail("cannot read " + args[0] + ": " + ce::posix::systemError(errno));
-    }
-    const RegFile source = ce::posix::regFileParse(bytes);
-    const std::u16string firstLine = ce::posix::regFileFirstLine(source);
-    const std::u16string first(ce::posix::regTextTrim(firstLine));
-    if (first != ce::posix::kRegFileHeader && first != u"REGEDIT4") {
-        return fail(args[0] + " is not a registry export: its first line is neither \"" +
-                    text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"");
+    int status = kExitOk;
+    if (!readImportSource(args[0], &bytes, &status))
+        return status;
+    const RegFile source = ce::posix::regFileParseOwned(std::move(bytes));
+    ce::posix::RegExportFault fault;
+    if (!ce::posix::regCheckExport(source, &fault)) {
+        if (fault.line == 1) {
+            return fail(args[0] + " is not a registry export: its first line is neither \"" +
+                        text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"");
+        }
+        return fail(args[0] + ":" + std::to_string(fault.line) + ": " + fault.what +
+                    "; nothing was imported");
     }
     return editRegistry([&](RegFile* file, std::string* refusal) {
-        if (ce::posix::regFileImport(file, source, nullptr))
+        if (ce::posix::regFileImport(file, source))
             return true;
         *refusal = "a key or value of " + args[0] +
                    " cannot be written into this registry file; nothing was imported";

@@ -13,6 +13,7 @@
 #include "cedevice/tool.h"
 #include "cedevice/value_text.h"
 #include "platform/platform.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/posix/registry/registry_value_text.h"
 #include "platform/wstr.h"
 

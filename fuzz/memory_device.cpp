@@ -7,6 +7,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/wstr.h"
 
 namespace cefuzz {

@@ -2,8 +2,10 @@
 //
 // Input: the bytes of a registry file.  Properties:
 //   - a file read and not changed serializes back byte for byte;
-//   - the whole registry read in one pass agrees with single lookups, and
-//     importing the file into an empty registry gives the same registry;
+//   - the whole registry read in one pass agrees with single lookups;
+//   - the import is all or nothing: a file that passes the export check
+//     imports into an empty registry as the same registry, and once more
+//     changes nothing; one that fails it names its first bad line;
 //   - after one edit (a value set, a key created, a value or a key deleted)
 //     the registry, read back from the file's new bytes, is the old one
 //     with exactly that edit;
@@ -26,6 +28,7 @@
 #include "fuzz/fuzz_check.h"
 #include "platform/platform.h"
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/posix/registry/registry_value_text.h"
 #include "platform/wstr.h"
 
@@ -39,9 +42,6 @@ using ce::posix::RegValueData;
 // time in the square of its size.  The keys checked are spread over the
 // file.
 constexpr size_t kLookups = 8;
-// Importing costs a pass over the file per line: only small files (up to
-// 2 KB it took a third of the target's time).
-constexpr size_t kMaxImportBytes = 1024;
 // The lines of a deletion are aligned by a table of this many cells at most.
 constexpr size_t kMaxAlignCells = 1 << 21;
 
@@ -125,10 +125,12 @@ std::u16string decodeLine(bool utf16, std::string_view bytes) {
 
 std::vector<FileLine> linesOf(const RegFile& f) {
     std::string all = ce::posix::regFileSerialize(f);
-    FUZZ_CHECK(all.size() >= f.bom.size() + f.trailer.size());
+    const ce::posix::RegFileLayout layout = ce::posix::regFileLayout(f);
+    FUZZ_CHECK(all.size() >= layout.bomSize + layout.trailerSize);
     std::string_view body(all);
-    body = body.substr(f.bom.size(), body.size() - f.bom.size() - f.trailer.size());
-    size_t unit = f.utf16 ? 2 : 1;
+    body = body.substr(layout.bomSize, body.size() - layout.bomSize - layout.trailerSize);
+    const bool utf16 = layout.utf16;
+    size_t unit = utf16 ? 2 : 1;
     std::vector<FileLine> lines;
     std::vector<std::u16string> texts;
     size_t start = 0;
@@ -145,14 +147,14 @@ std::vector<FileLine> linesOf(const RegFile& f) {
         FileLine line;
         line.bytes = body.substr(start, eolStart - start);
         line.eol = body.substr(eolStart, (lf ? i + unit : end) - eolStart);
-        texts.push_back(decodeLine(f.utf16, line.bytes));
+        texts.push_back(decodeLine(utf16, line.bytes));
         lines.push_back(std::move(line));
         start = lf ? i + unit : body.size();
     }
     if (start < body.size()) {  // an odd byte of UTF-16 is in the trailer
         FileLine line;
         line.bytes = body.substr(start);
-        texts.push_back(decodeLine(f.utf16, line.bytes));
+        texts.push_back(decodeLine(utf16, line.bytes));
         lines.push_back(std::move(line));
     }
     // After the last line end comes an empty line without one: what is left
@@ -299,9 +301,10 @@ void checkSet(RegFile* file, const Registry& old, const std::u16string& key,
     checkRegistry(*file, want);
     std::u16string foldedKey = ce::posix::regTextFoldPath(key);
     std::u16string foldedName = ce::posix::regTextFold(name);
-    checkLinesReplaced(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
-        return l.isValue && l.key == foldedKey && l.value == foldedName;
-    });
+    checkLinesReplaced(linesOf(before), linesOf(*file), ce::posix::regFileLayout(before).utf16,
+                       [&](const FileLine& l) {
+                           return l.isValue && l.key == foldedKey && l.value == foldedName;
+                       });
 }
 
 void checkDeleteValue(RegFile* file, const Registry& old, const std::u16string& key,
@@ -321,9 +324,10 @@ void checkDeleteValue(RegFile* file, const Registry& old, const std::u16string& 
     checkRegistry(*file, want);
     std::u16string foldedKey = ce::posix::regTextFoldPath(key);
     std::u16string foldedName = ce::posix::regTextFold(name);
-    checkLinesDeleted(linesOf(before), linesOf(*file), before.utf16, [&](const FileLine& l) {
-        return l.isValue && l.key == foldedKey && l.value == foldedName;
-    });
+    checkLinesDeleted(linesOf(before), linesOf(*file), ce::posix::regFileLayout(before).utf16,
+                      [&](const FileLine& l) {
+                          return l.isValue && l.key == foldedKey && l.value == foldedName;
+                      });
 }
 
 void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& key) {
@@ -366,7 +370,41 @@ void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& ke
             return;
         }
     }
-    checkLinesDeleted(oldLines, newLines, before.utf16, mayGo);
+    checkLinesDeleted(oldLines, newLines, ce::posix::regFileLayout(before).utf16, mayGo);
+}
+
+// The import is all or nothing: an export that passes the check imports
+// whole (into an empty registry it gives the export's registry, and into
+// one that holds it already it changes no value), and one that fails it
+// names its first bad line: the lines before that one pass.
+void checkImport(const RegFile& file, const Registry& registry,
+                 const std::vector<ce::posix::RegKeyContents>& keys) {
+    ce::posix::RegExportFault fault;
+    if (!ce::posix::regCheckExport(file, &fault)) {
+        std::vector<FileLine> lines = linesOf(file);
+        FUZZ_CHECK(fault.line >= 1 && fault.line <= lines.size());
+        if (fault.line == 1)
+            return;
+        const ce::posix::RegFileLayout layout = ce::posix::regFileLayout(file);
+        std::string prefix(ce::posix::regFileBytes(file).substr(0, layout.bomSize));
+        for (size_t i = 0; i + 1 < fault.line; ++i)
+            prefix += lines[i].bytes + lines[i].eol;
+        ce::posix::RegExportFault before;
+        FUZZ_CHECK(ce::posix::regCheckExport(ce::posix::regFileParse(prefix), &before));
+        return;
+    }
+    RegFile imported = ce::posix::regFileNew();
+    if (!ce::posix::regFileImport(&imported, file))
+        return;  // a name with no form in the file's encoding
+    FUZZ_CHECK(registryOf(imported) == registry);
+    // Every key but a root, which is always there.
+    for (const ce::posix::RegKeyContents& key : keys) {
+        FUZZ_CHECK(ce::posix::regTextFoldPath(key.path).find(u'\\') == std::u16string::npos ||
+                   ce::posix::regFileKeyExists(imported, key.path));
+    }
+    RegFile again = imported;
+    FUZZ_CHECK(ce::posix::regFileImport(&again, file));
+    FUZZ_CHECK(registryOf(again) == registry);
 }
 
 }  // namespace
@@ -378,24 +416,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<ce::posix::RegKeyContents> keys = ce::posix::regFileContents(file);
     Registry registry = registryOf(keys);
     checkOnePassAgrees(file, keys);
-    if (input.size() <= kMaxImportBytes) {
-        RegFile imported = ce::posix::regFileNew();
-        if (ce::posix::regFileImport(&imported, file, nullptr)) {
-            FUZZ_CHECK(registryOf(imported) == registry);
-            // Every key but a root, which is always there.
-            for (const ce::posix::RegKeyContents& key : keys) {
-                FUZZ_CHECK(ce::posix::regTextFoldPath(key.path).find(u'\\') ==
-                               std::u16string::npos ||
-                           ce::posix::regFileKeyExists(imported, key.path));
-            }
-        }
-    }
+    checkImport(file, registry, keys);
     // A NUL byte makes a file without a byte-order mark that begins with
     // it read as UTF-16 (registry exports that lost their mark begin that
     // way), so an edit that takes the first line away may change how the
     // rest reads.  Text files hold no NUL bytes; such files are only held
     // to the properties above.
-    if (!file.utf16 && input.find('\0') != std::string_view::npos)
+    if (!ce::posix::regFileLayout(file).utf16 && input.find('\0') != std::string_view::npos)
         return 0;
 
     std::string cut(input.substr(0, 12));

@@ -181,8 +181,9 @@ Outcome outcomeOf(const TempDevice& dev) {
                    homeValue(dev, "ExtensibilityXML"), homeValue(dev, "CPRFile")};
 }
 
-// The process ends at each call of a run that changes the disk, in turn.
-// After each end the layout file is old or new, the home screen's values
+// The process ends at each call of a run that changes the disk, in turn,
+// and then the power goes at each (what was not flushed is lost).  After
+// each end the layout file is old or new, the home screen's values
 // read back (each old or new) and the value no run touches is intact.  A
 // plain rerun then reaches what a clean run reaches.
 TEST(CrashPoints, EveryCallOfARunIsACrashPointThatARerunRecoversFrom) {
@@ -197,11 +198,15 @@ TEST(CrashPoints, EveryCallOfARunIsACrashPointThatARerunRecoversFrom) {
                              &calls),
                   0);
         const Outcome after = outcomeOf(clean);
-        for (int n = 1; n <= calls; ++n) {
-            SCOPED_TRACE(std::string(action->name) + " ended at call " + std::to_string(n));
+        for (int point = 1; point <= 2 * calls; ++point) {
+            // Each call ends the process, then each loses the power too.
+            const int n = (point - 1) % calls + 1;
+            const Effect end = point <= calls ? Effect::Crash : Effect::PowerLoss;
+            SCOPED_TRACE(std::string(action->name) + " ended at call " + std::to_string(n) +
+                         (end == Effect::PowerLoss ? " by a power loss" : ""));
             TempDevice dev;
             prepare(dev, start);
-            EXPECT_EQ(runFaulted(dev, action->line, Fault{Kind::Any, "", n, Effect::Crash, 0}),
+            EXPECT_EQ(runFaulted(dev, action->line, Fault{Kind::Any, "", n, end, 0}),
                       kCrashedStatus);
             ++checked;
             Outcome torn = outcomeOf(dev);

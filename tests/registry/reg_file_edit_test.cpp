@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 

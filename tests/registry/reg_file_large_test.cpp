@@ -1,6 +1,6 @@
-// Registries larger than the chunks they are indexed in: a header on and
-// around a chunk's edge, and a line longer than a chunk, in both encodings,
-// parsed from bytes and through the device's registry.reg.
+// Large registries: a header at and around 64 KB and 128 KB into the file,
+// after a line longer than 64 KB, in both encodings, parsed from bytes and
+// through the device's registry.reg.
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
@@ -17,7 +17,7 @@ const std::string kHead =
 const std::string kTarget = "[HKEY_CURRENT_USER\\Target]\r\n\"v\"=dword:00000007\r\n";
 
 TEST(RegFileLarge, HeadersAroundChunkEdgesAndLongLinesAreRead) {
-    const size_t chunk = ce::posix::kRegIndexChunkBytes;
+    const size_t chunk = 64 * 1024;
     for (bool utf16 : {false, true}) {
         const size_t unit = utf16 ? 2 : 1;
         // The target header starts `shift` units from the first or second

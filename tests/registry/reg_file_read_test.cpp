@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 
@@ -36,7 +37,10 @@ TEST(RegFileRead, EveryCorpusFileWritesBackUnchanged) {
         std::string bytes = readCorpus(name);
         RegFile f = regFileParse(bytes);
         EXPECT_EQ(regFileSerialize(f), bytes) << name;
-        EXPECT_GT(f.blockKind.size(), 1u) << name;  // at least one header
+        // Every real export passes the import's check.
+        ce::posix::RegExportFault fault;
+        EXPECT_TRUE(ce::posix::regCheckExport(f, &fault))
+            << name << ":" << fault.line << ": " << fault.what;
     }
 }
 
@@ -72,7 +76,8 @@ TEST(RegFileRead, Regedit4WithDosEndOfFileAndBlanksAroundEquals) {
     EXPECT_EQ(valueOf(f, log, "EventMessageFile").bytes,
               szBytes("%systemroot%\\system32\\appmem.dll"));
     EXPECT_EQ(valueOf(f, log, "TypesSupported").bytes, dwordBytes(7));
-    EXPECT_EQ(f.trailer, "\x1A");
+    EXPECT_EQ(ce::posix::regFileLayout(f).trailerSize, 1u);
+    EXPECT_EQ(ce::posix::regFileBytes(f).back(), '\x1A');
 
     RegFile g = regFileParse(readCorpus("mswcs_functiondiscovery_Install.reg"));
     EXPECT_EQ(valueOf(g,

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
 
@@ -32,8 +33,9 @@ bool deleteKey(RegFile* f, const std::string& key) {
 }
 
 bool import(RegFile* f, const std::string& source) {
-    size_t changes = 0;
-    return ce::posix::regFileImport(f, ce::posix::regFileParse(source), &changes) && changes > 0;
+    size_t revision = ce::posix::regFileRevision(*f);
+    return ce::posix::regFileImport(f, ce::posix::regFileParse(source)) &&
+           ce::posix::regFileRevision(*f) != revision;
 }
 
 TEST(RegFileTree, EditsRemoveExactlyTheirLines) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "platform/platform.h"
 #include "platform/reg_values.h"
@@ -28,12 +29,20 @@ TEST(RegistryBackend, FirstWriteCreatesAnExportLikeFile) {
     TempDevice dev;
     ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
     ASSERT_NE(key, nullptr);
-    EXPECT_EQ(dev.readRegistryFile(),
-              regtest::utf16File("Windows Registry Editor Version 5.00\r\n\r\n"
-                                 "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\r\n"));
+    // A key created and written is one replacement of the file, at the
+    // close: until then it exists for this process only.
+    ce::RegKey again = ce::regOpenKey(ce::Hive::CurrentUser, u"software\\qorv");
+    EXPECT_NE(again, nullptr);
+    ce::regCloseKey(again);
     EXPECT_TRUE(ce::regWriteString(key, u"ErrorDescription", u"#0 Success"));
     EXPECT_TRUE(ce::regWriteDword(key, u"ErrorNumber", 0));
+    EXPECT_FALSE(std::filesystem::exists(registryPath(dev)));
     ce::regCloseKey(key);
+    EXPECT_EQ(regtest::fileText(dev.readRegistryFile()),
+              "Windows Registry Editor Version 5.00\r\n\r\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\r\n"
+              "\"ErrorDescription\"=\"#0 Success\"\r\n"
+              "\"ErrorNumber\"=dword:00000000\r\n");
     ce::RegKey home = ce::regCreateKey(ce::Hive::LocalMachine, u"SOFTWARE\\Microsoft\\CHome");
     ASSERT_NE(home, nullptr);
     EXPECT_TRUE(ce::regWriteString(home, u"CPRFile", u"\\Windows\\home_480x800.cpr"));
@@ -141,6 +150,35 @@ TEST(RegistryBackend, UnreadableRegistryFailsEveryOpenAndCreate) {
                ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\Other") == nullptr;
     }));
     chmod(registryPath(dev).c_str(), 0644);
+}
+
+TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string reason;
+    } cases[] = {
+        {"UTF-16 big-endian", std::string("\xFE\xFF\0R\0E\0G\0E\0D\0I\0T\0\x34\0\n", 20),
+         "UTF-16 big-endian, an encoding it is never written in"},
+        {"a PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20),
+         "neither the header line of an export nor any key"},
+        {"a JSON file", "{\n  \"HKEY_CURRENT_USER\": {}\n}\n",
+         "neither the header line of an export nor any key"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDevice dev;
+        {
+            std::ofstream out(registryPath(dev), std::ios::binary);
+            out << c.bytes;
+        }
+        cetest::RunResult r = cetest::runProgram(REG_WRITER_EXE, {"1", "1"}, dev.dir());
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "reg_writer: cannot use the registry " + registryPath(dev) +
+                             ": not a registry export (" + c.reason + ")\n");
+        EXPECT_EQ(ce::regOpenKey(ce::Hive::LocalMachine, u""), nullptr);
+        EXPECT_EQ(dev.readRegistryFile(), c.bytes);
+    }
 }
 
 TEST(RegistryBackend, SeesEveryChangeOfTheFile) {

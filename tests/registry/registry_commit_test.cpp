@@ -1,6 +1,6 @@
-// Values wait in their key handle and reach registry.reg together when the
-// handle is closed (or the program ends), merged with what other processes
-// wrote meanwhile.
+// Writes wait in the process and reach registry.reg in the order made when
+// a handle is closed (or the program ends), merged with what other
+// processes wrote meanwhile.
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
@@ -53,13 +53,16 @@ TEST(RegistryCommit, WaitingValuesAreReadBackAndWrittenTogetherAtClose) {
     // Nothing on disk yet.
     EXPECT_EQ(dev.readRegistryFile(), "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"kept\"\n");
 
-    // The later write wins, whichever handle is closed first.
+    // Closing a handle commits the writes up to its own last one, in the
+    // order made, whatever handle made them; the later write wins.
     EXPECT_TRUE(ce::regWriteString(b, u"One", u"1b"));
     ce::regCloseKey(a);
-    EXPECT_EQ(dev.readRegistryFile(), "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n");
+    EXPECT_EQ(dev.readRegistryFile(),
+              "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n\"One\"=\"1\"\n");
+    EXPECT_EQ(readThrough(b, u"One"), "1b");
     ce::regCloseKey(b);
     EXPECT_EQ(dev.readRegistryFile(),
-              "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n\"Two\"=\"2\"\n\"One\"=\"1b\"\n");
+              "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n\"One\"=\"1b\"\n\"Two\"=\"2\"\n");
 }
 
 TEST(RegistryCommit, MergesWithWhatAnotherProcessWroteMeanwhile) {

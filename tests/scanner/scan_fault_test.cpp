@@ -109,19 +109,23 @@ TEST(ScanCrashPoints, EveryCallOfAScanIsACrashPointThatARerunRecoversFrom) {
         expectFinished(clean, 0, newList(clean));
     }
     ASSERT_GT(calls, 0);
-    for (int n = 1; n <= calls; ++n) {
-        SCOPED_TRACE("scan ended at call " + std::to_string(n));
-        TempDevice dev;
-        prepare(dev);
-        EXPECT_EQ(scan(dev, Fault{Kind::Any, "", n, Effect::Crash, 0}), cetest::kCrashedStatus);
-        const std::string finished = newList(dev);
-        std::string list = dev.readFile("\\list.txt");
-        EXPECT_TRUE(list == kOldList || list == finished) << list;
-        expectUntouched(dev);
-        EXPECT_EQ(scan(dev, cetest::noFault()), 0);
-        expectFinished(dev, 0, finished);
+    // The process ends, or the power goes and takes what was not flushed.
+    for (Effect end : {Effect::Crash, Effect::PowerLoss}) {
+        for (int n = 1; n <= calls; ++n) {
+            SCOPED_TRACE("scan ended at call " + std::to_string(n) +
+                         (end == Effect::PowerLoss ? " by a power loss" : ""));
+            TempDevice dev;
+            prepare(dev);
+            EXPECT_EQ(scan(dev, Fault{Kind::Any, "", n, end, 0}), cetest::kCrashedStatus);
+            const std::string finished = newList(dev);
+            std::string list = dev.readFile("\\list.txt");
+            EXPECT_TRUE(list == kOldList || list == finished) << list;
+            expectUntouched(dev);
+            EXPECT_EQ(scan(dev, cetest::noFault()), 0);
+            expectFinished(dev, 0, finished);
+        }
     }
-    printf("scan crash points checked: %d\n", calls);
+    printf("scan crash points checked: %d, each as a crash and as a power loss\n", calls);
 }
 
 }  // namespace

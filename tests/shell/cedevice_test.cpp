@@ -139,6 +139,51 @@ TEST_F(Cedevice, ExportImportsIntoAnotherDeviceAsTheSameValues) {
     EXPECT_EQ(one.out.find("\n[", 40), std::string::npos) << one.out;
 }
 
+TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
+    const std::string head =
+        "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n";
+    const struct {
+        std::string text;  // after the head and a value: line 5 on
+        std::string says;
+    } cases[] = {
+        {"\"a\"=\"1\"\r\nnot a line\r\n",
+         ":6: a line that is no key, value, comment or blank line"},
+        {"\"b\"=dword:zz\r\n", ":5: a value that is not understood"},
+        {"\"c\"=hex:01,0g\r\n", ":5: a value that is not understood"},
+        {"\r\n\"d\"=\"no closing quote\r\n", ":6: a value that is not understood"},
+        {"[HKEY_BOGUS\\X]\r\n", ":5: a root key the device does not have"},
+        {"[HKEY_CURRENT_USER\\Open\r\n", ":5: a key header that is not understood"},
+    };
+    const std::string before = registry();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        const std::string file = scratch_.dir() + "/bad.reg";
+        cetest::writeHostFile(file, head + "\"kept\"=\"x\"\r\n" + c.text);
+        RunResult r = run({"import", file});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_EQ(r.err, "cedevice: " + file + c.says.substr(0, c.says.find(':', 1)) + ":" +
+                             c.says.substr(c.says.find(':', 1) + 1) + "; nothing was imported\n");
+        EXPECT_EQ(registry(), before);
+    }
+    // UTF-16 cut inside the last value.
+    std::string utf16 = "\xFF\xFE";
+    for (char ch : head + "\"v\"=\"abc\"\r\n")
+        utf16 += std::string{ch, '\0'};
+    const std::string cut = scratch_.dir() + "/cut.reg";
+    cetest::writeHostFile(cut, utf16.substr(0, utf16.size() - 7));
+    RunResult r = run({"import", cut});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "cedevice: " + cut +
+                  ":4: the UTF-16 text is cut off inside a character; nothing was imported\n");
+    EXPECT_EQ(registry(), before);
+    // The roots a device has are all reachable.
+    cetest::writeHostFile(cut, head + "[HKEY_CLASSES_ROOT\\.x]\r\n@=\"y\"\r\n[HKEY_USERS\\U]\r\n");
+    ASSERT_EQ(run({"import", cut}).exitCode, 0);
+    EXPECT_EQ(run({"get", "HKCR\\.x", ""}).out, "y\n");
+    EXPECT_EQ(run({"delete", "hku\\u"}).exitCode, 0);
+}
+
 TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
     const std::string notReg = scratch_.dir() + "/notes.txt";
     cetest::writeHostFile(notReg, "hello\n");
@@ -150,7 +195,8 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
     const Failure failures[] = {
         {{}, 2, "no command given"},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
-        {{"get", "HKCR\\x"}, 2, "does not begin with HKEY_LOCAL_MACHINE (HKLM)"},
+        {{"get", "HKEY_BOGUS\\x"}, 2, "does not begin with HKEY_LOCAL_MACHINE (HKLM)"},
+        {{"import", scratch_.dir()}, 1, "cannot read " + scratch_.dir() + ": Is a directory"},
         {{"get", "HKCU\\SOFTWARE\\None"}, 1, "no key HKEY_CURRENT_USER\\SOFTWARE\\None"},
         {{"get", "HKCU\\SOFTWARE\\QORV", "Nothing"},
          1,

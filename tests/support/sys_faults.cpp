@@ -1,6 +1,7 @@
 #include "tests/support/sys_faults.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "platform/posix/sys/sys_io.h"
 
@@ -21,6 +23,9 @@ Fault gFault;
 int gSeen = 0;
 int gLastWritten = -1;
 SysCalls gKernel;
+// For PowerLoss: the files written since their last flush, by host path,
+// with the size each had then.
+std::map<std::string, off_t> gUnflushed;
 
 std::string fdPath(int fd) {
     if (fd == AT_FDCWD) {
@@ -45,6 +50,23 @@ bool aimedAt(Kind kind) {
     return gFault.kind == kind;
 }
 
+// What a power loss leaves: the unflushed data gone.
+void losePower() {
+    for (const auto& [path, size] : gUnflushed) {
+        if (truncate(path.c_str(), size) != 0 && errno != ENOENT)
+            _exit(kCrashedStatus + 1);
+    }
+}
+
+void noteWrite(int fd) {
+    if (gFault.effect != Effect::PowerLoss)
+        return;
+    struct stat st;
+    std::string path = fdPath(fd);
+    if (gUnflushed.count(path) == 0 && gKernel.fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        gUnflushed[path] = st.st_size;
+}
+
 // True when this call is to be disturbed; a crash ends the process here.
 // path is asked for only when the fault names a file.
 template <typename PathOf>
@@ -55,8 +77,11 @@ bool strikes(Kind kind, PathOf pathOf) {
         return false;
     ++gSeen;
     bool hit = gFault.nth == 0 ? gSeen % 2 == 1 : gSeen == gFault.nth;
-    if (hit && gFault.effect == Effect::Crash)
+    if (hit && (gFault.effect == Effect::Crash || gFault.effect == Effect::PowerLoss)) {
+        if (gFault.effect == Effect::PowerLoss)
+            losePower();
         _exit(kCrashedStatus);
+    }
     return hit;
 }
 
@@ -110,6 +135,7 @@ ssize_t faultyWrite(int fd, const void* buf, size_t size) {
             return -1;
         size = size > 1 ? size / 2 : size;
     }
+    noteWrite(fd);
     return gKernel.write(fd, buf, size);
 }
 
@@ -119,6 +145,7 @@ ssize_t faultyCopyFileRange(int from, off_t* fromOffset, int to, size_t size) {
             return -1;
         size = size > 1 ? size / 2 : size;
     }
+    noteWrite(to);
     return gKernel.copyFileRange(from, fromOffset, to, size);
 }
 
@@ -128,7 +155,10 @@ int faultyFsync(int fd) {
         fails();
         return -1;
     }
-    return gKernel.fsync(fd);
+    int result = gKernel.fsync(fd);
+    if (result == 0)
+        gUnflushed.erase(fdPath(fd));
+    return result;
 }
 
 int faultyRenameat(int fromDir, const char* from, int toDir, const char* to) {
@@ -136,7 +166,18 @@ int faultyRenameat(int fromDir, const char* from, int toDir, const char* to) {
         errno = gFault.error;
         return -1;
     }
-    return gKernel.renameat(fromDir, from, toDir, to);
+    if (gFault.effect != Effect::PowerLoss)
+        return gKernel.renameat(fromDir, from, toDir, to);
+    std::string fromPath = atPath(fromDir, from);
+    std::string toPath = atPath(toDir, to);
+    int result = gKernel.renameat(fromDir, from, toDir, to);
+    auto moved = gUnflushed.find(fromPath);
+    if (result == 0 && moved != gUnflushed.end()) {
+        off_t size = moved->second;
+        gUnflushed.erase(moved);
+        gUnflushed[toPath] = size;
+    }
+    return result;
 }
 
 int faultyOpenat(int dirFd, const char* name, int flags, mode_t mode) {
@@ -170,6 +211,7 @@ void installFault(const Fault& fault) {
     gFault = fault;
     gSeen = 0;
     gLastWritten = -1;
+    gUnflushed.clear();
     table.read = faultyRead;
     table.pread = faultyPread;
     table.getdents64 = faultyGetdents64;

@@ -16,7 +16,11 @@ namespace cetest {
 // writes, fsync, rename, unlink, mkdir, link) but takes the writes that go
 // on filling one file as one call.
 enum class Kind { Read, Write, Fsync, Rename, Open, Any };
-enum class Effect { Fail, EveryOtherInterrupted, EveryOtherShort, Crash };
+// PowerLoss ends the process as Crash does, and then drops what was
+// written but not flushed: each file written since its last fsync goes
+// back to the size it had then (files are only ever filled anew or
+// appended to, so that is what the disk would hold).
+enum class Effect { Fail, EveryOtherInterrupted, EveryOtherShort, Crash, PowerLoss };
 
 // The nth call of a kind on a file whose host path holds `file` ("" for
 // any file); nth 0 with the every-other effects means every second call.

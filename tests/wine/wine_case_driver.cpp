@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/wstr.h"
 #include "tests/shared_cases/case_check.h"
 #include "tests/shared_cases/case_file.h"

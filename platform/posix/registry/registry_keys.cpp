@@ -1,13 +1,16 @@
 // The registry functions of the platform interface on the emulated device:
 // keys and values in the device's registry.reg.
 //
-// A value written through a key handle waits in the handle; the handle's
-// values go into the file together, in one change, when the handle is
-// closed, or when the program ends normally with the handle still open.
-// Reads in this process see the values that wait.  So a run pays one write
-// of the file per key it wrote, and the values of one key that belong
-// together (the home screen's plugin values, say) appear together or not at
-// all.  Creating a key is a change of its own, made at once.
+// Writes wait in this process, in the order they were made: a value
+// written through a handle, and a key created.  Closing a handle commits,
+// in one change of the file, every write that waits up to the handle's own
+// last one, whatever handle made it; the program's normal end commits the
+// rest.  So other processes see this program's writes in the order it made
+// them (a value never shows before one written earlier through another
+// key), and a run pays one replacement of the file per commit.  A key
+// created here exists at once for this process, and for others with the
+// values written through it.  Reads in this process see the writes that
+// wait.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,41 +18,40 @@
 
 #include "platform/platform.h"
 #include "platform/posix/registry/reg_file.h"
-#include "platform/posix/registry/registry_diagnosis.h"
+#include "platform/posix/registry/reg_file_data.h"
 #include "platform/posix/registry/registry_store.h"
 #include "platform/posix/registry/registry_value_text.h"
+#include "platform/posix/sys/diagnostic.h"
 
 namespace ce {
 
+// A key handle names its key.  Every call looks at the registry as it is
+// now (and at the writes that wait), so a key deleted meanwhile fails.
+struct RegKeyImpl {
+    std::u16string path;    // full path with its root
+    std::u16string folded;  // the path compared
+    bool root = false;      // a root exists always
+};
+
 namespace {
 
-struct PendingValue {
-    std::u16string name;  // as written
+// A write that waits: a key created (name unused) or a value set.
+struct PendingWrite {
+    RegKeyImpl* handle = nullptr;  // the handle it was made through
+    bool createKey = false;
+    std::u16string path;  // the key's, as given
     std::u16string folded;
+    std::u16string name;  // the value's, as written
+    std::u16string foldedName;
     uint32_t type = 0;
     std::vector<uint8_t> data;
 };
 
-}  // namespace
-
-// A key handle names the key and holds the values written through it that
-// wait for the handle's close.  Every call looks at the registry as it is
-// now, so a key deleted meanwhile simply fails.
-struct RegKeyImpl {
-    std::u16string path;                // full path with its root
-    std::u16string folded;              // the path compared
-    bool root = false;                  // a root exists always
-    std::vector<PendingValue> pending;  // in the order first written
-};
-
-namespace {
-
-// Every open handle, in the order opened.  Never destroyed: the handles
-// still open are written at the program's end, after static objects may be
-// gone.
-std::vector<RegKeyImpl*>& openKeys() {
-    static auto* keys = new std::vector<RegKeyImpl*>;
-    return *keys;
+// The writes that wait, oldest first.  Never destroyed: they are committed
+// at the program's end, after static objects may be gone.
+std::vector<PendingWrite>& pendingWrites() {
+    static auto* writes = new std::vector<PendingWrite>;
+    return *writes;
 }
 
 std::u16string rootName(Hive hive) {
@@ -74,90 +76,91 @@ RegKeyImpl keyOf(Hive hive, const char16_t* subKey) {
     return key;
 }
 
+// Says on standard error what the store found wrong, once per process.
+void explainFailure() {
+    std::string problem = posix::registryFailureText();
+    if (!problem.empty())
+        posix::diagnose(problem);
+}
+
 // The registry as it is now; a registry that cannot be read is explained
 // to the user on standard error.
 std::shared_ptr<const posix::RegFile> readRegistry() {
     std::shared_ptr<const posix::RegFile> file = posix::registryRead();
     if (file == nullptr)
-        posix::explainRegistryFailure(false);
+        explainFailure();
     return file;
 }
 
-bool updateRegistry(posix::RegistryChange change, const void* context) {
-    if (posix::registryUpdate(change, context))
-        return true;
-    posix::explainRegistryFailure(true);
-    return false;
-}
-
+// True when the key exists: in the file, or created here and waiting.
 bool keyExists(const posix::RegFile& file, const RegKeyImpl& key) {
-    return key.root || posix::regFileKeyExists(file, key.path);
+    if (key.root)
+        return true;
+    for (const PendingWrite& w : pendingWrites()) {
+        if (w.createKey && posix::regPathIsSameOrBelow(w.folded, key.folded))
+            return true;
+    }
+    return posix::regFileKeyExists(file, key.path);
 }
 
 RegKey openHandle(RegKeyImpl&& key) {
-    RegKeyImpl* handle = new RegKeyImpl(std::move(key));
-    openKeys().push_back(handle);
-    return handle;
+    return new RegKeyImpl(std::move(key));
 }
 
-bool createKeyChange(posix::RegFile* file, const void* context) {
-    const auto* key = static_cast<const RegKeyImpl*>(context);
-    return posix::regFileCreateKey(file, key->path, nullptr);
-}
+struct Commit {
+    size_t count = 0;  // the first `count` waiting writes
+};
 
-// Puts the handle's waiting values into the file, value by value on top of
-// what is there.  A key deleted meanwhile takes its values with it, as on
-// the device; a value the file can no longer take (its encoding changed) is
-// dropped alone.
-bool writePendingChange(posix::RegFile* file, const void* context) {
-    const auto* key = static_cast<const RegKeyImpl*>(context);
-    if (!keyExists(*file, *key))
-        return true;
-    for (const PendingValue& v : key->pending)
-        posix::regFileSetValue(file, key->path, v.name, v.type, v.data.data(), v.data.size());
+// Applies the waiting writes in order on top of what the file holds now.
+// A key deleted meanwhile by another process takes the values written
+// through it, as on the device; a value the file can no longer take (its
+// encoding changed) is dropped alone.
+bool commitChange(posix::RegFile* file, const void* context) {
+    const auto* commit = static_cast<const Commit*>(context);
+    const std::vector<PendingWrite>& writes = pendingWrites();
+    for (size_t i = 0; i < commit->count; ++i) {
+        const PendingWrite& w = writes[i];
+        if (w.createKey) {
+            posix::regFileCreateKey(file, w.path, nullptr);
+        } else if (posix::regFileKeyExists(*file, w.path)) {
+            posix::regFileSetValue(file, w.path, w.name, w.type, w.data.data(), w.data.size());
+        }
+    }
     return true;
 }
 
-void commitPending(RegKeyImpl* key) {
-    if (key->pending.empty())
+// Commits the first `count` waiting writes as one change.  A write that
+// cannot be stored now is lost, as it would be on the device.
+void commitWrites(size_t count) {
+    if (count == 0)
         return;
-    // Writes of values are not checked: a value that cannot be stored now
-    // is lost, as it would be on the device.
-    updateRegistry(writePendingChange, key);
-    key->pending.clear();
+    Commit commit{count};
+    if (!posix::registryUpdate(commitChange, &commit))
+        explainFailure();
+    std::vector<PendingWrite>& writes = pendingWrites();
+    writes.erase(writes.begin(), writes.begin() + static_cast<ptrdiff_t>(count));
 }
 
 void commitAllAtExit() {
-    for (RegKeyImpl* key : openKeys())
-        commitPending(key);
+    commitWrites(pendingWrites().size());
 }
 
-// The value waiting in any handle of this process, or nullptr.
-const PendingValue* findPending(const RegKeyImpl& key, const std::u16string& foldedName) {
-    for (const RegKeyImpl* open : openKeys()) {
-        if (open->folded != key.folded)
-            continue;
-        for (const PendingValue& v : open->pending) {
-            if (v.folded == foldedName)
-                return &v;
-        }
+void waitWrite(PendingWrite&& write) {
+    static bool exitHookSet = false;
+    if (!exitHookSet)
+        exitHookSet = std::atexit(commitAllAtExit) == 0;
+    pendingWrites().push_back(std::move(write));
+}
+
+// The latest waiting write of the value, or nullptr.
+const PendingWrite* findPending(const RegKeyImpl& key, const std::u16string& foldedName) {
+    const std::vector<PendingWrite>& writes = pendingWrites();
+    for (size_t i = writes.size(); i-- > 0;) {
+        const PendingWrite& w = writes[i];
+        if (!w.createKey && w.folded == key.folded && w.foldedName == foldedName)
+            return &w;
     }
     return nullptr;
-}
-
-// A value written anew replaces what waits for it in any handle: the last
-// write wins, whichever handle is closed first.
-void forgetPending(const RegKeyImpl& key, const std::u16string& foldedName, RegKeyImpl* except) {
-    for (RegKeyImpl* open : openKeys()) {
-        if (open == except || open->folded != key.folded)
-            continue;
-        for (size_t i = 0; i < open->pending.size(); ++i) {
-            if (open->pending[i].folded == foldedName) {
-                open->pending.erase(open->pending.begin() + static_cast<ptrdiff_t>(i));
-                break;
-            }
-        }
-    }
 }
 
 }  // namespace
@@ -167,9 +170,24 @@ RegKey regCreateKey(Hive hive, const char16_t* subKey) {
     std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr)
         return nullptr;
-    if (!keyExists(*file, key) && !updateRegistry(createKeyChange, &key))
+    if (keyExists(*file, key))
+        return openHandle(std::move(key));
+    // A path that no header can hold is refused now, not at the commit.
+    if (!posix::regFileCanCreateKey(*file, key.path))
         return nullptr;
-    return openHandle(std::move(key));
+    // A registry that takes no change takes no key either.
+    if (!posix::registryWritable()) {
+        explainFailure();
+        return nullptr;
+    }
+    RegKey handle = openHandle(std::move(key));
+    PendingWrite write;
+    write.handle = handle;
+    write.createKey = true;
+    write.path = handle->path;
+    write.folded = handle->folded;
+    waitWrite(std::move(write));
+    return handle;
 }
 
 RegKey regOpenKey(Hive hive, const char16_t* subKey) {
@@ -189,7 +207,7 @@ bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufByte
         return false;
     std::u16string_view valueName = name != nullptr ? std::u16string_view(name) : u"";
     posix::RegValueData value;
-    const PendingValue* pending = findPending(*key, posix::regTextFold(valueName));
+    const PendingWrite* pending = findPending(*key, posix::regTextFold(valueName));
     if (pending != nullptr && keyExists(*file, *key)) {
         value.type = pending->type;
         value.bytes = pending->data;
@@ -222,38 +240,32 @@ bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* da
         !posix::regFileCanSetValue(*file, key->path, valueName, type, bytes, dataBytes)) {
         return false;
     }
-    static bool exitHookSet = false;
-    if (!exitHookSet)
-        exitHookSet = std::atexit(commitAllAtExit) == 0;
-
-    std::u16string folded = posix::regTextFold(valueName);
-    forgetPending(*key, folded, key);
-    PendingValue* slot = nullptr;
-    for (PendingValue& v : key->pending) {
-        if (v.folded == folded)
-            slot = &v;
-    }
-    if (slot == nullptr) {
-        key->pending.emplace_back();
-        slot = &key->pending.back();
-        slot->name = valueName;
-        slot->folded = std::move(folded);
-    }
-    slot->type = type;
-    slot->data.assign(bytes, bytes + dataBytes);
+    PendingWrite write;
+    write.handle = key;
+    write.path = key->path;
+    write.folded = key->folded;
+    write.name = valueName;
+    write.foldedName = posix::regTextFold(valueName);
+    write.type = type;
+    write.data.assign(bytes, bytes + dataBytes);
+    waitWrite(std::move(write));
     return true;
 }
 
 void regCloseKey(RegKey key) {
     if (key == nullptr)
         return;
-    commitPending(key);
-    std::vector<RegKeyImpl*>& keys = openKeys();
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (keys[i] == key) {
-            keys.erase(keys.begin() + static_cast<ptrdiff_t>(i));
-            break;
-        }
+    // Everything written up to this handle's last write goes in together.
+    std::vector<PendingWrite>& writes = pendingWrites();
+    size_t count = 0;
+    for (size_t i = 0; i < writes.size(); ++i) {
+        if (writes[i].handle == key)
+            count = i + 1;
+    }
+    commitWrites(count);
+    for (PendingWrite& w : writes) {
+        if (w.handle == key)
+            w.handle = nullptr;  // none is left; kept safe all the same
     }
     delete key;
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/posix/sys/temp_beside.h"
 
@@ -31,9 +32,8 @@ constexpr int kReadAttempts = 3;
 // one (a clock set back) is not made, and the file is read again at its
 // next use instead.
 constexpr long kMaxStampWaitNs = 20 * 1000 * 1000;
-// Stretches that cannot be copied inside the kernel go through memory in
-// pieces of this size.
-constexpr size_t kCopyChunk = 256 * 1024;
+// The room a read registry keeps beyond its bytes for edits.
+constexpr size_t kEditRoom = 256 * 1024;
 
 struct Identity {
     dev_t dev = 0;
@@ -58,6 +58,31 @@ Store& store() {
     static Store s;
     return s;
 }
+
+RegistryFailure& lastFailure() {
+    static RegistryFailure f;
+    return f;
+}
+
+// Notes what failed, at the step that failed; false for the caller to
+// pass on.
+bool failedBecause(const std::string& what, const std::string& path, const std::string& reason) {
+    lastFailure() = RegistryFailure{what + " " + path, reason};
+    return false;
+}
+
+bool failed(const std::string& what, const std::string& path, int error) {
+    return failedBecause(what, path, systemError(error));
+}
+
+// A failure with nothing on the host to name.
+bool failedQuietly() {
+    lastFailure() = RegistryFailure{};
+    return false;
+}
+
+constexpr char kCannotRead[] = "cannot read the registry";
+constexpr char kCannotWriteIn[] = "cannot write the registry in";
 
 bool sameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -125,41 +150,65 @@ void keepEmpty(Store& s, const std::string& path) {
     s.missing = true;
     s.trusted = true;
     s.mode = 0644;
-    s.file = std::make_shared<RegFile>(regFileParse(std::string_view()));
+    s.file = std::make_shared<RegFile>();
 }
 
 enum class ReadResult { Read, Missing, Unreachable };
 
-// Indexes the file at path into the store.  The parsed file keeps the file
-// open and reads its blocks from it when asked.
+// Reads the file at path whole and indexes it into the store.
 ReadResult load(Store& s, const std::string& path) {
     forget(s);
     for (int attempt = 1;; ++attempt) {
         // O_NONBLOCK: a FIFO of that name must not hang the program.
         int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0)
-            return errno == ENOENT ? ReadResult::Missing : ReadResult::Unreachable;
+        if (fd < 0) {
+            if (errno == ENOENT)
+                return ReadResult::Missing;
+            failed(kCannotRead, path, errno);
+            return ReadResult::Unreachable;
+        }
         struct stat before;
-        if (sysCalls().fstat(fd, &before) != 0 || !S_ISREG(before.st_mode)) {
+        bool statted = sysCalls().fstat(fd, &before) == 0;
+        if (!statted || !S_ISREG(before.st_mode)) {
+            int error = errno;
             sysClose(fd);
+            if (!statted)
+                failed(kCannotRead, path, error);
+            else
+                failedBecause(kCannotRead, path, "not a regular file");
             return ReadResult::Unreachable;
         }
         // A file changed within the stamping clock's tick could change again
         // unseen; once the tick is over, its identity tells every change.
         timespec now = waitPastStamp(before.st_ctim, stampClock());
-        bool whole = false;
-        auto held = std::shared_ptr<const int>(new int(fd), [](const int* p) {
-            sysClose(*p);
-            delete p;
-        });
-        RegFile file =
-            regFileParseOpenFile(held, preadFull, static_cast<size_t>(before.st_size), &whole);
+        // Room for a run's edits, so that splicing them in moves the bytes
+        // within the buffer instead of into a second one.
+        std::string bytes;
+        bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
+        bytes.resize(static_cast<size_t>(before.st_size));
+        ssize_t got = preadFull(fd, bytes.data(), bytes.size(), 0);
+        int readError = errno;
         struct stat after;
-        if (sysCalls().fstat(*file.source.fd, &after) != 0)
+        bool statAfter = sysCalls().fstat(fd, &after) == 0;
+        sysClose(fd);
+        if (got < 0 || !statAfter) {
+            failed(kCannotRead, path, got < 0 ? readError : errno);
             return ReadResult::Unreachable;
+        }
+        bool whole = static_cast<size_t>(got) == bytes.size();
+        bytes.resize(static_cast<size_t>(got));
+        RegFile file = regFileParseOwned(std::move(bytes));
         bool steady = whole && sameIdentity(identityOf(before), identityOf(after));
         if (!steady && attempt < kReadAttempts)
             continue;
+        // A file that is no export at all is never taken for an empty
+        // registry, nor written into.
+        std::string notAnExport = regFileNotAnExport(file);
+        if (!notAnExport.empty()) {
+            failedBecause("cannot use the registry", path,
+                          "not a registry export (" + notAnExport + ")");
+            return ReadResult::Unreachable;
+        }
         s.path = path;
         s.valid = true;
         s.missing = false;
@@ -178,9 +227,10 @@ bool refresh(Store& s, const std::string& path) {
     if (sysStat(path.c_str(), &st) != 0) {
         // A device directory that is missing is no empty registry: it
         // cannot be reached at all.
-        if (errno != ENOENT || !deviceDirUsable()) {
+        int error = errno;
+        if (error != ENOENT || !deviceDirUsable()) {
             forget(s);
-            return false;
+            return error == ENOENT ? failedQuietly() : failed(kCannotRead, path, error);
         }
         if (!(s.valid && s.missing && s.path == path))
             keepEmpty(s, path);
@@ -188,7 +238,7 @@ bool refresh(Store& s, const std::string& path) {
     }
     if (!S_ISREG(st.st_mode)) {
         forget(s);
-        return false;
+        return failedBecause(kCannotRead, path, "not a regular file");
     }
     if (s.valid && !s.missing && s.trusted && s.path == path &&
         sameIdentity(identityOf(st), s.id)) {
@@ -241,59 +291,14 @@ struct WriteLock {
 };
 
 bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
-    lock->dir = sysOpen(directoryOf(registryPath).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::string dir = directoryOf(registryPath);
+    lock->dir = sysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lock->dir < 0)
-        return false;
+        return failed(kCannotWriteIn, dir, errno);
     std::string lockPath = registryPath + ".lock";
     lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (lock->fd < 0)
-        return false;
-    return lockRetrying(lock->fd, LOCK_EX);
-}
-
-// Copies source bytes [offset, offset + size) of the open file `from` to
-// `to` inside the kernel; false when that cannot be done (nothing or part
-// was copied: *done tells how much).
-bool copyInKernel(int from, size_t offset, size_t size, int to, size_t* done) {
-    *done = 0;
-    off_t at = static_cast<off_t>(offset);
-    while (*done < size) {
-        ssize_t n = sysCalls().copyFileRange(from, &at, to, size - *done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        *done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Writes the file's bytes to fd.  Stretches of the source are copied from
-// the open file the registry was read from inside the kernel where the file
-// system can, else read and written.
-bool writeRegistryBytes(const Store& s, int fd) {
-    const RegSource& source = s.file->source;
-    bool inKernel = source.fd != nullptr;
-    std::string bytes;
-    for (const RegSpan& span : regFileSpans(*s.file)) {
-        if (!span.fromSource) {
-            if (!writeAll(fd, span.text.data(), span.text.size()))
-                return false;
-            continue;
-        }
-        size_t done = 0;
-        if (inKernel && !copyInKernel(*source.fd, span.offset, span.size, fd, &done))
-            inKernel = false;  // this file system cannot: read and write from here on
-        while (done < span.size) {
-            size_t piece = std::min(span.size - done, kCopyChunk);
-            bytes.clear();
-            if (!regSourceRead(source, span.offset + done, piece, &bytes) ||
-                !writeAll(fd, bytes.data(), bytes.size())) {
-                return false;
-            }
-            done += piece;
-        }
-    }
+    if (lock->fd < 0 || !lockRetrying(lock->fd, LOCK_EX))
+        return failed("cannot write the registry's lock file", lockPath, errno);
     return true;
 }
 
@@ -304,11 +309,14 @@ bool replaceRegistry(const Store& s, int dir) {
     std::string temp;
     int fd = tempCreateBeside(dir, kRegistryName, s.mode, &temp);
     if (fd < 0)
-        return false;
-    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeRegistryBytes(s, fd) && syncFd(fd) &&
-              sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
-    if (!ok)
+        return failed(kCannotWriteIn, directoryOf(s.path), errno);
+    std::string_view bytes = regFileBytes(*s.file);
+    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) &&
+              syncFd(fd) && sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
+    if (!ok) {
+        failed(kCannotWriteIn, directoryOf(s.path), errno);
         sysCalls().unlinkat(dir, temp.c_str(), 0);
+    }
     // The temporary file's lock is held up to here, past the rename; the
     // file is on the disk already, whatever the close reports.
     sysClose(fd);
@@ -319,6 +327,15 @@ bool replaceRegistry(const Store& s, int dir) {
 
 }  // namespace
 
+const RegistryFailure& registryFailure() {
+    return lastFailure();
+}
+
+std::string registryFailureText() {
+    const RegistryFailure& f = lastFailure();
+    return f.what.empty() ? std::string() : f.what + ": " + f.reason;
+}
+
 std::shared_ptr<const RegFile> registryRead() {
     Store& s = store();
     if (!refresh(s, registryPath(s)))
@@ -326,11 +343,20 @@ std::shared_ptr<const RegFile> registryRead() {
     return s.file;
 }
 
+bool registryWritable() {
+    Store& s = store();
+    std::string path = registryPath(s);
+    if (!deviceDirUsable())
+        return failedQuietly();
+    WriteLock lock;
+    return takeWriteLock(path, &lock) && refresh(s, path);
+}
+
 bool registryUpdate(RegistryChange change, const void* context) {
     Store& s = store();
     std::string path = registryPath(s);
     if (!deviceDirUsable())
-        return false;
+        return failedQuietly();
     WriteLock lock;
     if (!takeWriteLock(path, &lock))
         return false;
@@ -341,12 +367,12 @@ bool registryUpdate(RegistryChange change, const void* context) {
     // A caller that still holds the file keeps it as it was.
     if (s.file.use_count() > 1)
         s.file = std::make_shared<RegFile>(*s.file);
-    size_t revision = s.file->revision;
+    size_t revision = regFileRevision(*s.file);
     if (!change(s.file.get(), context)) {
         forget(s);  // the change may have been made in part
-        return false;
+        return failedQuietly();
     }
-    if (s.file->revision == revision)
+    if (regFileRevision(*s.file) == revision)
         return true;
     bool replaced = replaceRegistry(s, lock.dir);
     // Written just now (or not at all): read again at the next use.

@@ -1,0 +1,169 @@
+// The inside of a registry file (reg_file.h), shared by its reading, its
+// editing and the device tool's operations: the buffer, the block index,
+// the lines of a block, key paths and the one lookup of a key's place.
+//
+// A block is a line whose text opens with "[" (a key's header, a key's
+// deletion, or a broken header that ends the key before it) together with
+// the lines below it up to the next such line; block 0 holds the lines
+// before the first one.  No value line and no continuation line can open
+// with "[", so a key's values always lie inside its blocks.  Headers are
+// found by the hash of their path's last part and then compared as text, so
+// a hash that happens to match a different path is never taken.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/registry/reg_file.h"
+
+namespace ce::posix {
+
+enum class RegBlockKind : uint8_t {
+    Start,      // the lines before the first header
+    Key,        // [KEY]
+    DeleteKey,  // [-KEY]
+    BrokenKey,  // a line opening with "[" that is no header
+    Removed,    // a key's block whose header a deletion took away (blank lines
+                // and comments may remain; they belong to no key)
+};
+
+struct RegBlock {
+    size_t start = 0;  // offset in the buffer; the block ends where the next starts
+    RegBlockKind kind = RegBlockKind::Start;
+    uint32_t name = 0;  // Key, DeleteKey: hash of the path's last part, folded
+};
+
+struct RegFileData {
+    std::string bytes;   // the whole file
+    bool utf16 = false;  // UTF-16LE, else UTF-8
+    size_t bomSize = 0;  // a byte-order mark opens the bytes
+    size_t bodyEnd = 0;  // the lines are bytes[bomSize, bodyEnd); the trailer
+                         // after them (a DOS end-of-file byte, an odd byte)
+    std::string eol;     // line end given to added lines, in the file's encoding
+    std::vector<RegBlock> blocks;
+    std::vector<size_t> deletions;  // the DeleteKey blocks, in order
+    size_t revision = 0;
+};
+
+// Builds the index of d->bytes in one pass (encoding, trailer, blocks).
+void regIndex(RegFileData* d);
+
+size_t regBlockEnd(const RegFileData& d, size_t block);
+std::string_view regBlockView(const RegFileData& d, size_t block);
+
+// Replaces the block's bytes [from, to) by `with`; later blocks shift.
+void regSplice(RegFileData* d, size_t block, size_t from, size_t to, std::string_view with);
+
+// One physical line of a block.
+struct RegLine {
+    size_t at = 0;           // offset of its first byte in the block
+    std::string_view bytes;  // without the line end
+    size_t eolSize = 0;      // bytes of the line end; 0 for a last line without one
+};
+
+struct RegLineCursor {
+    bool utf16 = false;
+    std::string_view bytes;  // the block's
+    size_t pos = 0;
+};
+RegLineCursor regLineCursor(const RegFileData& d, size_t block);
+bool regNextLine(RegLineCursor& c, RegLine* line);
+
+// The text of a line's bytes.  A UTF-8 line that is not valid UTF-8 (an
+// 8-bit REGEDIT4 file, say) is read byte by byte as Latin-1.
+void regLineText(bool utf16, std::string_view bytes, std::u16string* text);
+size_t regFindLineFeed(std::string_view bytes, size_t from, bool utf16);
+
+// A logical line: one physical line, or a value line joined with its
+// continuation lines (their closing backslashes removed).
+struct RegLogical {
+    size_t at = 0;          // block offset of the first line
+    size_t contentEnd = 0;  // block offset after the last line's text
+    size_t end = 0;         // block offset after the last line's end
+    bool blankOrComment = false;
+    bool valueLike = false;  // opens with '"' or '@'
+    std::u16string text;
+};
+bool regNextLogical(RegLineCursor& c, RegLogical* entry);
+
+// The next value line of the block that is understood; other lines are
+// passed over.  False after the last.
+bool regNextValue(RegLineCursor& c, RegLogical* entry, std::u16string* name, bool* deletion,
+                  RegValueData* data);
+
+// A key path folded, with the hash of each of its parts, in order.
+struct RegKeyPath {
+    std::u16string folded;
+    std::vector<uint32_t> parts;
+};
+// False for a path without any component.
+bool regKeyPath(std::u16string_view path, RegKeyPath* out);
+uint32_t regLastPartHash(std::u16string_view folded);
+// True when key is base or lies below it (folded paths).
+bool regPathIsSameOrBelow(std::u16string_view key, std::u16string_view base);
+
+// The path of a Key or DeleteKey block's header, as written.
+bool regBlockHeaderPath(const RegFileData& d, size_t block, std::u16string* path);
+bool regBlockIsKey(const RegFileData& d, size_t block, const RegKeyPath& key);
+// The last DeleteKey block that removes the key (or a key above it), or -1.
+ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key);
+
+// False when the header of a Key or DeleteKey block cannot open with the
+// folded path prefix: a quick look at its bytes, for walks over every header.
+bool regHeaderMayOpenWith(const RegFileData& d, size_t block, std::u16string_view foldedPrefix);
+
+// Where a value stands: the logical line that gives it its current data.
+struct RegValueSpot {
+    size_t block = 0;
+    size_t at = 0;
+    size_t contentEnd = 0;
+    size_t end = 0;       // after the last line's end
+    std::u16string name;  // as written
+    RegValueData data;
+};
+
+// A key's place in the file, found in one walk over the index.
+struct RegPlace {
+    bool exists = false;
+    ptrdiff_t lastDeletion = -1;  // the last deletion of the key or one above it
+    ptrdiff_t lastHeader = -1;    // the key's last header after it; new values go there
+    bool valueFound = false;      // the value asked for exists
+    RegValueSpot value;
+};
+// The place of the key and, when foldedName is not null, of that value
+// (and then `exists` only for a key with a header of its own).
+RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16string* foldedName);
+
+// Edits shared with the device tool's operations (reg_file_edit.cpp).
+std::string regEncode(bool utf16, std::u16string_view text);
+// The lines in the file's encoding; false when one has no form in it.
+bool regEncodeAll(bool utf16, const std::vector<std::u16string>& texts,
+                  std::vector<std::string>* out);
+// The lines joined by the file's line end, with one after the last when `closed`.
+std::string regJoinLines(const RegFileData& d, const std::vector<std::string>& lines, bool closed);
+// Where a new value goes in a key's block: after its last logical line that
+// is neither blank nor a comment.
+size_t regInsertPoint(const RegFileData& d, size_t block);
+// The last line of the file: its text and whether it has a line end.
+bool regLastLine(const RegFileData& d, std::u16string* text, bool* hasEnd);
+bool regNothingAfter(const RegFileData& d, size_t block);
+// The path to write in a new header: the part that exists already keeps the
+// case in which it was first written.
+std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath);
+// Appends a header and value lines as a new block at the end of the file;
+// it ends with a line end when the file's last line has one, unless
+// lineEndAtEnd (0 or 1) says otherwise.
+bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath,
+                       const std::vector<std::u16string>& valueLines, int lineEndAtEnd = -1);
+// The text of the first line (after a byte-order mark), decoded.
+std::u16string regFirstLine(const RegFileData& d);
+
+// A file without any content (an empty registry.reg), which the first
+// change turns into a new registry.
+bool regIsEmptyFile(const RegFileData& d);
+void regBecomeNew(RegFileData* d);
+
+}  // namespace ce::posix

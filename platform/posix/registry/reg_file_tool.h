@@ -1,0 +1,69 @@
+// The operations on a registry export that only the device tool needs:
+// deleting values and keys, importing an export, and listing what a file
+// holds.  They live in a library of their own (ce_posix_registry_tool),
+// which the three programs do not link.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/registry/reg_file.h"
+
+namespace ce::posix {
+
+// The roots a device's registry has, in full ("HKEY_LOCAL_MACHINE").
+bool regIsDeviceRoot(std::u16string_view root);
+
+// Removes the lines that give the value its data (and any earlier lines of
+// it that would show through), so that it no longer exists.  False when it
+// did not exist; the file is then unchanged.
+bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name);
+
+// Removes the key with all its subkeys and values: the blocks of their
+// headers, with the blank lines after them.  A key above that existed only
+// through them keeps a header of its own.  False when the key did not
+// exist; the file is then unchanged.
+bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath);
+
+// Where an export is malformed: its line (counted from 1) and what is wrong.
+struct RegExportFault {
+    size_t line = 0;
+    std::string what;
+};
+
+// Checks an export whole: a header line first, then only key headers of
+// a device's roots, key deletions, value lines understood and inside a
+// key, comments and blank lines, and no character cut off at the end.
+bool regCheckExport(const RegFile& source, RegExportFault* fault);
+
+// Applies a checked export to the registry as the registry editor imports
+// it, top to bottom: a header creates its key, "[-KEY]" deletes a key, a
+// value line sets the value of the key above it, "Name"=- deletes it.  The
+// work is linear in both files' sizes but for the deletions, each of which
+// costs a pass over the file.  False when a key or value cannot be written
+// into this file (its encoding); the file is then partly changed, and the
+// caller drops it.
+bool regFileImport(RegFile* file, const RegFile& source);
+
+// A key as it stands: its path as first written and its values, in the
+// order of their first appearance, each with its name as first written.
+struct RegKeyContents {
+    std::u16string path;
+    std::vector<std::u16string> names;
+    std::vector<RegValueData> data;
+};
+
+// Every key that has a header of its own and exists, in the order of its
+// first header, with its values: the whole registry in one pass (a key
+// that exists only through a subkey's header has no entry).
+std::vector<RegKeyContents> regFileContents(const RegFile& file);
+
+// The names of the key's values, as in regFileContents.
+std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath);
+
+// The paths of the key headers, as written, in file order (deletions left out).
+std::vector<std::u16string> regFileHeaderPaths(const RegFile& file);
+
+}  // namespace ce::posix
