@@ -45,21 +45,6 @@ char16_t unitAt(std::string_view s, size_t i, bool utf16) {
                                  (static_cast<unsigned char>(s[i + 1]) << 8));
 }
 
-// The offset of the next "[" unit at or after `from`, or npos.
-size_t findBracket(std::string_view body, size_t from, bool utf16) {
-    while (from < body.size()) {
-        const void* p = std::memchr(body.data() + from, '[', body.size() - from);
-        if (p == nullptr)
-            break;
-        size_t at = static_cast<size_t>(static_cast<const char*>(p) - body.data());
-        // In UTF-16 the byte must start a unit and have a zero after it.
-        if (!utf16 || (at % 2 == 0 && at + 1 < body.size() && body[at + 1] == 0))
-            return at;
-        from = at + 1;
-    }
-    return std::string_view::npos;
-}
-
 // The start of the line holding the "[" at `at` when only blanks stand
 // before it on that line (back to `floor`, the end of a byte-order mark);
 // npos when the line opens with something else.
@@ -142,7 +127,7 @@ void indexBlocks(RegFileData* d) {
     std::u16string text;
     std::u16string path;
     size_t at = d->bomSize;
-    while ((at = findBracket(body, at, utf16)) != std::string_view::npos) {
+    while ((at = regFindAsciiUnit(body, at, '[', utf16)) != std::string_view::npos) {
         size_t line = lineOpeningWith(body, at, d->bomSize, utf16);
         size_t lf = regFindLineFeed(body, at, utf16);
         size_t next = lf == std::string_view::npos ? body.size() : lf + unit;
@@ -223,20 +208,24 @@ void regSplice(RegFileData* d, size_t block, size_t from, size_t to, std::string
     ++d->revision;
 }
 
-size_t regFindLineFeed(std::string_view bytes, size_t from, bool utf16) {
+size_t regFindAsciiUnit(std::string_view bytes, size_t from, char ascii, bool utf16) {
     size_t i = from;
     while (i < bytes.size()) {
-        const void* p = std::memchr(bytes.data() + i, '\n', bytes.size() - i);
+        const void* p = std::memchr(bytes.data() + i, ascii, bytes.size() - i);
         if (p == nullptr)
             break;
         size_t at = static_cast<size_t>(static_cast<const char*>(p) - bytes.data());
-        // In UTF-16 a line feed is the byte 0x0A at an even offset with a
-        // zero after it; other 0x0A bytes belong to other characters.
+        // In UTF-16 an ASCII character is its byte at an even offset with a
+        // zero after it; the same byte elsewhere belongs to another character.
         if (!utf16 || (at % 2 == 0 && at + 1 < bytes.size() && bytes[at + 1] == 0))
             return at;
         i = at + 1;
     }
     return std::string_view::npos;
+}
+
+size_t regFindLineFeed(std::string_view bytes, size_t from, bool utf16) {
+    return regFindAsciiUnit(bytes, from, '\n', utf16);
 }
 
 RegLineCursor regLineCursor(const RegFileData& d, size_t block) {

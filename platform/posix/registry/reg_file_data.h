@@ -75,6 +75,9 @@ bool regNextLine(RegLineCursor& c, RegLine* line);
 // The text of a line's bytes.  A UTF-8 line that is not valid UTF-8 (an
 // 8-bit REGEDIT4 file, say) is read byte by byte as Latin-1.
 void regLineText(bool utf16, std::string_view bytes, std::u16string* text);
+// The offset of the next ASCII character `ascii` (the next line feed) at or
+// after `from` in a file's bytes, or npos.
+size_t regFindAsciiUnit(std::string_view bytes, size_t from, char ascii, bool utf16);
 size_t regFindLineFeed(std::string_view bytes, size_t from, bool utf16);
 
 // A logical line: one physical line, or a value line joined with its
