@@ -298,26 +298,8 @@ int exportCommand(const Args& args) {
         return kExitFailed;
     if (!key.empty() && !ce::posix::regFileKeyExists(*file, key))
         return fail("no key " + text(key));
-    const std::u16string base = ce::posix::regTextFoldPath(key);
-    std::string out = text(ce::posix::kRegFileHeader) + "\n";
-    for (const RegKeyContents& k : ce::posix::regFileContents(*file)) {
-        const std::u16string folded = ce::posix::regTextFoldPath(k.path);
-        if (!key.empty() && folded != base && !isBelow(folded, base))
-            continue;
-        std::u16string header;
-        if (!ce::posix::regTextFormatHeader(k.path, &header))
-            continue;  // a path that no header can hold was never read from one
-        out += "\n" + text(header) + "\n";
-        for (size_t i = 0; i < k.names.size(); ++i) {
-            std::vector<std::u16string> lines;
-            if (!ce::posix::regTextFormatValue(k.names[i], k.data[i].type, k.data[i].bytes.data(),
-                                               k.data[i].bytes.size(), true, &lines)) {
-                continue;
-            }
-            for (const std::u16string& line : lines)
-                out += text(line) + "\n";
-        }
-    }
+    std::string out;
+    ce::posix::regFileExport(*file, key, &out);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
         return fail("cannot write the export: " + ce::posix::systemError(errno));
     return kExitOk;

@@ -463,8 +463,10 @@ RegFile regFileParse(std::string_view bytes) {
 }
 
 RegFile regFileNew() {
-    return regFileParseOwned("\xFF\xFE" + regEncode(true, kRegFileHeader) +
-                             encodeAscii(true, "\r\n\r\n"));
+    std::string bytes = "\xFF\xFE";
+    regAppendText(true, encodeAscii(true, "\r\n"), kRegFileHeader + std::u16string(u"\n"), true,
+                  &bytes);
+    return regFileParseOwned(std::move(bytes));
 }
 
 std::string_view regFileBytes(const RegFile& file) {

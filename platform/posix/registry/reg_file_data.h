@@ -141,12 +141,11 @@ struct RegPlace {
 RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16string* foldedName);
 
 // Edits shared with the device tool's operations (reg_file_edit.cpp).
-std::string regEncode(bool utf16, std::u16string_view text);
-// The lines in the file's encoding; false when one has no form in it.
-bool regEncodeAll(bool utf16, const std::vector<std::u16string>& texts,
-                  std::vector<std::string>* out);
-// The lines joined by the file's line end, with one after the last when `closed`.
-std::string regJoinLines(const RegFileData& d, const std::vector<std::string>& lines, bool closed);
+// Appends text to *out in the file's encoding, each "\n" in it as the line
+// end eol, and one more after it when `closed`; false when a character has
+// no form in the encoding (a lone surrogate in UTF-8).
+bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, bool closed,
+                   std::string* out);
 // Where a new value goes in a key's block: after its last logical line that
 // is neither blank nor a comment.
 size_t regInsertPoint(const RegFileData& d, size_t block);
@@ -156,11 +155,12 @@ bool regNothingAfter(const RegFileData& d, size_t block);
 // The path to write in a new header: the part that exists already keeps the
 // case in which it was first written.
 std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath);
-// Appends a header and value lines as a new block at the end of the file;
-// it ends with a line end when the file's last line has one, unless
+// Appends a header and the value lines (joined by "\n", as
+// regTextFormatValue gives them) as a new block at the end of the file; it
+// ends with a line end when the file's last line has one, unless
 // lineEndAtEnd (0 or 1) says otherwise.
-bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath,
-                       const std::vector<std::u16string>& valueLines, int lineEndAtEnd = -1);
+bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16string_view values,
+                       int lineEndAtEnd = -1);
 // The text of the first line (after a byte-order mark), decoded.
 std::u16string regFirstLine(const RegFileData& d);
 

@@ -12,42 +12,27 @@
 
 namespace ce::posix {
 
-std::string regEncode(bool utf16, std::u16string_view text) {
-    std::string out;
-    if (utf16) {
-        out.reserve(text.size() * 2);
-        for (char16_t c : text) {
-            out.push_back(static_cast<char>(c & 0xff));
-            out.push_back(static_cast<char>(c >> 8));
+bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, bool closed,
+                   std::string* out) {
+    for (size_t start = 0; start <= text.size();) {
+        size_t lf = std::min(text.find(u'\n', start), text.size());
+        std::u16string_view line = text.substr(start, lf - start);
+        if (utf16) {
+            for (char16_t c : line) {
+                out->push_back(static_cast<char>(c & 0xff));
+                out->push_back(static_cast<char>(c >> 8));
+            }
+        } else {
+            std::string bytes;
+            if (!u16ToUtf8(line.data(), line.size(), &bytes))
+                return false;
+            *out += bytes;
         }
-    } else {
-        u16ToUtf8(text.data(), text.size(), &out);
-    }
-    return out;
-}
-
-bool regEncodeAll(bool utf16, const std::vector<std::u16string>& texts,
-                  std::vector<std::string>* out) {
-    out->clear();
-    for (const std::u16string& t : texts) {
-        std::string bytes;
-        if (utf16)
-            bytes = regEncode(true, t);
-        else if (!u16ToUtf8(t.data(), t.size(), &bytes))
-            return false;
-        out->push_back(std::move(bytes));
+        if (lf < text.size() || closed)
+            *out += eol;
+        start = lf + 1;
     }
     return true;
-}
-
-std::string regJoinLines(const RegFileData& d, const std::vector<std::string>& lines, bool closed) {
-    std::string out;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        out += lines[i];
-        if (closed || i + 1 < lines.size())
-            out += d.eol;
-    }
-    return out;
 }
 
 bool regIsEmptyFile(const RegFileData& d) {
@@ -155,32 +140,31 @@ std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath)
     return out;
 }
 
-bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath,
-                       const std::vector<std::u16string>& valueLines, int lineEndAtEnd) {
-    std::u16string header;
-    if (!regTextFormatHeader(regDisplayPath(*d, keyPath), &header))
+bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16string_view values,
+                       int lineEndAtEnd) {
+    std::u16string text;
+    if (!regTextFormatHeader(regDisplayPath(*d, keyPath), &text))
         return false;
-    std::vector<std::u16string> texts = {header};
-    texts.insert(texts.end(), valueLines.begin(), valueLines.end());
-    std::vector<std::string> bytes;
-    if (!regEncodeAll(d->utf16, texts, &bytes))
-        return false;
+    if (!values.empty())
+        text.append(u"\n").append(values);
     std::u16string last;
     bool lastHasEnd = true;
     bool hasLines = regLastLine(*d, &last, &lastHasEnd);
     // At the end of a file whose last line has no line end, that line gets
     // one and the last new line goes without.
-    std::string tail;
+    std::string block;
     if (hasLines && !lastHasEnd)
-        tail += d->eol;
+        block += d->eol;
     if (hasLines && !regTextTrim(last).empty())
-        tail += d->eol;  // the blank line before the header
+        block += d->eol;  // the blank line before the header
+    size_t headerAt = block.size();
+    bool closed = lineEndAtEnd < 0 ? (!hasLines || lastHasEnd) : lineEndAtEnd == 1;
+    if (!regAppendText(d->utf16, d->eol, text, closed, &block))
+        return false;
     size_t lastBlock = d->blocks.size() - 1;
     size_t end = regBlockEnd(*d, lastBlock) - d->blocks[lastBlock].start;
-    bool closed = lineEndAtEnd < 0 ? (!hasLines || lastHasEnd) : lineEndAtEnd == 1;
-    std::string block = regJoinLines(*d, bytes, closed);
-    regSplice(d, lastBlock, end, end, tail + block);
-    d->blocks.push_back(RegBlock{d->bodyEnd - block.size(), RegBlockKind::Key,
+    regSplice(d, lastBlock, end, end, block);
+    d->blocks.push_back(RegBlock{d->bodyEnd - (block.size() - headerAt), RegBlockKind::Key,
                                  regLastPartHash(regTextFoldPath(keyPath))});
     return true;
 }
@@ -191,18 +175,19 @@ bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u
         return false;
     // An empty file becomes a new registry, which is UTF-16.
     bool utf16 = file.data->utf16 || regIsEmptyFile(*file.data);
-    std::vector<std::u16string> texts;
-    std::vector<std::string> bytes;
-    return regTextFormatValue(name, type, data, size, !utf16, &texts) &&
-           regEncodeAll(utf16, texts, &bytes);
+    std::u16string text;
+    std::string bytes;
+    return regTextFormatValue(name, type, data, size, !utf16, &text) &&
+           regAppendText(utf16, "\n", text, false, &bytes);
 }
 
 bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
     RegKeyPath key;
     std::u16string header;
-    std::vector<std::string> bytes;
+    std::string bytes;
     return regKeyPath(keyPath, &key) && regTextFormatHeader(keyPath, &header) &&
-           regEncodeAll(file.data->utf16 || regIsEmptyFile(*file.data), {header}, &bytes);
+           regAppendText(file.data->utf16 || regIsEmptyFile(*file.data), "\n", header, false,
+                         &bytes);
 }
 
 namespace {
@@ -216,23 +201,21 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     RegPlace p = regLookup(*d, key, &folded);
     // An existing value keeps the name as it was first written.
     std::u16string_view written = p.valueFound ? std::u16string_view(p.value.name) : name;
-    std::vector<std::u16string> texts;
-    std::vector<std::string> bytes;
-    if (!regTextFormatValue(written, type, data, size, !d->utf16, &texts) ||
-        !regEncodeAll(d->utf16, texts, &bytes)) {
+    std::u16string text;
+    std::string lines;
+    if (!regTextFormatValue(written, type, data, size, !d->utf16, &text))
         return false;
-    }
     if (p.valueFound) {
         // The last line keeps its own line end; the others get the file's.
-        std::string lines = regJoinLines(*d, bytes, false);
         const RegValueSpot& v = p.value;
-        if (lines == regBlockView(*d, v.block).substr(v.at, v.contentEnd - v.at))
-            return true;
-        regSplice(d, v.block, v.at, v.contentEnd, lines);
+        if (!regAppendText(d->utf16, d->eol, text, false, &lines))
+            return false;
+        if (lines != regBlockView(*d, v.block).substr(v.at, v.contentEnd - v.at))
+            regSplice(d, v.block, v.at, v.contentEnd, lines);
         return true;
     }
     if (p.lastHeader < 0)
-        return regAppendKeyBlock(d, keyPath, texts);
+        return regAppendKeyBlock(d, keyPath, text);
     size_t block = static_cast<size_t>(p.lastHeader);
     size_t at = regInsertPoint(*d, block);
     std::u16string last;
@@ -241,15 +224,15 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     // gives it one, and the new last line goes without.
     bool atFileEnd = at == regBlockView(*d, block).size() && regNothingAfter(*d, block) &&
                      regLastLine(*d, &last, &lastHasEnd) && !lastHasEnd;
-    std::string lines = regJoinLines(*d, bytes, !atFileEnd);
     if (atFileEnd)
-        lines.insert(0, d->eol);
+        lines = d->eol;
+    if (!regAppendText(d->utf16, d->eol, text, !atFileEnd, &lines))
+        return false;
     regSplice(d, block, at, at, lines);
     return true;
 }
 
 }  // namespace
-
 bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name,
                      uint32_t type, const uint8_t* data, size_t size) {
     if (!regIsEmptyFile(*file->data))
@@ -277,7 +260,7 @@ bool regFileCreateKey(RegFile* file, std::u16string_view keyPath, bool* created)
         regBecomeNew(&fresh);
         fresh.revision = file->data->revision + 1;
     }
-    if (!regAppendKeyBlock(empty ? &fresh : file->data.get(), keyPath, {}))
+    if (!regAppendKeyBlock(empty ? &fresh : file->data.get(), keyPath, u""))
         return false;
     if (empty)
         *file->data = std::move(fresh);

@@ -3,10 +3,10 @@
 #include "platform/posix/registry/reg_file_tool.h"
 
 #include <algorithm>
-#include <unordered_map>
 
 #include "platform/posix/registry/reg_file_data.h"
 #include "platform/posix/registry/registry_value_text.h"
+#include "platform/wstr.h"
 
 namespace ce::posix {
 
@@ -125,9 +125,9 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     if (!parentKept && !blocks.empty() && regBlockHeaderPath(*d, blocks.front(), &path)) {
         parentPath = leadingParts(path, key.parts.size() - 1);
         std::u16string header;
-        std::vector<std::string> bytes;
+        std::string bytes;
         if (!regTextFormatHeader(regDisplayPath(*d, parentPath), &header) ||
-            !regEncodeAll(d->utf16, {header}, &bytes)) {
+            !regAppendText(d->utf16, d->eol, header, false, &bytes)) {
             parentPath.clear();
         }
     }
@@ -169,7 +169,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
         d->blocks[s.block].name = 0;
     }
     if (!parentPath.empty())
-        regAppendKeyBlock(d, parentPath, {}, endsWithLineEnd ? 1 : 0);
+        regAppendKeyBlock(d, parentPath, u"", endsWithLineEnd ? 1 : 0);
     return true;
 }
 
@@ -243,389 +243,529 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault) {
 
 namespace {
 
-// The import's merge: runs of keys and values applied to the target in one
-// rebuild of its buffer.  The target's keys are indexed once by folded
-// path; each change is an edit of the old buffer or a new block at the end.
-struct Merge {
-    RegFileData* d = nullptr;
-    // The blocks of each key's headers since its last deletion, and every
-    // key that exists (through its own header or one below), each with the
-    // spelling of its first header since then.
-    std::unordered_map<std::u16string, std::vector<size_t>> headers;
-    std::unordered_map<std::u16string, std::u16string> spelling;
-    struct Edit {
-        size_t at;  // buffer offset
-        size_t removed;
-        std::string bytes;
-    };
-    std::vector<Edit> edits;
-    struct NewKey {
-        std::u16string path;
-        std::vector<std::u16string> lines;
-    };
-    std::vector<NewKey> added;
-    std::unordered_map<std::u16string, size_t> addedIndex;
+// The registry that a stretch of an export's blocks gives, as the registry
+// editor reads it top to bottom: each key that has a header of its own, in
+// the order of its first header since its last deletion, and each of its
+// values, in the order of its first line since then, with the line that
+// gives its data.  Names and data are kept in two arenas, so that reading a
+// large file allocates nothing per value.
+struct ViewKey {
+    size_t firstHeader = 0;
+    size_t lastHeader = 0;  // where new values of the key go
+    std::u16string folded;
+    std::u16string written;  // its path as first written; filled when needed
+    std::vector<uint32_t> values;
+    bool gone = false;  // deleted by a later "[-KEY]"
 };
 
-void noteSpelling(Merge* m, std::u16string_view path) {
-    size_t pos = 0;
-    std::u16string_view part;
-    std::u16string written;
-    std::u16string folded;
-    while (regPathNextPart(path, &pos, &part)) {
-        if (!written.empty()) {
-            written.push_back(u'\\');
-            folded.push_back(u'\\');
-        }
-        written += part;
-        folded += regTextFold(part);
-        m->spelling.emplace(folded, written);
-    }
-}
-
-void forgetBelow(std::u16string_view folded, auto* map) {
-    for (auto it = map->begin(); it != map->end();)
-        it = regPathIsSameOrBelow(it->first, folded) ? map->erase(it) : std::next(it);
-}
-
-void indexTarget(Merge* m) {
-    const RegFileData& d = *m->d;
-    std::u16string path;
-    for (size_t b = 0; b < d.blocks.size(); ++b) {
-        if (!regBlockHeaderPath(d, b, &path))
-            continue;
-        std::u16string folded = regTextFoldPath(path);
-        if (d.blocks[b].kind == RegBlockKind::DeleteKey) {
-            forgetBelow(folded, &m->headers);
-            forgetBelow(folded, &m->spelling);
-        } else {
-            m->headers[folded].push_back(b);
-            noteSpelling(m, path);
-        }
-    }
-}
-
-// The header to write for a new key: what exists of it keeps its spelling.
-std::u16string spelt(const Merge& m, std::u16string_view path) {
-    std::u16string out;
-    std::u16string folded;
-    size_t pos = 0;
-    std::u16string_view part;
-    bool known = true;
-    while (regPathNextPart(path, &pos, &part)) {
-        if (!folded.empty())
-            folded.push_back(u'\\');
-        folded += regTextFold(part);
-        auto it = known ? m.spelling.find(folded) : m.spelling.end();
-        known = it != m.spelling.end();
-        if (known) {
-            out = it->second;
-        } else {
-            if (!out.empty())
-                out.push_back(u'\\');
-            out += part;
-        }
-    }
-    return out;
-}
-
-// One key of the export with the values it sets, in order, each once.
-struct KeyUpdate {
-    std::u16string path;
-    std::vector<std::u16string> names;
-    std::vector<RegValueData> data;
-    std::unordered_map<std::u16string, size_t> index;  // folded name: its place
+struct ViewSpot {
+    size_t block = 0;
+    size_t at = 0;  // block offsets of the logical line
+    size_t contentEnd = 0;
 };
 
-bool applyUpdate(Merge* m, const KeyUpdate& u) {
-    RegFileData& d = *m->d;
-    std::u16string folded = regTextFoldPath(u.path);
-    std::vector<std::vector<std::u16string>> texts(u.names.size());
-    std::vector<std::u16string> foldedNames;
-    for (size_t i = 0; i < u.names.size(); ++i)
-        foldedNames.push_back(regTextFold(u.names[i]));
-    auto own = m->headers.find(folded);
-    auto added = m->addedIndex.find(folded);
-    if (own == m->headers.end() || own->second.empty()) {
-        if (added == m->addedIndex.end()) {
-            if (u.names.empty() && m->spelling.count(folded) != 0)
-                return true;  // exists through a key below
-            std::u16string header;
-            std::u16string path = spelt(*m, u.path);
-            if (!regTextFormatHeader(path, &header))
-                return false;
-            added = m->addedIndex.emplace(folded, m->added.size()).first;
-            m->added.push_back(Merge::NewKey{path, {header}});
-            noteSpelling(m, path);
-        }
-        for (size_t i = 0; i < u.names.size(); ++i) {
-            if (!regTextFormatValue(u.names[i], u.data[i].type, u.data[i].bytes.data(),
-                                    u.data[i].bytes.size(), !d.utf16, &texts[i]))
-                return false;
-            auto& lines = m->added[added->second].lines;
-            lines.insert(lines.end(), texts[i].begin(), texts[i].end());
-        }
-        return true;
-    }
-    // Where each value stands now: its last line in the key's blocks.
-    std::vector<RegValueSpot> spots(u.names.size());
-    std::vector<bool> found(u.names.size(), false);
-    std::unordered_map<std::u16string, size_t> wanted;
-    for (size_t i = 0; i < foldedNames.size(); ++i)
-        wanted.emplace(foldedNames[i], i);
-    std::u16string name;
-    bool deletion = false;
-    RegValueData data;
-    RegLogical e;
-    for (size_t b : own->second) {
-        RegLineCursor c = regLineCursor(d, b);
-        while (regNextValue(c, &e, &name, &deletion, &data)) {
-            auto it = wanted.find(regTextFold(name));
-            if (it == wanted.end())
-                continue;
-            found[it->second] = !deletion;
-            spots[it->second] = RegValueSpot{b, e.at, e.contentEnd, e.end, name, std::move(data)};
+struct ViewValue {
+    uint32_t key = 0;
+    size_t name = 0;  // its name as first written: units in RegView::names
+    size_t nameSize = 0;
+    uint32_t type = 0;
+    size_t data = 0;  // its data: bytes in RegView::data
+    size_t dataSize = 0;
+    ViewSpot last;  // the line that gives its data
+    bool removed = false;
+};
+
+// A prefix of a key's path that exists: its folded length in `key`.
+struct ViewPrefix {
+    uint32_t key = 0;
+    size_t length = 0;
+};
+
+// Lookups by hash: a table of open addressing from a hash to an entry's
+// number, where a hash that happens to match an entry of a different name
+// moves on to the next slot.
+struct HashIndex {
+    std::vector<uint64_t> hashes;  // 0 for an empty slot
+    std::vector<uint32_t> entries;
+    size_t used = 0;
+};
+constexpr uint32_t kNone = UINT32_MAX;
+
+void growIndex(HashIndex* t) {
+    HashIndex bigger;
+    bigger.hashes.assign(std::max<size_t>(64, t->hashes.size() * 2), 0);
+    bigger.entries.assign(bigger.hashes.size(), kNone);
+    bigger.used = t->used;
+    const size_t mask = bigger.hashes.size() - 1;
+    for (size_t i = 0; i < t->hashes.size(); ++i) {
+        size_t at = t->hashes[i] & mask;
+        while (t->hashes[i] != 0 && bigger.hashes[at] != 0)
+            at = (at + 1) & mask;
+        if (t->hashes[i] != 0) {
+            bigger.hashes[at] = t->hashes[i];
+            bigger.entries[at] = t->entries[i];
         }
     }
-    std::vector<std::string> bytes;
-    std::string inserted;
-    for (size_t i = 0; i < u.names.size(); ++i) {
-        // A value that holds the data already keeps its lines as they are.
-        if (found[i] && spots[i].data.type == u.data[i].type &&
-            spots[i].data.bytes == u.data[i].bytes) {
+    *t = std::move(bigger);
+}
+
+// The slot of the entry that `same` takes; with `add`, a new slot holding
+// kNone when there is none, else nullptr.
+template <typename Same>
+uint32_t* slotFor(HashIndex* t, uint64_t h, Same same, bool add = true) {
+    if (add && (t->used + 1) * 2 > t->hashes.size())
+        growIndex(t);
+    h |= 1;
+    const size_t mask = t->hashes.size() - 1;
+    for (size_t i = h & mask; !t->hashes.empty(); i = (i + 1) & mask) {
+        if (t->hashes[i] == h && same(t->entries[i]))
+            return &t->entries[i];
+        if (t->hashes[i] != 0)
             continue;
-        }
-        // An existing value keeps the name as it was first written.
-        std::u16string_view written = found[i] ? std::u16string_view(spots[i].name) : u.names[i];
-        if (!regTextFormatValue(written, u.data[i].type, u.data[i].bytes.data(),
-                                u.data[i].bytes.size(), !d.utf16, &texts[i]) ||
-            !regEncodeAll(d.utf16, texts[i], &bytes)) {
+        if (!add)
+            break;
+        t->hashes[i] = h;
+        ++t->used;
+        return &t->entries[i];
+    }
+    return nullptr;
+}
+
+template <typename Same>
+uint32_t findIn(const HashIndex& t, uint64_t h, Same same) {
+    uint32_t* slot = slotFor(const_cast<HashIndex*>(&t), h, same, false);
+    return slot == nullptr ? kNone : *slot;
+}
+
+struct RegView {
+    std::vector<ViewKey> keys;
+    std::vector<ViewValue> values;
+    std::u16string names;
+    std::vector<uint8_t> data;
+    std::vector<ViewPrefix> prefixes;
+    HashIndex keyIndex;     // folded path: its latest key
+    HashIndex valueIndex;   // key and folded name: its latest value
+    HashIndex prefixIndex;  // folded path of a key or a key above it: prefix
+};
+
+uint64_t hashText(uint64_t h, std::u16string_view text) {
+    for (char16_t c : text)
+        h = (h ^ c) * 1099511628211ull;
+    return h;
+}
+
+uint64_t hashOf(std::u16string_view folded) {
+    return hashText(14695981039346656037ull, folded);
+}
+
+uint64_t hashOf(uint32_t key, std::u16string_view foldedName) {
+    return hashText(hashOf(u"") ^ key, foldedName);
+}
+
+// The logical line at a spot, read again.
+void lineAt(const RegFileData& d, const ViewSpot& s, RegLogical* e) {
+    RegLineCursor c = regLineCursor(d, s.block);
+    c.pos = s.at;
+    regNextLogical(c, e);
+}
+
+void foldInto(std::u16string_view s, std::u16string* out) {
+    out->resize(s.size());
+    for (size_t i = 0; i < s.size(); ++i)
+        (*out)[i] = u16lowerChar(s[i]);
+}
+
+std::u16string_view nameOf(const RegView& v, const ViewValue& value) {
+    return std::u16string_view(v.names).substr(value.name, value.nameSize);
+}
+
+bool sameName(const RegView& v, const ViewValue& value, std::u16string_view foldedName) {
+    std::u16string_view name = nameOf(v, value);
+    if (name.size() != foldedName.size())
+        return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (u16lowerChar(name[i]) != foldedName[i])
             return false;
-        }
-        if (!found[i]) {
-            inserted += regJoinLines(d, bytes, true);
-            continue;
-        }
-        std::string lines = regJoinLines(d, bytes, false);
-        size_t at = d.blocks[spots[i].block].start + spots[i].at;
-        size_t size = spots[i].contentEnd - spots[i].at;
-        if (std::string_view(d.bytes).substr(at, size) != lines)
-            m->edits.push_back(Merge::Edit{at, size, std::move(lines)});
-    }
-    if (!inserted.empty()) {
-        size_t block = own->second.back();
-        size_t at = regInsertPoint(d, block);
-        std::u16string last;
-        bool lastHasEnd = true;
-        // Only the file's last line can lack a line end.
-        if (at == blockSize(d, block) && regNothingAfter(d, block) &&
-            regLastLine(d, &last, &lastHasEnd) && !lastHasEnd) {
-            inserted = d.eol + inserted.substr(0, inserted.size() - d.eol.size());
-        }
-        m->edits.push_back(Merge::Edit{d.blocks[block].start + at, 0, std::move(inserted)});
     }
     return true;
 }
 
-// Writes the gathered edits and new keys into a new buffer, in one pass,
-// and indexes it again.
-bool flush(Merge* m) {
-    RegFileData& d = *m->d;
-    if (m->edits.empty() && m->added.empty())
+void keepData(RegView* v, ViewValue* value, const RegValueData& data) {
+    value->type = data.type;
+    value->data = v->data.size();
+    value->dataSize = data.bytes.size();
+    v->data.insert(v->data.end(), data.bytes.begin(), data.bytes.end());
+}
+
+RegValueData dataOf(const RegView& v, const ViewValue& value) {
+    const uint8_t* at = v.data.data() + value.data;
+    return RegValueData{value.type, std::vector<uint8_t>(at, at + value.dataSize)};
+}
+
+uint32_t findKey(const RegView& v, std::u16string_view folded) {
+    uint32_t k =
+        findIn(v.keyIndex, hashOf(folded), [&](uint32_t i) { return v.keys[i].folded == folded; });
+    return k != kNone && v.keys[k].gone ? kNone : k;
+}
+
+uint32_t findValue(const RegView& v, uint32_t key, std::u16string_view foldedName) {
+    uint32_t i = findIn(v.valueIndex, hashOf(key, foldedName), [&](uint32_t j) {
+        return v.values[j].key == key && sameName(v, v.values[j], foldedName);
+    });
+    return i != kNone && v.values[i].removed ? kNone : i;
+}
+
+// Where a stretch of blocks ends: at the end, or at a deletion when asked
+// to stop there (the block, the line's place in it, the line's end).
+struct ViewStop {
+    bool deletion = false;
+    bool ofKey = false;
+    size_t block = 0;
+    size_t next = 0;  // where reading goes on after a value's deletion
+    std::u16string path;
+    std::u16string name;
+};
+
+// Reads the blocks from (block, at) into the view; a deletion either
+// applies to the view or, with stopAtDeletion, ends the stretch.
+ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool stopAtDeletion) {
+    ViewStop stop;
+    std::u16string path;
+    std::u16string folded;
+    std::u16string name;
+    std::u16string foldedName;
+    RegLogical e;
+    RegValueData data;
+    for (size_t b = block; b < d.blocks.size(); ++b, at = 0) {
+        if (!regBlockHeaderPath(d, b, &path))
+            continue;  // the lines before any header, or after a broken one
+        regTextFoldPathInto(path, &folded);
+        if (d.blocks[b].kind == RegBlockKind::DeleteKey) {
+            if (stopAtDeletion)
+                return ViewStop{true, true, b, 0, path, {}};
+            for (ViewKey& k : v->keys)
+                k.gone = k.gone || regPathIsSameOrBelow(k.folded, folded);
+            continue;
+        }
+        uint32_t* slot = slotFor(&v->keyIndex, hashOf(folded),
+                                 [&](uint32_t i) { return v->keys[i].folded == folded; });
+        if (*slot == kNone || v->keys[*slot].gone) {
+            *slot = static_cast<uint32_t>(v->keys.size());
+            v->keys.push_back(ViewKey{b, b, folded, {}, {}, false});
+        }
+        const uint32_t key = *slot;
+        v->keys[key].lastHeader = b;
+        RegLineCursor c = regLineCursor(d, b);
+        c.pos = at;
+        bool deletion = false;
+        while (regNextValue(c, &e, &name, &deletion, &data)) {
+            if (deletion && stopAtDeletion)
+                return ViewStop{true, false, b, e.end, path, name};
+            foldInto(name, &foldedName);
+            uint32_t* value = slotFor(&v->valueIndex, hashOf(key, foldedName), [&](uint32_t i) {
+                return v->values[i].key == key && sameName(*v, v->values[i], foldedName);
+            });
+            ViewSpot spot{b, e.at, e.contentEnd};
+            if (*value != kNone && !v->values[*value].removed) {
+                ViewValue& known = v->values[*value];
+                known.removed = deletion;
+                known.last = spot;
+                keepData(v, &known, data);
+            } else if (!deletion) {
+                *value = static_cast<uint32_t>(v->values.size());
+                ViewValue added{key, v->names.size(), name.size(), 0, 0, 0, spot, false};
+                v->names += name;
+                keepData(v, &added, data);
+                v->values.push_back(added);
+                v->keys[key].values.push_back(*value);
+            }
+        }
+    }
+    return stop;
+}
+
+const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
+    if (k->written.empty())
+        regBlockHeaderPath(d, k->firstHeader, &k->written);
+    return k->written;
+}
+
+// The folded length and the hash of each leading part of a folded path,
+// shortest first, in one pass.
+std::vector<std::pair<size_t, uint64_t>> prefixesOf(std::u16string_view folded) {
+    std::vector<std::pair<size_t, uint64_t>> out;
+    uint64_t h = hashOf(u"");
+    for (size_t i = 0; i <= folded.size(); ++i) {
+        if (i == folded.size() || folded[i] == u'\\')
+            out.emplace_back(i, h);
+        if (i < folded.size())
+            h = hashText(h, folded.substr(i, 1));
+    }
+    return out;
+}
+
+bool isPrefix(const RegView& v, uint32_t i, std::u16string_view prefix) {
+    const ViewPrefix& p = v.prefixes[i];
+    return p.length == prefix.size() && v.keys[p.key].folded.compare(0, p.length, prefix) == 0;
+}
+
+// Notes every leading part of the key's path as existing, unless a key
+// before it made it exist already (and with it every part above).
+void notePrefixes(RegView* v, uint32_t key) {
+    std::u16string_view folded = v->keys[key].folded;
+    auto prefixes = prefixesOf(folded);
+    for (size_t n = prefixes.size(); n-- > 0;) {
+        std::u16string_view prefix = folded.substr(0, prefixes[n].first);
+        uint32_t* slot = slotFor(&v->prefixIndex, prefixes[n].second,
+                                 [&](uint32_t i) { return isPrefix(*v, i, prefix); });
+        if (*slot != kNone)
+            break;
+        *slot = static_cast<uint32_t>(v->prefixes.size());
+        v->prefixes.push_back(ViewPrefix{key, prefix.size()});
+    }
+}
+
+uint32_t findPrefix(const RegView& v, std::u16string_view prefix) {
+    return findIn(v.prefixIndex, hashOf(prefix),
+                  [&](uint32_t i) { return isPrefix(v, i, prefix); });
+}
+
+// The whole file's registry, with the parts of every key's path that exist.
+void gatherAll(const RegFileData& d, RegView* v) {
+    gather(d, v, 0, 0, false);
+    for (uint32_t k = 0; k < v->keys.size(); ++k) {
+        if (!v->keys[k].gone)
+            notePrefixes(v, k);
+    }
+}
+
+// The header to write for a new key: the longest part of it that exists
+// keeps its spelling.
+std::u16string spelt(const RegFileData& d, RegView* v, std::u16string_view path,
+                     std::u16string_view folded) {
+    auto prefixes = prefixesOf(folded);
+    for (size_t n = prefixes.size(); n-- > 0;) {
+        std::u16string_view prefix = folded.substr(0, prefixes[n].first);
+        uint32_t p = findIn(v->prefixIndex, prefixes[n].second,
+                            [&](uint32_t i) { return isPrefix(*v, i, prefix); });
+        if (p == kNone)
+            continue;
+        std::u16string out = leadingParts(writtenPath(d, &v->keys[v->prefixes[p].key]), n + 1);
+        size_t pos = 0;
+        std::u16string_view part;
+        for (size_t i = 0; regPathNextPart(path, &pos, &part); ++i) {
+            if (i > n)
+                out.append(u"\\").append(part);
+        }
+        return out;
+    }
+    return leadingParts(path, prefixes.size());
+}
+
+struct Edit {
+    size_t at;  // buffer offset
+    size_t removed;
+    std::string bytes;
+};
+
+// Applies the keys and values of a stretch of the export read into `src`
+// to the registry, in one rebuild of its buffer: a changed value's lines
+// are replaced where they stand, new values go after the last lines of
+// their key's last block, and new keys at the end of the file.
+bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
+    if (src.keys.empty())
         return true;
-    std::string tail;
-    if (!m->added.empty()) {
+    // An empty file becomes a new registry when something goes into it.
+    if (regIsEmptyFile(*d))
+        regBecomeNew(d);
+    RegView t;
+    gatherAll(*d, &t);
+    std::vector<Edit> edits;
+    std::string added;  // the new keys' blocks, each after a blank line but the first
+    std::u16string text;
+    std::u16string foldedName;
+    RegLogical e;
+    std::u16string name;
+    for (ViewKey& k : src.keys) {
+        uint32_t key = findKey(t, k.folded);
+        if (key == kNone && k.values.empty() && findPrefix(t, k.folded) != kNone)
+            continue;  // exists through a key below
+        const bool isNew = key == kNone;
+        if (isNew) {
+            std::u16string path = spelt(*d, &t, writtenPath(s, &k), k.folded);
+            if (!added.empty())
+                added += d->eol;
+            if (!regTextFormatHeader(path, &text) ||
+                !regAppendText(d->utf16, d->eol, text, true, &added)) {
+                return false;
+            }
+            key = static_cast<uint32_t>(t.keys.size());
+            t.keys.push_back(ViewKey{0, 0, k.folded, path, {}, false});
+            notePrefixes(&t, key);
+        }
+        std::string inserted;
+        for (uint32_t i : k.values) {
+            const ViewValue& v = src.values[i];
+            if (v.removed)
+                continue;
+            name = nameOf(src, v);
+            foldInto(name, &foldedName);
+            uint32_t at = isNew ? kNone : findValue(t, key, foldedName);
+            const uint8_t* bytesAt = src.data.data() + v.data;
+            if (at != kNone) {
+                // A value that holds the data already keeps its lines as they are;
+                // a changed one keeps the name as it was written there.
+                const ViewValue& old = t.values[at];
+                if (old.type == v.type && old.dataSize == v.dataSize &&
+                    std::equal(bytesAt, bytesAt + v.dataSize, t.data.data() + old.data)) {
+                    continue;
+                }
+                lineAt(*d, old.last, &e);
+                regTextValueName(e.text, &name);
+            }
+            if (!regTextFormatValue(name, v.type, bytesAt, v.dataSize, !d->utf16, &text))
+                return false;
+            std::string* to = isNew ? &added : &inserted;
+            if (at != kNone) {
+                const ViewSpot& spot = t.values[at].last;
+                edits.push_back(
+                    Edit{d->blocks[spot.block].start + spot.at, spot.contentEnd - spot.at, {}});
+                to = &edits.back().bytes;
+            }
+            if (!regAppendText(d->utf16, d->eol, text, at == kNone, to))
+                return false;
+        }
+        if (inserted.empty())
+            continue;
+        size_t block = t.keys[key].lastHeader;
+        size_t at = regInsertPoint(*d, block);
         std::u16string last;
         bool lastHasEnd = true;
-        bool hasLines = regLastLine(d, &last, &lastHasEnd);
-        for (const Merge::Edit& e : m->edits) {
-            if (e.at == d.bodyEnd && !e.bytes.empty())
+        // Only the file's last line can lack a line end.
+        if (at == regBlockView(*d, block).size() && regNothingAfter(*d, block) &&
+            regLastLine(*d, &last, &lastHasEnd) && !lastHasEnd) {
+            inserted = d->eol + inserted.substr(0, inserted.size() - d->eol.size());
+        }
+        edits.push_back(Edit{d->blocks[block].start + at, 0, std::move(inserted)});
+    }
+    if (edits.empty() && added.empty())
+        return true;
+    std::string tail;
+    if (!added.empty()) {
+        std::u16string last;
+        bool lastHasEnd = true;
+        bool hasLines = regLastLine(*d, &last, &lastHasEnd);
+        for (const Edit& edit : edits) {
+            if (edit.at == d->bodyEnd && !edit.bytes.empty())
                 last = u"-";  // values inserted at the end of the file
         }
         // The new keys' blocks go at the end, each after a blank line, as
         // regAppendKeyBlock puts them one by one.
         if (hasLines && !lastHasEnd)
-            tail += d.eol;
+            tail += d->eol;
         if (hasLines && !regTextTrim(last).empty())
-            tail += d.eol;
-        for (const Merge::NewKey& k : m->added) {
-            std::vector<std::string> bytes;
-            if (!regEncodeAll(d.utf16, k.lines, &bytes))
-                return false;
-            if (&k != &m->added.front())
-                tail += d.eol;
-            tail += regJoinLines(d, bytes, true);
-        }
+            tail += d->eol;
+        tail += added;
         if (hasLines && !lastHasEnd)
-            tail.resize(tail.size() - d.eol.size());
+            tail.resize(tail.size() - d->eol.size());
     }
-    std::stable_sort(m->edits.begin(), m->edits.end(),
-                     [](const Merge::Edit& a, const Merge::Edit& b) { return a.at < b.at; });
+    std::stable_sort(edits.begin(), edits.end(),
+                     [](const Edit& a, const Edit& b) { return a.at < b.at; });
     std::string out;
-    out.reserve(d.bytes.size() + tail.size());
+    out.reserve(d->bytes.size() + tail.size());
     size_t done = 0;
-    for (const Merge::Edit& e : m->edits) {
-        out.append(d.bytes, done, e.at - done);
-        out += e.bytes;
-        done = e.at + e.removed;
+    for (const Edit& edit : edits) {
+        out.append(d->bytes, done, edit.at - done);
+        out += edit.bytes;
+        done = edit.at + edit.removed;
     }
-    out.append(d.bytes, done, d.bodyEnd - done);
+    out.append(d->bytes, done, d->bodyEnd - done);
     out += tail;
-    out.append(d.bytes, d.bodyEnd, std::string::npos);
-    size_t revision = d.revision + 1;
-    d.bytes = std::move(out);
-    regIndex(&d);
-    d.revision = revision;
-    m->edits.clear();
-    m->added.clear();
-    m->addedIndex.clear();
+    out.append(d->bytes, d->bodyEnd, std::string::npos);
+    size_t revision = d->revision + 1;
+    d->bytes = std::move(out);
+    regIndex(d);
+    d->revision = revision;
     return true;
-}
-
-void startMerge(Merge* m, RegFileData* d) {
-    m->d = d;
-    m->headers.clear();
-    m->spelling.clear();
-    indexTarget(m);
 }
 
 }  // namespace
 
 bool regFileImport(RegFile* file, const RegFile& source) {
-    RegFileData* d = file->data.get();
     const RegFileData& s = *source.data;
-    Merge m;
-    startMerge(&m, d);
-    // The export's keys in order; a key met again goes on with its update.
-    std::vector<KeyUpdate> updates;
-    std::unordered_map<std::u16string, size_t> updateOf;
-    auto applyAll = [&] {
-        // An empty file becomes a new registry when something goes into it.
-        if (!updates.empty() && regIsEmptyFile(*d)) {
-            regBecomeNew(d);
-            startMerge(&m, d);
-        }
-        for (const KeyUpdate& u : updates) {
-            if (!applyUpdate(&m, u))
-                return false;
-        }
-        updates.clear();
-        updateOf.clear();
-        return flush(&m);
-    };
-    std::u16string path;
-    std::u16string name;
-    RegLogical e;
-    for (size_t b = 0; b < s.blocks.size(); ++b) {
-        RegBlockKind kind = s.blocks[b].kind;
-        if (kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey)
-            continue;  // checked: no values stand there
-        if (!regBlockHeaderPath(s, b, &path))
-            continue;
-        if (kind == RegBlockKind::DeleteKey) {
-            // A deletion sees every change before it: those go in first.
-            if (!applyAll())
-                return false;
-            regFileDeleteKey(file, path);
-            startMerge(&m, d);
-            continue;
-        }
-        std::u16string folded = regTextFoldPath(path);
-        auto [it, fresh] = updateOf.emplace(folded, updates.size());
-        if (fresh)
-            updates.push_back(KeyUpdate{path, {}, {}, {}});
-        RegLineCursor c = regLineCursor(s, b);
-        bool deletion = false;
-        RegValueData data;
-        while (regNextValue(c, &e, &name, &deletion, &data)) {
-            if (deletion) {
-                if (!applyAll())
-                    return false;
-                regFileDeleteValue(file, path, name);
-                startMerge(&m, d);
-                it = updateOf.emplace(folded, updates.size()).first;
-                updates.push_back(KeyUpdate{path, {}, {}, {}});
-                continue;
-            }
-            KeyUpdate& u = updates[it->second];
-            auto [at, added] = u.index.emplace(regTextFold(name), u.names.size());
-            if (added) {
-                u.names.push_back(name);
-                u.data.push_back(std::move(data));
-            } else {
-                u.data[at->second] = std::move(data);
-            }
-        }
+    size_t block = 0;
+    size_t at = 0;
+    for (;;) {
+        // A deletion sees every change before it: those go in first.
+        RegView src;
+        ViewStop stop = gather(s, &src, block, at, true);
+        if (!merge(file->data.get(), s, src))
+            return false;
+        if (!stop.deletion)
+            return true;
+        if (stop.ofKey)
+            regFileDeleteKey(file, stop.path);
+        else
+            regFileDeleteValue(file, stop.path, stop.name);
+        block = stop.ofKey ? stop.block + 1 : stop.block;
+        at = stop.ofKey ? 0 : stop.next;
     }
-    return applyAll();
 }
 
 std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     const RegFileData& d = *file.data;
-    // Each key met, with its values by folded name; a deleted key or value
-    // stays in place, marked, so that nothing moves while gathering.
-    struct Gathered {
-        RegKeyContents key;
-        std::vector<bool> removed;
-        std::unordered_map<std::u16string, size_t> values;
-        bool gone = false;
-    };
-    std::vector<Gathered> keys;
-    std::unordered_map<std::u16string, size_t> live;  // folded path: entry
-    std::u16string path;
-    std::u16string name;
-    bool deletion = false;
-    RegValueData data;
-    RegLogical e;
-    for (size_t b = 0; b < d.blocks.size(); ++b) {
-        // The lines before any header, or after a broken one, belong to no key.
-        if (!regBlockHeaderPath(d, b, &path))
-            continue;
-        std::u16string folded = regTextFoldPath(path);
-        if (d.blocks[b].kind == RegBlockKind::DeleteKey) {
-            for (auto it = live.begin(); it != live.end();) {
-                bool below = regPathIsSameOrBelow(it->first, folded);
-                if (below)
-                    keys[it->second].gone = true;
-                it = below ? live.erase(it) : std::next(it);
-            }
-            continue;
-        }
-        auto [at, fresh] = live.emplace(folded, keys.size());
-        if (fresh)
-            keys.push_back(Gathered{RegKeyContents{path, {}, {}}, {}, {}, false});
-        Gathered& g = keys[at->second];
-        RegLineCursor c = regLineCursor(d, b);
-        while (regNextValue(c, &e, &name, &deletion, &data)) {
-            std::u16string foldedName = regTextFold(name);
-            auto v = g.values.find(foldedName);
-            if (deletion && v != g.values.end()) {
-                g.removed[v->second] = true;
-                g.values.erase(v);
-            } else if (!deletion && v != g.values.end()) {
-                g.key.data[v->second] = std::move(data);
-            } else if (!deletion) {
-                g.values.emplace(foldedName, g.key.names.size());
-                g.key.names.push_back(name);
-                g.key.data.push_back(std::move(data));
-                g.removed.push_back(false);
-            }
-        }
-    }
+    RegView v;
+    gather(d, &v, 0, 0, false);
     std::vector<RegKeyContents> out;
-    for (Gathered& g : keys) {
-        if (g.gone)
+    for (ViewKey& k : v.keys) {
+        if (k.gone)
             continue;
-        RegKeyContents k{std::move(g.key.path), {}, {}};
-        for (size_t v = 0; v < g.key.names.size(); ++v) {
-            if (!g.removed[v]) {
-                k.names.push_back(std::move(g.key.names[v]));
-                k.data.push_back(std::move(g.key.data[v]));
-            }
+        RegKeyContents contents{writtenPath(d, &k), {}, {}};
+        for (uint32_t i : k.values) {
+            if (v.values[i].removed)
+                continue;
+            contents.names.emplace_back(nameOf(v, v.values[i]));
+            contents.data.push_back(dataOf(v, v.values[i]));
         }
-        out.push_back(std::move(k));
+        out.push_back(std::move(contents));
     }
     return out;
+}
+
+void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string* out) {
+    const RegFileData& d = *file.data;
+    std::u16string base = regTextFoldPath(keyPath);
+    RegView v;
+    gather(d, &v, 0, 0, false);
+    std::u16string header;
+    std::u16string lines;
+    std::string utf8;
+    auto put = [&](std::u16string_view line) {
+        u16ToUtf8(line.data(), line.size(), &utf8);
+        *out += utf8;
+        out->push_back('\n');
+    };
+    // About the file's own size: the lines are much the same.
+    out->reserve(out->size() + d.bytes.size() / (d.utf16 ? 2 : 1) + 64);
+    put(kRegFileHeader);
+    for (ViewKey& k : v.keys) {
+        // A path that no header can hold was never read from one.
+        if (k.gone || (!base.empty() && !regPathIsSameOrBelow(k.folded, base)) ||
+            !regTextFormatHeader(writtenPath(d, &k), &header)) {
+            continue;
+        }
+        out->push_back('\n');
+        put(header);
+        for (uint32_t i : k.values) {
+            if (v.values[i].removed)
+                continue;
+            const ViewValue& value = v.values[i];
+            if (regTextFormatValue(nameOf(v, value), value.type, v.data.data() + value.data,
+                                   value.dataSize, true, &lines)) {
+                put(lines);
+            }
+        }
+    }
 }
 
 std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath) {

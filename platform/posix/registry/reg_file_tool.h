@@ -60,6 +60,11 @@ struct RegKeyContents {
 // that exists only through a subkey's header has no entry).
 std::vector<RegKeyContents> regFileContents(const RegFile& file);
 
+// The registry, or the key (when keyPath is not empty) with its subkeys, as
+// an export in UTF-8 with LF line ends, appended to *out: the header line,
+// then each key as regFileContents lists it, after a blank line.
+void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string* out);
+
 // The names of the key's values, as in regFileContents.
 std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath);
 

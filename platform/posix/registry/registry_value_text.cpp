@@ -1,5 +1,7 @@
 #include "platform/posix/registry/registry_value_text.h"
 
+#include <cctype>
+
 #include "platform/platform.h"
 #include "platform/wstr.h"
 
@@ -59,38 +61,44 @@ bool hasLineBreak(std::u16string_view s) {
     return s.find(u'\n') != std::u16string_view::npos || s.find(u'\r') != std::u16string_view::npos;
 }
 
-// A quoted string starting at s[*pos] == '"'.  Only \\ and \" are escapes;
-// any other backslash is kept as written, as the registry editor does.
-bool parseQuoted(std::u16string_view s, size_t* pos, std::u16string* out) {
-    out->clear();
+// A quoted string starting at s[*pos] == '"', each unit of its text given
+// to `put` (none when it is null).  Only \\ and \" are escapes; any other
+// backslash is kept as written, as the registry editor does.
+template <typename Put>
+bool parseQuoted(std::u16string_view s, size_t* pos, Put put) {
     size_t i = *pos + 1;
     while (i < s.size()) {
         char16_t c = s[i];
         if (c == u'\\' && i + 1 < s.size() && (s[i + 1] == u'\\' || s[i + 1] == u'"')) {
-            out->push_back(s[i + 1]);
+            put(s[i + 1]);
             i += 2;
         } else if (c == u'"') {
             *pos = i + 1;
             return true;
         } else {
-            out->push_back(c);
+            put(c);
             ++i;
         }
     }
     return false;
 }
 
-// The value's name ("Name" or @) and the position after the "=" and the
-// blanks around it; false when the line has no such start.
+// The value's name ("Name" or @; not kept when name is null) and the
+// position after the "=" and the blanks around it; false when the line has
+// no such start.
 bool parseNameAndEquals(std::u16string_view t, std::u16string* name, size_t* dataPos) {
     size_t pos = 0;
     if (t.empty())
         return false;
-    if (t[0] == u'@') {
+    if (name != nullptr)
         name->clear();
+    if (t[0] == u'@') {
         pos = 1;
     } else if (t[0] == u'"') {
-        if (!parseQuoted(t, &pos, name))
+        if (!parseQuoted(t, &pos, [name](char16_t c) {
+                if (name != nullptr)
+                    name->push_back(c);
+            }))
             return false;
     } else {
         return false;
@@ -117,30 +125,26 @@ bool parseDword(std::u16string_view digits, RegValueData* data) {
 }
 
 // Comma-separated bytes of one or two hex digits; blanks around them and a
-// trailing comma are tolerated.
+// trailing comma are tolerated.  Read in one pass: binary data is most of a
+// large export.
 bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
     out->clear();
-    list = regTextTrim(list);
-    if (list.empty())
-        return true;
-    size_t start = 0;
-    for (;;) {
-        size_t comma = list.find(u',', start);
-        std::u16string_view token = regTextTrim(list.substr(
-            start, comma == std::u16string_view::npos ? std::u16string_view::npos : comma - start));
-        bool last = comma == std::u16string_view::npos;
-        if (token.empty()) {
-            if (!last)
-                return false;
-            break;
-        }
+    size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < list.size() && regTextIsBlank(list[i]))
+            ++i;
+    };
+    for (skipBlanks(); i < list.size(); skipBlanks()) {
+        size_t start = i;
+        while (i < list.size() && i - start <= 2 && std::isxdigit(list[i] < 0x80 ? list[i] : 0))
+            ++i;
         uint32_t b = 0;
-        if (token.size() > 2 || !parseHexNumber(token, &b))
+        if (i - start > 2 || !parseHexNumber(list.substr(start, i - start), &b))
             return false;
         out->push_back(static_cast<uint8_t>(b));
-        if (last)
-            break;
-        start = comma + 1;
+        skipBlanks();
+        if (i < list.size() && list[i++] != u',')
+            return false;
     }
     return true;
 }
@@ -276,9 +280,8 @@ bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* de
 
 bool regTextValueContinues(std::u16string_view line) {
     std::u16string_view t = regTextTrim(line);
-    std::u16string name;
     size_t dataPos = 0;
-    if (!parseNameAndEquals(t, &name, &dataPos))
+    if (!parseNameAndEquals(t, nullptr, &dataPos))
         return false;
     if (dataPos < t.size() && t[dataPos] == u'"')
         return false;
@@ -318,20 +321,18 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
         return true;
     }
     if (!rest.empty() && rest[0] == u'"') {
-        std::u16string text;
         size_t end = 0;
+        std::vector<uint8_t>& bytes = data->bytes;
+        bytes.clear();
         // Whatever follows the closing quote is ignored, as the editor does.
-        if (!parseQuoted(rest, &end, &text))
+        if (!parseQuoted(rest, &end, [&bytes](char16_t c) {
+                bytes.push_back(static_cast<uint8_t>(c & 0xff));
+                bytes.push_back(static_cast<uint8_t>(c >> 8));
+            }))
             return false;
         data->type = kRegSz;
-        data->bytes.clear();
-        data->bytes.reserve((text.size() + 1) * 2);
-        for (char16_t c : text) {
-            data->bytes.push_back(static_cast<uint8_t>(c & 0xff));
-            data->bytes.push_back(static_cast<uint8_t>(c >> 8));
-        }
-        data->bytes.push_back(0);
-        data->bytes.push_back(0);
+        bytes.push_back(0);
+        bytes.push_back(0);
         return true;
     }
     if (startsWithFolded(rest, u"dword:"))
@@ -342,8 +343,8 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
 }
 
 bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
-                        bool utf8, std::vector<std::u16string>* lines) {
-    lines->clear();
+                        bool utf8, std::u16string* text) {
+    text->clear();
     if (hasLineBreak(name))
         return false;
     if (utf8) {
@@ -351,7 +352,7 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
         if (!u16ToUtf8(name.data(), name.size(), &probe))
             return false;
     }
-    std::u16string line;
+    std::u16string& line = *text;
     if (name.empty()) {
         line = u"@";
     } else {
@@ -361,12 +362,11 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
     }
     line += u"=";
 
-    std::u16string text;
-    if (type == kRegSz && quotableText(data, size, utf8, &text)) {
+    std::u16string quoted;
+    if (type == kRegSz && quotableText(data, size, utf8, &quoted)) {
         line += u"\"";
-        appendEscaped(&line, text);
+        appendEscaped(&line, quoted);
         line += u"\"";
-        lines->push_back(std::move(line));
         return true;
     }
     if (type == kRegDword && size == 4) {
@@ -375,7 +375,6 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
                      (static_cast<uint32_t>(data[3]) << 24);
         line += u"dword:";
         appendHexNumber(&line, v, 8);
-        lines->push_back(std::move(line));
         return true;
     }
     if (type == kRegBinary) {
@@ -385,18 +384,19 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
         appendHexNumber(&line, type, 1);
         line += u"):";
     }
+    line.reserve(line.size() + size * 3 + size / 24 * 4);
+    size_t lineStart = 0;
     for (size_t i = 0; i < size; ++i) {
         appendHexNumber(&line, data[i], 2);
         if (i + 1 == size)
             break;
         line.push_back(u',');
-        if (line.size() >= kRegHexLineLimit) {
-            line.push_back(u'\\');
-            lines->push_back(std::move(line));
-            line = u"  ";
+        if (line.size() - lineStart >= kRegHexLineLimit) {
+            line += u"\\\n";
+            lineStart = line.size();
+            line += u"  ";
         }
     }
-    lines->push_back(std::move(line));
     return true;
 }
 

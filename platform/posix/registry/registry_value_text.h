@@ -53,14 +53,15 @@ bool regTextValueName(std::u16string_view logical, std::u16string* name);
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
                        RegValueData* data);
 
-// The lines (without line ends) of a value as an export writes it.  A string
-// is written quoted when its data is UTF-16 text with exactly one NUL at the
-// end, no line break inside and, for a UTF-8 file (utf8 true), a UTF-8 form;
-// a REG_DWORD of 4 bytes as dword:; anything else as hex, continued over
-// lines of fewer than kRegHexLineLimit characters.  False when the name
-// cannot stand in a value line.
+// The lines of a value as an export writes it, joined by "\n" (no line
+// end after the last).  A string is written quoted when its data is UTF-16
+// text with exactly one NUL at the end, no line break inside and, for a
+// UTF-8 file (utf8 true), a UTF-8 form; a REG_DWORD of 4 bytes as dword:;
+// anything else as hex, continued over lines of fewer than
+// kRegHexLineLimit characters.  False when the name cannot stand in a value
+// line.
 bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
-                        bool utf8, std::vector<std::u16string>* lines);
+                        bool utf8, std::u16string* text);
 
 // "[path]"; false when the path cannot stand in a header.
 bool regTextFormatHeader(std::u16string_view path, std::u16string* line);
