@@ -318,7 +318,8 @@ uint32_t* slotFor(HashIndex* t, uint64_t h, Same same, bool add = true) {
     h |= 1;
     const size_t mask = t->hashes.size() - 1;
     for (size_t i = h & mask; !t->hashes.empty(); i = (i + 1) & mask) {
-        if (t->hashes[i] == h && same(t->entries[i]))
+        // A slot left empty (a value deleted that never was) serves anyone.
+        if (t->hashes[i] == h && (t->entries[i] == kNone || same(t->entries[i])))
             return &t->entries[i];
         if (t->hashes[i] != 0)
             continue;
