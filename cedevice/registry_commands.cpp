@@ -268,20 +268,22 @@ int importCommand(const Args& args) {
     if (!readImportSource(args[0], &bytes, &status))
         return status;
     const RegFile source = ce::posix::regFileParseOwned(std::move(bytes));
-    ce::posix::RegExportFault fault;
-    if (!ce::posix::regCheckExport(source, &fault)) {
-        if (fault.line == 1) {
-            return fail(args[0] + " is not a registry export: its first line is neither \"" +
-                        text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"");
-        }
-        return fail(args[0] + ":" + std::to_string(fault.line) + ": " + fault.what +
-                    "; nothing was imported");
-    }
+    // The export is read once, under the registry's lock: checked whole
+    // while it is merged, and a malformed one changes nothing.
     return editRegistry([&](RegFile* file, std::string* refusal) {
-        if (ce::posix::regFileImport(file, source))
+        ce::posix::RegExportFault fault;
+        if (ce::posix::regFileImport(file, source, &fault))
             return true;
-        *refusal = "a key or value of " + args[0] +
-                   " cannot be written into this registry file; nothing was imported";
+        if (fault.line == 1) {
+            *refusal = args[0] + " is not a registry export: its first line is neither \"" +
+                       text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"";
+        } else if (fault.line > 1) {
+            *refusal = args[0] + ":" + std::to_string(fault.line) + ": " + fault.what +
+                       "; nothing was imported";
+        } else {
+            *refusal = "a key or value of " + args[0] +
+                       " cannot be written into this registry file; nothing was imported";
+        }
         return false;
     });
 }

@@ -5,7 +5,8 @@
 //   - the whole registry read in one pass agrees with single lookups;
 //   - the import is all or nothing: a file that passes the export check
 //     imports into an empty registry as the same registry, and once more
-//     changes nothing; one that fails it names its first bad line;
+//     changes nothing; one that fails it names its first bad line, and the
+//     import that checks while it reads refuses it at that line;
 //   - after one edit (a value set, a key created, a value or a key deleted)
 //     the registry, read back from the file's new bytes, is the old one
 //     with exactly that edit;
@@ -380,7 +381,14 @@ void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& ke
 void checkImport(const RegFile& file, const Registry& registry,
                  const std::vector<ce::posix::RegKeyContents>& keys) {
     ce::posix::RegExportFault fault;
-    if (!ce::posix::regCheckExport(file, &fault)) {
+    const bool wellFormed = ce::posix::regCheckExport(file, &fault);
+    // The import that checks as it reads finds the same first fault, or
+    // imports what the one after the check imports.
+    RegFile checked = ce::posix::regFileNew();
+    ce::posix::RegExportFault during;
+    const bool took = ce::posix::regFileImport(&checked, file, &during);
+    FUZZ_CHECK(wellFormed || (!took && during.line == fault.line && during.what == fault.what));
+    if (!wellFormed) {
         std::vector<FileLine> lines = linesOf(file);
         FUZZ_CHECK(fault.line >= 1 && fault.line <= lines.size());
         if (fault.line == 1)
@@ -394,8 +402,10 @@ void checkImport(const RegFile& file, const Registry& registry,
         return;
     }
     RegFile imported = ce::posix::regFileNew();
-    if (!ce::posix::regFileImport(&imported, file))
+    FUZZ_CHECK(ce::posix::regFileImport(&imported, file) == took);
+    if (!took)
         return;  // a name with no form in the file's encoding
+    FUZZ_CHECK(ce::posix::regFileSerialize(checked) == ce::posix::regFileSerialize(imported));
     FUZZ_CHECK(registryOf(imported) == registry);
     // Every key but a root, which is always there.
     for (const ce::posix::RegKeyContents& key : keys) {

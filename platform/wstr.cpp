@@ -171,24 +171,34 @@ size_t utf8DecodeOne(const unsigned char* p, size_t avail, uint32_t* codePoint) 
 }
 
 bool utf8ToU16(const char* s, size_t n, std::u16string* out) {
-    out->clear();
+    // Never more units than bytes; ASCII, most of any text, goes straight.
+    out->resize(n);
+    char16_t* o = out->data();
     const auto* p = reinterpret_cast<const unsigned char*>(s);
     size_t i = 0;
+    bool valid = true;
     while (i < n) {
+        if (p[i] < 0x80) {
+            *o++ = p[i++];
+            continue;
+        }
         uint32_t c = 0;
         size_t len = utf8DecodeOne(p + i, n - i, &c);
-        if (len == 0)
-            return false;
+        if (len == 0) {
+            valid = false;
+            break;
+        }
         if (c >= 0x10000) {
             c -= 0x10000;
-            out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-            out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+            *o++ = static_cast<char16_t>(0xD800 + (c >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (c & 0x3FF));
         } else {
-            out->push_back(static_cast<char16_t>(c));
+            *o++ = static_cast<char16_t>(c);
         }
         i += len;
     }
-    return true;
+    out->resize(static_cast<size_t>(o - out->data()));
+    return valid;
 }
 
 size_t utf8FromU16(const char16_t* text, size_t length, char* out, size_t* loneSurrogates) {

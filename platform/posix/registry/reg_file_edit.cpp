@@ -18,9 +18,12 @@ bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, b
         size_t lf = std::min(text.find(u'\n', start), text.size());
         std::u16string_view line = text.substr(start, lf - start);
         if (utf16) {
+            size_t at = out->size();
+            out->resize(at + 2 * line.size());
+            char* o = out->data() + at;
             for (char16_t c : line) {
-                out->push_back(static_cast<char>(c & 0xff));
-                out->push_back(static_cast<char>(c >> 8));
+                *o++ = static_cast<char>(c & 0xff);
+                *o++ = static_cast<char>(c >> 8);
             }
         } else {
             std::string bytes;

@@ -173,74 +173,6 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     return true;
 }
 
-bool regCheckExport(const RegFile& source, RegExportFault* fault) {
-    const RegFileData& d = *source.data;
-    // An odd byte at the end of UTF-16 text is half a character: what
-    // is wrong with the last line then is that it was cut off.
-    const bool cut = d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0;
-    bool lastLine = false;
-    auto refuse = [&](size_t line, std::string what) {
-        if (cut && lastLine)
-            what = "the UTF-16 text is cut off inside a character";
-        *fault = RegExportFault{line, std::move(what)};
-        return false;
-    };
-    std::u16string first(regTextTrim(regFirstLine(d)));
-    if (first != kRegFileHeader && first != u"REGEDIT4")
-        return refuse(1,
-                      "the first line is neither \"Windows Registry Editor Version 5.00\" nor "
-                      "\"REGEDIT4\"");
-    const size_t unit = d.utf16 ? 2 : 1;
-    size_t lineNo = 1;  // of the line at `counted`
-    size_t counted = d.bomSize;
-    bool inKey = false;
-    std::u16string path;
-    std::u16string name;
-    RegValueData data;
-    for (size_t b = 0; b < d.blocks.size(); ++b) {
-        RegLineCursor c = regLineCursor(d, b);
-        RegLogical e;
-        bool headerLine = b > 0;
-        while (regNextLogical(c, &e)) {
-            size_t at = d.blocks[b].start + e.at;
-            std::string_view before = std::string_view(d.bytes).substr(0, at);
-            for (size_t lf;
-                 (lf = regFindLineFeed(before, counted, d.utf16)) != std::string_view::npos;) {
-                ++lineNo;
-                counted = lf + unit;
-            }
-            counted = at;
-            lastLine = b + 1 == d.blocks.size() && c.pos >= c.bytes.size();
-            bool isHeader = headerLine;
-            headerLine = false;
-            if (b == 0 && e.at == 0)
-                continue;  // the export's header line
-            bool deletion = false;
-            if (isHeader) {
-                if (!regTextParseHeader(e.text, &path, &deletion))
-                    return refuse(lineNo, "a key header that is not understood");
-                size_t pos = 0;
-                std::u16string_view root;
-                regPathNextPart(path, &pos, &root);
-                if (!regIsDeviceRoot(root))
-                    return refuse(lineNo, "a root key the device does not have");
-                inKey = !deletion;
-            } else if (e.valueLike) {
-                if (!regTextParseValue(e.text, &name, &deletion, &data))
-                    return refuse(lineNo, "a value that is not understood");
-                if (!inKey)
-                    return refuse(lineNo, "a value outside any key");
-            } else if (!e.blankOrComment) {
-                return refuse(lineNo, "a line that is no key, value, comment or blank line");
-            }
-        }
-    }
-    lastLine = true;
-    if (cut)
-        return refuse(lineNo, "");
-    return true;
-}
-
 namespace {
 
 // The registry that a stretch of an export's blocks gives, as the registry
@@ -373,7 +305,7 @@ void lineAt(const RegFileData& d, const ViewSpot& s, RegLogical* e) {
 void foldInto(std::u16string_view s, std::u16string* out) {
     out->resize(s.size());
     for (size_t i = 0; i < s.size(); ++i)
-        (*out)[i] = u16lowerChar(s[i]);
+        (*out)[i] = regTextFoldUnit(s[i]);
 }
 
 std::u16string_view nameOf(const RegView& v, const ViewValue& value) {
@@ -385,7 +317,7 @@ bool sameName(const RegView& v, const ViewValue& value, std::u16string_view fold
     if (name.size() != foldedName.size())
         return false;
     for (size_t i = 0; i < name.size(); ++i) {
-        if (u16lowerChar(name[i]) != foldedName[i])
+        if (regTextFoldUnit(name[i]) != foldedName[i])
             return false;
     }
     return true;
@@ -417,49 +349,128 @@ uint32_t findValue(const RegView& v, uint32_t key, std::u16string_view foldedNam
 }
 
 // Where a stretch of blocks ends: at the end, or at a deletion when asked
-// to stop there (the block, the line's place in it, the line's end).
+// to stop there (its block, and where reading goes on after its line).
 struct ViewStop {
     bool deletion = false;
     bool ofKey = false;
     size_t block = 0;
-    size_t next = 0;  // where reading goes on after a value's deletion
+    size_t next = 0;
     std::u16string path;
     std::u16string name;
 };
 
+// The check of an export while it is read: the line count so far, and the
+// first fault.
+struct ExportCheck {
+    size_t lineNo = 1;  // of the line at `counted`
+    size_t counted = 0;
+    bool failed = false;
+    RegExportFault fault;
+};
+
+bool isExportHeader(std::u16string_view line) {
+    std::u16string_view t = regTextTrim(line);
+    return t == kRegFileHeader || t == u"REGEDIT4";
+}
+
+// Counts the lines up to the logical line and checks it: a header of a
+// device's root, a value understood and inside a key, a comment or a blank
+// line.  False with the fault when the export is malformed there.
+bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool understood, bool inKey,
+               bool lastLine, ExportCheck* check) {
+    size_t at = d.blocks[block].start + e.at;
+    std::string_view before(d.bytes.data(), at);
+    for (size_t lf; (lf = regFindLineFeed(before, check->counted, d.utf16)) != std::string::npos;) {
+        ++check->lineNo;
+        check->counted = lf + (d.utf16 ? 2 : 1);
+    }
+    check->counted = at;
+    std::string what;
+    std::u16string path;
+    bool deletion = false;
+    size_t pos = 0;
+    std::u16string_view root;
+    if (block == 0 && e.at == 0) {
+        return true;  // the export's header line, checked first
+    } else if (block > 0 && e.at == 0) {
+        if (!regTextParseHeader(e.text, &path, &deletion))
+            what = "a key header that is not understood";
+        else if (regPathNextPart(path, &pos, &root), !regIsDeviceRoot(root))
+            what = "a root key the device does not have";
+    } else if (e.valueLike) {
+        if (!understood)
+            what = "a value that is not understood";
+        else if (!inKey)
+            what = "a value outside any key";
+    } else if (!e.blankOrComment) {
+        what = "a line that is no key, value, comment or blank line";
+    }
+    // An odd byte at the end of UTF-16 text is half a character: what is
+    // wrong with the last line then is that it was cut off.
+    if (what.empty())
+        return true;
+    if (lastLine && d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0)
+        what = "the UTF-16 text is cut off inside a character";
+    check->failed = true;
+    check->fault = RegExportFault{check->lineNo, std::move(what)};
+    return false;
+}
+
 // Reads the blocks from (block, at) into the view; a deletion either
-// applies to the view or, with stopAtDeletion, ends the stretch.
-ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool stopAtDeletion) {
-    ViewStop stop;
+// applies to the view or, with stopAtDeletion, ends the stretch.  With a
+// check, every line is checked as well and the first fault ends the read.
+ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool stopAtDeletion,
+                ExportCheck* check = nullptr) {
     std::u16string path;
     std::u16string folded;
     std::u16string name;
     std::u16string foldedName;
     RegLogical e;
     RegValueData data;
+    if (check != nullptr && block == 0 && at == 0) {
+        check->counted = d.bomSize;
+        if (!isExportHeader(regFirstLine(d))) {
+            check->failed = true;
+            check->fault = RegExportFault{1,
+                                          "the first line is neither \"Windows Registry Editor "
+                                          "Version 5.00\" nor \"REGEDIT4\""};
+            return {};
+        }
+    }
     for (size_t b = block; b < d.blocks.size(); ++b, at = 0) {
-        if (!regBlockHeaderPath(d, b, &path))
-            continue;  // the lines before any header, or after a broken one
-        regTextFoldPathInto(path, &folded);
-        if (d.blocks[b].kind == RegBlockKind::DeleteKey) {
-            if (stopAtDeletion)
-                return ViewStop{true, true, b, 0, path, {}};
-            for (ViewKey& k : v->keys)
-                k.gone = k.gone || regPathIsSameOrBelow(k.folded, folded);
+        const RegBlockKind kind = d.blocks[b].kind;
+        // The lines before any header, or after a broken one, belong to no key.
+        const bool header = regBlockHeaderPath(d, b, &path);
+        if (!header && check == nullptr)
             continue;
+        regTextFoldPathInto(path, &folded);
+        uint32_t key = kNone;
+        if (header && kind == RegBlockKind::Key) {
+            uint32_t* slot = slotFor(&v->keyIndex, hashOf(folded),
+                                     [&](uint32_t i) { return v->keys[i].folded == folded; });
+            if (*slot == kNone || v->keys[*slot].gone) {
+                *slot = static_cast<uint32_t>(v->keys.size());
+                v->keys.push_back(ViewKey{b, b, folded, {}, {}, false});
+            }
+            key = *slot;
+            v->keys[key].lastHeader = b;
         }
-        uint32_t* slot = slotFor(&v->keyIndex, hashOf(folded),
-                                 [&](uint32_t i) { return v->keys[i].folded == folded; });
-        if (*slot == kNone || v->keys[*slot].gone) {
-            *slot = static_cast<uint32_t>(v->keys.size());
-            v->keys.push_back(ViewKey{b, b, folded, {}, {}, false});
-        }
-        const uint32_t key = *slot;
-        v->keys[key].lastHeader = b;
         RegLineCursor c = regLineCursor(d, b);
         c.pos = at;
         bool deletion = false;
-        while (regNextValue(c, &e, &name, &deletion, &data)) {
+        while (regNextLogical(c, &e)) {
+            bool understood = e.valueLike && regTextParseValue(e.text, &name, &deletion, &data);
+            bool last = b + 1 == d.blocks.size() && c.pos >= c.bytes.size();
+            if (check != nullptr && !checkLine(d, b, e, understood, key != kNone, last, check))
+                return {};
+            if (header && kind == RegBlockKind::DeleteKey && e.at == 0) {
+                if (stopAtDeletion)
+                    return ViewStop{true, true, b, e.end, path, {}};
+                for (ViewKey& k : v->keys)
+                    k.gone = k.gone || regPathIsSameOrBelow(k.folded, folded);
+            }
+            if (key == kNone || !understood)
+                continue;
             if (deletion && stopAtDeletion)
                 return ViewStop{true, false, b, e.end, path, name};
             foldInto(name, &foldedName);
@@ -482,7 +493,12 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             }
         }
     }
-    return stop;
+    if (check != nullptr && d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0) {
+        check->failed = true;
+        check->fault =
+            RegExportFault{check->lineNo, "the UTF-16 text is cut off inside a character"};
+    }
+    return {};
 }
 
 const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
@@ -692,24 +708,44 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
 
 }  // namespace
 
-bool regFileImport(RegFile* file, const RegFile& source) {
+bool regCheckExport(const RegFile& source, RegExportFault* fault) {
+    ExportCheck check;
+    RegView v;
+    gather(*source.data, &v, 0, 0, false, &check);
+    *fault = check.fault;
+    return !check.failed;
+}
+
+bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) {
     const RegFileData& s = *source.data;
+    ExportCheck check;
     size_t block = 0;
     size_t at = 0;
     for (;;) {
         // A deletion sees every change before it: those go in first.
         RegView src;
-        ViewStop stop = gather(s, &src, block, at, true);
-        if (!merge(file->data.get(), s, src))
+        ViewStop stop = gather(s, &src, block, at, true, fault != nullptr ? &check : nullptr);
+        if (check.failed) {
+            *fault = check.fault;
             return false;
+        }
+        if (!merge(file->data.get(), s, src)) {
+            // A fault further down says more than what cannot be written.
+            RegView rest;
+            if (fault != nullptr && stop.deletion)
+                gather(s, &rest, stop.block, stop.next, false, &check);
+            if (fault != nullptr)
+                *fault = check.fault;
+            return false;
+        }
         if (!stop.deletion)
             return true;
         if (stop.ofKey)
             regFileDeleteKey(file, stop.path);
         else
             regFileDeleteValue(file, stop.path, stop.name);
-        block = stop.ofKey ? stop.block + 1 : stop.block;
-        at = stop.ofKey ? 0 : stop.next;
+        block = stop.block;
+        at = stop.next;
     }
 }
 

@@ -38,14 +38,17 @@ struct RegExportFault {
 // key, comments and blank lines, and no character cut off at the end.
 bool regCheckExport(const RegFile& source, RegExportFault* fault);
 
-// Applies a checked export to the registry as the registry editor imports
-// it, top to bottom: a header creates its key, "[-KEY]" deletes a key, a
-// value line sets the value of the key above it, "Name"=- deletes it.  The
-// work is linear in both files' sizes but for the deletions, each of which
-// costs a pass over the file.  False when a key or value cannot be written
-// into this file (its encoding); the file is then partly changed, and the
-// caller drops it.
-bool regFileImport(RegFile* file, const RegFile& source);
+// Applies an export to the registry as the registry editor imports it,
+// top to bottom: a header creates its key, "[-KEY]" deletes a key, a value
+// line sets the value of the key above it, "Name"=- deletes it.  The export
+// is read once: with `fault`, it is checked as regCheckExport checks it
+// while it is read, and a malformed one gives false with *fault set;
+// without, it must have been checked.  The work is linear in both files'
+// sizes but for the deletions, each of which costs a pass over the file.
+// False too when a key or value cannot be written into this file (its
+// encoding).  After false the file is partly changed, and the caller drops
+// it.
+bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault = nullptr);
 
 // A key as it stands: its path as first written and its values, in the
 // order of their first appearance, each with its name as first written.

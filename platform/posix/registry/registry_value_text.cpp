@@ -1,7 +1,5 @@
 #include "platform/posix/registry/registry_value_text.h"
 
-#include <cctype>
-
 #include "platform/platform.h"
 #include "platform/wstr.h"
 
@@ -51,7 +49,7 @@ bool startsWithFolded(std::u16string_view s, std::u16string_view prefix) {
     if (s.size() < prefix.size())
         return false;
     for (size_t i = 0; i < prefix.size(); ++i) {
-        if (u16lowerChar(s[i]) != prefix[i])
+        if (regTextFoldUnit(s[i]) != prefix[i])
             return false;
     }
     return true;
@@ -136,7 +134,9 @@ bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
     };
     for (skipBlanks(); i < list.size(); skipBlanks()) {
         size_t start = i;
-        while (i < list.size() && i - start <= 2 && std::isxdigit(list[i] < 0x80 ? list[i] : 0))
+        while (i < list.size() && i - start <= 2 &&
+               ((list[i] >= u'0' && list[i] <= u'9') ||
+                static_cast<unsigned>((list[i] | 0x20) - u'a') < 6u))
             ++i;
         uint32_t b = 0;
         if (i - start > 2 || !parseHexNumber(list.substr(start, i - start), &b))
@@ -223,7 +223,7 @@ std::u16string_view regTextTrim(std::u16string_view s) {
 std::u16string regTextFold(std::u16string_view s) {
     std::u16string out(s);
     for (char16_t& c : out)
-        c = u16lowerChar(c);
+        c = regTextFoldUnit(c);
     return out;
 }
 
@@ -256,7 +256,7 @@ void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
         if (!out->empty())
             out->push_back(u'\\');
         for (char16_t c : part)
-            out->push_back(u16lowerChar(c));
+            out->push_back(regTextFoldUnit(c));
     }
 }
 
@@ -401,8 +401,10 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
 }
 
 bool regTextFormatHeader(std::u16string_view path, std::u16string* line) {
-    // A path opening with "-" would read back as a deletion.
-    if (hasLineBreak(path) || regTextFoldPath(path).empty() || path[0] == u'-')
+    // A path opening with "-" would read back as a deletion; one of
+    // separators only is no path.
+    if (hasLineBreak(path) || path.find_first_not_of(u'\\') == std::u16string_view::npos ||
+        path[0] == u'-')
         return false;
     *line = u"[";
     *line += path;

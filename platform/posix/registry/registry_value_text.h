@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/posix/registry/reg_file.h"
+#include "platform/wstr.h"
 
 namespace ce::posix {
 
@@ -17,7 +18,13 @@ namespace ce::posix {
 bool regTextIsBlank(char16_t c);
 std::u16string_view regTextTrim(std::u16string_view s);
 
-// Case folding for comparisons: every unit lower-cased.
+// Case folding for comparisons: every unit lower-cased (ASCII, most of any
+// path or name, without a call).
+inline char16_t regTextFoldUnit(char16_t c) {
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    return u16lowerChar(c);
+}
 std::u16string regTextFold(std::u16string_view s);
 // The parts of a key path one by one: *pos starts at 0, and each call
 // gives the next part that is not empty (a leading, doubled or trailing
