@@ -349,12 +349,17 @@ bool regBlockHeaderPath(const RegFileData& d, size_t block, std::u16string* path
     if (kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey)
         return false;
     std::string_view bytes = regBlockView(d, block);
-    size_t lf = regFindLineFeed(bytes, 0, d.utf16);
-    std::u16string text;
-    regLineText(d.utf16, bytes.substr(0, lf), &text);
-    bool deletion = false;
+    // The line is read into *path and cut down to the path, in place.
     // A carriage return before the line feed is a blank to the header.
-    return regTextParseHeader(text, path, &deletion);
+    regLineText(d.utf16, bytes.substr(0, regFindLineFeed(bytes, 0, d.utf16)), path);
+    std::u16string_view inner;
+    bool deletion = false;
+    if (!regTextParseHeader(*path, &inner, &deletion))
+        return false;
+    size_t from = static_cast<size_t>(inner.data() - path->data());
+    path->erase(from + inner.size());
+    path->erase(0, from);
+    return true;
 }
 
 bool regBlockIsKey(const RegFileData& d, size_t block, const RegKeyPath& key) {

@@ -427,6 +427,12 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
     std::u16string foldedName;
     RegLogical e;
     RegValueData data;
+    // Room for about what a file of this size holds, so that the arenas
+    // grow seldom.
+    v->names.reserve(v->names.size() + d.bytes.size() / 16);
+    v->data.reserve(v->data.size() + d.bytes.size() / 4);
+    v->values.reserve(v->values.size() + d.blocks.size() * 4);
+    v->keys.reserve(v->keys.size() + d.blocks.size());
     if (check != nullptr && block == 0 && at == 0) {
         check->counted = d.bomSize;
         if (!isExportHeader(regFirstLine(d))) {

@@ -260,7 +260,7 @@ void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
     }
 }
 
-bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion) {
+bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion) {
     std::u16string_view t = regTextTrim(line);
     if (t.empty() || t[0] != u'[')
         return false;
@@ -273,6 +273,14 @@ bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* de
         inner.remove_prefix(1);
     // A path of separators only folds to nothing.
     if (inner.find_first_not_of(u'\\') == std::u16string_view::npos)
+        return false;
+    *path = inner;
+    return true;
+}
+
+bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion) {
+    std::u16string_view inner;
+    if (!regTextParseHeader(line, &inner, deletion))
         return false;
     path->assign(inner);
     return true;

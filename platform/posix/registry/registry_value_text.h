@@ -39,6 +39,8 @@ void regTextFoldPathInto(std::u16string_view path, std::u16string* out);
 // "[KEY]" or "[-KEY]" (leading blanks allowed, anything after the last "]"
 // ignored).  False when the line is no header.
 bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion);
+// The same, with the path as a part of the line.
+bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion);
 
 // True when a value line goes on in the next line: its data is not a quoted
 // string and it ends (before trailing blanks) with a backslash.  A
