@@ -183,8 +183,11 @@ ReadResult load(Store& s, const std::string& path) {
         timespec now = waitPastStamp(before.st_ctim, stampClock());
         // Room for a run's edits, so that splicing them in moves the bytes
         // within the buffer instead of into a second one.
+        // Large pages: filling a buffer of megabytes page by page costs
+        // more than the read into it.
         std::string bytes;
         bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
+        adviseLargePages(bytes.data(), bytes.capacity());
         bytes.resize(static_cast<size_t>(before.st_size));
         ssize_t got = preadFull(fd, bytes.data(), bytes.size(), 0);
         int readError = errno;

@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
@@ -50,7 +52,7 @@ constexpr SysCalls kKernel = {
     kernelOpenat,        ::read,      ::write,     ::fsync,        ::close,          ::fstat,
     ::fstatat,           ::renameat,  ::unlinkat,  ::mkdirat,      ::linkat,         ::readlinkat,
     kernelGetdents64,    ::lseek,     ::flock,     ::fchmod,       kernelDupCloexec, ::pread,
-    kernelCopyFileRange, kernelFcntl, ::faccessat, kernelRealpath,
+    kernelCopyFileRange, kernelFcntl, ::faccessat, kernelRealpath, ::madvise,
 };
 
 SysCalls gTable = kKernel;
@@ -201,6 +203,25 @@ bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* n
     gTable.close(fd);
     errno = saved;
     return ok;
+}
+
+void adviseLargePages(void* data, size_t size) {
+#ifdef MADV_HUGEPAGE
+    // The large page of x86-64 (and of arm64 with 4 KB pages).  Where large
+    // pages are bigger, the advice only covers whole ones, if any.
+    constexpr uintptr_t kLargePage = uintptr_t{2} << 20;
+    uintptr_t begin = reinterpret_cast<uintptr_t>(data);
+    uintptr_t first = (begin + kLargePage - 1) & ~(kLargePage - 1);
+    uintptr_t last = (begin + size) & ~(kLargePage - 1);
+    if (last > first) {
+        int saved = errno;
+        gTable.madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        errno = saved;
+    }
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 bool clearNonBlocking(int fd) {

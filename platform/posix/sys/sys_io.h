@@ -50,6 +50,8 @@ struct SysCalls {
     int (*faccessat)(int dirFd, const char* name, int mode, int flags);
     // realpath with a result allocated by malloc.
     char* (*realpath)(const char* path);
+    // madvise: advice only; a refusal changes nothing but speed.
+    int (*madvise)(void* addr, size_t size, int advice);
 };
 
 // The table in force.  Tests write to it; restoreSysCalls puts the
@@ -97,6 +99,12 @@ long readDirEntries(int fd, void* buf, size_t size);
 // "..", in the order the file system lists them.  False when the
 // directory cannot be opened or read; names then holds what was read.
 bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* names);
+
+// Asks for the memory [data, data + size) to be backed by large pages
+// where whole ones fit in it.  A buffer of many megabytes that is filled at
+// once then takes a few page faults instead of thousands; the memory is
+// the same.  Without large pages nothing changes.
+void adviseLargePages(void* data, size_t size);
 
 // Clears O_NONBLOCK on fd (set to open a file without waiting on a FIFO).
 bool clearNonBlocking(int fd);
