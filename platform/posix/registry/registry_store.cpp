@@ -314,8 +314,9 @@ bool replaceRegistry(const Store& s, int dir) {
     if (fd < 0)
         return failed(kCannotWriteIn, directoryOf(s.path), errno);
     std::string_view bytes = regFileBytes(*s.file);
-    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) &&
-              syncFd(fd) && sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
+    bool ok = sysCalls().fchmod(fd, s.mode) == 0 &&
+              writeAllWritingBehind(fd, bytes.data(), bytes.size()) && syncFd(fd) &&
+              sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
     if (!ok) {
         failed(kCannotWriteIn, directoryOf(s.path), errno);
         sysCalls().unlinkat(dir, temp.c_str(), 0);

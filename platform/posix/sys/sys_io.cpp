@@ -48,11 +48,44 @@ char* kernelRealpath(const char* path) {
     return ::realpath(path, nullptr);
 }
 
+int kernelSyncFileRange(int fd, off_t offset, off_t size, unsigned flags) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    return ::sync_file_range(fd, offset, size, flags);
+#else
+    (void)fd;
+    (void)offset;
+    (void)size;
+    (void)flags;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
 constexpr SysCalls kKernel = {
-    kernelOpenat,        ::read,      ::write,     ::fsync,        ::close,          ::fstat,
-    ::fstatat,           ::renameat,  ::unlinkat,  ::mkdirat,      ::linkat,         ::readlinkat,
-    kernelGetdents64,    ::lseek,     ::flock,     ::fchmod,       kernelDupCloexec, ::pread,
-    kernelCopyFileRange, kernelFcntl, ::faccessat, kernelRealpath, ::madvise,
+    .openat = kernelOpenat,
+    .read = ::read,
+    .write = ::write,
+    .fsync = ::fsync,
+    .close = ::close,
+    .fstat = ::fstat,
+    .fstatat = ::fstatat,
+    .renameat = ::renameat,
+    .unlinkat = ::unlinkat,
+    .mkdirat = ::mkdirat,
+    .linkat = ::linkat,
+    .readlinkat = ::readlinkat,
+    .getdents64 = kernelGetdents64,
+    .lseek = ::lseek,
+    .flock = ::flock,
+    .fchmod = ::fchmod,
+    .dupCloexec = kernelDupCloexec,
+    .pread = ::pread,
+    .copyFileRange = kernelCopyFileRange,
+    .fcntl = kernelFcntl,
+    .faccessat = ::faccessat,
+    .realpath = kernelRealpath,
+    .madvise = ::madvise,
+    .syncFileRange = kernelSyncFileRange,
 };
 
 SysCalls gTable = kKernel;
@@ -165,6 +198,28 @@ bool writeAll(int fd, const void* data, size_t size) {
         size -= static_cast<size_t>(n);
     }
     return true;
+}
+
+bool writeAllWritingBehind(int fd, const void* data, size_t size) {
+    // Large enough for the disk to take each piece in a few requests,
+    // small enough that it starts early.
+    constexpr size_t kPiece = size_t{1} << 20;
+    const char* p = static_cast<const char*>(data);
+    size_t done = 0;
+    while (size - done > kPiece) {
+        if (!writeAll(fd, p + done, kPiece))
+            return false;
+#ifdef SYNC_FILE_RANGE_WRITE
+        // Only a head start: a refusal (a file system without it) leaves
+        // the whole work to the flush.
+        int saved = errno;
+        gTable.syncFileRange(fd, static_cast<off_t>(done), static_cast<off_t>(kPiece),
+                             SYNC_FILE_RANGE_WRITE);
+        errno = saved;
+#endif
+        done += kPiece;
+    }
+    return writeAll(fd, p + done, size - done);
 }
 
 bool syncFd(int fd) {

@@ -52,6 +52,9 @@ struct SysCalls {
     char* (*realpath)(const char* path);
     // madvise: advice only; a refusal changes nothing but speed.
     int (*madvise)(void* addr, size_t size, int advice);
+    // sync_file_range: starts writing a range of a file to the disk; it
+    // makes nothing durable (only fsync does).
+    int (*syncFileRange)(int fd, off_t offset, off_t size, unsigned flags);
 };
 
 // The table in force.  Tests write to it; restoreSysCalls puts the
@@ -88,6 +91,12 @@ ssize_t readFull(int fd, void* buf, size_t size);
 // Writes all size bytes, going on after interruptions and short writes.
 // False when the descriptor refuses (a full disk, say), with errno set.
 bool writeAll(int fd, const void* data, size_t size);
+
+// writeAll for a file written from its start and flushed right after
+// (syncFd): each megabyte but the last is handed to the disk as soon as it
+// is written, so the flush waits for the tail instead of the whole file.
+// Nothing is durable before the flush, just as with writeAll.
+bool writeAllWritingBehind(int fd, const void* data, size_t size);
 
 // fsync made again while interrupted.
 bool syncFd(int fd);
