@@ -178,17 +178,19 @@ ReadResult load(Store& s, const std::string& path) {
                 failedBecause(kCannotRead, path, "not a regular file");
             return ReadResult::Unreachable;
         }
-        // A file changed within the stamping clock's tick could change again
-        // unseen; once the tick is over, its identity tells every change.
-        timespec now = waitPastStamp(before.st_ctim, stampClock());
         // Room for a run's edits, so that splicing them in moves the bytes
-        // within the buffer instead of into a second one.
-        // Large pages: filling a buffer of megabytes page by page costs
-        // more than the read into it.
+        // within the buffer instead of into a second one.  Large pages:
+        // filling a buffer of megabytes page by page costs more than the
+        // read into it.
         std::string bytes;
         bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
         adviseLargePages(bytes.data(), bytes.capacity());
         bytes.resize(static_cast<size_t>(before.st_size));
+        // A file changed within the stamping clock's tick could change again
+        // unseen; once the tick is over, its identity tells every change.
+        // So the read starts after the wait, and the buffer is filled while
+        // waiting.
+        timespec now = waitPastStamp(before.st_ctim, stampClock());
         ssize_t got = preadFull(fd, bytes.data(), bytes.size(), 0);
         int readError = errno;
         struct stat after;
