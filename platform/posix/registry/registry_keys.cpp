@@ -98,37 +98,47 @@ bool listed(const std::vector<std::u16string>& folded, const std::u16string& key
     return std::find(folded.begin(), folded.end(), key) != folded.end();
 }
 
-// The keys found in one state of the registry: the file the store held,
-// at its revision.  Looking a key up walks the whole file, and a run asks
-// after the same few keys at every read and write; a key found stays
-// there until the file changes.  The file is held weakly: a file still
-// held would be copied whole by the next change.
+// What one state of the registry (the file the store held, at its
+// revision) was found to hold and to lack.  Looking a key up walks the
+// whole file, and a run asks after the same few keys at every read and
+// write; the answer holds until the file changes.  The file is held
+// weakly: a file still held would be copied whole by the next change.
 struct FoundKeys {
     std::weak_ptr<const posix::RegFile> file;
     size_t revision = 0;
-    std::vector<std::u16string> folded;
+    std::vector<std::u16string> present;  // folded paths
+    std::vector<std::u16string> absent;
 };
 
-FoundKeys& foundKeys() {
+// The answers for the file as it is now.
+FoundKeys& foundKeys(const std::shared_ptr<const posix::RegFile>& file) {
     static auto* found = new FoundKeys;  // never destroyed, as the writes
+    size_t revision = posix::regFileRevision(*file);
+    bool sameFile = !found->file.owner_before(file) && !file.owner_before(found->file);
+    if (!sameFile || found->revision != revision) {
+        found->file = file;
+        found->revision = revision;
+        found->present.clear();
+        found->absent.clear();
+    }
     return *found;
 }
 
 bool fileHasKey(const std::shared_ptr<const posix::RegFile>& file, const RegKeyImpl& key) {
-    FoundKeys& found = foundKeys();
-    size_t revision = posix::regFileRevision(*file);
-    bool sameFile = !found.file.owner_before(file) && !file.owner_before(found.file);
-    if (!sameFile || found.revision != revision) {
-        found.file = file;
-        found.revision = revision;
-        found.folded.clear();
-    }
-    if (listed(found.folded, key.folded))
+    FoundKeys& found = foundKeys(file);
+    if (listed(found.present, key.folded))
         return true;
-    if (!posix::regFileKeyExists(*file, key.path))
+    if (listed(found.absent, key.folded))
         return false;
-    found.folded.push_back(key.folded);
-    return true;
+    bool there = posix::regFileKeyExists(*file, key.path);
+    (there ? found.present : found.absent).push_back(key.folded);
+    return there;
+}
+
+// True when the file was seen to lack the key (one created here and
+// waiting, say): it holds none of its values either.
+bool fileLacksKey(const std::shared_ptr<const posix::RegFile>& file, const RegKeyImpl& key) {
+    return listed(foundKeys(file).absent, key.folded);
 }
 
 // True when the key exists: in the file, or created here and waiting.
@@ -259,7 +269,8 @@ bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufByte
     if (pending != nullptr && keyExists(file, *key)) {
         value.type = pending->type;
         value.bytes = pending->data;
-    } else if (!posix::regFileGetValue(*file, key->path, valueName, &value)) {
+    } else if (fileLacksKey(file, *key) ||
+               !posix::regFileGetValue(*file, key->path, valueName, &value)) {
         return false;
     }
     // Without a buffer the call only asks for the type and size.
