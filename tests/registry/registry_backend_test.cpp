@@ -80,6 +80,26 @@ TEST(RegistryBackend, OpeningAMissingKeyFailsAndWritesNothing) {
     EXPECT_EQ(dev.readRegistryFile(), "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\A\\B]\n");
 }
 
+TEST(RegistryBackend, AKeyFoundMissingIsSeenOnceTheFileHasIt) {
+    TempDevice dev;
+    dev.writeRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n");
+    EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u"B"), nullptr);
+    ce::RegKey waiting = ce::regCreateKey(ce::Hive::CurrentUser, u"C");
+    ASSERT_NE(waiting, nullptr);
+    char16_t buf[16];
+    EXPECT_FALSE(ce::regReadString(waiting, u"v", buf, 16));
+    // Another process gives the file both keys.
+    dev.writeRegistry(
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n[HKEY_CURRENT_USER\\B]\n"
+        "[HKEY_CURRENT_USER\\C]\n\"v\"=\"x\"\n");
+    ce::RegKey b = ce::regOpenKey(ce::Hive::CurrentUser, u"B");
+    EXPECT_NE(b, nullptr);
+    ce::regCloseKey(b);
+    EXPECT_TRUE(ce::regReadString(waiting, u"v", buf, 16));
+    EXPECT_EQ(std::u16string(buf), u"x");
+    ce::regCloseKey(waiting);
+}
+
 TEST(RegistryBackend, ValueFitsOnlyWhenItsBytesFit) {
     TempDevice dev;
     dev.writeRegistry(

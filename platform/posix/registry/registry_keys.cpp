@@ -11,8 +11,10 @@
 // created here exists at once for this process, and for others with the
 // values written through it.  Reads in this process see the writes that
 // wait.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -92,15 +94,62 @@ std::shared_ptr<const posix::RegFile> readRegistry() {
     return file;
 }
 
+bool listed(const std::vector<std::u16string>& folded, const std::u16string& key) {
+    return std::find(folded.begin(), folded.end(), key) != folded.end();
+}
+
+// What one state of the registry (the file the store held, at its
+// revision) was found to hold and to lack.  Looking a key up walks the
+// whole file, and a run asks after the same few keys at every read and
+// write; the answer holds until the file changes.  The file is held
+// weakly: a file still held would be copied whole by the next change.
+struct FoundKeys {
+    std::weak_ptr<const posix::RegFile> file;
+    size_t revision = 0;
+    std::vector<std::u16string> present;  // folded paths
+    std::vector<std::u16string> absent;
+};
+
+// The answers for the file as it is now.
+FoundKeys& foundKeys(const std::shared_ptr<const posix::RegFile>& file) {
+    static auto* found = new FoundKeys;  // never destroyed, as the writes
+    size_t revision = posix::regFileRevision(*file);
+    bool sameFile = !found->file.owner_before(file) && !file.owner_before(found->file);
+    if (!sameFile || found->revision != revision) {
+        found->file = file;
+        found->revision = revision;
+        found->present.clear();
+        found->absent.clear();
+    }
+    return *found;
+}
+
+bool fileHasKey(const std::shared_ptr<const posix::RegFile>& file, const RegKeyImpl& key) {
+    FoundKeys& found = foundKeys(file);
+    if (listed(found.present, key.folded))
+        return true;
+    if (listed(found.absent, key.folded))
+        return false;
+    bool there = posix::regFileKeyExists(*file, key.path);
+    (there ? found.present : found.absent).push_back(key.folded);
+    return there;
+}
+
+// True when the file was seen to lack the key (one created here and
+// waiting, say): it holds none of its values either.
+bool fileLacksKey(const std::shared_ptr<const posix::RegFile>& file, const RegKeyImpl& key) {
+    return listed(foundKeys(file).absent, key.folded);
+}
+
 // True when the key exists: in the file, or created here and waiting.
-bool keyExists(const posix::RegFile& file, const RegKeyImpl& key) {
+bool keyExists(const std::shared_ptr<const posix::RegFile>& file, const RegKeyImpl& key) {
     if (key.root)
         return true;
     for (const PendingWrite& w : pendingWrites()) {
         if (w.createKey && posix::regPathIsSameOrBelow(w.folded, key.folded))
             return true;
     }
-    return posix::regFileKeyExists(file, key.path);
+    return fileHasKey(file, key);
 }
 
 RegKey openHandle(RegKeyImpl&& key) {
@@ -118,13 +167,22 @@ struct Commit {
 bool commitChange(posix::RegFile* file, const void* context) {
     const auto* commit = static_cast<const Commit*>(context);
     const std::vector<PendingWrite>& writes = pendingWrites();
+    // No write removes a key, so a key found once is there for the rest.
+    std::vector<std::u16string> found;
     for (size_t i = 0; i < commit->count; ++i) {
         const PendingWrite& w = writes[i];
+        bool there = listed(found, w.folded);
         if (w.createKey) {
-            posix::regFileCreateKey(file, w.path, nullptr);
-        } else if (posix::regFileKeyExists(*file, w.path)) {
-            posix::regFileSetValue(file, w.path, w.name, w.type, w.data.data(), w.data.size());
+            if (!there && posix::regFileCreateKey(file, w.path, nullptr))
+                found.push_back(w.folded);
+            continue;
         }
+        if (!there && posix::regFileKeyExists(*file, w.path)) {
+            found.push_back(w.folded);
+            there = true;
+        }
+        if (there)
+            posix::regFileSetValue(file, w.path, w.name, w.type, w.data.data(), w.data.size());
     }
     return true;
 }
@@ -170,7 +228,7 @@ RegKey regCreateKey(Hive hive, const char16_t* subKey) {
     std::shared_ptr<const posix::RegFile> file = readRegistry();
     if (file == nullptr)
         return nullptr;
-    if (keyExists(*file, key))
+    if (keyExists(file, key))
         return openHandle(std::move(key));
     // A path that no header can hold is refused now, not at the commit.
     if (!posix::regFileCanCreateKey(*file, key.path))
@@ -193,7 +251,7 @@ RegKey regCreateKey(Hive hive, const char16_t* subKey) {
 RegKey regOpenKey(Hive hive, const char16_t* subKey) {
     RegKeyImpl key = keyOf(hive, subKey);
     std::shared_ptr<const posix::RegFile> file = readRegistry();
-    if (file == nullptr || !keyExists(*file, key))
+    if (file == nullptr || !keyExists(file, key))
         return nullptr;
     return openHandle(std::move(key));
 }
@@ -208,10 +266,11 @@ bool regQueryValue(RegKey key, const char16_t* name, void* buf, uint32_t bufByte
     std::u16string_view valueName = name != nullptr ? std::u16string_view(name) : u"";
     posix::RegValueData value;
     const PendingWrite* pending = findPending(*key, posix::regTextFold(valueName));
-    if (pending != nullptr && keyExists(*file, *key)) {
+    if (pending != nullptr && keyExists(file, *key)) {
         value.type = pending->type;
         value.bytes = pending->data;
-    } else if (!posix::regFileGetValue(*file, key->path, valueName, &value)) {
+    } else if (fileLacksKey(file, *key) ||
+               !posix::regFileGetValue(*file, key->path, valueName, &value)) {
         return false;
     }
     // Without a buffer the call only asks for the type and size.
@@ -236,7 +295,7 @@ bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* da
     std::u16string_view valueName = name != nullptr ? std::u16string_view(name) : u"";
     const auto* bytes = static_cast<const uint8_t*>(data);
     // A key deleted since it was opened takes no values, as on the device.
-    if (file == nullptr || !keyExists(*file, *key) ||
+    if (file == nullptr || !keyExists(file, *key) ||
         !posix::regFileCanSetValue(*file, key->path, valueName, type, bytes, dataBytes)) {
         return false;
     }

@@ -178,14 +178,19 @@ ReadResult load(Store& s, const std::string& path) {
                 failedBecause(kCannotRead, path, "not a regular file");
             return ReadResult::Unreachable;
         }
-        // A file changed within the stamping clock's tick could change again
-        // unseen; once the tick is over, its identity tells every change.
-        timespec now = waitPastStamp(before.st_ctim, stampClock());
         // Room for a run's edits, so that splicing them in moves the bytes
-        // within the buffer instead of into a second one.
+        // within the buffer instead of into a second one.  Large pages:
+        // filling a buffer of megabytes page by page costs more than the
+        // read into it.
         std::string bytes;
         bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
+        adviseLargePages(bytes.data(), bytes.capacity());
         bytes.resize(static_cast<size_t>(before.st_size));
+        // A file changed within the stamping clock's tick could change again
+        // unseen; once the tick is over, its identity tells every change.
+        // So the read starts after the wait, and the buffer is filled while
+        // waiting.
+        timespec now = waitPastStamp(before.st_ctim, stampClock());
         ssize_t got = preadFull(fd, bytes.data(), bytes.size(), 0);
         int readError = errno;
         struct stat after;
@@ -311,8 +316,9 @@ bool replaceRegistry(const Store& s, int dir) {
     if (fd < 0)
         return failed(kCannotWriteIn, directoryOf(s.path), errno);
     std::string_view bytes = regFileBytes(*s.file);
-    bool ok = sysCalls().fchmod(fd, s.mode) == 0 && writeAll(fd, bytes.data(), bytes.size()) &&
-              syncFd(fd) && sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
+    bool ok = sysCalls().fchmod(fd, s.mode) == 0 &&
+              writeAllWritingBehind(fd, bytes.data(), bytes.size()) && syncFd(fd) &&
+              sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
     if (!ok) {
         failed(kCannotWriteIn, directoryOf(s.path), errno);
         sysCalls().unlinkat(dir, temp.c_str(), 0);

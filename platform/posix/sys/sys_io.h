@@ -50,6 +50,11 @@ struct SysCalls {
     int (*faccessat)(int dirFd, const char* name, int mode, int flags);
     // realpath with a result allocated by malloc.
     char* (*realpath)(const char* path);
+    // madvise: advice only; a refusal changes nothing but speed.
+    int (*madvise)(void* addr, size_t size, int advice);
+    // sync_file_range: starts writing a range of a file to the disk; it
+    // makes nothing durable (only fsync does).
+    int (*syncFileRange)(int fd, off_t offset, off_t size, unsigned flags);
 };
 
 // The table in force.  Tests write to it; restoreSysCalls puts the
@@ -87,6 +92,12 @@ ssize_t readFull(int fd, void* buf, size_t size);
 // False when the descriptor refuses (a full disk, say), with errno set.
 bool writeAll(int fd, const void* data, size_t size);
 
+// writeAll for a file written from its start and flushed right after
+// (syncFd): each megabyte but the last is handed to the disk as soon as it
+// is written, so the flush waits for the tail instead of the whole file.
+// Nothing is durable before the flush, just as with writeAll.
+bool writeAllWritingBehind(int fd, const void* data, size_t size);
+
 // fsync made again while interrupted.
 bool syncFd(int fd);
 
@@ -97,6 +108,12 @@ long readDirEntries(int fd, void* buf, size_t size);
 // "..", in the order the file system lists them.  False when the
 // directory cannot be opened or read; names then holds what was read.
 bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* names);
+
+// Asks for the memory [data, data + size) to be backed by large pages
+// where whole ones fit in it.  A buffer of many megabytes that is filled at
+// once then takes a few page faults instead of thousands; the memory is
+// the same.  Without large pages nothing changes.
+void adviseLargePages(void* data, size_t size);
 
 // Clears O_NONBLOCK on fd (set to open a file without waiting on a FIFO).
 bool clearNonBlocking(int fd);
