@@ -32,28 +32,35 @@ size_t blockSize(const RegFileData& d, size_t block) {
     return regBlockEnd(d, block) - d.blocks[block].start;
 }
 
-// Removes the block's whole lines [from, to).  When they are the last
-// lines of a file that does not end with a line end, the line before them
-// gives up its own, so that the file keeps its ending; every other kept
-// line keeps its line end as it is (a file may mix CRLF and LF).
-void removeLines(RegFileData* d, size_t block, size_t from, size_t to) {
-    if (!(to == blockSize(*d, block) && regNothingAfter(*d, block)) ||
-        lastLineBefore(*d, block, to).hasEnd) {
-        regSplice(d, block, from, to, {});
-        return;
-    }
-    if (from > 0) {
-        regSplice(d, block, lastLineBefore(*d, block, from).contentEnd, to, {});
-        return;
-    }
-    for (size_t b = block; b-- > 0;) {
+// The file's last line gives up its line end, if it has one: so a file that
+// did not end with a line end still does not once its last lines went.
+void dropLastLineEnd(RegFileData* d) {
+    for (size_t b = d->blocks.size(); b-- > 0;) {
         size_t size = blockSize(*d, b);
         if (size == 0)
             continue;
-        regSplice(d, b, lastLineBefore(*d, b, size).contentEnd, size, {});
-        break;
+        LineEnd last = lastLineBefore(*d, b, size);
+        if (last.hasEnd)
+            regSplice(d, b, last.contentEnd, size, {});
+        return;
     }
-    regSplice(d, block, 0, to, {});
+}
+
+bool endsWithLineEnd(const RegFileData& d) {
+    std::u16string text;
+    bool hasEnd = true;
+    regLastLine(d, &text, &hasEnd);
+    return hasEnd;
+}
+
+// Removes the block's whole lines [from, to).  Every kept line keeps its
+// line end as it is (a file may mix CRLF and LF), but for the file's
+// ending, which stays.
+void removeLines(RegFileData* d, size_t block, size_t from, size_t to) {
+    bool ended = endsWithLineEnd(*d);
+    regSplice(d, block, from, to, {});
+    if (!ended)
+        dropLastLineEnd(d);
 }
 
 // The first `count` parts of a path, joined by single separators.
@@ -152,24 +159,22 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
         }
         stretches.push_back(Stretch{b, end});
     }
-    // Then how the file ends: with a header to append, the lines go as
-    // they are and the new header takes over the file's ending (a file
-    // without a final line end ends with the header, without one);
-    // otherwise the lines before the last stretch keep the ending.
-    bool endsWithLineEnd = true;
-    if (!parentPath.empty())
-        regLastLine(*d, &text, &endsWithLineEnd);
+    // Then the stretches go, from the last, so that those before keep
+    // their places, and one rule keeps how the file ends: a new header
+    // takes over its ending (a file without a final line end ends with the
+    // header, without one); else the last line left gives up its line end
+    // when the file had none.
+    const bool ended = endsWithLineEnd(*d);
     for (size_t i = stretches.size(); i-- > 0;) {
         const Stretch& s = stretches[i];
-        if (parentPath.empty())
-            removeLines(d, s.block, 0, s.end);
-        else
-            regSplice(d, s.block, 0, s.end, {});
+        regSplice(d, s.block, 0, s.end, {});
         d->blocks[s.block].kind = RegBlockKind::Removed;
         d->blocks[s.block].name = 0;
     }
     if (!parentPath.empty())
-        regAppendKeyBlock(d, parentPath, u"", endsWithLineEnd ? 1 : 0);
+        regAppendKeyBlock(d, parentPath, u"", ended ? 1 : 0);
+    else if (!ended)
+        dropLastLineEnd(d);
     return true;
 }
 
