@@ -167,6 +167,7 @@ void regIndex(RegFileData* d) {
     d->bomSize = 0;
     d->blocks.clear();
     d->deletions.clear();
+    d->nextByName.clear();
     if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0xFF &&
         static_cast<unsigned char>(b[1]) == 0xFE) {
         d->utf16 = true;
@@ -407,14 +408,37 @@ bool regHeaderMayOpenWith(const RegFileData& d, size_t block, std::u16string_vie
     return true;
 }
 
+namespace {
+
+void indexNames(const RegFileData& d) {
+    if (d.nextByName.size() == d.blocks.size())
+        return;
+    d.nextByName.assign(d.blocks.size(), 0);
+    d.firstByName.clear();
+    for (size_t b = d.blocks.size(); b-- > 1;) {
+        if (d.blocks[b].kind != RegBlockKind::Key)
+            continue;
+        auto [at, added] = d.firstByName.try_emplace(d.blocks[b].name, b);
+        if (!added) {
+            d.nextByName[b] = at->second;
+            at->second = static_cast<uint32_t>(b);
+        }
+    }
+}
+
+}  // namespace
+
 RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16string* foldedName) {
     RegPlace p;
     p.lastDeletion = regLastDeletion(d, key);
     const size_t first = static_cast<size_t>(p.lastDeletion + 1);
     std::u16string name;
     RegLogical e;
-    for (size_t b = first; b < d.blocks.size(); ++b) {
-        if (!regBlockIsKey(d, b, key))
+    // Only the headers whose last part hashes alike can be the key's.
+    indexNames(d);
+    auto named = d.firstByName.find(key.parts.back());
+    for (size_t b = named == d.firstByName.end() ? 0 : named->second; b != 0; b = d.nextByName[b]) {
+        if (b < first || !regBlockIsKey(d, b, key))
             continue;
         p.lastHeader = static_cast<ptrdiff_t>(b);
         if (foldedName == nullptr)

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/posix/registry/reg_file.h"
@@ -46,6 +47,12 @@ struct RegFileData {
     std::vector<RegBlock> blocks;
     std::vector<size_t> deletions;  // the DeleteKey blocks, in order
     size_t revision = 0;
+    // The Key blocks by the hash of their path's last part, made at the
+    // first lookup and dropped when the blocks change: firstByName[hash] is
+    // the first such block, nextByName[b] the next one after b (0 for none:
+    // block 0 is never a key's).
+    mutable std::unordered_map<uint32_t, uint32_t> firstByName;
+    mutable std::vector<uint32_t> nextByName;
 };
 
 // Builds the index of d->bytes in one pass (encoding, trailer, blocks).
