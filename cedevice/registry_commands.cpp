@@ -238,6 +238,8 @@ bool readImportSource(const std::string& name, std::string* bytes, int* status) 
         error = errno;
     else if (!S_ISREG(st.st_mode))
         error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (error == 0)
+        bytes->reserve(static_cast<size_t>(st.st_size) + 1);  // a file growing meanwhile grows it
     char buf[64 * 1024];
     for (ssize_t n = 1; error == 0 && n > 0;) {
         n = read(fd, buf, sizeof buf);
