@@ -195,6 +195,49 @@ TEST(RegFileEdit, NewKeysKeepTheCaseOfTheirExistingParents) {
         text + "\n[HKEY_CURRENT_USER\\Software\\QORV\\Sub]\n\"ErrorNumber\"=dword:00000005\n");
 }
 
+// A new header spells the parts that exist as the first header since
+// their last deletion spells them; a key that exists through a subkey's
+// header needs no header of its own.  Headers are told apart by their
+// first two parts, so the cases vary those: the root alone, a deletion
+// between, characters beyond ASCII, doubled separators.
+TEST(RegFileEdit, NewHeadersSpellWhatExistsAsTheFileDoes) {
+    struct Case {
+        const char* headers;  // the file's key lines after "REGEDIT4", UTF-8
+        const char* key;      // created
+        const char* header;   // the header it gets, or "" when it exists already
+    };
+    const Case cases[] = {
+        {"[hkey_current_user\\Other]", "HKEY_CURRENT_USER\\New\\K", "[hkey_current_user\\New\\K]"},
+        {"[HKEY_CURRENT_USER\\Software\\A]\n[-HKEY_CURRENT_USER\\SOFTWARE]\n"
+         "[HKEY_CURRENT_USER\\software\\B]",
+         "HKEY_CURRENT_USER\\SOFTWARE\\C", "[HKEY_CURRENT_USER\\software\\C]"},
+        {"[HKEY_CURRENT_USER\\Software\\A]\n[-HKEY_CURRENT_USER\\SOFTWARE]\n[HKCU_x\\Y]",
+         "HKEY_CURRENT_USER\\SOFTWARE\\C", "[HKEY_CURRENT_USER\\SOFTWARE\\C]"},
+        {"[HKEY_CURRENT_USER\\\xC3\x84rger\\X]", "HKEY_CURRENT_USER\\\xC3\xA4RGER\\Y",
+         "[HKEY_CURRENT_USER\\\xC3\x84rger\\Y]"},
+        {"[HKEY_CURRENT_USER\\\\Software\\\\X]", "hkey_current_user\\software\\Y",
+         "[HKEY_CURRENT_USER\\Software\\Y]"},
+        {"[HKEY_CURRENT_USER\\\\Software\\\\Deep\\Er]", "HKEY_CURRENT_USER\\software\\DEEP", ""},
+        {"[HKEY_CURRENT_USER\\\xC3\x84\\Deep\\Er]", "HKEY_CURRENT_USER\\\xC3\xA4\\deep", ""},
+        {"[HKEY_CURRENT_USER\\A\\B]", "HKEY_CURRENT_USER", ""},
+        {"[HKEY_LOCAL_MACHINE\\A]\n[hkey_current_user\\B]", "HKEY_CURRENT_USER\\A\\C",
+         "[hkey_current_user\\A\\C]"},
+        {"[HKEY_LOCAL_MACHINE\\A]", "HKEY_CURRENT_USER", "[HKEY_CURRENT_USER]"},
+        {"[HKEY_CURRENT_USER\\A\\B]\n[-HKEY_CURRENT_USER\\A]", "HKEY_CURRENT_USER\\A",
+         "[HKEY_CURRENT_USER\\A]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.headers);
+        std::string text = std::string("REGEDIT4\n\n") + c.headers + "\n";
+        RegFile f = regFileParse(text);
+        bool created = false;
+        ASSERT_TRUE(ce::posix::regFileCreateKey(&f, ce::u16(c.key), &created));
+        std::string header = c.header;
+        EXPECT_EQ(created, !header.empty());
+        EXPECT_EQ(regFileSerialize(f), header.empty() ? text : text + "\n" + header + "\n");
+    }
+}
+
 TEST(RegFileEdit, DataThatIsNoPlainTextIsWrittenAsHex) {
     RegFile f = ce::posix::regFileNew();
     const std::string key = "HKEY_CURRENT_USER\\T";

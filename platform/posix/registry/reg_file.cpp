@@ -62,13 +62,17 @@ size_t lineOpeningWith(std::string_view body, size_t at, size_t floor, bool utf1
     return i;
 }
 
+char16_t foldAscii(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
 // Reads a header line straight from its bytes, as regTextParseHeader and
 // regTextFoldPath would read its decoded text: the kind of block and the
-// hash of its path's last part.  False when that part holds anything
-// beyond ASCII; the line is then decoded and read the long way.  (Blanks,
-// brackets and separators are ASCII, and no byte of another character
-// equals one of them.)
-bool readHeaderQuickly(std::string_view line, bool utf16, RegBlockKind* kind, uint32_t* name) {
+// hashes of its path's last part and of its head.  False when those parts
+// hold anything beyond ASCII; the line is then decoded and read the long
+// way.  (Blanks, brackets and separators are ASCII, and no byte of another
+// character equals one of them.)
+bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
     const size_t unit = utf16 ? 2 : 1;
     size_t b = 0;
     size_t e = line.size();
@@ -79,8 +83,7 @@ bool readHeaderQuickly(std::string_view line, bool utf16, RegBlockKind* kind, ui
     size_t close = e;
     while (close > b && unitAt(line, close - unit, utf16) != u']')
         close -= unit;
-    *kind = RegBlockKind::BrokenKey;
-    *name = 0;
+    block->kind = RegBlockKind::BrokenKey;
     if (b == e || unitAt(line, b, utf16) != u'[' || close <= b + unit)
         return true;
     size_t inner = b + unit;
@@ -100,10 +103,33 @@ bool readHeaderQuickly(std::string_view line, bool utf16, RegBlockKind* kind, ui
         char16_t c = unitAt(line, i, utf16);
         if (c >= 0x80)
             return false;
-        h = hashUnit(h, c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+        h = hashUnit(h, foldAscii(c));
     }
-    *kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
-    *name = h;
+    // The head: the first two parts, with single separators.
+    uint32_t head = kNameHashStart;
+    size_t i = inner;
+    while (unitAt(line, i, utf16) == u'\\')
+        i += unit;
+    uint32_t root = 0;
+    int separators = 0;
+    for (; i < partEnd; i += unit) {
+        char16_t c = unitAt(line, i, utf16);
+        if (c == u'\\') {
+            while (unitAt(line, i + unit, utf16) == u'\\')
+                i += unit;
+            if (++separators == 1)
+                root = head;  // the first part's
+            if (separators == 2)
+                break;
+        } else if (c >= 0x80) {
+            return false;
+        }
+        head = hashUnit(head, foldAscii(c));
+    }
+    block->kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
+    block->name = h;
+    block->root = separators == 0 ? head : root;
+    block->head = head;
     return true;
 }
 
@@ -123,7 +149,7 @@ void indexBlocks(RegFileData* d) {
     const bool utf16 = d->utf16;
     const size_t unit = utf16 ? 2 : 1;
     std::string_view body(d->bytes.data(), d->bodyEnd);
-    d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0});
+    d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0, 0, 0});
     std::u16string text;
     std::u16string path;
     size_t at = d->bomSize;
@@ -138,14 +164,16 @@ void indexBlocks(RegFileData* d) {
         size_t stop = lf == std::string_view::npos ? body.size() : lf;
         if (stop > at && unitAt(body, stop - unit, utf16) == u'\r')
             stop -= unit;
-        RegBlock block{line, RegBlockKind::BrokenKey, 0};
+        RegBlock block{line, RegBlockKind::BrokenKey, 0, 0, 0};
         std::string_view bytes = body.substr(line, stop - line);
-        if (!readHeaderQuickly(bytes, utf16, &block.kind, &block.name)) {
+        if (!readHeaderQuickly(bytes, utf16, &block)) {
             regLineText(utf16, bytes, &text);
             bool deletion = false;
             if (regTextParseHeader(text, &path, &deletion)) {
+                std::u16string folded = regTextFoldPath(path);
                 block.kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
-                block.name = regLastPartHash(regTextFoldPath(path));
+                block.name = regLastPartHash(folded);
+                regLeadHashes(folded, &block.root, &block.head);
             }
         }
         if (block.kind == RegBlockKind::DeleteKey)
@@ -321,6 +349,22 @@ uint32_t regLastPartHash(std::u16string_view folded) {
     return h;
 }
 
+void regLeadHashes(std::u16string_view folded, uint32_t* root, uint32_t* head) {
+    uint32_t h = kNameHashStart;
+    int separators = 0;
+    *root = 0;
+    for (char16_t c : folded) {
+        if (c == u'\\' && ++separators == 1)
+            *root = h;
+        if (separators == 2)
+            break;
+        h = hashUnit(h, c);
+    }
+    *head = h;
+    if (separators == 0)
+        *root = h;
+}
+
 bool regKeyPath(std::u16string_view path, RegKeyPath* out) {
     regTextFoldPathInto(path, &out->folded);
     out->parts.clear();
@@ -336,6 +380,7 @@ bool regKeyPath(std::u16string_view path, RegKeyPath* out) {
         }
     }
     out->parts.push_back(h);
+    regLeadHashes(out->folded, &out->root, &out->head);
     return true;
 }
 
@@ -383,29 +428,9 @@ ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key) {
     return -1;
 }
 
-bool regHeaderMayOpenWith(const RegFileData& d, size_t block, std::u16string_view foldedPrefix) {
-    std::string_view line = regBlockView(d, block);
-    const size_t unit = d.utf16 ? 2 : 1;
-    size_t i = 0;
-    while (i + unit <= line.size() && regTextIsBlank(unitAt(line, i, d.utf16)))
-        i += unit;
-    i += unit;  // "["
-    if (i + unit <= line.size() && unitAt(line, i, d.utf16) == u'-')
-        i += unit;
-    for (char16_t want : foldedPrefix) {
-        if (i + unit > line.size())
-            return false;
-        char16_t c = unitAt(line, i, d.utf16);
-        i += unit;
-        if (c >= u'A' && c <= u'Z')
-            c = static_cast<char16_t>(c + 32);
-        // A separator doubled, a "]" that may lie inside the path or a
-        // character beyond ASCII: only reading the whole path tells.
-        if (c == want)
-            continue;
-        return c == u'\\' || want == u'\\' || c == u']' || c >= 0x80 || want >= 0x80;
-    }
-    return true;
+bool regBlockMayBeBelow(const RegFileData& d, size_t block, const RegKeyPath& key, size_t parts) {
+    const RegBlock& b = d.blocks[block];
+    return parts == 0 || (parts == 1 ? b.root == key.root : b.head == key.head);
 }
 
 namespace {
@@ -463,8 +488,8 @@ RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16st
     // exist; a value asked for needs no such key.
     std::u16string path;
     for (size_t b = first; b < d.blocks.size() && !p.exists && foldedName == nullptr; ++b) {
-        if (d.blocks[b].kind == RegBlockKind::Key && regHeaderMayOpenWith(d, b, key.folded) &&
-            regBlockHeaderPath(d, b, &path)) {
+        if (d.blocks[b].kind == RegBlockKind::Key &&
+            regBlockMayBeBelow(d, b, key, key.parts.size()) && regBlockHeaderPath(d, b, &path)) {
             p.exists = regPathIsSameOrBelow(regTextFoldPath(path), key.folded);
         }
     }

@@ -35,6 +35,11 @@ struct RegBlock {
     size_t start = 0;  // offset in the buffer; the block ends where the next starts
     RegBlockKind kind = RegBlockKind::Start;
     uint32_t name = 0;  // Key, DeleteKey: hash of the path's last part, folded
+    // Key, DeleteKey: hashes of the path's first part and of its first two
+    // (regLeadHashes).  A walk over every header for the keys below one
+    // path reads only the headers whose lead matches.
+    uint32_t root = 0;
+    uint32_t head = 0;
 };
 
 struct RegFileData {
@@ -104,14 +109,21 @@ bool regNextLogical(RegLineCursor& c, RegLogical* entry);
 bool regNextValue(RegLineCursor& c, RegLogical* entry, std::u16string* name, bool* deletion,
                   RegValueData* data);
 
-// A key path folded, with the hash of each of its parts, in order.
+// A key path folded, with the hash of each of its parts, in order, and
+// its lead hashes.
 struct RegKeyPath {
     std::u16string folded;
     std::vector<uint32_t> parts;
+    uint32_t root = 0;
+    uint32_t head = 0;
 };
 // False for a path without any component.
 bool regKeyPath(std::u16string_view path, RegKeyPath* out);
 uint32_t regLastPartHash(std::u16string_view folded);
+// The hashes of a folded path's first part ("hkey_current_user") and of
+// its first two ("hkey_current_user\\software"; the first alone when it has
+// one).
+void regLeadHashes(std::u16string_view folded, uint32_t* root, uint32_t* head);
 // True when key is base or lies below it (folded paths).
 bool regPathIsSameOrBelow(std::u16string_view key, std::u16string_view base);
 
@@ -121,9 +133,10 @@ bool regBlockIsKey(const RegFileData& d, size_t block, const RegKeyPath& key);
 // The last DeleteKey block that removes the key (or a key above it), or -1.
 ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key);
 
-// False when the header of a Key or DeleteKey block cannot open with the
-// folded path prefix: a quick look at its bytes, for walks over every header.
-bool regHeaderMayOpenWith(const RegFileData& d, size_t block, std::u16string_view foldedPrefix);
+// False when the Key or DeleteKey block's header cannot be at or below
+// the first `parts` parts of the key: a look at the index alone, for walks
+// over every header.
+bool regBlockMayBeBelow(const RegFileData& d, size_t block, const RegKeyPath& key, size_t parts);
 
 // Where a value stands: the logical line that gives it its current data.
 struct RegValueSpot {

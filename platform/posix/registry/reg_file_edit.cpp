@@ -98,29 +98,36 @@ std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath)
         prefix += regTextFold(each);
         prefixes.push_back(prefix);
     }
+    // The headers read are those below the key's first two parts; only
+    // when none is, those below its root, for the root's spelling.
     std::vector<std::u16string> first(parts.size());
     std::vector<bool> found(parts.size(), false);
     std::u16string path;
     std::u16string folded;
-    size_t deepest = 0;  // the depths found so far, while no deletion can undo them
-    for (size_t b = 0; b < d.blocks.size() && !prefixes.empty(); ++b) {
-        RegBlockKind kind = d.blocks[b].kind;
-        size_t depth = d.deletions.empty() ? std::min(deepest, prefixes.size() - 1) : 0;
-        if ((kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey) ||
-            !regHeaderMayOpenWith(d, b, prefixes[depth]) || !regBlockHeaderPath(d, b, &path)) {
-            continue;
-        }
-        regTextFoldPathInto(path, &folded);
-        bool deletion = d.blocks[b].kind == RegBlockKind::DeleteKey;
-        for (size_t i = 0; i < prefixes.size(); ++i) {
-            if (deletion && regPathIsSameOrBelow(prefixes[i], folded)) {
-                found[i] = false;
-            } else if (!deletion && !found[i] && regPathIsSameOrBelow(folded, prefixes[i])) {
-                found[i] = true;
-                first[i] = path;
-                deepest = std::max(deepest, i + 1);
+    RegKeyPath key;
+    regKeyPath(keyPath, &key);
+    for (size_t lead = std::min<size_t>(parts.size(), 2);; lead = 1) {
+        for (size_t b = 0; b < d.blocks.size() && !prefixes.empty(); ++b) {
+            RegBlockKind kind = d.blocks[b].kind;
+            if ((kind != RegBlockKind::Key && kind != RegBlockKind::DeleteKey) ||
+                (kind == RegBlockKind::Key && !regBlockMayBeBelow(d, b, key, lead)) ||
+                !regBlockHeaderPath(d, b, &path)) {
+                continue;
+            }
+            regTextFoldPathInto(path, &folded);
+            for (size_t i = 0; i < prefixes.size(); ++i) {
+                if (kind == RegBlockKind::DeleteKey && regPathIsSameOrBelow(prefixes[i], folded)) {
+                    found[i] = false;
+                } else if (kind == RegBlockKind::Key && !found[i] &&
+                           regPathIsSameOrBelow(folded, prefixes[i])) {
+                    found[i] = true;
+                    first[i] = path;
+                }
             }
         }
+        if (lead < 2 || found[1])
+            break;
+        found.assign(parts.size(), false);
     }
     size_t known = 0;
     while (known < parts.size() && found[known])
@@ -167,8 +174,11 @@ bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16stri
     size_t lastBlock = d->blocks.size() - 1;
     size_t end = regBlockEnd(*d, lastBlock) - d->blocks[lastBlock].start;
     regSplice(d, lastBlock, end, end, block);
-    d->blocks.push_back(RegBlock{d->bodyEnd - (block.size() - headerAt), RegBlockKind::Key,
-                                 regLastPartHash(regTextFoldPath(keyPath))});
+    RegBlock added{d->bodyEnd - (block.size() - headerAt), RegBlockKind::Key, 0, 0, 0};
+    std::u16string folded = regTextFoldPath(keyPath);
+    added.name = regLastPartHash(folded);
+    regLeadHashes(folded, &added.root, &added.head);
+    d->blocks.push_back(added);
     return true;
 }
 
