@@ -220,59 +220,58 @@ struct ViewPrefix {
 
 // Lookups by hash: a table of open addressing from a hash to an entry's
 // number, where a hash that happens to match an entry of a different name
-// moves on to the next slot.
+// moves on to the next slot.  A slot holds both, so a probe reads one place.
+constexpr uint32_t kNone = UINT32_MAX;
+struct HashSlot {
+    uint64_t hash = 0;  // 0 for an empty slot; a hash is made odd
+    uint32_t entry = kNone;
+};
 struct HashIndex {
-    std::vector<uint64_t> hashes;  // 0 for an empty slot
-    std::vector<uint32_t> entries;
+    std::vector<HashSlot> slots;
     size_t used = 0;
 };
-constexpr uint32_t kNone = UINT32_MAX;
 
-void growIndex(HashIndex* t) {
-    HashIndex bigger;
-    bigger.hashes.assign(std::max<size_t>(64, t->hashes.size() * 2), 0);
-    bigger.entries.assign(bigger.hashes.size(), kNone);
-    bigger.used = t->used;
-    const size_t mask = bigger.hashes.size() - 1;
-    for (size_t i = 0; i < t->hashes.size(); ++i) {
-        size_t at = t->hashes[i] & mask;
-        while (t->hashes[i] != 0 && bigger.hashes[at] != 0)
-            at = (at + 1) & mask;
-        if (t->hashes[i] != 0) {
-            bigger.hashes[at] = t->hashes[i];
-            bigger.entries[at] = t->entries[i];
-        }
+// The slot of hash h that `same` takes, or the empty one where it would
+// go.  A slot left without an entry (a value deleted that never was)
+// serves anyone.  The table is never full.
+template <typename Slots, typename Same>
+auto* probe(Slots& slots, uint64_t h, Same same) {
+    const size_t mask = slots.size() - 1;
+    for (size_t i = h & mask;; i = (i + 1) & mask) {
+        auto& slot = slots[i];
+        if (slot.hash == 0 || (slot.hash == h && (slot.entry == kNone || same(slot.entry))))
+            return &slot;
     }
-    *t = std::move(bigger);
 }
 
-// The slot of the entry that `same` takes; with `add`, a new slot holding
-// kNone when there is none, else nullptr.
-template <typename Same>
-uint32_t* slotFor(HashIndex* t, uint64_t h, Same same, bool add = true) {
-    if (add && (t->used + 1) * 2 > t->hashes.size())
-        growIndex(t);
-    h |= 1;
-    const size_t mask = t->hashes.size() - 1;
-    for (size_t i = h & mask; !t->hashes.empty(); i = (i + 1) & mask) {
-        // A slot left empty (a value deleted that never was) serves anyone.
-        if (t->hashes[i] == h && (t->entries[i] == kNone || same(t->entries[i])))
-            return &t->entries[i];
-        if (t->hashes[i] != 0)
-            continue;
-        if (!add)
-            break;
-        t->hashes[i] = h;
-        ++t->used;
-        return &t->entries[i];
+void growIndex(HashIndex* t) {
+    std::vector<HashSlot> bigger(std::max<size_t>(64, t->slots.size() * 2));
+    t->used = 0;
+    for (const HashSlot& slot : t->slots) {
+        if (slot.entry != kNone) {
+            *probe(bigger, slot.hash, [](uint32_t) { return false; }) = slot;
+            ++t->used;
+        }
     }
-    return nullptr;
+    t->slots = std::move(bigger);
+}
+
+// The entry of the slot that `same` takes, made (holding kNone) when none does.
+template <typename Same>
+uint32_t* slotFor(HashIndex* t, uint64_t h, Same same) {
+    if ((t->used + 1) * 2 > t->slots.size())
+        growIndex(t);
+    HashSlot* slot = probe(t->slots, h | 1, same);
+    if (slot->hash == 0) {
+        slot->hash = h | 1;
+        ++t->used;
+    }
+    return &slot->entry;
 }
 
 template <typename Same>
 uint32_t findIn(const HashIndex& t, uint64_t h, Same same) {
-    uint32_t* slot = slotFor(const_cast<HashIndex*>(&t), h, same, false);
-    return slot == nullptr ? kNone : *slot;
+    return t.slots.empty() ? kNone : probe(t.slots, h | 1, same)->entry;
 }
 
 struct RegView {
@@ -610,6 +609,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
     gatherAll(*d, &t);
     std::vector<Edit> edits;
     std::string added;  // the new keys' blocks, each after a blank line but the first
+    // About the export's own size, in this file's encoding, when most of it is new.
+    added.reserve(d->bytes.size() < s.bytes.size() ? s.bytes.size() * (d->utf16 && !s.utf16 ? 2 : 1) : 0);
     std::u16string text;
     std::u16string foldedName;
     RegLogical e;
@@ -678,7 +679,10 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
     }
     if (edits.empty() && added.empty())
         return true;
-    std::string tail;
+    // The new keys' blocks go at the end, each after a blank line, as
+    // regAppendKeyBlock puts them one by one.
+    std::string before;  // what goes between the last line and them
+    bool openEnd = false;
     if (!added.empty()) {
         std::u16string last;
         bool lastHasEnd = true;
@@ -687,20 +691,21 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
             if (edit.at == d->bodyEnd && !edit.bytes.empty())
                 last = u"-";  // values inserted at the end of the file
         }
-        // The new keys' blocks go at the end, each after a blank line, as
-        // regAppendKeyBlock puts them one by one.
-        if (hasLines && !lastHasEnd)
-            tail += d->eol;
+        openEnd = hasLines && !lastHasEnd;
+        if (openEnd)
+            before += d->eol;
         if (hasLines && !regTextTrim(last).empty())
-            tail += d->eol;
-        tail += added;
-        if (hasLines && !lastHasEnd)
-            tail.resize(tail.size() - d->eol.size());
+            before += d->eol;
+        if (openEnd)
+            added.resize(added.size() - d->eol.size());
     }
     std::stable_sort(edits.begin(), edits.end(),
                      [](const Edit& a, const Edit& b) { return a.at < b.at; });
+    size_t size = d->bytes.size() + before.size() + added.size();
+    for (const Edit& edit : edits)
+        size += edit.bytes.size() - edit.removed;  // wraps round for a shrink, as intended
     std::string out;
-    out.reserve(d->bytes.size() + tail.size());
+    out.reserve(size);
     size_t done = 0;
     for (const Edit& edit : edits) {
         out.append(d->bytes, done, edit.at - done);
@@ -708,7 +713,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
         done = edit.at + edit.removed;
     }
     out.append(d->bytes, done, d->bodyEnd - done);
-    out += tail;
+    out += before;
+    out += added;
     out.append(d->bytes, d->bodyEnd, std::string::npos);
     size_t revision = d->revision + 1;
     d->bytes = std::move(out);

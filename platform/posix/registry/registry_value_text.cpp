@@ -289,11 +289,9 @@ bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* de
 bool regTextValueContinues(std::u16string_view line) {
     std::u16string_view t = regTextTrim(line);
     size_t dataPos = 0;
-    if (!parseNameAndEquals(t, nullptr, &dataPos))
-        return false;
-    if (dataPos < t.size() && t[dataPos] == u'"')
-        return false;
-    return !t.empty() && t.back() == u'\\';
+    // The backslash first: most lines have none.
+    return !t.empty() && t.back() == u'\\' && parseNameAndEquals(t, nullptr, &dataPos) &&
+           (dataPos >= t.size() || t[dataPos] != u'"');
 }
 
 bool regTextContinuationContinues(std::u16string_view line) {
