@@ -505,6 +505,12 @@ std::u16string regFirstLine(const RegFileData& d) {
     return text;
 }
 
+bool regOpensAsExport(const RegFileData& d) {
+    std::u16string first = regFirstLine(d);
+    std::u16string_view t = regTextTrim(first);
+    return t == kRegFileHeader || t == u"REGEDIT4";
+}
+
 RegFile regFileParseOwned(std::string&& bytes) {
     RegFile f;
     f.data->bytes = std::move(bytes);
@@ -553,8 +559,7 @@ std::string regFileNotAnExport(const RegFile& file) {
         if (b.kind == RegBlockKind::Key || b.kind == RegBlockKind::DeleteKey)
             return {};
     }
-    std::u16string first(regTextTrim(regFirstLine(d)));
-    if (first == kRegFileHeader || first == u"REGEDIT4")
+    if (regOpensAsExport(d))
         return {};
     // Blank lines alone are an empty registry.
     RegLineCursor c = regLineCursor(d, 0);

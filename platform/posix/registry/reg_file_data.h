@@ -183,6 +183,8 @@ bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16stri
                        int lineEndAtEnd = -1);
 // The text of the first line (after a byte-order mark), decoded.
 std::u16string regFirstLine(const RegFileData& d);
+// True when that line is an export's header line.
+bool regOpensAsExport(const RegFileData& d);
 
 // A file without any content (an empty registry.reg), which the first
 // change turns into a new registry.

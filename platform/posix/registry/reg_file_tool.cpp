@@ -372,11 +372,6 @@ struct ExportCheck {
     RegExportFault fault;
 };
 
-bool isExportHeader(std::u16string_view line) {
-    std::u16string_view t = regTextTrim(line);
-    return t == kRegFileHeader || t == u"REGEDIT4";
-}
-
 // Counts the lines up to the logical line and checks it: a header of a
 // device's root, a value understood and inside a key, a comment or a blank
 // line.  False with the fault when the export is malformed there.
@@ -439,7 +434,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
     v->keys.reserve(v->keys.size() + d.blocks.size());
     if (check != nullptr && block == 0 && at == 0) {
         check->counted = d.bomSize;
-        if (!isExportHeader(regFirstLine(d))) {
+        if (!regOpensAsExport(d)) {
             check->failed = true;
             check->fault = RegExportFault{1,
                                           "the first line is neither \"Windows Registry Editor "
@@ -610,7 +605,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
     std::vector<Edit> edits;
     std::string added;  // the new keys' blocks, each after a blank line but the first
     // About the export's own size, in this file's encoding, when most of it is new.
-    added.reserve(d->bytes.size() < s.bytes.size() ? s.bytes.size() * (d->utf16 && !s.utf16 ? 2 : 1) : 0);
+    added.reserve(d->bytes.size() < s.bytes.size() ? s.bytes.size() * (d->utf16 && !s.utf16 ? 2 : 1)
+                                                   : 0);
     std::u16string text;
     std::u16string foldedName;
     RegLogical e;
