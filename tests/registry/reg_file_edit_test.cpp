@@ -238,6 +238,15 @@ TEST(RegFileEdit, NewHeadersSpellWhatExistsAsTheFileDoes) {
     }
 }
 
+// A walk made before a key was added knows the key's header afterwards.
+TEST(RegFileEdit, AKeyAddedAfterAWalkMakesTheKeysAboveItExist) {
+    RegFile f = regFileParse("REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n");
+    EXPECT_FALSE(ce::posix::regFileKeyExists(f, u"HKEY_CURRENT_USER\\New"));
+    ASSERT_TRUE(ce::posix::regFileCreateKey(&f, u"HKEY_CURRENT_USER\\New\\Sub", nullptr));
+    EXPECT_TRUE(ce::posix::regFileKeyExists(f, u"HKEY_CURRENT_USER\\new"));
+    EXPECT_TRUE(ce::posix::regFileKeyExists(f, u"HKEY_CURRENT_USER"));
+}
+
 TEST(RegFileEdit, DataThatIsNoPlainTextIsWrittenAsHex) {
     RegFile f = ce::posix::regFileNew();
     const std::string key = "HKEY_CURRENT_USER\\T";

@@ -66,13 +66,12 @@ char16_t foldAscii(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
 
-// Reads a header line straight from its bytes, as regTextParseHeader and
-// regTextFoldPath would read its decoded text: the kind of block and the
-// hashes of its path's last part and of its head.  False when those parts
-// hold anything beyond ASCII; the line is then decoded and read the long
-// way.  (Blanks, brackets and separators are ASCII, and no byte of another
-// character equals one of them.)
-bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
+// Where the path of a header line stands in its bytes, as
+// regTextParseHeader reads its decoded text: [inner, end) without the
+// separators at its end.  False when the line is no header.  (Blanks,
+// brackets and separators are ASCII, and no byte of another character
+// equals one of them.)
+bool headerPathSpan(std::string_view line, bool utf16, size_t* inner, size_t* end, bool* deletion) {
     const size_t unit = utf16 ? 2 : 1;
     size_t b = 0;
     size_t e = line.size();
@@ -83,53 +82,74 @@ bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
     size_t close = e;
     while (close > b && unitAt(line, close - unit, utf16) != u']')
         close -= unit;
-    block->kind = RegBlockKind::BrokenKey;
     if (b == e || unitAt(line, b, utf16) != u'[' || close <= b + unit)
+        return false;
+    *inner = b + unit;
+    *deletion = *inner < close - unit && unitAt(line, *inner, utf16) == u'-';
+    if (*deletion)
+        *inner += unit;
+    *end = close - unit;
+    while (*end > *inner && unitAt(line, *end - unit, utf16) == u'\\')
+        *end -= unit;
+    return *end > *inner;  // separators only: no header
+}
+
+// Reads a header line straight from its bytes, as regTextParseHeader and
+// regTextFoldPath would read its decoded text: the kind of block and the
+// hash of its path's last part.  False when that part holds anything
+// beyond ASCII; the line is then decoded and read the long way.
+bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
+    const size_t unit = utf16 ? 2 : 1;
+    size_t inner = 0;
+    size_t end = 0;
+    bool deletion = false;
+    block->kind = RegBlockKind::BrokenKey;
+    if (!headerPathSpan(line, utf16, &inner, &end, &deletion))
         return true;
-    size_t inner = b + unit;
-    bool deletion = inner < close - unit && unitAt(line, inner, utf16) == u'-';
-    if (deletion)
-        inner += unit;
-    size_t partEnd = close - unit;
-    while (partEnd > inner && unitAt(line, partEnd - unit, utf16) == u'\\')
-        partEnd -= unit;
-    if (partEnd == inner)
-        return true;  // separators only: no header
-    size_t partStart = partEnd;
+    size_t partStart = end;
     while (partStart > inner && unitAt(line, partStart - unit, utf16) != u'\\')
         partStart -= unit;
     uint32_t h = kNameHashStart;
-    for (size_t i = partStart; i < partEnd; i += unit) {
+    for (size_t i = partStart; i < end; i += unit) {
         char16_t c = unitAt(line, i, utf16);
         if (c >= 0x80)
             return false;
         h = hashUnit(h, foldAscii(c));
     }
-    // The head: the first two parts, with single separators.
-    uint32_t head = kNameHashStart;
-    size_t i = inner;
+    block->kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
+    block->name = h;
+    return true;
+}
+
+// The same for a header's lead hashes (regLeadHashes): the first two
+// parts, with single separators.
+bool readLeadsQuickly(std::string_view line, bool utf16, RegLeads* leads) {
+    const size_t unit = utf16 ? 2 : 1;
+    size_t i = 0;
+    size_t end = 0;
+    bool deletion = false;
+    if (!headerPathSpan(line, utf16, &i, &end, &deletion))
+        return true;
     while (unitAt(line, i, utf16) == u'\\')
         i += unit;
+    uint32_t h = kNameHashStart;
     uint32_t root = 0;
     int separators = 0;
-    for (; i < partEnd; i += unit) {
+    for (; i < end; i += unit) {
         char16_t c = unitAt(line, i, utf16);
         if (c == u'\\') {
             while (unitAt(line, i + unit, utf16) == u'\\')
                 i += unit;
             if (++separators == 1)
-                root = head;  // the first part's
+                root = h;  // the first part's
             if (separators == 2)
                 break;
         } else if (c >= 0x80) {
             return false;
         }
-        head = hashUnit(head, foldAscii(c));
+        h = hashUnit(h, foldAscii(c));
     }
-    block->kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
-    block->name = h;
-    block->root = separators == 0 ? head : root;
-    block->head = head;
+    *leads = RegLeads{separators == 0 ? h : root, h};
     return true;
 }
 
@@ -149,7 +169,7 @@ void indexBlocks(RegFileData* d) {
     const bool utf16 = d->utf16;
     const size_t unit = utf16 ? 2 : 1;
     std::string_view body(d->bytes.data(), d->bodyEnd);
-    d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0, 0, 0});
+    d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0});
     std::u16string text;
     std::u16string path;
     size_t at = d->bomSize;
@@ -164,16 +184,14 @@ void indexBlocks(RegFileData* d) {
         size_t stop = lf == std::string_view::npos ? body.size() : lf;
         if (stop > at && unitAt(body, stop - unit, utf16) == u'\r')
             stop -= unit;
-        RegBlock block{line, RegBlockKind::BrokenKey, 0, 0, 0};
+        RegBlock block{line, RegBlockKind::BrokenKey, 0};
         std::string_view bytes = body.substr(line, stop - line);
         if (!readHeaderQuickly(bytes, utf16, &block)) {
             regLineText(utf16, bytes, &text);
             bool deletion = false;
             if (regTextParseHeader(text, &path, &deletion)) {
-                std::u16string folded = regTextFoldPath(path);
                 block.kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
-                block.name = regLastPartHash(folded);
-                regLeadHashes(folded, &block.root, &block.head);
+                block.name = regLastPartHash(regTextFoldPath(path));
             }
         }
         if (block.kind == RegBlockKind::DeleteKey)
@@ -196,6 +214,7 @@ void regIndex(RegFileData* d) {
     d->blocks.clear();
     d->deletions.clear();
     d->nextByName.clear();
+    d->leads.clear();
     if (b.size() >= 2 && static_cast<unsigned char>(b[0]) == 0xFF &&
         static_cast<unsigned char>(b[1]) == 0xFE) {
         d->utf16 = true;
@@ -428,9 +447,34 @@ ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key) {
     return -1;
 }
 
+namespace {
+
+// Gives the blocks added since the leads were last made theirs.
+void indexLeads(const RegFileData& d) {
+    if (d.leads.size() > d.blocks.size())
+        d.leads.clear();
+    std::u16string path;
+    for (size_t b = d.leads.size(); b < d.blocks.size(); ++b) {
+        RegLeads leads;
+        RegBlockKind kind = d.blocks[b].kind;
+        std::string_view bytes = regBlockView(d, b);
+        if ((kind == RegBlockKind::Key || kind == RegBlockKind::DeleteKey) &&
+            !readLeadsQuickly(bytes.substr(0, regFindLineFeed(bytes, 0, d.utf16)), d.utf16,
+                              &leads) &&
+            regBlockHeaderPath(d, b, &path)) {
+            regLeadHashes(regTextFoldPath(path), &leads.root, &leads.head);
+        }
+        d.leads.push_back(leads);
+    }
+}
+
+}  // namespace
+
 bool regBlockMayBeBelow(const RegFileData& d, size_t block, const RegKeyPath& key, size_t parts) {
-    const RegBlock& b = d.blocks[block];
-    return parts == 0 || (parts == 1 ? b.root == key.root : b.head == key.head);
+    if (d.leads.size() != d.blocks.size())
+        indexLeads(d);
+    const RegLeads& l = d.leads[block];
+    return parts == 0 || (parts == 1 ? l.root == key.root : l.head == key.head);
 }
 
 namespace {

@@ -35,9 +35,12 @@ struct RegBlock {
     size_t start = 0;  // offset in the buffer; the block ends where the next starts
     RegBlockKind kind = RegBlockKind::Start;
     uint32_t name = 0;  // Key, DeleteKey: hash of the path's last part, folded
-    // Key, DeleteKey: hashes of the path's first part and of its first two
-    // (regLeadHashes).  A walk over every header for the keys below one
-    // path reads only the headers whose lead matches.
+};
+
+// Hashes of a header path's first part and of its first two
+// (regLeadHashes): a walk over every header for the keys below one path
+// reads only the headers whose leads match.
+struct RegLeads {
     uint32_t root = 0;
     uint32_t head = 0;
 };
@@ -58,6 +61,9 @@ struct RegFileData {
     // block 0 is never a key's).
     mutable std::unordered_map<uint32_t, uint32_t> firstByName;
     mutable std::vector<uint32_t> nextByName;
+    // The leads of each block, made at the first walk that needs them (most
+    // runs make none) and extended as blocks are added.
+    mutable std::vector<RegLeads> leads;
 };
 
 // Builds the index of d->bytes in one pass (encoding, trailer, blocks).

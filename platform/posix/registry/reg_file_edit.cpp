@@ -174,11 +174,8 @@ bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16stri
     size_t lastBlock = d->blocks.size() - 1;
     size_t end = regBlockEnd(*d, lastBlock) - d->blocks[lastBlock].start;
     regSplice(d, lastBlock, end, end, block);
-    RegBlock added{d->bodyEnd - (block.size() - headerAt), RegBlockKind::Key, 0, 0, 0};
-    std::u16string folded = regTextFoldPath(keyPath);
-    added.name = regLastPartHash(folded);
-    regLeadHashes(folded, &added.root, &added.head);
-    d->blocks.push_back(added);
+    d->blocks.push_back(RegBlock{d->bodyEnd - (block.size() - headerAt), RegBlockKind::Key,
+                                 regLastPartHash(regTextFoldPath(keyPath))});
     return true;
 }
 
