@@ -72,6 +72,11 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
              "[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"1\"\r\n\r\n[HKEY_LOCAL_MACHINE\\B]\n\"y\"=\"2\"\n",
          [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\B"); }, true,
          kHead + "[HKEY_LOCAL_MACHINE\\A]\r\n\"x\"=\"1\"\r\n\r\n"},
+        {"the last key of a file without a final line end, after a line ending in a DOS "
+         "end-of-file byte: that line keeps its line end, or it would read as a value",
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:00000001\x1A\n[HKEY_LOCAL_MACHINE\\B]",
+         [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\B"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:00000001\x1A\n"},
         {"a key whose two blocks end a file without a final line end", twoBlocks + "\"z\"=\"4\"",
          [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\A"); }, true,
          kHead.substr(0, kHead.size() - 1)},

@@ -30,7 +30,6 @@ RegFile& RegFile::operator=(RegFile&& other) noexcept {
 
 namespace {
 
-constexpr char16_t kDosEndOfFile = 0x1A;
 // FNV-1a over the folded units of a path's last part.
 constexpr uint32_t kNameHashStart = 2166136261u;
 
@@ -60,10 +59,6 @@ size_t lineOpeningWith(std::string_view body, size_t at, size_t floor, bool utf1
         i -= unit;
     }
     return i;
-}
-
-char16_t foldAscii(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
 
 // Where the path of a header line stands in its bytes, as
@@ -114,7 +109,7 @@ bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
         char16_t c = unitAt(line, i, utf16);
         if (c >= 0x80)
             return false;
-        h = hashUnit(h, foldAscii(c));
+        h = hashUnit(h, regTextFoldUnit(c));
     }
     block->kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
     block->name = h;
@@ -147,7 +142,7 @@ bool readLeadsQuickly(std::string_view line, bool utf16, RegLeads* leads) {
         } else if (c >= 0x80) {
             return false;
         }
-        h = hashUnit(h, foldAscii(c));
+        h = hashUnit(h, regTextFoldUnit(c));
     }
     *leads = RegLeads{separators == 0 ? h : root, h};
     return true;
@@ -231,7 +226,7 @@ void regIndex(RegFileData* d) {
     // A DOS end-of-file byte closing the file is no part of a line, whether
     // it stands alone or right after the last line's text: new lines go
     // before it, and the last line reads without it.
-    if (end >= d->bomSize + unit && unitAt(b, end - unit, d->utf16) == kDosEndOfFile)
+    if (end >= d->bomSize + unit && unitAt(b, end - unit, d->utf16) == kRegDosEndOfFile)
         end -= unit;
     d->bodyEnd = end;
     indexBlocks(d);

@@ -22,6 +22,9 @@
 
 namespace ce::posix {
 
+// A DOS end-of-file byte that closes the file is no part of its last line.
+inline constexpr char kRegDosEndOfFile = 0x1A;
+
 enum class RegBlockKind : uint8_t {
     Start,      // the lines before the first header
     Key,        // [KEY]

@@ -13,18 +13,28 @@ namespace ce::posix {
 namespace {
 
 // The last line among the block's lines that end at or before `to`: where
-// its text ends, and whether it has a line end.
+// its text ends, whether it has a line end, and whether its text ends with
+// a DOS end-of-file byte.
 struct LineEnd {
     size_t contentEnd = 0;
     bool hasEnd = false;
+    bool endsWithDosEnd = false;
 };
+
+bool endsWithDosEnd(std::string_view bytes, bool utf16) {
+    size_t unit = utf16 ? 2 : 1;
+    return bytes.size() >= unit && bytes[bytes.size() - unit] == kRegDosEndOfFile &&
+           (!utf16 || bytes.back() == 0);
+}
 
 LineEnd lastLineBefore(const RegFileData& d, size_t block, size_t to) {
     LineEnd last;
     RegLineCursor c = regLineCursor(d, block);
     RegLine line;
-    while (regNextLine(c, &line) && line.at + line.bytes.size() + line.eolSize <= to)
-        last = LineEnd{line.at + line.bytes.size(), line.eolSize != 0};
+    while (regNextLine(c, &line) && line.at + line.bytes.size() + line.eolSize <= to) {
+        last = LineEnd{line.at + line.bytes.size(), line.eolSize != 0,
+                       endsWithDosEnd(line.bytes, d.utf16)};
+    }
     return last;
 }
 
@@ -33,14 +43,17 @@ size_t blockSize(const RegFileData& d, size_t block) {
 }
 
 // The file's last line gives up its line end, if it has one: so a file that
-// did not end with a line end still does not once its last lines went.
+// did not end with a line end still does not once its last lines went.  A
+// line whose text ends with a DOS end-of-file byte keeps it, since at the
+// very end of the file that byte would stop being part of the line and the
+// line would read differently.
 void dropLastLineEnd(RegFileData* d) {
     for (size_t b = d->blocks.size(); b-- > 0;) {
         size_t size = blockSize(*d, b);
         if (size == 0)
             continue;
         LineEnd last = lastLineBefore(*d, b, size);
-        if (last.hasEnd)
+        if (last.hasEnd && !last.endsWithDosEnd)
             regSplice(d, b, last.contentEnd, size, {});
         return;
     }
