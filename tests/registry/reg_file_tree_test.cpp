@@ -77,6 +77,10 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:00000001\x1A\n[HKEY_LOCAL_MACHINE\\B]",
          [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\B"); }, true,
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:00000001\x1A\n"},
+        {"the last key of a file without the header line: what is left stays a registry",
+         "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n; kept\n",
+         [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\A"); }, true,
+         "Windows Registry Editor Version 5.00\n; kept\n"},
         {"a key whose two blocks end a file without a final line end", twoBlocks + "\"z\"=\"4\"",
          [](RegFile* f) { return deleteKey(f, "HKEY_LOCAL_MACHINE\\A"); }, true,
          kHead.substr(0, kHead.size() - 1)},
@@ -119,6 +123,7 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
         RegFile f = ce::posix::regFileParse(e.before);
         EXPECT_EQ(e.edit(&f), e.changed) << e.what;
         EXPECT_EQ(ce::posix::regFileSerialize(f), e.after) << e.what;
+        EXPECT_EQ(ce::posix::regFileNotAnExport(f), "") << e.what;
         // The edited model reads as the same file read afresh.
         EXPECT_EQ(ce::posix::regFileContents(f).size(),
                   ce::posix::regFileContents(ce::posix::regFileParse(e.after)).size())

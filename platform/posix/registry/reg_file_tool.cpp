@@ -89,6 +89,32 @@ std::u16string leadingParts(std::u16string_view path, size_t count) {
     return out;
 }
 
+// A file that holds keys reads as a registry without an export's header
+// line; left with neither keys nor that line, but with some text (a
+// comment, say), it would read as no export at all and the registry could
+// no longer be reached.  Then the header line goes first.
+void keepReadableAsExport(RegFileData* d) {
+    for (const RegBlock& b : d->blocks) {
+        if (b.kind == RegBlockKind::Key || b.kind == RegBlockKind::DeleteKey)
+            return;
+    }
+    if (regOpensAsExport(*d))
+        return;
+    bool blank = true;
+    std::u16string text;
+    for (size_t b = 0; b < d->blocks.size() && blank; ++b) {
+        RegLineCursor c = regLineCursor(*d, b);
+        RegLine line;
+        while (blank && regNextLine(c, &line)) {
+            regLineText(d->utf16, line.bytes, &text);
+            blank = regTextTrim(text).empty();
+        }
+    }
+    std::string header;
+    if (!blank && regAppendText(d->utf16, d->eol, kRegFileHeader, true, &header))
+        regSplice(d, 0, 0, 0, header);
+}
+
 }  // namespace
 
 bool regIsDeviceRoot(std::u16string_view root) {
@@ -188,6 +214,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
         regAppendKeyBlock(d, parentPath, u"", ended ? 1 : 0);
     else if (!ended)
         dropLastLineEnd(d);
+    keepReadableAsExport(d);
     return true;
 }
 
