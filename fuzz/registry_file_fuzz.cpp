@@ -343,9 +343,12 @@ void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& ke
     std::erase_if(want, [&](const auto& k) { return sameOrBelow(k.first, folded); });
     checkRegistry(*file, want);
     // A registry stays one: a file left with no key and no export's header
-    // line, but with other text, gets that line first.
+    // line, but with other text, gets that line first.  (UTF-16 without a
+    // byte-order mark is known by its first bytes; what a deletion leaves
+    // of it, a lone odd byte say, may read as UTF-8.)
     const RegFile reread = ce::posix::regFileParse(ce::posix::regFileSerialize(*file));
     FUZZ_CHECK(!ce::posix::regFileNotAnExport(before).empty() ||
+               ce::posix::regFileLayout(reread).utf16 != ce::posix::regFileLayout(before).utf16 ||
                ce::posix::regFileNotAnExport(reread).empty());
 
     // The key above stays.  Where it lived only through the headers that
