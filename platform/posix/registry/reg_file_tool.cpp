@@ -385,11 +385,46 @@ uint32_t findKey(const RegView& v, std::u16string_view folded) {
     return k != kNone && v.keys[k].gone ? kNone : k;
 }
 
+// Most keys hold a few values, and a scan of a key's own list reads memory
+// close by where a probe of a table of every value misses the cache: so a
+// key's values are found by hash only once it holds more than this many.
+constexpr size_t kValuesScanned = 16;
+
+// The key's latest value of that name, whether or not it was removed.
+uint32_t latestValue(const RegView& v, uint32_t key, std::u16string_view foldedName) {
+    const std::vector<uint32_t>& values = v.keys[key].values;
+    if (values.size() > kValuesScanned) {
+        return findIn(v.valueIndex, hashOf(key, foldedName), [&](uint32_t j) {
+            return v.values[j].key == key && sameName(v, v.values[j], foldedName);
+        });
+    }
+    for (size_t n = values.size(); n-- > 0;) {
+        if (sameName(v, v.values[values[n]], foldedName))
+            return values[n];
+    }
+    return kNone;
+}
+
 uint32_t findValue(const RegView& v, uint32_t key, std::u16string_view foldedName) {
-    uint32_t i = findIn(v.valueIndex, hashOf(key, foldedName), [&](uint32_t j) {
-        return v.values[j].key == key && sameName(v, v.values[j], foldedName);
-    });
+    uint32_t i = latestValue(v, key, foldedName);
     return i != kNone && v.values[i].removed ? kNone : i;
+}
+
+// Makes `value` the key's latest of its name.
+void noteValue(RegView* v, uint32_t key, uint32_t value, std::u16string* folded) {
+    std::vector<uint32_t>& values = v->keys[key].values;
+    values.push_back(value);
+    if (values.size() <= kValuesScanned)
+        return;
+    // The key's values go into the table all at once when it outgrows the
+    // scan, the later of a name over the earlier, and one by one after.
+    for (size_t n = values.size() == kValuesScanned + 1 ? 0 : values.size() - 1; n < values.size();
+         ++n) {
+        foldInto(nameOf(*v, v->values[values[n]]), folded);
+        *slotFor(&v->valueIndex, hashOf(key, *folded), [&](uint32_t j) {
+            return v->values[j].key == key && sameName(*v, v->values[j], *folded);
+        }) = values[n];
+    }
 }
 
 // Where a stretch of blocks ends: at the end, or at a deletion when asked
@@ -519,22 +554,19 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             if (deletion && stopAtDeletion)
                 return ViewStop{true, false, b, e.end, path, name};
             foldInto(name, &foldedName);
-            uint32_t* value = slotFor(&v->valueIndex, hashOf(key, foldedName), [&](uint32_t i) {
-                return v->values[i].key == key && sameName(*v, v->values[i], foldedName);
-            });
+            uint32_t value = latestValue(*v, key, foldedName);
             ViewSpot spot{b, e.at, e.contentEnd};
-            if (*value != kNone && !v->values[*value].removed) {
-                ViewValue& known = v->values[*value];
+            if (value != kNone && !v->values[value].removed) {
+                ViewValue& known = v->values[value];
                 known.removed = deletion;
                 known.last = spot;
                 keepData(v, &known, data);
             } else if (!deletion) {
-                *value = static_cast<uint32_t>(v->values.size());
                 ViewValue added{key, v->names.size(), name.size(), 0, 0, 0, spot, false};
                 v->names += name;
                 keepData(v, &added, data);
                 v->values.push_back(added);
-                v->keys[key].values.push_back(*value);
+                noteValue(v, key, static_cast<uint32_t>(v->values.size() - 1), &foldedName);
             }
         }
     }
