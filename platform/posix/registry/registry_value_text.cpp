@@ -127,12 +127,29 @@ bool parseDword(std::u16string_view digits, RegValueData* data) {
 // large export.
 bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
     out->clear();
+    out->reserve(list.size() / 3 + 1);
     size_t i = 0;
     auto skipBlanks = [&] {
         while (i < list.size() && regTextIsBlank(list[i]))
             ++i;
     };
+    auto digit = [](char16_t c) -> int {
+        if (c >= u'0' && c <= u'9')
+            return c - u'0';
+        unsigned letter = static_cast<unsigned>((c | 0x20) - u'a');
+        return letter < 6u ? static_cast<int>(letter) + 10 : -1;
+    };
     for (skipBlanks(); i < list.size(); skipBlanks()) {
+        // The form the editor writes, two digits and a comma, is read at once.
+        if (i + 1 < list.size() && (i + 2 == list.size() || list[i + 2] == u',')) {
+            int high = digit(list[i]);
+            int low = digit(list[i + 1]);
+            if (high >= 0 && low >= 0) {
+                out->push_back(static_cast<uint8_t>(high << 4 | low));
+                i += 3;
+                continue;
+            }
+        }
         size_t start = i;
         while (i < list.size() && i - start <= 2 &&
                ((list[i] >= u'0' && list[i] <= u'9') ||
