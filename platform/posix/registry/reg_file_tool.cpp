@@ -323,6 +323,7 @@ struct RegView {
     HashIndex keyIndex;     // folded path: its latest key
     HashIndex valueIndex;   // key and folded name: its latest value
     HashIndex prefixIndex;  // folded path of a key or a key above it: prefix
+    std::vector<std::pair<size_t, uint64_t>> prefixScratch;  // prefixesOf's
 };
 
 uint64_t hashText(uint64_t h, std::u16string_view text) {
@@ -586,8 +587,9 @@ const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
 
 // The folded length and the hash of each leading part of a folded path,
 // shortest first, in one pass.
-std::vector<std::pair<size_t, uint64_t>> prefixesOf(std::u16string_view folded) {
-    std::vector<std::pair<size_t, uint64_t>> out;
+const std::vector<std::pair<size_t, uint64_t>>& prefixesOf(RegView* v, std::u16string_view folded) {
+    std::vector<std::pair<size_t, uint64_t>>& out = v->prefixScratch;
+    out.clear();
     uint64_t h = hashOf(u"");
     for (size_t i = 0; i <= folded.size(); ++i) {
         if (i == folded.size() || folded[i] == u'\\')
@@ -607,7 +609,7 @@ bool isPrefix(const RegView& v, uint32_t i, std::u16string_view prefix) {
 // before it made it exist already (and with it every part above).
 void notePrefixes(RegView* v, uint32_t key) {
     std::u16string_view folded = v->keys[key].folded;
-    auto prefixes = prefixesOf(folded);
+    const auto& prefixes = prefixesOf(v, folded);
     for (size_t n = prefixes.size(); n-- > 0;) {
         std::u16string_view prefix = folded.substr(0, prefixes[n].first);
         uint32_t* slot = slotFor(&v->prefixIndex, prefixes[n].second,
@@ -637,7 +639,7 @@ void gatherAll(const RegFileData& d, RegView* v) {
 // keeps its spelling.
 std::u16string spelt(const RegFileData& d, RegView* v, std::u16string_view path,
                      std::u16string_view folded) {
-    auto prefixes = prefixesOf(folded);
+    const auto& prefixes = prefixesOf(v, folded);
     for (size_t n = prefixes.size(); n-- > 0;) {
         std::u16string_view prefix = folded.substr(0, prefixes[n].first);
         uint32_t p = findIn(v->prefixIndex, prefixes[n].second,
@@ -706,8 +708,11 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
             if (v.removed)
                 continue;
             name = nameOf(src, v);
-            foldInto(name, &foldedName);
-            uint32_t at = isNew ? kNone : findValue(t, key, foldedName);
+            uint32_t at = kNone;
+            if (!isNew) {
+                foldInto(name, &foldedName);
+                at = findValue(t, key, foldedName);
+            }
             const uint8_t* bytesAt = src.data.data() + v.data;
             if (at != kNone) {
                 // A value that holds the data already keeps its lines as they are;
