@@ -224,14 +224,19 @@ namespace {
 // editor reads it top to bottom: each key that has a header of its own, in
 // the order of its first header since its last deletion, and each of its
 // values, in the order of its first line since then, with the line that
-// gives its data.  Names and data are kept in two arenas, so that reading a
-// large file allocates nothing per value.
+// gives its data.  Paths, names and data are kept in arenas, and a key's
+// values are chained, so that reading a large file allocates nothing per
+// key or value.
+constexpr uint32_t kNone = UINT32_MAX;
 struct ViewKey {
     size_t firstHeader = 0;
     size_t lastHeader = 0;  // where new values of the key go
-    std::u16string folded;
-    std::u16string written;  // its path as first written; filled when needed
-    std::vector<uint32_t> values;
+    size_t folded = 0;      // its folded path: units in RegView::paths
+    size_t foldedSize = 0;
+    std::u16string written;       // its path as first written; filled when needed
+    uint32_t firstValue = kNone;  // its values in order, chained by ViewValue::next
+    uint32_t lastValue = kNone;
+    uint32_t valueCount = 0;
     bool gone = false;  // deleted by a later "[-KEY]"
 };
 
@@ -248,7 +253,8 @@ struct ViewValue {
     uint32_t type = 0;
     size_t data = 0;  // its data: bytes in RegView::data
     size_t dataSize = 0;
-    ViewSpot last;  // the line that gives its data
+    ViewSpot last;          // the line that gives its data
+    uint32_t next = kNone;  // the key's next value
     bool removed = false;
 };
 
@@ -261,7 +267,6 @@ struct ViewPrefix {
 // Lookups by hash: a table of open addressing from a hash to an entry's
 // number, where a hash that happens to match an entry of a different name
 // moves on to the next slot.  A slot holds both, so a probe reads one place.
-constexpr uint32_t kNone = UINT32_MAX;
 struct HashSlot {
     uint64_t hash = 0;  // 0 for an empty slot; a hash is made odd
     uint32_t entry = kNone;
@@ -317,6 +322,7 @@ uint32_t findIn(const HashIndex& t, uint64_t h, Same same) {
 struct RegView {
     std::vector<ViewKey> keys;
     std::vector<ViewValue> values;
+    std::u16string paths;
     std::u16string names;
     std::vector<uint8_t> data;
     std::vector<ViewPrefix> prefixes;
@@ -353,6 +359,19 @@ void foldInto(std::u16string_view s, std::u16string* out) {
         (*out)[i] = regTextFoldUnit(s[i]);
 }
 
+std::u16string_view foldedOf(const RegView& v, const ViewKey& k) {
+    return std::u16string_view(v.paths).substr(k.folded, k.foldedSize);
+}
+
+// A new key of the view, its path folded.
+uint32_t addKey(RegView* v, size_t firstHeader, size_t lastHeader, std::u16string_view folded,
+                std::u16string written) {
+    v->keys.push_back(ViewKey{firstHeader, lastHeader, v->paths.size(), folded.size(),
+                              std::move(written), kNone, kNone, 0, false});
+    v->paths += folded;
+    return static_cast<uint32_t>(v->keys.size() - 1);
+}
+
 std::u16string_view nameOf(const RegView& v, const ViewValue& value) {
     return std::u16string_view(v.names).substr(value.name, value.nameSize);
 }
@@ -381,8 +400,8 @@ RegValueData dataOf(const RegView& v, const ViewValue& value) {
 }
 
 uint32_t findKey(const RegView& v, std::u16string_view folded) {
-    uint32_t k =
-        findIn(v.keyIndex, hashOf(folded), [&](uint32_t i) { return v.keys[i].folded == folded; });
+    uint32_t k = findIn(v.keyIndex, hashOf(folded),
+                        [&](uint32_t i) { return foldedOf(v, v.keys[i]) == folded; });
     return k != kNone && v.keys[k].gone ? kNone : k;
 }
 
@@ -393,17 +412,18 @@ constexpr size_t kValuesScanned = 16;
 
 // The key's latest value of that name, whether or not it was removed.
 uint32_t latestValue(const RegView& v, uint32_t key, std::u16string_view foldedName) {
-    const std::vector<uint32_t>& values = v.keys[key].values;
-    if (values.size() > kValuesScanned) {
+    const ViewKey& k = v.keys[key];
+    if (k.valueCount > kValuesScanned) {
         return findIn(v.valueIndex, hashOf(key, foldedName), [&](uint32_t j) {
             return v.values[j].key == key && sameName(v, v.values[j], foldedName);
         });
     }
-    for (size_t n = values.size(); n-- > 0;) {
-        if (sameName(v, v.values[values[n]], foldedName))
-            return values[n];
+    uint32_t latest = kNone;
+    for (uint32_t i = k.firstValue; i != kNone; i = v.values[i].next) {
+        if (sameName(v, v.values[i], foldedName))
+            latest = i;
     }
-    return kNone;
+    return latest;
 }
 
 uint32_t findValue(const RegView& v, uint32_t key, std::u16string_view foldedName) {
@@ -411,20 +431,24 @@ uint32_t findValue(const RegView& v, uint32_t key, std::u16string_view foldedNam
     return i != kNone && v.values[i].removed ? kNone : i;
 }
 
-// Makes `value` the key's latest of its name.
+// Adds `value` to the key's values, as its latest of that name.
 void noteValue(RegView* v, uint32_t key, uint32_t value, std::u16string* folded) {
-    std::vector<uint32_t>& values = v->keys[key].values;
-    values.push_back(value);
-    if (values.size() <= kValuesScanned)
+    ViewKey& k = v->keys[key];
+    if (k.lastValue == kNone)
+        k.firstValue = value;
+    else
+        v->values[k.lastValue].next = value;
+    k.lastValue = value;
+    if (++k.valueCount <= kValuesScanned)
         return;
     // The key's values go into the table all at once when it outgrows the
     // scan, the later of a name over the earlier, and one by one after.
-    for (size_t n = values.size() == kValuesScanned + 1 ? 0 : values.size() - 1; n < values.size();
-         ++n) {
-        foldInto(nameOf(*v, v->values[values[n]]), folded);
+    for (uint32_t i = k.valueCount == kValuesScanned + 1 ? k.firstValue : value; i != kNone;
+         i = v->values[i].next) {
+        foldInto(nameOf(*v, v->values[i]), folded);
         *slotFor(&v->valueIndex, hashOf(key, *folded), [&](uint32_t j) {
             return v->values[j].key == key && sameName(*v, v->values[j], *folded);
-        }) = values[n];
+        }) = i;
     }
 }
 
@@ -527,12 +551,11 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
         regTextFoldPathInto(path, &folded);
         uint32_t key = kNone;
         if (header && kind == RegBlockKind::Key) {
-            uint32_t* slot = slotFor(&v->keyIndex, hashOf(folded),
-                                     [&](uint32_t i) { return v->keys[i].folded == folded; });
-            if (*slot == kNone || v->keys[*slot].gone) {
-                *slot = static_cast<uint32_t>(v->keys.size());
-                v->keys.push_back(ViewKey{b, b, folded, {}, {}, false});
-            }
+            uint32_t* slot = slotFor(&v->keyIndex, hashOf(folded), [&](uint32_t i) {
+                return foldedOf(*v, v->keys[i]) == folded;
+            });
+            if (*slot == kNone || v->keys[*slot].gone)
+                *slot = addKey(v, b, b, folded, {});
             key = *slot;
             v->keys[key].lastHeader = b;
         }
@@ -548,7 +571,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
                 if (stopAtDeletion)
                     return ViewStop{true, true, b, e.end, path, {}};
                 for (ViewKey& k : v->keys)
-                    k.gone = k.gone || regPathIsSameOrBelow(k.folded, folded);
+                    k.gone = k.gone || regPathIsSameOrBelow(foldedOf(*v, k), folded);
             }
             if (key == kNone || !understood)
                 continue;
@@ -563,7 +586,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
                 known.last = spot;
                 keepData(v, &known, data);
             } else if (!deletion) {
-                ViewValue added{key, v->names.size(), name.size(), 0, 0, 0, spot, false};
+                ViewValue added{key, v->names.size(), name.size(), 0, 0, 0, spot, kNone, false};
                 v->names += name;
                 keepData(v, &added, data);
                 v->values.push_back(added);
@@ -602,13 +625,13 @@ const std::vector<std::pair<size_t, uint64_t>>& prefixesOf(RegView* v, std::u16s
 
 bool isPrefix(const RegView& v, uint32_t i, std::u16string_view prefix) {
     const ViewPrefix& p = v.prefixes[i];
-    return p.length == prefix.size() && v.keys[p.key].folded.compare(0, p.length, prefix) == 0;
+    return p.length == prefix.size() && foldedOf(v, v.keys[p.key]).substr(0, p.length) == prefix;
 }
 
 // Notes every leading part of the key's path as existing, unless a key
 // before it made it exist already (and with it every part above).
 void notePrefixes(RegView* v, uint32_t key) {
-    std::u16string_view folded = v->keys[key].folded;
+    std::u16string_view folded = foldedOf(*v, v->keys[key]);
     const auto& prefixes = prefixesOf(v, folded);
     for (size_t n = prefixes.size(); n-- > 0;) {
         std::u16string_view prefix = folded.substr(0, prefixes[n].first);
@@ -686,24 +709,24 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
     RegLogical e;
     std::u16string name;
     for (ViewKey& k : src.keys) {
-        uint32_t key = findKey(t, k.folded);
-        if (key == kNone && k.values.empty() && findPrefix(t, k.folded) != kNone)
+        std::u16string_view folded = foldedOf(src, k);
+        uint32_t key = findKey(t, folded);
+        if (key == kNone && k.valueCount == 0 && findPrefix(t, folded) != kNone)
             continue;  // exists through a key below
         const bool isNew = key == kNone;
         if (isNew) {
-            std::u16string path = spelt(*d, &t, writtenPath(s, &k), k.folded);
+            std::u16string path = spelt(*d, &t, writtenPath(s, &k), folded);
             if (!added.empty())
                 added += d->eol;
             if (!regTextFormatHeader(path, &text) ||
                 !regAppendText(d->utf16, d->eol, text, true, &added)) {
                 return false;
             }
-            key = static_cast<uint32_t>(t.keys.size());
-            t.keys.push_back(ViewKey{0, 0, k.folded, path, {}, false});
+            key = addKey(&t, 0, 0, folded, std::move(path));
             notePrefixes(&t, key);
         }
         std::string inserted;
-        for (uint32_t i : k.values) {
+        for (uint32_t i = k.firstValue; i != kNone; i = src.values[i].next) {
             const ViewValue& v = src.values[i];
             if (v.removed)
                 continue;
@@ -848,7 +871,7 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
         if (k.gone)
             continue;
         RegKeyContents contents{writtenPath(d, &k), {}, {}};
-        for (uint32_t i : k.values) {
+        for (uint32_t i = k.firstValue; i != kNone; i = v.values[i].next) {
             if (v.values[i].removed)
                 continue;
             contents.names.emplace_back(nameOf(v, v.values[i]));
@@ -877,13 +900,13 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
     put(kRegFileHeader);
     for (ViewKey& k : v.keys) {
         // A path that no header can hold was never read from one.
-        if (k.gone || (!base.empty() && !regPathIsSameOrBelow(k.folded, base)) ||
+        if (k.gone || (!base.empty() && !regPathIsSameOrBelow(foldedOf(v, k), base)) ||
             !regTextFormatHeader(writtenPath(d, &k), &header)) {
             continue;
         }
         out->push_back('\n');
         put(header);
-        for (uint32_t i : k.values) {
+        for (uint32_t i = k.firstValue; i != kNone; i = v.values[i].next) {
             if (v.values[i].removed)
                 continue;
             const ViewValue& value = v.values[i];
