@@ -149,4 +149,28 @@ TEST(RegFileTree, ContentsFollowTheImportOrder) {
                                               "HKEY_LOCAL_MACHINE\\B: b=\x02"}));
 }
 
+// A key's values are found in its own list while it holds few, by hash once
+// it holds more: both give the same latest line of a name, and a value
+// deleted and set again goes last.
+TEST(RegFileTree, ALargeKeyReadsAsASmallOne) {
+    for (int count : {8, 20}) {
+        std::string text = kHead + "[HKEY_LOCAL_MACHINE\\K]\n";
+        std::string want = "v0=d v1=b";
+        for (int i = 0; i < count; ++i) {
+            text += "\"v" + std::to_string(i) + "\"=\"a\"\n";
+            if (i > 2)
+                want += " v" + std::to_string(i) + "=a";
+        }
+        text += "[hkey_local_machine\\k]\n\"V1\"=\"b\"\n\"v2\"=-\n\"v2\"=\"c\"\n\"V0\"=\"d\"\n";
+        std::string seen;
+        for (const ce::posix::RegKeyContents& k :
+             ce::posix::regFileContents(ce::posix::regFileParse(text))) {
+            for (size_t i = 0; i < k.names.size(); ++i)
+                seen += (i > 0 ? " " : "") + ce::utf8(k.names[i]) + "=" +
+                        static_cast<char>(k.data[i].bytes[0]);
+        }
+        EXPECT_EQ(seen, want + " v2=c") << count << " values";
+    }
+}
+
 }  // namespace
