@@ -122,6 +122,32 @@ TEST(RegFileRead, HexDataOverContinuationLines) {
               std::vector<uint8_t>{1});
 }
 
+TEST(RegFileRead, HexListsAsTheEditorReadsThem) {
+    const uint32_t none = 0xffffffffu;  // the line is not understood
+    const struct {
+        std::string data;
+        uint32_t type;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"hex:01,2,ff,AB", 3, {0x01, 0x02, 0xff, 0xab}},
+        {"hex: 01 ,\t2 , 0a,", 3, {0x01, 0x02, 0x0a}},
+        {"hex:", 3, {}},
+        {"HEX(7):00", 7, {0x00}},
+        {"hex:001", none, {}},
+        {"hex:0 1", none, {}},
+        {"hex:01,,02", none, {}},
+        {"hex:,", none, {}},
+        {"hex:0g", none, {}},
+        {"hex(1g):00", none, {}},
+    };
+    for (const auto& c : cases) {
+        RegFile f = regFileParse("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"v\"=" + c.data + "\n");
+        ce::posix::RegValueData v = valueOf(f, "HKEY_CURRENT_USER\\K", "v");
+        EXPECT_EQ(v.type, c.type) << c.data;
+        EXPECT_EQ(v.bytes, c.bytes) << c.data;
+    }
+}
+
 TEST(RegFileRead, UnescapedBackslashesStayAsWritten) {
     RegFile f = regFileParse(readCorpus("mswcs_knownfolders_kfdef.reg"));
     const std::string key =

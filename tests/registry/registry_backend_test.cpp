@@ -184,6 +184,8 @@ TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
          "neither the header line of an export nor any key"},
         {"a JSON file", "{\n  \"HKEY_CURRENT_USER\": {}\n}\n",
          "neither the header line of an export nor any key"},
+        {"a header line that is cut off", "[HKEY_CURRENT_USER\\SOFTWARE\n",
+         "neither the header line of an export nor any key"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

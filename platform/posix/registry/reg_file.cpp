@@ -550,6 +550,26 @@ bool regOpensAsExport(const RegFileData& d) {
     return t == kRegFileHeader || t == u"REGEDIT4";
 }
 
+bool regLacksExportMarks(const RegFileData& d) {
+    for (const RegBlock& b : d.blocks) {
+        if (b.kind == RegBlockKind::Key || b.kind == RegBlockKind::DeleteKey)
+            return false;
+    }
+    if (regOpensAsExport(d))
+        return false;
+    // Blank lines alone are an empty registry.
+    std::string_view body(d.bytes.data(), d.bodyEnd);
+    RegLineCursor c{d.utf16, body.substr(d.bomSize), 0};
+    RegLine line;
+    std::u16string text;
+    while (regNextLine(c, &line)) {
+        regLineText(d.utf16, line.bytes, &text);
+        if (!regTextTrim(text).empty())
+            return true;
+    }
+    return false;
+}
+
 RegFile regFileParseOwned(std::string&& bytes) {
     RegFile f;
     f.data->bytes = std::move(bytes);
@@ -594,21 +614,8 @@ std::string regFileNotAnExport(const RegFile& file) {
         return "UTF-32, an encoding it is never written in";
     if (opens("\xFE\xFF"sv) || (head.size() >= 2 && head[0] == 0 && head[1] != 0))
         return "UTF-16 big-endian, an encoding it is never written in";
-    for (const RegBlock& b : d.blocks) {
-        if (b.kind == RegBlockKind::Key || b.kind == RegBlockKind::DeleteKey)
-            return {};
-    }
-    if (regOpensAsExport(d))
-        return {};
-    // Blank lines alone are an empty registry.
-    RegLineCursor c = regLineCursor(d, 0);
-    RegLine line;
-    std::u16string text;
-    while (regNextLine(c, &line)) {
-        regLineText(d.utf16, line.bytes, &text);
-        if (!regTextTrim(text).empty())
-            return "neither the header line of an export nor any key";
-    }
+    if (regLacksExportMarks(d))
+        return "neither the header line of an export nor any key";
     return {};
 }
 

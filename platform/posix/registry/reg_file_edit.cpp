@@ -132,22 +132,7 @@ std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath)
     size_t known = 0;
     while (known < parts.size() && found[known])
         ++known;
-    std::u16string out;
-    if (known > 0) {
-        // The first `known` components of that header as written.
-        pos = 0;
-        for (size_t n = 0; n < known && regPathNextPart(first[known - 1], &pos, &part); ++n) {
-            if (!out.empty())
-                out.push_back(u'\\');
-            out += part;
-        }
-    }
-    for (size_t i = known; i < parts.size(); ++i) {
-        if (!out.empty())
-            out.push_back(u'\\');
-        out += parts[i];
-    }
-    return out;
+    return regPathSpelt(known > 0 ? first[known - 1] : u"", known, keyPath);
 }
 
 bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16string_view values,
@@ -242,18 +227,27 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     return true;
 }
 
-}  // namespace
-bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name,
-                     uint32_t type, const uint8_t* data, size_t size) {
+// An empty file becomes a new registry with its first change; a change
+// that fails leaves it as it was.
+template <typename Change>
+bool changeFile(RegFile* file, Change change) {
     if (!regIsEmptyFile(*file->data))
-        return setValue(file->data.get(), keyPath, name, type, data, size);
+        return change(file->data.get());
     RegFileData fresh;
     regBecomeNew(&fresh);
     fresh.revision = file->data->revision + 1;
-    if (!setValue(&fresh, keyPath, name, type, data, size))
+    if (!change(&fresh))
         return false;
     *file->data = std::move(fresh);
     return true;
+}
+
+}  // namespace
+
+bool regFileSetValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name,
+                     uint32_t type, const uint8_t* data, size_t size) {
+    return changeFile(file,
+                      [&](RegFileData* d) { return setValue(d, keyPath, name, type, data, size); });
 }
 
 bool regFileCreateKey(RegFile* file, std::u16string_view keyPath, bool* created) {
@@ -264,16 +258,8 @@ bool regFileCreateKey(RegFile* file, std::u16string_view keyPath, bool* created)
         return false;
     if (regLookup(*file->data, key, nullptr).exists)
         return true;
-    RegFileData fresh;
-    bool empty = regIsEmptyFile(*file->data);
-    if (empty) {
-        regBecomeNew(&fresh);
-        fresh.revision = file->data->revision + 1;
-    }
-    if (!regAppendKeyBlock(empty ? &fresh : file->data.get(), keyPath, u""))
+    if (!changeFile(file, [&](RegFileData* d) { return regAppendKeyBlock(d, keyPath, u""); }))
         return false;
-    if (empty)
-        *file->data = std::move(fresh);
     if (created != nullptr)
         *created = true;
     return true;

@@ -76,42 +76,13 @@ void removeLines(RegFileData* d, size_t block, size_t from, size_t to) {
         dropLastLineEnd(d);
 }
 
-// The first `count` parts of a path, joined by single separators.
-std::u16string leadingParts(std::u16string_view path, size_t count) {
-    std::u16string out;
-    size_t pos = 0;
-    std::u16string_view part;
-    for (size_t i = 0; i < count && regPathNextPart(path, &pos, &part); ++i) {
-        if (!out.empty())
-            out.push_back(u'\\');
-        out.append(part);
-    }
-    return out;
-}
-
 // A file that holds keys reads as a registry without an export's header
 // line; left with neither keys nor that line, but with some text (a
 // comment, say), it would read as no export at all and the registry could
 // no longer be reached.  Then the header line goes first.
 void keepReadableAsExport(RegFileData* d) {
-    for (const RegBlock& b : d->blocks) {
-        if (b.kind == RegBlockKind::Key || b.kind == RegBlockKind::DeleteKey)
-            return;
-    }
-    if (regOpensAsExport(*d))
-        return;
-    bool blank = true;
-    std::u16string text;
-    for (size_t b = 0; b < d->blocks.size() && blank; ++b) {
-        RegLineCursor c = regLineCursor(*d, b);
-        RegLine line;
-        while (blank && regNextLine(c, &line)) {
-            regLineText(d->utf16, line.bytes, &text);
-            blank = regTextTrim(text).empty();
-        }
-    }
     std::string header;
-    if (!blank && regAppendText(d->utf16, d->eol, kRegFileHeader, true, &header))
+    if (regLacksExportMarks(*d) && regAppendText(d->utf16, d->eol, kRegFileHeader, true, &header))
         regSplice(d, 0, 0, 0, header);
 }
 
@@ -145,7 +116,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     // First what goes: the headers of the key and the keys below it, found
     // front to back, and whether a header outside them keeps the key above
     // in being (one that no later deletion of that key or one above takes).
-    std::u16string parentFolded = leadingParts(key.folded, key.parts.size() - 1);
+    std::u16string parentFolded = regPathSpelt(key.folded, key.parts.size() - 1, u"");
     bool parentKept = key.parts.size() <= 2;  // a root is always there
     RegKeyPath parentKey;
     ptrdiff_t parentDeleted = -1;
@@ -169,7 +140,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     // header can hold goes with the key).
     std::u16string parentPath;
     if (!parentKept && !blocks.empty() && regBlockHeaderPath(*d, blocks.front(), &path)) {
-        parentPath = leadingParts(path, key.parts.size() - 1);
+        parentPath = regPathSpelt(path, key.parts.size() - 1, u"");
         std::u16string header;
         std::string bytes;
         if (!regTextFormatHeader(regDisplayPath(*d, parentPath), &header) ||
@@ -669,16 +640,9 @@ std::u16string spelt(const RegFileData& d, RegView* v, std::u16string_view path,
                             [&](uint32_t i) { return isPrefix(*v, i, prefix); });
         if (p == kNone)
             continue;
-        std::u16string out = leadingParts(writtenPath(d, &v->keys[v->prefixes[p].key]), n + 1);
-        size_t pos = 0;
-        std::u16string_view part;
-        for (size_t i = 0; regPathNextPart(path, &pos, &part); ++i) {
-            if (i > n)
-                out.append(u"\\").append(part);
-        }
-        return out;
+        return regPathSpelt(writtenPath(d, &v->keys[v->prefixes[p].key]), n + 1, path);
     }
-    return leadingParts(path, prefixes.size());
+    return regPathSpelt(u"", 0, path);
 }
 
 struct Edit {

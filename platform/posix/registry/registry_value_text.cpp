@@ -7,30 +7,26 @@ namespace ce::posix {
 
 namespace {
 
+// A hexadecimal digit of either case, or -1.
+int hexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    unsigned letter = static_cast<unsigned>((c | 0x20) - u'a');
+    return letter < 6u ? static_cast<int>(letter) + 10 : -1;
+}
+
 // The one reader of hexadecimal numbers in an export (dword: data, the N of
-// hex(N), each byte of hex data): one or more digits of either case, at
-// most 0xffffffff.
+// hex(N)): one or more digits, at most 0xffffffff.
 bool parseHexNumber(std::u16string_view digits, uint32_t* value) {
-    if (digits.empty())
-        return false;
     uint64_t v = 0;
     for (char16_t c : digits) {
-        unsigned d = 0;
-        if (c >= u'0' && c <= u'9') {
-            d = c - u'0';
-        } else if (c >= u'a' && c <= u'f') {
-            d = c - u'a' + 10;
-        } else if (c >= u'A' && c <= u'F') {
-            d = c - u'A' + 10;
-        } else {
-            return false;
-        }
-        v = (v << 4) | d;
-        if (v > 0xffffffffu)
+        int d = hexDigit(c);
+        v = (v << 4) | static_cast<unsigned>(d);
+        if (d < 0 || v > 0xffffffffu)
             return false;
     }
     *value = static_cast<uint32_t>(v);
-    return true;
+    return !digits.empty();
 }
 
 // And the one writer: lower-case digits, at least minDigits of them.
@@ -133,35 +129,17 @@ bool parseHexBytes(std::u16string_view list, std::vector<uint8_t>* out) {
         while (i < list.size() && regTextIsBlank(list[i]))
             ++i;
     };
-    auto digit = [](char16_t c) -> int {
-        if (c >= u'0' && c <= u'9')
-            return c - u'0';
-        unsigned letter = static_cast<unsigned>((c | 0x20) - u'a');
-        return letter < 6u ? static_cast<int>(letter) + 10 : -1;
-    };
     for (skipBlanks(); i < list.size(); skipBlanks()) {
-        // The form the editor writes, two digits and a comma, is read at once.
-        if (i + 1 < list.size() && (i + 2 == list.size() || list[i + 2] == u',')) {
-            int high = digit(list[i]);
-            int low = digit(list[i + 1]);
-            if (high >= 0 && low >= 0) {
-                out->push_back(static_cast<uint8_t>(high << 4 | low));
-                i += 3;
-                continue;
-            }
-        }
-        size_t start = i;
-        while (i < list.size() && i - start <= 2 &&
-               ((list[i] >= u'0' && list[i] <= u'9') ||
-                static_cast<unsigned>((list[i] | 0x20) - u'a') < 6u))
-            ++i;
-        uint32_t b = 0;
-        if (i - start > 2 || !parseHexNumber(list.substr(start, i - start), &b))
+        int value = hexDigit(list[i++]);
+        if (value < 0)
             return false;
-        out->push_back(static_cast<uint8_t>(b));
+        if (i < list.size() && hexDigit(list[i]) >= 0)
+            value = value << 4 | hexDigit(list[i++]);
+        // A third digit is no byte: only a comma may follow.
         skipBlanks();
         if (i < list.size() && list[i++] != u',')
             return false;
+        out->push_back(static_cast<uint8_t>(value));
     }
     return true;
 }
@@ -263,6 +241,21 @@ bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view*
         }
     }
     return false;
+}
+
+std::u16string regPathSpelt(std::u16string_view spelling, size_t count, std::u16string_view path) {
+    std::u16string out;
+    std::u16string_view part;
+    auto put = [&] { out.append(out.empty() ? u"" : u"\\").append(part); };
+    size_t pos = 0;
+    for (size_t i = 0; i < count && regPathNextPart(spelling, &pos, &part); ++i)
+        put();
+    pos = 0;
+    for (size_t i = 0; regPathNextPart(path, &pos, &part); ++i) {
+        if (i >= count)
+            put();
+    }
+    return out;
 }
 
 void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {

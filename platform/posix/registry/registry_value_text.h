@@ -31,6 +31,12 @@ std::u16string regTextFold(std::u16string_view s);
 // backslash makes an empty one).  False when none is left.
 bool regPathNextPart(std::u16string_view path, size_t* pos, std::u16string_view* part);
 
+// The parts of `path` joined by single separators, the first `count` of
+// them as `spelling` writes them (its first parts, of the same path in
+// another case); the first `count` parts of `spelling` alone when `path` is
+// empty.
+std::u16string regPathSpelt(std::u16string_view spelling, size_t count, std::u16string_view path);
+
 // A key path folded, with empty components ("A\\\\B", a trailing "\\") dropped.
 std::u16string regTextFoldPath(std::u16string_view path);
 // The same into *out, reusing its storage.
