@@ -152,6 +152,7 @@ TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
         {"\"c\"=hex:01,0g\r\n", ":5: a value that is not understood"},
         {"\r\n\"d\"=\"no closing quote\r\n", ":6: a value that is not understood"},
         {"[HKEY_BOGUS\\X]\r\n", ":5: a root key the device does not have"},
+        {"[-HKEY_CURRENT_USER\\]\r\n", ":5: a root key that cannot be deleted"},
         {"[HKEY_CURRENT_USER\\Open\r\n", ":5: a key header that is not understood"},
     };
     const std::string before = registry();

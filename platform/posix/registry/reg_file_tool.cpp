@@ -467,6 +467,8 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
             what = "a key header that is not understood";
         else if (regPathNextPart(path, &pos, &root), !regIsDeviceRoot(root))
             what = "a root key the device does not have";
+        else if (deletion && !regPathNextPart(path, &pos, &root))
+            what = "a root key that cannot be deleted";  // it would take a whole hive
     } else if (e.valueLike) {
         if (!understood)
             what = "a value that is not understood";

@@ -34,8 +34,9 @@ struct RegExportFault {
 };
 
 // Checks an export whole: a header line first, then only key headers of
-// a device's roots, key deletions, value lines understood and inside a
-// key, comments and blank lines, and no character cut off at the end.
+// a device's roots, deletions of keys below a root, value lines understood
+// and inside a key, comments and blank lines, and no character cut off at
+// the end.
 bool regCheckExport(const RegFile& source, RegExportFault* fault);
 
 // Applies an export to the registry as the registry editor imports it,
