@@ -804,7 +804,7 @@ bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) 
         // A deletion sees every change before it: those go in first.
         RegView src;
         ViewStop stop = gather(s, &src, block, at, true, fault != nullptr ? &check : nullptr);
-        if (check.failed) {
+        if (fault != nullptr && check.failed) {
             *fault = check.fault;
             return false;
         }
