@@ -64,16 +64,9 @@ std::u16string rootName(Hive hive) {
 // trailing backslash) are left out.
 RegKeyImpl keyOf(Hive hive, const char16_t* subKey) {
     RegKeyImpl key;
-    key.path = rootName(hive);
-    key.root = true;
-    std::u16string_view sub = subKey != nullptr ? std::u16string_view(subKey) : u"";
-    size_t pos = 0;
-    std::u16string_view part;
-    while (posix::regPathNextPart(sub, &pos, &part)) {
-        key.path.push_back(u'\\');
-        key.path.append(part);
-        key.root = false;
-    }
+    std::u16string sub = posix::regPathSpelt(u"", 0, subKey != nullptr ? subKey : u"");
+    key.root = sub.empty();
+    key.path = key.root ? rootName(hive) : rootName(hive) + u"\\" + sub;
     key.folded = posix::regTextFoldPath(key.path);
     return key;
 }
