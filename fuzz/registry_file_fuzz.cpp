@@ -168,7 +168,7 @@ std::vector<FileLine> linesOf(const RegFile& f) {
     for (size_t i = 0; i < lines.size(); ++i) {
         std::u16string_view t = ce::posix::regTextTrim(texts[i]);
         if (!t.empty() && t[0] == u'[') {
-            std::u16string path;
+            std::u16string_view path;
             bool deletion = false;
             bool header = ce::posix::regTextParseHeader(t, &path, &deletion);
             key = header && !deletion ? ce::posix::regTextFoldPath(path) : u"";

@@ -166,7 +166,6 @@ void indexBlocks(RegFileData* d) {
     std::string_view body(d->bytes.data(), d->bodyEnd);
     d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0});
     std::u16string text;
-    std::u16string path;
     size_t at = d->bomSize;
     while ((at = regFindAsciiUnit(body, at, '[', utf16)) != std::string_view::npos) {
         size_t line = lineOpeningWith(body, at, d->bomSize, utf16);
@@ -184,6 +183,7 @@ void indexBlocks(RegFileData* d) {
         if (!readHeaderQuickly(bytes, utf16, &block)) {
             regLineText(utf16, bytes, &text);
             bool deletion = false;
+            std::u16string_view path;
             if (regTextParseHeader(text, &path, &deletion)) {
                 block.kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
                 block.name = regLastPartHash(regTextFoldPath(path));
@@ -344,15 +344,6 @@ bool regNextLogical(RegLineCursor& c, RegLogical* e) {
             break;
     }
     return true;
-}
-
-bool regNextValue(RegLineCursor& c, RegLogical* e, std::u16string* name, bool* deletion,
-                  RegValueData* data) {
-    while (regNextLogical(c, e)) {
-        if (e->valueLike && regTextParseValue(e->text, name, deletion, data))
-            return true;
-    }
-    return false;
 }
 
 uint32_t regLastPartHash(std::u16string_view folded) {

@@ -113,11 +113,6 @@ struct RegLogical {
 };
 bool regNextLogical(RegLineCursor& c, RegLogical* entry);
 
-// The next value line of the block that is understood; other lines are
-// passed over.  False after the last.
-bool regNextValue(RegLineCursor& c, RegLogical* entry, std::u16string* name, bool* deletion,
-                  RegValueData* data);
-
 // A key path folded, with the hash of each of its parts, in order, and
 // its lead hashes.
 struct RegKeyPath {
@@ -180,7 +175,11 @@ bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, b
 size_t regInsertPoint(const RegFileData& d, size_t block);
 // The last line of the file: its text and whether it has a line end.
 bool regLastLine(const RegFileData& d, std::u16string* text, bool* hasEnd);
-bool regNothingAfter(const RegFileData& d, size_t block);
+// Where new value lines, each closed by a line end, go in a key's block:
+// there they are made as the file's ending needs them (only the file's last
+// line can lack a line end; after such a line they give it one, and the
+// last of them goes without).
+size_t regPlaceNewLines(const RegFileData& d, size_t block, std::string* lines);
 // The path to write in a new header: the part that exists already keeps the
 // case in which it was first written.
 std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath);

@@ -78,8 +78,16 @@ size_t regInsertPoint(const RegFileData& d, size_t block) {
     return end;
 }
 
-bool regNothingAfter(const RegFileData& d, size_t block) {
-    return regBlockEnd(d, block) == d.bodyEnd;
+size_t regPlaceNewLines(const RegFileData& d, size_t block, std::string* lines) {
+    size_t at = regInsertPoint(d, block);
+    std::u16string last;
+    bool lastHasEnd = true;
+    if (at == regBlockView(d, block).size() && regBlockEnd(d, block) == d.bodyEnd &&
+        regLastLine(d, &last, &lastHasEnd) && !lastHasEnd) {
+        lines->erase(lines->size() - d.eol.size());
+        lines->insert(0, d.eol);
+    }
+    return at;
 }
 
 std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath) {
@@ -212,17 +220,9 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     if (p.lastHeader < 0)
         return regAppendKeyBlock(d, keyPath, text);
     size_t block = static_cast<size_t>(p.lastHeader);
-    size_t at = regInsertPoint(*d, block);
-    std::u16string last;
-    bool lastHasEnd = true;
-    // Only the file's last line can lack a line end: inserting after it
-    // gives it one, and the new last line goes without.
-    bool atFileEnd = at == regBlockView(*d, block).size() && regNothingAfter(*d, block) &&
-                     regLastLine(*d, &last, &lastHasEnd) && !lastHasEnd;
-    if (atFileEnd)
-        lines = d->eol;
-    if (!regAppendText(d->utf16, d->eol, text, !atFileEnd, &lines))
+    if (!regAppendText(d->utf16, d->eol, text, true, &lines))
         return false;
+    size_t at = regPlaceNewLines(*d, block, &lines);
     regSplice(d, block, at, at, lines);
     return true;
 }

@@ -456,10 +456,11 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
     }
     check->counted = at;
     std::string what;
-    std::u16string path;
+    std::u16string_view path;
     bool deletion = false;
     size_t pos = 0;
     std::u16string_view root;
+    std::u16string_view below;
     if (block == 0 && e.at == 0) {
         return true;  // the export's header line, checked first
     } else if (block > 0 && e.at == 0) {
@@ -467,7 +468,7 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
             what = "a key header that is not understood";
         else if (regPathNextPart(path, &pos, &root), !regIsDeviceRoot(root))
             what = "a root key the device does not have";
-        else if (deletion && !regPathNextPart(path, &pos, &root))
+        else if (deletion && !regPathNextPart(path, &pos, &below))
             what = "a root key that cannot be deleted";  // it would take a whole hive
     } else if (e.valueLike) {
         if (!understood)
@@ -666,10 +667,16 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
     RegView t;
     gatherAll(*d, &t);
     std::vector<Edit> edits;
-    std::string added;  // the new keys' blocks, each after a blank line but the first
-    // About the export's own size, in this file's encoding, when most of it is new.
-    added.reserve(d->bytes.size() < s.bytes.size() ? s.bytes.size() * (d->utf16 && !s.utf16 ? 2 : 1)
-                                                   : 0);
+    // The new keys' blocks go straight after the lines, each after a blank
+    // line but the first: into the file's own buffer, which has room for
+    // about the export's size (in this file's encoding) when most of it is
+    // new.  The blocks keep ending at the lines' end while they are made.
+    const size_t bodyEnd = d->bodyEnd;
+    const std::string trailer = d->bytes.substr(bodyEnd);
+    d->bytes.resize(bodyEnd);
+    if (d->bytes.size() < s.bytes.size())
+        d->bytes.reserve(bodyEnd + s.bytes.size() * (d->utf16 && !s.utf16 ? 2 : 1) + 64);
+    std::string& added = d->bytes;
     std::u16string text;
     std::u16string foldedName;
     RegLogical e;
@@ -682,7 +689,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
         const bool isNew = key == kNone;
         if (isNew) {
             std::u16string path = spelt(*d, &t, writtenPath(s, &k), folded);
-            if (!added.empty())
+            if (added.size() > bodyEnd)
                 added += d->eol;
             if (!regTextFormatHeader(path, &text) ||
                 !regAppendText(d->utf16, d->eol, text, true, &added)) {
@@ -729,57 +736,52 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
         if (inserted.empty())
             continue;
         size_t block = t.keys[key].lastHeader;
-        size_t at = regInsertPoint(*d, block);
-        std::u16string last;
-        bool lastHasEnd = true;
-        // Only the file's last line can lack a line end.
-        if (at == regBlockView(*d, block).size() && regNothingAfter(*d, block) &&
-            regLastLine(*d, &last, &lastHasEnd) && !lastHasEnd) {
-            inserted = d->eol + inserted.substr(0, inserted.size() - d->eol.size());
-        }
+        size_t at = regPlaceNewLines(*d, block, &inserted);
         edits.push_back(Edit{d->blocks[block].start + at, 0, std::move(inserted)});
     }
-    if (edits.empty() && added.empty())
+    if (edits.empty() && added.size() == bodyEnd) {
+        added += trailer;
         return true;
-    // The new keys' blocks go at the end, each after a blank line, as
+    }
+    // What goes between the last line and the new blocks, as
     // regAppendKeyBlock puts them one by one.
-    std::string before;  // what goes between the last line and them
-    bool openEnd = false;
-    if (!added.empty()) {
+    if (added.size() > bodyEnd) {
+        std::string before;
         std::u16string last;
         bool lastHasEnd = true;
         bool hasLines = regLastLine(*d, &last, &lastHasEnd);
         for (const Edit& edit : edits) {
-            if (edit.at == d->bodyEnd && !edit.bytes.empty())
+            if (edit.at == bodyEnd && !edit.bytes.empty())
                 last = u"-";  // values inserted at the end of the file
         }
-        openEnd = hasLines && !lastHasEnd;
+        const bool openEnd = hasLines && !lastHasEnd;
         if (openEnd)
             before += d->eol;
         if (hasLines && !regTextTrim(last).empty())
             before += d->eol;
         if (openEnd)
             added.resize(added.size() - d->eol.size());
+        added.insert(bodyEnd, before);
     }
-    std::stable_sort(edits.begin(), edits.end(),
-                     [](const Edit& a, const Edit& b) { return a.at < b.at; });
-    size_t size = d->bytes.size() + before.size() + added.size();
-    for (const Edit& edit : edits)
-        size += edit.bytes.size() - edit.removed;  // wraps round for a shrink, as intended
-    std::string out;
-    out.reserve(size);
-    size_t done = 0;
-    for (const Edit& edit : edits) {
-        out.append(d->bytes, done, edit.at - done);
-        out += edit.bytes;
-        done = edit.at + edit.removed;
+    added += trailer;
+    if (!edits.empty()) {
+        std::stable_sort(edits.begin(), edits.end(),
+                         [](const Edit& a, const Edit& b) { return a.at < b.at; });
+        size_t size = d->bytes.size();
+        for (const Edit& edit : edits)
+            size += edit.bytes.size() - edit.removed;  // wraps round for a shrink, as intended
+        std::string out;
+        out.reserve(size);
+        size_t done = 0;
+        for (const Edit& edit : edits) {
+            out.append(d->bytes, done, edit.at - done);
+            out += edit.bytes;
+            done = edit.at + edit.removed;
+        }
+        out.append(d->bytes, done, std::string::npos);
+        d->bytes = std::move(out);
     }
-    out.append(d->bytes, done, d->bodyEnd - done);
-    out += before;
-    out += added;
-    out.append(d->bytes, d->bodyEnd, std::string::npos);
     size_t revision = d->revision + 1;
-    d->bytes = std::move(out);
     regIndex(d);
     d->revision = revision;
     return true;

@@ -288,14 +288,6 @@ bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, boo
     return true;
 }
 
-bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion) {
-    std::u16string_view inner;
-    if (!regTextParseHeader(line, &inner, deletion))
-        return false;
-    path->assign(inner);
-    return true;
-}
-
 bool regTextValueContinues(std::u16string_view line) {
     std::u16string_view t = regTextTrim(line);
     size_t dataPos = 0;

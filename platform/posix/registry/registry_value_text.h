@@ -43,9 +43,8 @@ std::u16string regTextFoldPath(std::u16string_view path);
 void regTextFoldPathInto(std::u16string_view path, std::u16string* out);
 
 // "[KEY]" or "[-KEY]" (leading blanks allowed, anything after the last "]"
-// ignored).  False when the line is no header.
-bool regTextParseHeader(std::u16string_view line, std::u16string* path, bool* deletion);
-// The same, with the path as a part of the line.
+// ignored), with the path as a part of the line.  False when the line is no
+// header.
 bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion);
 
 // True when a value line goes on in the next line: its data is not a quoted
