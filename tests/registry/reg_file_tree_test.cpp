@@ -118,6 +118,15 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n; about C\n"
                  "[HKEY_LOCAL_MACHINE\\C]\n\"n\"=dword:00000010\n\n"
                  "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\"\n\n[HKEY_LOCAL_MACHINE\\New]"},
+        {"an import into a file closed by a DOS end-of-file byte: the new lines go before it",
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\x1A",
+         [](RegFile* f) {
+             return import(f, kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"y\"=\"2\"\n"
+                                      "[HKEY_LOCAL_MACHINE\\N]\n\"n\"=\"3\"\n");
+         },
+         true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n\n"
+                 "[HKEY_LOCAL_MACHINE\\N]\n\"n\"=\"3\"\n\x1A"},
     };
     for (const Edit& e : edits) {
         RegFile f = ce::posix::regFileParse(e.before);
