@@ -57,6 +57,7 @@ void scanTree(ScanRun& run) {
     prepareNameFilter(run.filter, run.filterText);
     run.walk.filter = &run.filter;
     run.walk.list = listOpen ? &run.list : nullptr;
+    run.walk.listPath = run.listFileName;
     walkShortcuts(run.rootPath, run.walk);
     if (!run.walk.rootListed) {
         hint(u"the folder " + std::u16string(run.rootPath[0] != 0 ? run.rootPath : u"\\") +

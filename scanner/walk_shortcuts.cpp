@@ -1,6 +1,7 @@
 #include "scanner/walk_shortcuts.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/platform.h"
@@ -16,6 +17,60 @@ struct Level {
     ce::Find find;
     size_t pathLength;
 };
+
+bool isSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
+
+// The list file's directory and its name and its temporary file's name,
+// lower-cased, for the walk to pass them over.
+struct ListNames {
+    std::u16string dir;
+    std::u16string name;
+    std::u16string tempName;
+};
+
+ListNames listNamesOf(const char16_t* listPath) {
+    ListNames names;
+    if (listPath == nullptr || listPath[0] == 0)
+        return names;
+    std::u16string path(listPath);
+    size_t slash = path.size();
+    while (slash > 0 && !isSeparator(path[slash - 1]))
+        --slash;
+    names.dir = path.substr(0, slash);
+    names.name = path.substr(slash);
+    for (char16_t& c : names.name)
+        c = ce::u16lowerChar(c);
+    names.tempName = names.name + kListTempSuffix;
+    return names;
+}
+
+// Device paths name the same place when they match but for case and for
+// runs of separators (a separator at the end counts as none).
+bool sameDevicePath(std::u16string_view a, std::u16string_view b) {
+    size_t i = 0;
+    size_t j = 0;
+    for (;;) {
+        bool sepA = i < a.size() && isSeparator(a[i]);
+        bool sepB = j < b.size() && isSeparator(b[j]);
+        while (i < a.size() && isSeparator(a[i]))
+            ++i;
+        while (j < b.size() && isSeparator(b[j]))
+            ++j;
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
+        if (sepA != sepB || ce::u16lowerChar(a[i]) != ce::u16lowerChar(b[j]))
+            return false;
+        ++i;
+        ++j;
+    }
+}
+
+bool isListFile(const ListNames& list, const std::u16string& dir, const char16_t* lowerName) {
+    return !list.name.empty() && (list.name == lowerName || list.tempName == lowerName) &&
+           sameDevicePath(dir, list.dir);
+}
 
 bool isDotEntry(const char16_t* name) {
     return name[0] == u'.' && (name[1] == 0 || (name[1] == u'.' && name[2] == 0));
@@ -35,12 +90,14 @@ bool openLevel(std::u16string& path, std::vector<Level>& levels, ce::FindRecord&
 }
 
 void handleFile(const ce::FindRecord& record, const std::u16string& path, WalkContext& ctx,
-                char16_t* lowerName) {
+                const ListNames& list, char16_t* lowerName) {
     ce::u16copy(lowerName, ce::kMaxFindName, record.name);
     ce::u16lower(lowerName);
     const char16_t* lnk = ce::u16str(lowerName, u".lnk");
-    if (lnk == nullptr || !nameFilterPasses(*ctx.filter, lowerName))
+    if (lnk == nullptr || !nameFilterPasses(*ctx.filter, lowerName) ||
+        isListFile(list, path, lowerName)) {
         return;
+    }
     ++ctx.shortcutCount;
     if (ctx.list == nullptr)
         return;
@@ -58,6 +115,7 @@ void walkShortcuts(const char16_t* dirPath, WalkContext& ctx) {
     std::vector<Level> levels;
     ce::FindRecord record;
     char16_t lowerName[ce::kMaxFindName];
+    const ListNames list = listNamesOf(ctx.listPath);
 
     // `pending` is true while `record` holds an entry of the innermost level
     // that has not been handled yet.
@@ -85,7 +143,7 @@ void walkShortcuts(const char16_t* dirPath, WalkContext& ctx) {
                 path.resize(levels.back().pathLength);
             continue;
         }
-        handleFile(record, path, ctx, lowerName);
+        handleFile(record, path, ctx, list, lowerName);
     }
 }
 

@@ -1,6 +1,9 @@
 // The walk over the scanner's directory tree: every file whose name holds
 // ".lnk" (any case) and passes the name filter is numbered and listed, depth
-// first, in the order the directory listing returns the entries.
+// first, in the order the directory listing returns the entries.  The list
+// file and its temporary file are never among them, even when they lie in
+// the tree with such a name: the list does not name itself, and a run's own
+// temporary file is no shortcut of the user's.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +18,7 @@ struct WalkContext {
     size_t rootLength = 0;               // characters cut from a path to make it relative
     const NameFilter* filter = nullptr;  // required
     ListFile* list = nullptr;            // null: shortcuts are counted, nothing is written
+    const char16_t* listPath = nullptr;  // the list file's path, when there is one
     uint32_t shortcutCount = 0;          // raised once per listed shortcut
     bool rootListed = false;             // the walk's first directory could be listed
 };
