@@ -84,7 +84,9 @@ void listFileWriteEntry(ListFile& list, uint32_t number, const char16_t* display
 
 bool listFileCommit(ListFile& list) {
     flush(list);
-    bool ok = ce::fileClose(list.file) && !list.writeFailed;
+    if (!ce::fileClose(list.file))
+        list.writeFailed = true;
+    bool ok = !list.writeFailed;
     list.file = nullptr;
     if (ok)
         ok = ce::fileMoveOver(list.tempPath.c_str(), list.path.c_str());

@@ -49,7 +49,9 @@ void listFileWriteEntry(ListFile& list, uint32_t number, const char16_t* display
 
 // Flushes and closes the temporary file and renames it over the list file.
 // False, with the temporary file removed and the earlier list untouched,
-// when any write, the close or the rename failed.
+// when any write, the close or the rename failed; writeFailed then tells
+// whether the list was not written whole (else it could not take the list
+// file's place).
 bool listFileCommit(ListFile& list);
 
 }  // namespace zandoval

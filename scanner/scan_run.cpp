@@ -69,7 +69,9 @@ void scanTree(ScanRun& run) {
     if (listOpen && !listFileCommit(run.list)) {
         storeResult(run, kResultListFileFailed, kTextListFileFailed);
         hint(u"the list " + std::u16string(run.listFileName) +
-             u" could not be written whole (is the disk full?); the earlier list stays as it was");
+             (run.list.writeFailed ? u" could not be written whole (is the disk full?)"
+                                   : u" could not be put in its place") +
+             u"; the earlier list stays as it was");
     }
 }
 

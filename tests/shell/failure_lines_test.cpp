@@ -223,6 +223,19 @@ TEST(FailureLines, SayWhatToFix) {
          "zandoval: " + std::string(kPage) +
              " has no dirFile (or one longer than 8091 characters): set it to the device path of "
              "the list file, such as \\lorvendi.txt; the shortcuts are counted, not listed"},
+        {"a scan whose list file is a folder: the system's reason, no full disk",
+         [](const std::string& dev) {
+             fs::create_directory(dev + "/fs/list");
+             cetest::writeHostFile(dev + "/registry.reg",
+                                   std::string("Windows Registry Editor Version 5.00\n\n[") +
+                                       kPage +
+                                       "]\n\"searchRootDir\"=\"\\\\Links\"\n"
+                                       "\"dirFile\"=\"\\\\list\"\n");
+         },
+         ZANDOVAL_EXE,
+         {},
+         1,
+         "zandoval: cannot write \\list in {dev}/fs: Is a directory"},
     };
     for (const Line& c : cases) {
         SCOPED_TRACE(c.what);

@@ -354,7 +354,10 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
         return false;
     posix::DeviceEntry to;
     bool ok = false;
-    if (from.name != "." && posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
+    std::string reason;
+    if (from.name == "." || !posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
+        reason = resolveFailureReason(to, errno);
+    } else {
         // src's bytes reach the disk before src takes dst's name: a power
         // cut after the rename must not leave dst empty.  A dst that is
         // replaced keeps its permissions.
@@ -367,12 +370,16 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
         ok = fd >= 0 && posix::syncFd(fd) && to.name != "." &&
              posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) ==
                  0;
+        if (!ok)
+            reason = to.name == "." ? posix::systemError(EISDIR) : openFailureReason(to, errno);
         posix::sysClose(fd);
         if (ok)
             syncDirectory(to.dirFd);
         posix::closeDeviceEntry(&to);
     }
     posix::closeDeviceEntry(&from);
+    if (!ok)
+        reportOpenFailure(dst, FileMode::Write, reason);
     return ok;
 }
 
