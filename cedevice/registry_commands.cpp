@@ -303,10 +303,18 @@ int exportCommand(const Args& args) {
     if (!key.empty() && !ce::posix::regFileKeyExists(*file, key))
         return fail("no key " + text(key));
     std::string out;
-    ce::posix::regFileExport(*file, key, &out);
+    std::vector<ce::posix::RegLeftOut> leftOut;
+    ce::posix::regFileExport(*file, key, &out, &leftOut);
     if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
         return fail("cannot write the export: " + ce::posix::systemError(errno));
-    return kExitOk;
+    // The rest is exported all the same; the status says it is not whole.
+    for (const ce::posix::RegLeftOut& gap : leftOut) {
+        fail(gap.name.empty() ? "left out of the export: the key " + text(gap.key) +
+                                    " with its values (its path has no UTF-8 form)"
+                              : "left out of the export: the value " + text(gap.name) + " of " +
+                                    text(gap.key) + " (its name cannot stand in a UTF-8 export)");
+    }
+    return leftOut.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace cedevice

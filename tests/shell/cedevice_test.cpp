@@ -139,6 +139,27 @@ TEST_F(Cedevice, ExportImportsIntoAnotherDeviceAsTheSameValues) {
     EXPECT_EQ(one.out.find("\n[", 40), std::string::npos) << one.out;
 }
 
+// UTF-16 names that UTF-8 cannot hold (a lone surrogate) are left out of
+// an export by name, not dropped or respelt in silence.
+TEST_F(Cedevice, AnExportNamesWhatItCannotHold) {
+    std::u16string text =
+        u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"
+        u"\"x\"=\"1\"\r\n\"\xDC00n\"=\"v\"\r\n\r\n[HKEY_CURRENT_USER\\K\xDBFF]\r\n\"q\"=\"1\"\r\n";
+    std::string bytes = "\xFF\xFE";
+    for (char16_t c : text)
+        bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    cetest::writeHostFile(dev_ + "/registry.reg", bytes);
+    RunResult r = run({"export", "HKCU"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out,
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n");
+    EXPECT_EQ(r.err,
+              "cedevice: left out of the export: the value \xEF\xBF\xBDn of HKEY_CURRENT_USER\\A "
+              "(its name cannot stand in a UTF-8 export)\n"
+              "cedevice: left out of the export: the key HKEY_CURRENT_USER\\K\xEF\xBF\xBD with its "
+              "values (its path has no UTF-8 form)\n");
+}
+
 TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
     const std::string head =
         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n";
@@ -152,6 +173,8 @@ TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
         {"\"c\"=hex:01,0g\r\n", ":5: a value that is not understood"},
         {"\r\n\"d\"=\"no closing quote\r\n", ":6: a value that is not understood"},
         {"[HKEY_BOGUS\\X]\r\n", ":5: a root key the device does not have"},
+        {"[hklm\\X]\r\n",
+         ":5: a root key in its short form (an export spells it in full, as HKEY_LOCAL_MACHINE)"},
         {"[-HKEY_CURRENT_USER\\]\r\n", ":5: a root key that cannot be deleted"},
         {"[HKEY_CURRENT_USER\\Open\r\n", ":5: a key header that is not understood"},
     };
@@ -177,6 +200,11 @@ TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
     EXPECT_EQ(r.err,
               "cedevice: " + cut +
                   ":4: the UTF-16 text is cut off inside a character; nothing was imported\n");
+    // An odd byte after the last line end stands on a line of its own.
+    cetest::writeHostFile(cut, utf16 + "X");
+    EXPECT_EQ(run({"import", cut}).err,
+              "cedevice: " + cut +
+                  ":5: the UTF-16 text is cut off inside a character; nothing was imported\n");
     EXPECT_EQ(registry(), before);
     // The roots a device has are all reachable.
     cetest::writeHostFile(cut, head + "[HKEY_CLASSES_ROOT\\.x]\r\n@=\"y\"\r\n[HKEY_USERS\\U]\r\n");

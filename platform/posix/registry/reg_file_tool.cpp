@@ -443,18 +443,29 @@ struct ExportCheck {
     RegExportFault fault;
 };
 
-// Counts the lines up to the logical line and checks it: a header of a
-// device's root, a value understood and inside a key, a comment or a blank
-// line.  False with the fault when the export is malformed there.
-bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool understood, bool inKey,
-               bool lastLine, ExportCheck* check) {
-    size_t at = d.blocks[block].start + e.at;
+// Counts the lines up to the buffer offset `at`.
+void countLinesTo(const RegFileData& d, size_t at, ExportCheck* check) {
     std::string_view before(d.bytes.data(), at);
     for (size_t lf; (lf = regFindLineFeed(before, check->counted, d.utf16)) != std::string::npos;) {
         ++check->lineNo;
         check->counted = lf + (d.utf16 ? 2 : 1);
     }
     check->counted = at;
+}
+
+// The short forms of the device's roots, which the device tool's command
+// line takes and an export never holds.
+bool isShortRoot(std::u16string_view root) {
+    std::u16string folded = regTextFold(root);
+    return folded == u"hklm" || folded == u"hkcu" || folded == u"hkcr" || folded == u"hku";
+}
+
+// Counts the lines up to the logical line and checks it: a header of a
+// device's root, a value understood and inside a key, a comment or a blank
+// line.  False with the fault when the export is malformed there.
+bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool understood, bool inKey,
+               bool lastLine, ExportCheck* check) {
+    countLinesTo(d, d.blocks[block].start + e.at, check);
     std::string what;
     std::u16string_view path;
     bool deletion = false;
@@ -466,7 +477,11 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
     } else if (block > 0 && e.at == 0) {
         if (!regTextParseHeader(e.text, &path, &deletion))
             what = "a key header that is not understood";
-        else if (regPathNextPart(path, &pos, &root), !regIsDeviceRoot(root))
+        else if (regPathNextPart(path, &pos, &root), isShortRoot(root))
+            what =
+                "a root key in its short form (an export spells it in full, as "
+                "HKEY_LOCAL_MACHINE)";
+        else if (!regIsDeviceRoot(root))
             what = "a root key the device does not have";
         else if (deletion && !regPathNextPart(path, &pos, &below))
             what = "a root key that cannot be deleted";  // it would take a whole hive
@@ -479,10 +494,10 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
         what = "a line that is no key, value, comment or blank line";
     }
     // An odd byte at the end of UTF-16 text is half a character: what is
-    // wrong with the last line then is that it was cut off.
+    // wrong with a last line it ends is that it was cut off.
     if (what.empty())
         return true;
-    if (lastLine && d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0)
+    if (lastLine && e.end == e.contentEnd && d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0)
         what = "the UTF-16 text is cut off inside a character";
     check->failed = true;
     check->fault = RegExportFault{check->lineNo, std::move(what)};
@@ -569,6 +584,8 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
         }
     }
     if (check != nullptr && d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0) {
+        // On the line the odd byte stands on, after the last line end.
+        countLinesTo(d, d.bytes.size() - 1, check);
         check->failed = true;
         check->fault =
             RegExportFault{check->lineNo, "the UTF-16 text is cut off inside a character"};
@@ -850,7 +867,8 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     return out;
 }
 
-void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string* out) {
+void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string* out,
+                   std::vector<RegLeftOut>* leftOut) {
     const RegFileData& d = *file.data;
     std::u16string base = regTextFoldPath(keyPath);
     RegView v;
@@ -863,6 +881,9 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
         *out += utf8;
         out->push_back('\n');
     };
+    auto hasUtf8 = [&](std::u16string_view text) {
+        return u16ToUtf8(text.data(), text.size(), &utf8);
+    };
     // About the file's own size: the lines are much the same.
     out->reserve(out->size() + d.bytes.size() / (d.utf16 ? 2 : 1) + 64);
     put(kRegFileHeader);
@@ -870,6 +891,10 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
         // A path that no header can hold was never read from one.
         if (k.gone || (!base.empty() && !regPathIsSameOrBelow(foldedOf(v, k), base)) ||
             !regTextFormatHeader(writtenPath(d, &k), &header)) {
+            continue;
+        }
+        if (!hasUtf8(header)) {
+            leftOut->push_back(RegLeftOut{writtenPath(d, &k), {}});
             continue;
         }
         out->push_back('\n');
@@ -881,6 +906,9 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
             if (regTextFormatValue(nameOf(v, value), value.type, v.data.data() + value.data,
                                    value.dataSize, true, &lines)) {
                 put(lines);
+            } else {
+                leftOut->push_back(
+                    RegLeftOut{writtenPath(d, &k), std::u16string(nameOf(v, value))});
             }
         }
     }

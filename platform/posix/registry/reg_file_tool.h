@@ -64,10 +64,21 @@ struct RegKeyContents {
 // that exists only through a subkey's header has no entry).
 std::vector<RegKeyContents> regFileContents(const RegFile& file);
 
+// What an export cannot hold: a key whose path has no UTF-8 form (a lone
+// surrogate; name empty, and the key is left out with its values), or a
+// value whose name has none or holds a carriage return, which would end
+// the line.
+struct RegLeftOut {
+    std::u16string key;
+    std::u16string name;
+};
+
 // The registry, or the key (when keyPath is not empty) with its subkeys, as
 // an export in UTF-8 with LF line ends, appended to *out: the header line,
-// then each key as regFileContents lists it, after a blank line.
-void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string* out);
+// then each key as regFileContents lists it, after a blank line.  What it
+// cannot hold is left out and listed in *leftOut.
+void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string* out,
+                   std::vector<RegLeftOut>* leftOut);
 
 // The names of the key's values, as in regFileContents.
 std::vector<std::u16string> regFileValueNames(const RegFile& file, std::u16string_view keyPath);
