@@ -521,6 +521,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
     v->data.reserve(v->data.size() + d.bytes.size() / 4);
     v->values.reserve(v->values.size() + d.blocks.size() * 4);
     v->keys.reserve(v->keys.size() + d.blocks.size());
+    v->paths.reserve(v->paths.size() + d.bytes.size() / (d.utf16 ? 6 : 3));
     if (check != nullptr && block == 0 && at == 0) {
         check->counted = d.bomSize;
         if (!regOpensAsExport(d)) {
@@ -683,6 +684,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
         regBecomeNew(d);
     RegView t;
     gatherAll(*d, &t);
+    t.keys.reserve(t.keys.size() + src.keys.size());
+    t.paths.reserve(t.paths.size() + src.paths.size());
     std::vector<Edit> edits;
     // The new keys' blocks go straight after the lines, each after a blank
     // line but the first: into the file's own buffer, which has room for
