@@ -128,6 +128,11 @@ bool nameArgument(const std::string& arg, std::u16string* name, int* status) {
     return false;
 }
 
+// A root always exists, as on the device, though no header names it.
+bool keyExists(const RegFile& file, const std::u16string& key) {
+    return key.find(u'\\') == std::u16string::npos || ce::posix::regFileKeyExists(file, key);
+}
+
 std::string noValue(const std::u16string& key, const std::u16string& name) {
     return "no value " + shownName(name) + " in " + text(key);
 }
@@ -147,7 +152,7 @@ int getCommand(const Args& args) {
     std::shared_ptr<const RegFile> file = readRegistry();
     if (file == nullptr)
         return kExitFailed;
-    if (!ce::posix::regFileKeyExists(*file, key))
+    if (!keyExists(*file, key))
         return fail("no key " + text(key));
     if (args.size() == 1) {
         printKey(*file, key);
@@ -211,8 +216,7 @@ int deleteCommand(const Args& args) {
         if (args.size() == 2) {
             if (ce::posix::regFileDeleteValue(file, key, name))
                 return true;
-            *refusal = ce::posix::regFileKeyExists(*file, key) ? noValue(key, name)
-                                                               : "no key " + text(key);
+            *refusal = keyExists(*file, key) ? noValue(key, name) : "no key " + text(key);
             return false;
         }
         if (ce::posix::regFileDeleteKey(file, key))
@@ -300,7 +304,7 @@ int exportCommand(const Args& args) {
     std::shared_ptr<const RegFile> file = readRegistry();
     if (file == nullptr)
         return kExitFailed;
-    if (!key.empty() && !ce::posix::regFileKeyExists(*file, key))
+    if (!key.empty() && !keyExists(*file, key))
         return fail("no key " + text(key));
     std::string out;
     std::vector<ce::posix::RegLeftOut> leftOut;

@@ -236,6 +236,7 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
         {{"delete", "HKLM"}, 2, "a root key cannot be deleted"},
         {{"delete", "HKCU\\SOFTWARE\\QORV", "Nothing"}, 1, "no value Nothing"},
         {{"delete", "HKCU\\Nothing"}, 1, "no key HKEY_CURRENT_USER\\Nothing"},
+        {{"get", "HKCR", "x"}, 1, "no value x in HKEY_CLASSES_ROOT"},  // a root is always there
         {{"import", notReg}, 1, "is not a registry export"},
         {{"import", scratch_.dir() + "/missing.reg"}, 1, "missing.reg: No such file or directory"},
         {{"record", "vantrelo"}, 2, "Vantrelo keeps no run record"},
