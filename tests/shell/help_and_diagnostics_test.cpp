@@ -226,14 +226,19 @@ TEST(Diagnostics, AQuotedTildeIsExplained) {
 
 TEST(Diagnostics, OnlyTheDefaultDeviceDirectoryIsMadeOnFirstUse) {
     cetest::TempDevice scratch;
-    const std::string home = scratch.dir() + "/home";
-    RunResult r = cetest::runProgram(ZANDOVAL_EXE, {}, "", {{"HOME", home}, {"XDG_DATA_HOME", ""}});
-    EXPECT_EQ(r.exitCode, 1);  // a new device has no settings: "#1 No RootDir defined"
-    EXPECT_EQ(r.err,
-              "zandoval: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1 has no "
-              "searchRootDir (or one longer than 8091 characters): set it to the device folder "
-              "whose shortcuts to list, such as \\Links\n");
-    EXPECT_TRUE(fs::is_regular_file(home + "/.local/share/ce-device/registry.reg"));
+    // An XDG_DATA_HOME that is empty or relative is ignored.
+    for (const std::string xdg : {"", "relative/data"}) {
+        const std::string home = scratch.dir() + "/home" + std::to_string(xdg.size());
+        RunResult r =
+            cetest::runProgram(ZANDOVAL_EXE, {}, "", {{"HOME", home}, {"XDG_DATA_HOME", xdg}});
+        EXPECT_EQ(r.exitCode, 1);  // a new device has no settings: "#1 No RootDir defined"
+        EXPECT_EQ(
+            r.err,
+            "zandoval: HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1 has no "
+            "searchRootDir (or one longer than 8091 characters): set it to the device folder "
+            "whose shortcuts to list, such as \\Links\n");
+        EXPECT_TRUE(fs::is_regular_file(home + "/.local/share/ce-device/registry.reg")) << xdg;
+    }
 }
 
 TEST(Diagnostics, ReadOnlyDeviceNamesTheFileThatCannotBeWritten) {

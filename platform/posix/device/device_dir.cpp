@@ -125,8 +125,11 @@ std::string deviceDirPath() {
     if (namedByEnvironment()) {
         dir = getenv("CE_DEVICE_DIR");
     } else {
+        // A relative XDG_DATA_HOME is no base directory at all, by the
+        // convention that defines it: it would name a different device in
+        // every working directory.
         const char* xdg = getenv("XDG_DATA_HOME");
-        if (xdg != nullptr && *xdg != 0) {
+        if (xdg != nullptr && xdg[0] == '/') {
             dir = std::string(xdg) + "/ce-device";
         } else {
             const char* home = getenv("HOME");
