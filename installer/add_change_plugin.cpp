@@ -82,6 +82,8 @@ void addChangePlugin(const EditorRun& run) {
 
     PluginValues values;
     insertPluginName(run, values, wideName, head.position);
+    if (isSound(run.outcome) && request.forbidden)
+        run.outcome.noChange = NoChange::Forbidden;
     if (isSound(run.outcome) && !request.keepLayout && !request.forbidden)
         copyBackLayout(run, kFileResults);
     if (isSound(run.outcome) && request.currentLayout && pluginValuesToComplete(values) &&

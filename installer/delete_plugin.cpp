@@ -64,6 +64,8 @@ void deletePlugin(const EditorRun& run) {
         values.newPlugins == before.plugins) {
         run.outcome.noChange = NoChange::NothingToDelete;
     }
+    if (isSound(run.outcome) && request.forbidden)
+        run.outcome.noChange = NoChange::Forbidden;
     if (isSound(run.outcome) && !request.keepLayout && !request.forbidden)
         copyBackLayout(run, kFileResults);
     // A removal commits whether or not the name was found anywhere.

@@ -409,6 +409,10 @@ const char16_t* noChangeTemplate(const RunContext& ctx, char16_t* detail) {
         case NoChange::ViewAlready:
             ce::u16copy(detail, kTextChars, ctx.request.titaniumView ? u"Titanium" : u"Bronze");
             return u"nothing switched: the list view of {cpr} is {detail} already";
+        case NoChange::Forbidden:
+            return u"nothing changed: the current layout is on the ForbiddenList in "
+                   u"HKEY_CURRENT_USER\\SOFTWARE\\QORV, so {cpr} and the home screen's lists "
+                   u"stay as they were";
     }
     return nullptr;
 }

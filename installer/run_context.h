@@ -69,6 +69,7 @@ enum class NoChange : uint8_t {
     NoViewAsked,      // change: no -view: switch
     NoListView,       // change: the layout has no list view
     ViewAlready,      // change: the list view is the variant asked for
+    Forbidden,        // addchange, delete: the current layout is on the ForbiddenList
 };
 
 struct RunOutcome {

@@ -177,6 +177,17 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: nothing to delete: no plugin Weather in \\Windows\\qorvhome_480x800.cpr "
          "nor in the home screen's lists (names are case-sensitive, and -plugin: ends at the first "
          "blank)"},
+        {"an add to a layout the run record forbids",
+         [](const std::string& dev) {
+             cetest::runProgram(
+                 CEDEVICE_EXE, {"set", "HKCU\\SOFTWARE\\QORV", "ForbiddenList", ";qorvhome;"}, dev);
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", kPlg, "-cpr:currentPortrait", "-silent"},
+         0,
+         "qorvinstall: nothing changed: the current layout is on the ForbiddenList in "
+         "HKEY_CURRENT_USER\\SOFTWARE\\QORV, so \\Windows\\qorvhome_480x800.cpr and the home "
+         "screen's lists stay as they were"},
         {"a switch without a view",
          nothing,
          QORVINSTALL_EXE,
