@@ -241,6 +241,41 @@ TEST(Diagnostics, OnlyTheDefaultDeviceDirectoryIsMadeOnFirstUse) {
     }
 }
 
+// An add on the device, as a user who may not write what lost its owner's
+// write permission (root writes into read-only directories: the run is then
+// nobody's, who may write only what others may).
+RunResult addAsWriteLimitedUser(const cetest::TempDevice& scratch, const std::string& dev) {
+    std::string exe = QORVINSTALL_EXE;
+    std::vector<std::string> args = {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
+                                     "-cpr:currentPortrait", "-silent"};
+    if (geteuid() == 0) {
+        fs::permissions(scratch.dir(), fs::perms::others_read | fs::perms::others_exec,
+                        fs::perm_options::add);
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", exe});
+        exe = "/usr/bin/setpriv";
+    }
+    return cetest::runProgram(exe, args, dev);
+}
+
+// A registry that cannot keep the run's values (its lock cannot be made
+// beside it) fails the run, though the layout could be written.
+TEST(Diagnostics, ARunWhoseValuesAreLostFails) {
+    cetest::TempDevice scratch;
+    const std::string dev = scratch.dir() + "/dev";
+    sampleDevice(dev);
+    for (const auto& e : fs::recursive_directory_iterator(dev + "/fs"))
+        fs::permissions(e.path(), fs::perms::others_write, fs::perm_options::add);
+    fs::permissions(dev + "/fs", fs::perms::others_write, fs::perm_options::add);
+    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::remove);
+    RunResult r = addAsWriteLimitedUser(scratch, dev);
+    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("qorvinstall: cannot write the registry's lock file " + dev +
+                         "/registry.reg.lock: Permission denied\n"),
+              std::string::npos)
+        << r.err;
+}
+
 TEST(Diagnostics, ReadOnlyDeviceNamesTheFileThatCannotBeWritten) {
     cetest::TempDevice scratch;
     const std::string dev = scratch.dir() + "/dev";
@@ -248,18 +283,7 @@ TEST(Diagnostics, ReadOnlyDeviceNamesTheFileThatCannotBeWritten) {
     for (const auto& e : fs::recursive_directory_iterator(dev))
         fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::remove);
     fs::permissions(dev, fs::perms::owner_write, fs::perm_options::remove);
-    std::string exe = QORVINSTALL_EXE;
-    std::vector<std::string> args = {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
-                                     "-cpr:currentPortrait", "-silent"};
-    if (geteuid() == 0) {
-        // Root writes into read-only directories: the run is nobody's, who
-        // may read the device but write none of it.
-        fs::permissions(scratch.dir(), fs::perms::others_read | fs::perms::others_exec,
-                        fs::perm_options::add);
-        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", exe});
-        exe = "/usr/bin/setpriv";
-    }
-    RunResult r = cetest::runProgram(exe, args, dev);
+    RunResult r = addAsWriteLimitedUser(scratch, dev);
     for (const auto& e : fs::recursive_directory_iterator(dev))
         fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
     fs::permissions(dev, fs::perms::owner_write, fs::perm_options::add);

@@ -24,6 +24,7 @@
 #include "platform/posix/registry/registry_store.h"
 #include "platform/posix/registry/registry_value_text.h"
 #include "platform/posix/sys/diagnostic.h"
+#include "platform/posix/sys/exit_status.h"
 
 namespace ce {
 
@@ -186,8 +187,10 @@ void commitWrites(size_t count) {
     if (count == 0)
         return;
     Commit commit{count};
-    if (!posix::registryUpdate(commitChange, &commit))
+    if (!posix::registryUpdate(commitChange, &commit)) {
         explainFailure();
+        posix::noteWriteLost();
+    }
     std::vector<PendingWrite>& writes = pendingWrites();
     writes.erase(writes.begin(), writes.begin() + static_cast<ptrdiff_t>(count));
 }

@@ -6,6 +6,7 @@
 
 #include "ce_version.h"
 #include "platform/entry.h"
+#include "platform/posix/sys/exit_status.h"
 #include "platform/wstr.h"
 
 namespace {
@@ -47,5 +48,5 @@ int main(int argc, char** argv) {
         for (unsigned char c : line)
             wide.push_back(static_cast<char16_t>(c));
     }
-    return programMain(wide.c_str());
+    return ce::posix::exitStatusOf(programMain(wide.c_str()));
 }
