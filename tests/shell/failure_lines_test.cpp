@@ -34,6 +34,13 @@ void writeFs(const std::string& dev, const std::string& path, const std::string&
 
 void nothing(const std::string&) {}
 
+// The scanner's settings alone: its key with these value lines.
+void scannerSettings(const std::string& dev, const std::string& values) {
+    cetest::writeHostFile(
+        dev + "/registry.reg",
+        std::string("Windows Registry Editor Version 5.00\n\n[") + kPage + "]\n" + values);
+}
+
 std::string replaced(std::string text, const std::string& dev) {
     for (size_t at = text.find("{dev}"); at != std::string::npos; at = text.find("{dev}"))
         text.replace(at, 5, dev);
@@ -211,11 +218,7 @@ TEST(FailureLines, SayWhatToFix) {
          "Titanium already"},
         {"a scan of a folder that does not exist",
          [](const std::string& dev) {
-             cetest::writeHostFile(dev + "/registry.reg",
-                                   std::string("Windows Registry Editor Version 5.00\n\n[") +
-                                       kPage +
-                                       "]\n\"searchRootDir\"=\"\\\\Linkz\"\n"
-                                       "\"dirFile\"=\"\\\\l.txt\"\n");
+             scannerSettings(dev, "\"searchRootDir\"=\"\\\\Linkz\"\n\"dirFile\"=\"\\\\l.txt\"\n");
          },
          ZANDOVAL_EXE,
          {},
@@ -223,11 +226,7 @@ TEST(FailureLines, SayWhatToFix) {
          "zandoval: the folder \\Linkz (searchRootDir in " + std::string(kPage) +
              ") does not exist on the device or cannot be read; the list is empty"},
         {"a scan without a list file",
-         [](const std::string& dev) {
-             cetest::writeHostFile(dev + "/registry.reg",
-                                   std::string("Windows Registry Editor Version 5.00\n\n[") +
-                                       kPage + "]\n\"searchRootDir\"=\"\\\\Links\"\n");
-         },
+         [](const std::string& dev) { scannerSettings(dev, "\"searchRootDir\"=\"\\\\Links\"\n"); },
          ZANDOVAL_EXE,
          {},
          1,
@@ -237,11 +236,7 @@ TEST(FailureLines, SayWhatToFix) {
         {"a scan whose list file is a folder: the system's reason, no full disk",
          [](const std::string& dev) {
              fs::create_directory(dev + "/fs/list");
-             cetest::writeHostFile(dev + "/registry.reg",
-                                   std::string("Windows Registry Editor Version 5.00\n\n[") +
-                                       kPage +
-                                       "]\n\"searchRootDir\"=\"\\\\Links\"\n"
-                                       "\"dirFile\"=\"\\\\list\"\n");
+             scannerSettings(dev, "\"searchRootDir\"=\"\\\\Links\"\n\"dirFile\"=\"\\\\list\"\n");
          },
          ZANDOVAL_EXE,
          {},

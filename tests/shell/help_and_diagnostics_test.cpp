@@ -257,45 +257,38 @@ RunResult addAsWriteLimitedUser(const cetest::TempDevice& scratch, const std::st
     return cetest::runProgram(exe, args, dev);
 }
 
-// A registry that cannot keep the run's values (its lock cannot be made
-// beside it) fails the run, though the layout could be written.
-TEST(Diagnostics, ARunWhoseValuesAreLostFails) {
-    cetest::TempDevice scratch;
-    const std::string dev = scratch.dir() + "/dev";
-    sampleDevice(dev);
-    for (const auto& e : fs::recursive_directory_iterator(dev + "/fs"))
-        fs::permissions(e.path(), fs::perms::others_write, fs::perm_options::add);
-    fs::permissions(dev + "/fs", fs::perms::others_write, fs::perm_options::add);
-    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::remove);
-    RunResult r = addAsWriteLimitedUser(scratch, dev);
-    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("qorvinstall: cannot write the registry's lock file " + dev +
-                         "/registry.reg.lock: Permission denied\n"),
-              std::string::npos)
-        << r.err;
-}
-
-TEST(Diagnostics, ReadOnlyDeviceNamesTheFileThatCannotBeWritten) {
-    cetest::TempDevice scratch;
-    const std::string dev = scratch.dir() + "/dev";
-    sampleDevice(dev);
-    for (const auto& e : fs::recursive_directory_iterator(dev))
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::remove);
-    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::remove);
-    RunResult r = addAsWriteLimitedUser(scratch, dev);
-    for (const auto& e : fs::recursive_directory_iterator(dev))
-        fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
-    fs::permissions(dev, fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_NE(r.err.find("qorvinstall: cannot write the registry's lock file " + dev +
-                         "/registry.reg.lock: Permission denied\n"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("qorvinstall: cannot write \\tempTitaniumPortraitCpr.txt in " + dev +
-                         "/fs: Permission denied\n"),
-              std::string::npos)
-        << r.err;
+// A device that the run may not wholly write fails it, and each file that
+// could not be written is named: the registry's lock always (the device
+// directory is read-only), and the temporary layout copy when fs/ is too.
+// With fs/ writable the layout is written, and the run still fails, since
+// its values are lost.
+TEST(Diagnostics, ADeviceThatCannotBeWrittenFailsTheRunAndNamesTheFiles) {
+    for (bool fsWritable : {false, true}) {
+        SCOPED_TRACE(fsWritable ? "fs/ writable" : "all read-only");
+        cetest::TempDevice scratch;
+        const std::string dev = scratch.dir() + "/dev";
+        sampleDevice(dev);
+        for (const auto& e : fs::recursive_directory_iterator(dev)) {
+            if (!fsWritable)
+                fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::remove);
+            else if (e.path().string().rfind(dev + "/fs", 0) == 0)
+                fs::permissions(e.path(), fs::perms::others_write, fs::perm_options::add);
+        }
+        fs::permissions(dev, fs::perms::owner_write, fs::perm_options::remove);
+        RunResult r = addAsWriteLimitedUser(scratch, dev);
+        for (const auto& e : fs::recursive_directory_iterator(dev))
+            fs::permissions(e.path(), fs::perms::owner_write, fs::perm_options::add);
+        fs::permissions(dev, fs::perms::owner_write, fs::perm_options::add);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("qorvinstall: cannot write the registry's lock file " + dev +
+                             "/registry.reg.lock: Permission denied\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find("qorvinstall: cannot write \\tempTitaniumPortraitCpr.txt in " + dev +
+                             "/fs: Permission denied\n") != std::string::npos,
+                  !fsWritable)
+            << r.err;
+    }
 }
 
 }  // namespace
