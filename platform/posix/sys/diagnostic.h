@@ -7,7 +7,8 @@
 // ("qorvinstall: ", "zandoval: ", "vantrelo: "), so it is never taken for a
 // message box, whose line begins with its caption ("QORV: ", "Zandoval: ").
 // Diagnostics change nothing else: exit statuses, registry values and
-// message boxes stay as they are.  The same line is written once per
+// message boxes stay as they are (a write the device could not keep changes
+// the exit status, through exit_status.h, not through its line).  The same line is written once per
 // process, however often its cause is met.
 #pragma once
 
