@@ -37,6 +37,10 @@ size_t programFileRead(ProgramFile, void*, size_t) {
 void programFileClose(ProgramFile) {}
 }  // namespace ce::ui
 
+namespace ce {
+void diagnostic(const char16_t*) {}
+}  // namespace ce
+
 namespace {
 
 using vantrelo::kMenuLinePieceChars;

@@ -1,5 +1,8 @@
 #include "menu/ini_reader.h"
 
+#include <string>
+
+#include "platform/platform.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
 
@@ -12,15 +15,18 @@ namespace ui = ce::ui;
 // Bytes asked of the file per read while it is taken in whole.
 constexpr size_t kReadChunkBytes = 4096;
 
-// Appends every byte of file to bytes, up to its end or a failed read.
-void readWholeProgramFile(ui::ProgramFile file, std::string* bytes) {
+// Appends every byte of file to bytes, up to its end or a failed read;
+// false when it holds more than kMaxMenuFileBytes.
+bool readWholeProgramFile(ui::ProgramFile file, std::string* bytes) {
     for (;;) {
         const size_t have = bytes->size();
         bytes->resize(have + kReadChunkBytes);
         const size_t got = ui::programFileRead(file, bytes->data() + have, kReadChunkBytes);
         bytes->resize(have + got);
         if (got == 0)
-            return;
+            return true;
+        if (bytes->size() > kMaxMenuFileBytes)
+            return false;
     }
 }
 
@@ -43,8 +49,15 @@ bool IniReader::open(const char16_t* path) {
     ui::ProgramFile file = ui::programFileOpen(path);
     if (file == nullptr)
         return false;
-    readWholeProgramFile(file, &bytes_);
+    const bool whole = readWholeProgramFile(file, &bytes_);
     ui::programFileClose(file);
+    if (!whole) {
+        bytes_.clear();
+        ce::diagnostic((std::u16string(u"the menu file ") + path +
+                        u" is larger than 1 MB, too large for a menu; no menu is shown")
+                           .c_str());
+        return false;
+    }
     open_ = true;
     return true;
 }

@@ -28,6 +28,9 @@ namespace vantrelo {
 
 constexpr size_t kIniValueChars = 512;  // result buffer, terminator included
 constexpr size_t kIniKeyChars = 256;    // key with "=" and terminator: keys up to 254
+// A menu file holds a few dozen short lines; a larger file than this is
+// refused rather than taken whole into the device's small memory.
+constexpr size_t kMaxMenuFileBytes = 1024 * 1024;
 
 class IniReader {
 public:

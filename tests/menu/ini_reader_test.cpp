@@ -204,6 +204,30 @@ TEST(IniReader, ReadsTheFileOnceWhenOpened) {
     EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"")), "first");
 }
 
+// A menu file is read whole, up to a size no menu reaches: one larger is
+// refused, and every lookup gives its default.
+TEST(IniReader, AFileLargerThanAnyMenuIsRefused) {
+    for (size_t size : {vantrelo::kMaxMenuFileBytes, vantrelo::kMaxMenuFileBytes + 1}) {
+        char hostPath[] = "/tmp/ini_reader_test_XXXXXX";
+        const int fd = mkstemp(hostPath);
+        ASSERT_GE(fd, 0);
+        std::string bytes = "[Menus]\nMenu1=first\n";
+        bytes.resize(size, ';');
+        ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        close(fd);
+        std::string path(hostPath);
+        for (char& c : path) {
+            if (c == '/')
+                c = '\\';
+        }
+        IniReader reader;
+        const bool small = size <= vantrelo::kMaxMenuFileBytes;
+        EXPECT_EQ(reader.open(ce::u16(path).c_str()), small) << size;
+        EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"none")), small ? "first" : "none");
+        std::remove(hostPath);
+    }
+}
+
 // A file of someone else's, UTF-16LE with a mark and an empty first line,
 // opened by path as the launcher opens its menu file.
 TEST(IniReader, ReadsRealUtf16File) {

@@ -175,15 +175,16 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                                 "Action1=%WINDOWS%\\rec.sh\nAction2=%WINDOWS%\\rec.sh\n"
                                 "Action3=%WINDOWS%\\rec.sh\n"));
     s().writeMenu("2", utf16Menu("[Menus]\nMenu1=No action\nMenu2=Empty action\nMenu3=Too long\n"
-                                 "Menu4=Missing program\n[Actions]\nAction2=\nAction3=" +
-                                 tooLong + "\nAction4=%WINDOWS%\\missing.exe|-x\n"));
+                                 "Menu4=Missing program\nMenu5=Separators only\n[Actions]\n"
+                                 "Action2=\nAction3=" +
+                                 tooLong + "\nAction4=%WINDOWS%\\missing.exe|-x\nAction5=|\n"));
     x_.movePointer(200, 200);
-    for (int entry = 1; entry <= 4; ++entry) {
+    for (int entry = 1; entry <= 5; ++entry) {
         SCOPED_TRACE("entry " + std::to_string(entry));
         const size_t before = s().shownMenus().size();
         Process p = s().start({"-2"});
         ASSERT_TRUE(waitForMenu(before)) << "no menu appeared";
-        EXPECT_EQ(s().shownMenus().back().entries.size(), 4u);
+        EXPECT_EQ(s().shownMenus().back().entries.size(), 5u);
         std::vector<std::string> keys{"key", "--delay", "80"};
         for (int i = 0; i < entry; ++i)
             keys.push_back("Down");
@@ -197,12 +198,16 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
     std::this_thread::sleep_for(300ms);
     EXPECT_FALSE(s().outExists("rec.args")) << "something was launched";
     // An entry without an action is the menu file's own choice; an action
-    // too long to run and a program that is not there are worth a word.
+    // too long to run, a program that is not there and an action of
+    // separators only are worth a word.
     EXPECT_EQ(s().diagnostics(),
               "vantrelo: Action3 of the menu file is too long once its folders are put in (at "
               "most 255 characters), so nothing was started\n"
               "vantrelo: cannot start \\Windows\\missing.exe (" +
-                  fsHost("\\Windows") + "/missing.exe): No such file or directory\n");
+                  fsHost("\\Windows") +
+                  "/missing.exe): No such file or directory\n"
+                  "vantrelo: cannot start the chosen action: it names no file (only "
+                  "separators)\n");
 }
 
 TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {

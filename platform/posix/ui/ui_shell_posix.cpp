@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/fs/fs_path.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/ui.h"
 #include "platform/wstr.h"
@@ -88,9 +88,10 @@ bool openWithDefaultApplication(const std::string& file, const std::string& host
 }  // namespace
 
 bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* parameters) {
-    if (verb == nullptr || u16cmp(verb, u"open") != 0 || file == nullptr || file[0] == 0) {
+    if (verb == nullptr || u16cmp(verb, u"open") != 0 || file == nullptr)
         return false;
-    }
+    if (file[0] == 0)
+        return cannotStart("the chosen action", "", "it names no file (only separators)");
     std::string name;
     u16ToUtf8(file, u16len(file), &name);
     std::string host;
