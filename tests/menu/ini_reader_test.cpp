@@ -45,6 +45,25 @@ struct TextMenu {
     }
 };
 
+// A host path written the way the reader takes paths: with backslashes.
+std::u16string devicePath(std::string host) {
+    for (char& c : host) {
+        if (c == '/')
+            c = '\\';
+    }
+    return ce::u16(host);
+}
+
+// A new temporary file holding bytes; its host path.
+std::string tempFile(const std::string& bytes) {
+    char path[] = "/tmp/ini_reader_test_XXXXXX";
+    const int fd = mkstemp(path);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    close(fd);
+    return path;
+}
+
 const char* kSample =
     "[Menus]\r\n"
     "Menu1=Mail\r\n"
@@ -180,27 +199,18 @@ TEST(IniReader, EmptyFileAndOddByteCount) {
 // is long): later lookups see it as it was then, even once it has changed
 // or is gone.
 TEST(IniReader, ReadsTheFileOnceWhenOpened) {
-    char hostPath[] = "/tmp/ini_reader_test_XXXXXX";
-    const int fd = mkstemp(hostPath);
-    ASSERT_GE(fd, 0);
     const std::string comments(3 * 4096, ';');
-    const std::string first = encode("[Menus]\n" + comments + "\nMenu1=first\n", Form::Utf16Bom);
-    ASSERT_EQ(write(fd, first.data(), first.size()), static_cast<ssize_t>(first.size()));
-    close(fd);
-    std::string path(hostPath);
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
+    const std::string hostPath =
+        tempFile(encode("[Menus]\n" + comments + "\nMenu1=first\n", Form::Utf16Bom));
     IniReader reader;
-    ASSERT_TRUE(reader.open(ce::u16(path).c_str()));
-    FILE* f = std::fopen(hostPath, "wb");
+    ASSERT_TRUE(reader.open(devicePath(hostPath).c_str()));
+    FILE* f = std::fopen(hostPath.c_str(), "wb");
     ASSERT_NE(f, nullptr);
     const std::string second = encode("[Menus]\nMenu1=second\n", Form::Utf16Bom);
     std::fwrite(second.data(), 1, second.size(), f);
     std::fclose(f);
     EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"")), "first");
-    std::remove(hostPath);
+    std::remove(hostPath.c_str());
     EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"")), "first");
 }
 
@@ -208,36 +218,24 @@ TEST(IniReader, ReadsTheFileOnceWhenOpened) {
 // refused, and every lookup gives its default.
 TEST(IniReader, AFileLargerThanAnyMenuIsRefused) {
     for (size_t size : {vantrelo::kMaxMenuFileBytes, vantrelo::kMaxMenuFileBytes + 1}) {
-        char hostPath[] = "/tmp/ini_reader_test_XXXXXX";
-        const int fd = mkstemp(hostPath);
-        ASSERT_GE(fd, 0);
         std::string bytes = "[Menus]\nMenu1=first\n";
         bytes.resize(size, ';');
-        ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-        close(fd);
-        std::string path(hostPath);
-        for (char& c : path) {
-            if (c == '/')
-                c = '\\';
-        }
+        const std::string hostPath = tempFile(bytes);
         IniReader reader;
         const bool small = size <= vantrelo::kMaxMenuFileBytes;
-        EXPECT_EQ(reader.open(ce::u16(path).c_str()), small) << size;
+        EXPECT_EQ(reader.open(devicePath(hostPath).c_str()), small) << size;
         EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"none")), small ? "first" : "none");
-        std::remove(hostPath);
+        std::remove(hostPath.c_str());
     }
 }
 
 // A file of someone else's, UTF-16LE with a mark and an empty first line,
 // opened by path as the launcher opens its menu file.
 TEST(IniReader, ReadsRealUtf16File) {
-    std::string host = std::string(INI_CORPUS_DIR) + "/favorites_root_desktop_utf16le-bom.ini";
-    for (char& c : host) {
-        if (c == '/')
-            c = '\\';
-    }
+    const std::string host =
+        std::string(INI_CORPUS_DIR) + "/favorites_root_desktop_utf16le-bom.ini";
     IniReader reader;
-    ASSERT_TRUE(reader.open(ce::u16(host).c_str())) << host;
+    ASSERT_TRUE(reader.open(devicePath(host).c_str())) << host;
     auto get = [&](const char* section, const char* key) {
         return ce::utf8(reader.getValue(ce::u16(section).c_str(), ce::u16(key).c_str(), u""));
     };

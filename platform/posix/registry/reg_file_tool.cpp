@@ -884,9 +884,6 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
         *out += utf8;
         out->push_back('\n');
     };
-    auto hasUtf8 = [&](std::u16string_view text) {
-        return u16ToUtf8(text.data(), text.size(), &utf8);
-    };
     // About the file's own size: the lines are much the same.
     out->reserve(out->size() + d.bytes.size() / (d.utf16 ? 2 : 1) + 64);
     put(kRegFileHeader);
@@ -896,12 +893,13 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
             !regTextFormatHeader(writtenPath(d, &k), &header)) {
             continue;
         }
-        if (!hasUtf8(header)) {
+        if (!u16ToUtf8(header.data(), header.size(), &utf8)) {
             leftOut->push_back(RegLeftOut{writtenPath(d, &k), {}});
             continue;
         }
         out->push_back('\n');
-        put(header);
+        *out += utf8;
+        out->push_back('\n');
         for (uint32_t i = k.firstValue; i != kNone; i = v.values[i].next) {
             if (v.values[i].removed)
                 continue;
