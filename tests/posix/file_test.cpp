@@ -174,6 +174,11 @@ TEST(FileMoveAndDelete, RenameOverAndDeleteFilesOnly) {
     EXPECT_EQ(dev.readFile("\\To.txt"), "moved");
     EXPECT_FALSE(dev.fileExists("\\from.txt"));
     EXPECT_FALSE(ce::fileMoveOver(u"\\from.txt", u"\\to.txt"));
+    // The root is no file: refused, with the reason it has.
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(ce::fileMoveOver(u"\\", u"\\to.txt"));
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Is a directory"), std::string::npos);
+    EXPECT_EQ(dev.readFile("\\To.txt"), "moved");
     EXPECT_TRUE(ce::fileDelete(u"\\TO.TXT"));
     EXPECT_FALSE(dev.fileExists("\\To.txt"));
     EXPECT_FALSE(ce::fileDelete(u"\\TO.TXT"));

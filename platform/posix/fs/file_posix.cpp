@@ -355,7 +355,9 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     posix::DeviceEntry to;
     bool ok = false;
     std::string reason;
-    if (from.name == "." || !posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
+    if (from.name == ".") {
+        reason = posix::systemError(EISDIR);  // the root directory is no file to move
+    } else if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
         reason = resolveFailureReason(to, errno);
     } else {
         // src's bytes reach the disk before src takes dst's name: a power
