@@ -3,15 +3,11 @@
 #include <string_view>
 
 #include "installer/layer_markers.h"
+#include "installer/plugin_definition.h"
 
 namespace cedevice {
 
 namespace {
-
-// Characters that a name cannot carry through the installer and the home
-// screen's lists: -plugin: ends at a blank, the lists are split at ";",
-// and the markup of the layout and the values would break at the others.
-constexpr std::string_view kNameBreakers = " ;\"<>&";
 
 // "the line ... stays" or "the 3 lines ... stay".
 std::string strayLines(size_t n, const char* where) {
@@ -28,10 +24,18 @@ std::string blockLine(const ScreenSize& size) {
 }  // namespace
 
 std::string nameHint(const PluginText& plg) {
-    if (plg.name.find_first_of(kNameBreakers) == std::string::npos)
+    // What the installer refuses in a name ("#69"): the add's switch, and
+    // characters that -plugin: or the home screen's lists cannot carry.
+    const std::string_view name = plg.name;
+    bool refused = name.find(qorv::kNameRefusedText) != std::string_view::npos;
+    for (unsigned char c : name)
+        refused = refused || c < 0x20 || c == 0x7F ||
+                  std::string_view(" ;\"<>&").find(c) != std::string_view::npos;
+    if (!refused)
         return "";
-    return "give the plugin a name without blanks and without ; \" < > &: a delete names it up "
-           "to the first blank, and the home screen's lists split names at ;";
+    return "give the plugin a name without blanks, control characters, ; \" < > & and "
+           "-addchange: a delete names it up to the first blank (and a line holding -addchange "
+           "is an add), and the home screen's lists split names at ;";
 }
 
 std::string addFailureHint(const PluginText& plg, const ScreenSize& size,

@@ -101,8 +101,10 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
                                                   "-silent"};
     RecordedResult result;
 
+    // A name that the installer refuses goes straight to the add, which
+    // says so: the delete that cleans the layout first could not name it.
     DeviceState before;
-    if (plg.hasName) {
+    if (plg.hasName && nameHint(plg).empty()) {
         if (!runStep(check, deleteWords, &out.before, &result))
             return out;
         if (result.number != 0) {

@@ -162,7 +162,9 @@ void refusedCharacter(const char* name, char16_t* out, size_t outChars) {
     if (at == std::string_view::npos)
         return;
     unsigned char c = static_cast<unsigned char>(name[at]);
-    if (c == ' ') {
+    if (std::string_view(name + at).starts_with(kNameRefusedText)) {
+        appendAcp(out, outChars, "the text -addchange");
+    } else if (c == ' ') {
         ce::u16copy(out, outChars, u"a blank");
     } else if (c < 0x20 || c == 0x7F) {
         char text[40];
@@ -345,8 +347,8 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
             plgName(ctx, name, kPluginNameBytes, head);
             refusedCharacter(head.name, detail, kTextChars);
             return u"the plugin's name \"{name}\" in {plg} holds {detail}; a name may hold no "
-                   u"blank, control character, ;, \", <, > or &, which the home screen's lists, "
-                   u"the layout or -delete -plugin: cannot take";
+                   u"blank, control character, ;, \", <, > or &, nor -addchange, which the home "
+                   u"screen's lists, the layout or -delete -plugin: cannot take";
         case Result::AddLayersUnfinished:
             plgName(ctx, name, kPluginNameBytes, head);
             ce::u16copy(detail, kTextChars,

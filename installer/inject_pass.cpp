@@ -46,17 +46,17 @@ PassOutcome injectPass(const RewritePass& pass, PassLines& lines, LayoutLine& bl
     if (found == LayersFound::FileEnd)
         return passEnd(lines, PassOutcome::NothingInjected);
 
-    // The block takes the current line's place: the form end, or the last
-    // line of the old layers, which may hold the form end as well.  Text in
-    // front of a form end that no layer holds stays in front of the block.
-    bool formEnd = lineHolds(lines.line.view(), kFormEnd);
+    // The block takes the place of the form end or of the old layers, which
+    // what followed them on their last line (the form end, say) follows.
+    // Text in front of a form end that no layer holds stays in front of the
+    // block.
     if (found == LayersFound::FormEnd)
         copyTextBeforeFormEnd(lines);
     PassOutcome block = copyLayoutBlock(pass, lines, blockLine);
     if (block != PassOutcome::Done)
         return block;
-    if (!formEnd)
-        return copyToFormEnd(lines);
+    if (found == LayersFound::Dropped)
+        return copyToFormEndAfterLayers(lines);
     writeFormEnd(lines);
     return passEnd(lines, PassOutcome::Done);
 }

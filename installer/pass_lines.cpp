@@ -1,5 +1,7 @@
 #include "installer/pass_lines.h"
 
+#include <cstring>
+
 #include "installer/layer_markers.h"
 #include "installer/replace_tabs.h"
 
@@ -90,6 +92,40 @@ bool dropThrough(PassLines& lines, std::string_view text) {
     return false;
 }
 
+size_t lineEndSize(std::string_view line) {
+    if (line.ends_with("\r\n"))
+        return 2;
+    return line.ends_with('\n') ? 1 : 0;
+}
+
+// Writes what stands in front of the plugin's first layer on its line, up
+// to its last '>' and with the line's own end, when it is whole markup: it
+// belongs to no layer of the plugin.  A switched closing tag ends without a
+// line end, so the next line, a plugin's first, follows it on one line;
+// were that text dropped with the layers, a delete or a replace would lose
+// the list view's closing tag.
+void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
+    std::string_view before = lines.line.view().substr(0, markerAt);
+    if (!wholeMarkup(before))
+        return;
+    size_t keep = before.find_last_of('>') + 1;
+    size_t eol = lineEndSize(lines.line.view());
+    std::memmove(lines.line.text + keep, lines.line.text + lines.line.length - eol, eol);
+    copyLine(lines, lines.line.text, keep + eol);
+}
+
+// Makes what follows the first "</Layer>" on the layers' last line the
+// current line, or empties it when that is blank: the end of the list view
+// or of the form may stand there too.
+void keepTextAfterLayers(LayoutLine& line) {
+    size_t from = line.view().find(kLayerEnd) + (sizeof kLayerEnd - 1);
+    std::string_view rest = line.view().substr(from);
+    size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
+    std::memmove(line.text, line.text + from, length);
+    line.length = length;
+    line.text[length] = '\0';
+}
+
 }  // namespace
 
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
@@ -97,17 +133,34 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     char marker[kMarkerBytes];
     bool lookForPlugin = buildExpandedMarker(pluginName, marker, sizeof marker);
     while (nextLine(lines)) {
-        if (lookForPlugin && lineHolds(lines.line.view(), marker)) {
+        size_t markerAt = lookForPlugin ? lines.line.view().find(marker) : std::string_view::npos;
+        if (markerAt != std::string_view::npos) {
+            copyTextBeforeLayers(lines, markerAt);
             buildCondensedMarker(pluginName, marker, sizeof marker);
             bool complete = dropThrough(lines, marker) && dropThrough(lines, kLayerEnd) &&
                             dropThrough(lines, kLayerEnd);
-            return complete ? LayersFound::Dropped : LayersFound::Unfinished;
+            if (!complete)
+                return LayersFound::Unfinished;
+            keepTextAfterLayers(lines.line);
+            return LayersFound::Dropped;
         }
         if (lineHolds(lines.line.view(), kFormEnd))
             return LayersFound::FormEnd;
         copyCurrentLine(lines);
     }
     return LayersFound::FileEnd;
+}
+
+PassOutcome copyToFormEndAfterLayers(PassLines& lines) {
+    if (lines.line.length == 0)
+        return copyToFormEnd(lines);
+    if (lineHolds(lines.line.view(), kFormEnd)) {
+        copyTextBeforeFormEnd(lines);
+        writeFormEnd(lines);
+        return passEnd(lines, PassOutcome::Done);
+    }
+    copyCurrentLine(lines);
+    return copyToFormEnd(lines);
 }
 
 PassOutcome copyToFormEnd(PassLines& lines) {

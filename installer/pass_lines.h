@@ -62,10 +62,12 @@ PassOutcome passEnd(const PassLines& lines, PassOutcome sound);
 ListView copyToListView(PassLines& lines, size_t* tagAt);
 
 // An add and a removal: copies lines until the plugin's layers or the form
-// end.  On Dropped the layers are gone, from the line holding the expanded
-// marker up to the second "</Layer>" after the condensed marker, which is
-// then the current line; on FormEnd the form end is current.  Neither is
-// written.  Unfinished: the file ended inside the layers.
+// end.  On Dropped the layers are gone, from the expanded marker up to the
+// second "</Layer>" after the condensed marker; what stood in front of them
+// on their first line is written when it is whole markup, and what follows
+// them on their last line is the current line (empty when blank).  On
+// FormEnd the form end is current, not written.  Unfinished: the file ended
+// inside the layers.
 enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
 
@@ -73,6 +75,9 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
 // to the form end, which it replaces by the text in front of "</Form>"
 // (see copyTextBeforeFormEnd) and the literal "</Form>".
 PassOutcome copyToFormEnd(PassLines& lines);
+// The same after Dropped: the current line, what followed the layers on
+// their last line, first.
+PassOutcome copyToFormEndAfterLayers(PassLines& lines);
 
 // The handling of each kind of pass, entered with the line that opened the
 // list view current and not yet copied.

@@ -64,11 +64,12 @@ bool nameCharAllowed(unsigned char c) {
 }
 
 size_t firstNameCharNotAllowed(std::string_view name) {
-    for (size_t i = 0; i < name.size(); ++i) {
+    size_t text = name.find(kNameRefusedText);
+    for (size_t i = 0; i < name.size() && i < text; ++i) {
         if (!nameCharAllowed(static_cast<unsigned char>(name[i])))
             return i;
     }
-    return std::string_view::npos;
+    return text;
 }
 
 PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head) {

@@ -45,7 +45,12 @@ struct PluginHead {
 // '"' have meanings of their own; `-delete -plugin:` ends a name at the
 // first blank.  So blanks, control characters and those five are refused.
 bool nameCharAllowed(unsigned char c);
-// The first byte of name that nameCharAllowed refuses, or npos.
+// The text of the add's switch, which a name may not hold either: the
+// action is found anywhere on the command line, and before "-delete", so a
+// `-delete -plugin:` line naming such a plugin would be an add.
+constexpr std::string_view kNameRefusedText = "-addchange";
+// The first byte of name that nameCharAllowed refuses, or where it holds
+// kNameRefusedText, or npos.
 size_t firstNameCharNotAllowed(std::string_view name);
 
 // Reads the name line into line; on Ok (and NameNotAllowed) head.name holds

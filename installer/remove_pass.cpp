@@ -11,7 +11,7 @@ PassOutcome removePass(const RewritePass& pass, PassLines& lines) {
         case LayersFound::Dropped:
             if (pass.met != nullptr)
                 pass.met->layers = true;
-            return copyToFormEnd(lines);
+            return copyToFormEndAfterLayers(lines);
         case LayersFound::FormEnd:
             copyTextBeforeFormEnd(lines);
             writeFormEnd(lines);

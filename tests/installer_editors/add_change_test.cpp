@@ -187,8 +187,8 @@ TEST(AddChange, FailuresBeforeTheCopyBackChangeNothing) {
          "#68 Name of Plugin in plg could not be converted"},
     };
     // Names the lists, the markup or -delete -plugin: could not take.
-    for (const char* name :
-         {" ", "   ", "My Weather", "A;B", "A\"B", "A<B", "A>B", "A&B", "A\tB", "A\x01", "A\x7f"}) {
+    for (const char* name : {" ", "   ", "My Weather", "A;B", "A\"B", "A<B", "A>B", "A&B", "A\tB",
+                             "A\x01", "A\x7f", "Lv-addchange"}) {
         cases.push_back({name, kLayout, plgText(name) + blocks, 69,
                          "#69 Name of Plugin in plg holds a character not allowed"});
     }

@@ -165,6 +165,14 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
          {portrait + "FAILED - -", "add: #64 Didn't found final <layout>-Tag in .plg to inject",
           "hint: close the block for 480x800 with a line holding </layout>, written in lower case",
           landscape + "FAILED - -"}},
+        {"a name the installer refuses, without a delete that could not name it",
+         replaced(sample, "<name>Lorvendi</name>", "<name>Lv-addchange</name>"),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #69 Name of Plugin in plg holds a character not allowed",
+          "hint: give the plugin a name without blanks, control characters, ; \" < > & and "
+          "-addchange: a delete names it up to the first blank (and a line holding -addchange is "
+          "an add), and the home screen's lists split names at ;"}},
         {"the position after the blocks",
          replaced(replaced(sample, "  <position>1</position>\r\n", ""), "</plugin>",
                   "<position>1</position>\r\n</plugin>"),

@@ -146,8 +146,18 @@ TEST(FailureLines, SayWhatToFix) {
          {"-addchange", "-plg:\\w.plg", "-cpr:currentPortrait", "-silent"},
          1,
          "qorvinstall: the plugin's name \"My Weather\" in \\w.plg holds a blank; a name may hold "
-         "no blank, control character, ;, \", <, > or &, which the home screen's lists, the layout "
-         "or -delete -plugin: cannot take"},
+         "no blank, control character, ;, \", <, > or &, nor -addchange, which the home screen's "
+         "lists, the layout or -delete -plugin: cannot take"},
+        {"a plugin name that would make a delete an add",
+         [](const std::string& dev) {
+             writeFs(dev, "w.plg", "<name>Lv-addchange</name>\n<position>1</position>\n");
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\w.plg", "-cpr:currentPortrait", "-silent"},
+         1,
+         "qorvinstall: the plugin's name \"Lv-addchange\" in \\w.plg holds the text -addchange; a "
+         "name may hold no blank, control character, ;, \", <, > or &, nor -addchange, which the "
+         "home screen's lists, the layout or -delete -plugin: cannot take"},
         {"a missing file on a path through a link",
          [](const std::string& dev) {
              fs::create_directory_symlink("Lorvendi", dev + "/fs/Program Files/Link");
