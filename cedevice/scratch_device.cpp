@@ -15,7 +15,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE too: output into a pager or `head` that has quit ends the
+// check, and must not leave its temporary device behind.
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 volatile sig_atomic_t gSignal = 0;
 

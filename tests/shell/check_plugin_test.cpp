@@ -282,6 +282,32 @@ TEST_F(CheckPlugin, ASignalLeavesNoTemporaryDeviceBehind) {
     EXPECT_EQ(filesBelow(dev_), device);
 }
 
+// Output into a reader that has quit (`| head -n 1`) ends the check the
+// same way.
+TEST_F(CheckPlugin, AClosedOutputLeavesNoTemporaryDeviceBehind) {
+    const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    close(out[0]);
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setenv("CE_DEVICE_DIR", dev_.c_str(), 1);
+        setenv("TMPDIR", tmp_.c_str(), 1);
+        setenv("PATH", (installerDir + ":/usr/bin:/bin").c_str(), 1);
+        signal(SIGPIPE, SIG_DFL);
+        dup2(out[1], 1);
+        execl(CEDEVICE_EXE, CEDEVICE_EXE, "check-plugin", kSamplePlg.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(out[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+    EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
+}
+
 TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
     struct Failure {
         std::vector<std::string> args;
