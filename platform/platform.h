@@ -142,7 +142,10 @@ bool fileClose(File file);
 
 // Copies src over dst atomically: dst holds either its old content or the
 // complete copy, whatever happens during the copy (crash, kill, full disk).
-// src is left as it is.  dst need not exist.
+// src is left as it is.  dst need not exist.  A read-only dst (on posix:
+// no write bit in its permissions) is left as it is, and the copy fails,
+// as it does on the device; so do fileMoveOver, fileDelete and fileOpen
+// for writing.
 bool fileCopyOver(const char16_t* src, const char16_t* dst);
 
 // Renames src over dst atomically (dst need not exist), src's content put

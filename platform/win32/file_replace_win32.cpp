@@ -24,13 +24,22 @@ static bool besideName(const char16_t* dst, const char16_t* suffix, char16_t* ou
 // Gives tmp the name dst, replacing dst.  When that fails, tmp is removed
 // if it is a temporary copy (dropTemp) and kept otherwise.
 static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropTemp) {
+    // A read-only file is not overwritten, as a copy onto it would not be;
+    // a rename alone (the device's first step below) would take it away.
+    DWORD attrs = GetFileAttributesW(asWide(dst));
+    if (attrs != 0xFFFFFFFF && (attrs & FILE_ATTRIBUTE_READONLY) != 0) {
+        if (dropTemp)
+            DeleteFileW(asWide(tmp));
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
 #ifdef _WIN32_WCE
     // The device has no replacing rename.  The old file steps aside under a
     // backup name, the new one takes its place, and the backup goes; when
     // the second step fails the old file is put back, so a failure leaves
     // the destination as it was.
     static char16_t backup[kMaxReplacePath];
-    bool hadOld = GetFileAttributesW(asWide(dst)) != 0xFFFFFFFF;
+    bool hadOld = attrs != 0xFFFFFFFF;
     bool moved = besideName(dst, u".old", backup, kMaxReplacePath) &&
                  (!hadOld || MoveFileW(asWide(dst), asWide(backup)));
     if (moved && !MoveFileW(asWide(tmp), asWide(dst))) {

@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -184,4 +186,40 @@ TEST(FileMoveAndDelete, RenameOverAndDeleteFilesOnly) {
     EXPECT_FALSE(ce::fileDelete(u"\\TO.TXT"));
     EXPECT_FALSE(ce::fileDelete(u"\\d"));
     EXPECT_TRUE(dev.fileExists("\\d\\x"));
+}
+
+// A file that nobody may write is read-only, as with the device's
+// attribute, for root too: it is neither emptied, replaced nor deleted.
+TEST(FileMoveAndDelete, AReadOnlyFileIsLeftAsItIs) {
+    TempDevice dev;
+    const struct {
+        const char* file;
+        bool (*change)(const char16_t* path);
+        bool says;  // a delete says nothing, as on the device
+    } cases[] = {
+        {"\\w.txt",
+         [](const char16_t* path) {
+             ce::File f = ce::fileOpen(path, ce::FileMode::Write);
+             return f != nullptr && ce::fileClose(f);
+         },
+         true},
+        {"\\c.txt", [](const char16_t* path) { return ce::fileCopyOver(u"\\new.txt", path); },
+         true},
+        {"\\m.txt", [](const char16_t* path) { return ce::fileMoveOver(u"\\new.txt", path); },
+         true},
+        {"\\d.txt", [](const char16_t* path) { return ce::fileDelete(path); }, false},
+    };
+    for (const auto& c : cases) {
+        dev.writeFile(c.file, "kept");
+        ASSERT_EQ(chmod(dev.hostPath(c.file).c_str(), 0444), 0);
+        dev.writeFile("\\new.txt", "new");
+        std::u16string path(c.file, c.file + std::strlen(c.file));
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(c.change(path.c_str())) << c.file;
+        std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(dev.readFile(c.file), "kept") << c.file;
+        EXPECT_EQ(said.find("Permission denied") != std::string::npos, c.says) << c.file << said;
+        ASSERT_EQ(chmod(dev.hostPath(c.file).c_str(), 0644), 0);
+        EXPECT_TRUE(c.change(path.c_str())) << c.file;
+    }
 }

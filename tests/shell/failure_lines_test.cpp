@@ -148,6 +148,17 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: the plugin's name \"My Weather\" in \\w.plg holds a blank; a name may hold "
          "no blank, control character, ;, \", <, > or &, nor -addchange, which the home screen's "
          "lists, the layout or -delete -plugin: cannot take"},
+        {"a read-only layout, which the device does not overwrite either",
+         [](const std::string& dev) {
+             fs::permissions(dev + "/fs/Windows/qorvhome_480x800.cpr", fs::perms::owner_read |
+                                                                           fs::perms::group_read |
+                                                                           fs::perms::others_read);
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", kPlg, "-cpr:currentPortrait", "-silent"},
+         1,
+         "qorvinstall: cannot write \\Windows\\qorvhome_480x800.cpr in {dev}/fs: Permission "
+         "denied"},
         {"a plugin name that would make a delete an add",
          [](const std::string& dev) {
              writeFs(dev, "w.plg", "<name>Lv-addchange</name>\n<position>1</position>\n");

@@ -155,6 +155,21 @@ bool resolveForWriting(const char16_t* path, posix::DeviceEntry* e) {
     return posix::resolveDevicePath(path, posix::LeafMode::MayCreate, e);
 }
 
+// A regular file that nobody may write (no w in its permission bits) is
+// read-only, as a file with the device's read-only attribute: the device
+// neither empties, replaces nor deletes it.  Checked on the bits, not by
+// access(), so that it holds for root too, as the attribute does.
+bool readOnlyFile(const struct stat& st) {
+    return S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
+}
+
+bool isReadOnly(const posix::DeviceEntry& e) {
+    struct stat st;
+    return e.exists &&
+           posix::sysCalls().fstatat(e.dirFd, e.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           readOnlyFile(st);
+}
+
 // A file opened for writing is made anew, never emptied in place: an entry
 // of that name (a hard link to a file elsewhere, a symbolic link) is
 // removed first and the new file created exclusively, so what the run
@@ -163,6 +178,10 @@ bool resolveForWriting(const char16_t* path, posix::DeviceEntry* e) {
 int createAnew(posix::DeviceEntry& e) {
     if (e.exists && e.type != S_IFREG && e.type != S_IFLNK)
         return -1;
+    if (isReadOnly(e)) {
+        errno = EACCES;
+        return -1;
+    }
     if (e.exists && posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) != 0 && errno != ENOENT)
         return -1;
     e.exists = false;
@@ -314,6 +333,12 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
                                                             AT_SYMLINK_NOFOLLOW) == 0;
     if (keepPerms)
         perms = old.st_mode & 07777;
+    if (keepPerms && readOnlyFile(old)) {
+        reportOpenFailure(dst, FileMode::Write, posix::systemError(EACCES));
+        posix::closeDeviceEntry(&to);
+        posix::sysClose(in);
+        return false;
+    }
 
     // Copies into dst that were killed on the way left their temporary
     // files here; they go now.
@@ -359,6 +384,9 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
         reason = posix::systemError(EISDIR);  // the root directory is no file to move
     } else if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
         reason = resolveFailureReason(to, errno);
+    } else if (isReadOnly(to)) {
+        reason = posix::systemError(EACCES);
+        posix::closeDeviceEntry(&to);
     } else {
         // src's bytes reach the disk before src takes dst's name: a power
         // cut after the rename must not leave dst empty.  A dst that is
@@ -389,7 +417,7 @@ bool fileDelete(const char16_t* path) {
     posix::DeviceEntry e;
     if (!posix::resolveDevicePath(path, posix::LeafMode::NoFollow, &e))
         return false;
-    bool ok = e.name != "." && e.type != S_IFDIR &&
+    bool ok = e.name != "." && e.type != S_IFDIR && !isReadOnly(e) &&
               posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) == 0;
     posix::closeDeviceEntry(&e);
     return ok;
