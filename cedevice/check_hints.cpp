@@ -41,6 +41,14 @@ std::string nameHint(const PluginText& plg) {
 std::string addFailureHint(const PluginText& plg, const ScreenSize& size,
                            const RecordedResult& result) {
     const std::string& text = result.text;
+    // UTF-16 text: the installer's 8-bit lines never find its tags.
+    const std::string head = plg.lines.empty() ? "" : plg.lines.front().substr(0, 64);
+    if ((result.number == 60 || result.number == 61) &&
+        (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
+         head.find('\0') != std::string::npos)) {
+        return "save the .plg as UTF-8: it is UTF-16 text, whose tags the installer, reading "
+               "8-bit lines, never finds";
+    }
     switch (result.number) {
         case 60:
             return "write <name> and </name> on one line, <name> first";

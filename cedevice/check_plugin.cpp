@@ -7,12 +7,14 @@
 // ways), then the screen sizes asked for with --screen, each upright and
 // turned; plugin_trial.h tells what one trial checks.
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 
 #include "cedevice/device_layouts.h"
+#include "cedevice/host_file.h"
 #include "cedevice/installer_run.h"
 #include "cedevice/plugin_text.h"
 #include "cedevice/plugin_trial.h"
@@ -167,12 +169,13 @@ int checkPluginCommand(const Args& args) {
         return *wrong;
 
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec))
-        return fail("cannot read " + file + ": " + (ec ? ec.message() : "not a file"));
-    std::ifstream in(file, std::ios::binary);
-    check.plgBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (!in.is_open() || in.bad())
-        return fail("cannot read " + file);
+    if (std::filesystem::is_directory(file, ec))
+        return fail("cannot read " + file + ": " + std::strerror(EISDIR));
+    if (std::filesystem::exists(file, ec) && !std::filesystem::is_regular_file(file, ec))
+        return fail("cannot read " + file + ": not a regular file");
+    std::string error;
+    if (!readHostFile(file, &check.plgBytes, &error))
+        return fail(error);
     check.plg = readPluginText(check.plgBytes);
 
     check.installer = findInstaller();
@@ -193,7 +196,6 @@ int checkPluginCommand(const Args& args) {
     check.layouts = findDeviceLayouts(check.userDevice, layoutName);
     const std::vector<Trial> trials = planTrials(check.layouts, asked);
 
-    std::string error;
     if (!makeScratchArea(&check.area, &error))
         return fail(error);
     // From here on every program and every registry read meets the

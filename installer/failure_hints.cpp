@@ -195,6 +195,10 @@ const char16_t* modeInOtherCase(const char16_t* line) {
     return nullptr;
 }
 
+constexpr char16_t kUtf16PlgHint[] =
+    u"{plg} is UTF-16 text, which the installer does not read (it looks for its tags in 8-bit "
+    u"lines): save it as UTF-8";
+
 // The plugin definition's name, read again for a hint that names it.
 void plgName(RunContext& ctx, char16_t* out, size_t outChars, PluginHead& head) {
     head.name[0] = 0;
@@ -203,6 +207,20 @@ void plgName(RunContext& ctx, char16_t* out, size_t outChars, PluginHead& head) 
         readPluginName(plg, ctx.buffers.pass.blockLine, head);
     ce::fileClose(plg);
     acpForHint(head.name, out, outChars);
+}
+
+// True when the file is UTF-16 text (a byte-order mark, or a zero byte
+// among its first ones), which the installer's 8-bit lines cannot read:
+// its tags are then never found, however right they are.
+bool isUtf16Text(const char16_t* path) {
+    char text[64];
+    ce::File f = ce::fileOpen(path, ce::FileMode::Read);
+    size_t n = f != nullptr ? ce::fileReadLine(f, text, sizeof text) : 0;
+    ce::fileClose(f);
+    const auto* head = reinterpret_cast<const unsigned char*>(text);
+    bool bom =
+        n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
+    return bom || std::memchr(head, 0, n) != nullptr;
 }
 
 // The screen the layout block is looked for by, "480x800".
@@ -310,9 +328,13 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
         case Result::ChangeLayoutNotRead:
             return u"{cpr} could not be read to its end; it is unchanged";
         case Result::NameTagMissing:
+            if (isUtf16Text(request.plgPath))
+                return kUtf16PlgHint;
             return u"in {plg} the first line that holds </name> has no <name> before it: write "
                    u"<name>NAME</name> on one line";
         case Result::NameMissing:
+            if (isUtf16Text(request.plgPath))
+                return kUtf16PlgHint;
             return u"{plg} names no plugin: it needs a line <name>NAME</name>, with a name";
         case Result::PositionTagMissing:
             return u"in {plg} the first line after the name's that holds </position> has no "

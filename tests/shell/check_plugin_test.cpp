@@ -173,6 +173,18 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
           "hint: give the plugin a name without blanks, control characters, ; \" < > & and "
           "-addchange: a delete names it up to the first blank (and a line holding -addchange is "
           "an add), and the home screen's lists split names at ;"}},
+        {"a plugin definition in UTF-16",
+         [&] {
+             std::string text = "\xFF\xFE";
+             for (char c : sample)
+                 text += std::string(1, c) + '\0';
+             return text;
+         }(),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #61 Name of Plugin in plg not found",
+          "hint: save the .plg as UTF-8: it is UTF-16 text, whose tags the installer, reading "
+          "8-bit lines, never finds"}},
         {"the position after the blocks",
          replaced(replaced(sample, "  <position>1</position>\r\n", ""), "</plugin>",
                   "<position>1</position>\r\n</plugin>"),
@@ -320,7 +332,10 @@ TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
         {{"--screen", "480x0", kSamplePlg}, 2, "not '480x0'"},
         {{"--screen"}, 2, "--screen takes a size"},
         {{"--size", kSamplePlg}, 2, "does not know the option --size"},
-        {{scratch_.dir() + "/none.plg"}, 1, "cannot read " + scratch_.dir() + "/none.plg"},
+        {{scratch_.dir() + "/none.plg"},
+         1,
+         "cannot read " + scratch_.dir() + "/none.plg: No such file or directory"},
+        {{scratch_.dir()}, 1, "cannot read " + scratch_.dir() + ": Is a directory"},
     };
     for (const Failure& f : failures) {
         RunResult r = check(f.args);

@@ -148,6 +148,18 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: the plugin's name \"My Weather\" in \\w.plg holds a blank; a name may hold "
          "no blank, control character, ;, \", <, > or &, nor -addchange, which the home screen's "
          "lists, the layout or -delete -plugin: cannot take"},
+        {"a plugin definition in UTF-16",
+         [](const std::string& dev) {
+             std::string text = "\xFF\xFE";
+             for (char c : std::string("<name>W</name>\r\n<position>1</position>\r\n"))
+                 text += std::string(1, c) + '\0';
+             writeFs(dev, "w.plg", text);
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\w.plg", "-cpr:currentPortrait", "-silent"},
+         1,
+         "qorvinstall: \\w.plg is UTF-16 text, which the installer does not read (it looks for "
+         "its tags in 8-bit lines): save it as UTF-8"},
         {"a read-only layout, which the device does not overwrite either",
          [](const std::string& dev) {
              fs::permissions(dev + "/fs/Windows/qorvhome_480x800.cpr", fs::perms::owner_read |
