@@ -78,13 +78,21 @@ TEST(FindFiles, LinksToDirectoriesAreReparsePointsAndLoopsEndNowhere) {
     EXPECT_EQ(listing(u"\\Root\\Target")["up"], linkDir);
 }
 
-TEST(FindFiles, SkipsNamesThatAreNotUtf8) {
+// Host names that no device name can be are left out, and said: one not
+// UTF-8, one with a line break (a list of names would break), and a folder
+// "a\.." (a device path through it leads back up, and a walk never ends).
+TEST(FindFiles, SkipsNamesTheDeviceCannotHoldAndSaysSo) {
     TempDevice dev;
     dev.writeFile("\\D\\good.lnk", "");
     cetest::writeHostFile(dev.dir() + "/fs/D/bad\xff.lnk", "");
+    cetest::writeHostFile(dev.dir() + "/fs/D/two\nlines.lnk", "");
+    ASSERT_EQ(mkdir((dev.dir() + "/fs/D/a\\..").c_str(), 0755), 0);
+    testing::internal::CaptureStderr();
     auto l = listing(u"\\D");
+    std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(l.size(), 1u);
     EXPECT_EQ(l.count("good.lnk"), 1u);
+    EXPECT_NE(said.find("left out of the listing of \\D\\: 3 names"), std::string::npos) << said;
 }
 
 TEST(FindFiles, PatternsOtherThanAllMatchWithoutCase) {

@@ -8,11 +8,13 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/posix/fs/find_pattern.h"
 #include "platform/posix/fs/fs_path.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/wstr.h"
 
@@ -23,12 +25,16 @@ struct FindImpl {
     std::vector<uint32_t> starts;  // where each entry's name begins in names
     std::vector<uint32_t> attributes;
     size_t next = 0;
+    size_t leftOut = 0;  // host names that no device name can be
 };
 
 namespace {
 
 // Appends the UTF-16 form of a UTF-8 name and a NUL.  False (nothing
-// appended) when the name is not valid UTF-8 or does not fit the record.
+// appended) when the name is not valid UTF-8, does not fit the record, or
+// holds what no name on the device can: a backslash, which separates the
+// parts of a device path (a folder "a\\.." would lead a walk back to where
+// it was), or a control character (a line break in a list of names).
 bool appendName(const char* name, std::vector<char16_t>* out) {
     size_t mark = out->size();
     const auto* p = reinterpret_cast<const unsigned char*>(name);
@@ -37,7 +43,7 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
     while (left > 0) {
         uint32_t c = 0;
         size_t len = utf8DecodeOne(p, left, &c);
-        if (len == 0) {
+        if (len == 0 || c < 0x20 || c == u'\\') {
             out->resize(mark);
             return false;
         }
@@ -89,8 +95,10 @@ uint32_t attributesOf(int dirFd, const char* name, unsigned char kind) {
 void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
     FindImpl* f = static_cast<FindImpl*>(context);
     size_t start = f->names.size();
-    if (!appendName(name, &f->names))
+    if (!appendName(name, &f->names)) {
+        ++f->leftOut;
         return;
+    }
     f->starts.push_back(static_cast<uint32_t>(start));
     f->attributes.push_back(attributesOf(dirFd, name, kind));
 }
@@ -125,6 +133,14 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
     size_t namePatternStart = 0;
     // A listing cut short by a read error would pass for a whole one.
     bool listed = posix::listDeviceDirectory(pattern, &namePatternStart, addEntry, f);
+    if (f->leftOut > 0) {
+        std::string folder;
+        u16ToUtf8(pattern, namePatternStart, &folder);
+        posix::diagnose("left out of the listing of " + (folder.empty() ? "\\" : folder) + ": " +
+                        std::to_string(f->leftOut) + (f->leftOut == 1 ? " name" : " names") +
+                        " that no name on the device can be (not UTF-8, too long, or holding a "
+                        "backslash or a control character)");
+    }
     if (listed && !posix::findPatternMatchesAll(pattern + namePatternStart))
         keepMatching(f, pattern + namePatternStart);
     if (!listed || f->starts.empty()) {
