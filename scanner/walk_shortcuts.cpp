@@ -46,30 +46,37 @@ ListNames listNamesOf(const char16_t* listPath) {
     return names;
 }
 
-// Device paths name the same place when they match but for case and for
-// runs of separators (a separator at the end counts as none).
-bool sameDevicePath(std::u16string_view a, std::u16string_view b) {
+// A device path as the device resolves it: lower case, parts joined by
+// single backslashes, "." dropped and ".." taking the part before it away
+// (at the root it stays there).
+std::u16string resolvedDevicePath(std::u16string_view path) {
+    std::vector<std::u16string> parts;
     size_t i = 0;
-    size_t j = 0;
-    for (;;) {
-        bool sepA = i < a.size() && isSeparator(a[i]);
-        bool sepB = j < b.size() && isSeparator(b[j]);
-        while (i < a.size() && isSeparator(a[i]))
+    while (i < path.size()) {
+        while (i < path.size() && isSeparator(path[i]))
             ++i;
-        while (j < b.size() && isSeparator(b[j]))
-            ++j;
-        if (i == a.size() || j == b.size())
-            return i == a.size() && j == b.size();
-        if (sepA != sepB || ce::u16lowerChar(a[i]) != ce::u16lowerChar(b[j]))
-            return false;
-        ++i;
-        ++j;
+        size_t start = i;
+        while (i < path.size() && !isSeparator(path[i]))
+            ++i;
+        std::u16string part(path.substr(start, i - start));
+        if (part == u"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != u".") {
+            for (char16_t& c : part)
+                c = ce::u16lowerChar(c);
+            parts.push_back(std::move(part));
+        }
     }
+    std::u16string out;
+    for (const std::u16string& part : parts)
+        out += u"\\" + part;
+    return out;
 }
 
 bool isListFile(const ListNames& list, const std::u16string& dir, const char16_t* lowerName) {
     return !list.name.empty() && (list.name == lowerName || list.tempName == lowerName) &&
-           sameDevicePath(dir, list.dir);
+           resolvedDevicePath(dir) == resolvedDevicePath(list.dir);
 }
 
 bool isDotEntry(const char16_t* name) {

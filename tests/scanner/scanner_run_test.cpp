@@ -346,6 +346,29 @@ TEST_F(ScannerRun, ConcurrentRunWaitsForTheRunLock) {
     expectValues(0, "#0 Success", 1);
 }
 
+// The list and its temporary file are no shortcuts wherever their path
+// goes through "." or "..": a second run counts what the first did.
+TEST_F(ScannerRun, AListInTheTreeIsNoShortcutHoweverItsPathIsWritten) {
+    const struct {
+        const char* root;
+        const char* dirFile;
+    } cases[] = {
+        {"\\Start", "\\Start\\.\\list.lnk"},
+        {"\\Start", "\\START\\A\\..\\\\list.lnk"},
+        {"\\Start\\..\\Start", "\\Start\\list.lnk"},
+        {"\\Start", "\\..\\Start\\A\\..\\list.lnk"},
+    };
+    for (const auto& c : cases) {
+        cetest::TempDevice fresh;
+        fresh.writeFile("\\Start\\One.lnk", "x");
+        fresh.writeFile("\\Start\\A\\Two.lnk", "x");
+        fresh.writeRegistry(settingsRegistry(c.root, "", c.dirFile));
+        for (int i = 0; i < 2; ++i)
+            EXPECT_EQ(cetest::runProgram(ZANDOVAL_EXE, {"-start"}, fresh.dir()).exitCode, 0);
+        EXPECT_EQ(fresh.regDword(true, kKey, "maxList"), 2u) << c.dirFile;
+    }
+}
+
 TEST_F(ScannerRun, NamesBeyondAsciiAreWrittenAsUtf8) {
     dev.writeFile(
         "\\Start\\Ordner-\xC3\xA4\\Gr\xC3\xBC\xC3\x9F"
