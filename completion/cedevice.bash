@@ -59,7 +59,8 @@ _cedevice_keys() {
     local typed=$1 parent line listing in_subkeys=
     local -a names=()
     if [[ $typed != *\\* ]]; then
-        _cedevice_offer "$typed" '\' HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKLM HKCU
+        _cedevice_offer "$typed" '\' HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT \
+            HKEY_USERS HKLM HKCU HKCR HKU
         return
     fi
     parent=${typed%\\*}
@@ -80,7 +81,7 @@ _cedevice_keys() {
 
 # The value names of a key, from the first section of its export.
 _cedevice_values() {
-    local key=$1 typed=$2 line name
+    local key=$1 typed=$2 line name c i
     local -a names=()
     local dump
     dump=$(command cedevice export "$key" 2>/dev/null) || return
@@ -91,10 +92,19 @@ _cedevice_values() {
             ((section++))
             ((section > 1)) && break
         elif [[ $line == \"* ]]; then
-            name=${line:1}
-            name=${name%%\"=*}
-            name=${name//\\\\/\\}
-            name=${name//\\\"/\"}
+            # Up to the closing quote: \\ and \" stand for \ and ".
+            name=
+            for ((i = 1; i < ${#line}; i++)); do
+                c=${line:i:1}
+                if [[ $c == \\ ]]; then
+                    i=$((i + 1))
+                    name+=${line:i:1}
+                elif [[ $c == \" ]]; then
+                    break
+                else
+                    name+=$c
+                fi
+            done
             names+=("$name")
         fi
     done <<<"$dump"
@@ -133,8 +143,10 @@ _cedevice() {
     for ((i = 2; i < cword; i++)); do
         if [[ $type_next ]]; then
             type_next=
-        elif [[ $command == set && ${words[i]} == --type ]]; then
+        elif [[ $command == set && (${words[i]} == --type || ${words[i]} == -t) ]]; then
             type_next=1
+        elif [[ $command == set && ${words[i]} == --type=* ]]; then
+            :
         elif [[ $command == check-plugin && ${words[i]} == --screen ]]; then
             type_next=1
         else
@@ -174,8 +186,14 @@ _cedevice() {
     *) return ;;
     esac
 
+    local types='sz expand_sz multi_sz dword qword binary none hex('
+    if [[ $command == set && $cur == --type=* && ${#args[@]} -eq 0 ]]; then
+        COMPREPLY=($(compgen -P --type= -W "$types" -- "${cur#--type=}"))
+        [[ ${COMPREPLY[0]} == '--type=hex(' ]] && compopt -o nospace
+        return
+    fi
     if [[ $want_type ]]; then
-        COMPREPLY=($(compgen -W 'sz expand_sz multi_sz dword qword binary none hex(' -- "$cur"))
+        COMPREPLY=($(compgen -W "$types" -- "$cur"))
         [[ ${COMPREPLY[0]} == 'hex(' ]] && compopt -o nospace
         return
     fi

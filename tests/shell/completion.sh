@@ -15,6 +15,8 @@ export PATH="$work/prefix/bin:$PATH" XDG_DATA_DIRS="$work/prefix/share" CE_DEVIC
 export XDG_DATA_HOME="$work/data" HOME="$work"
 cedevice create --sample "$CE_DEVICE_DIR" >/dev/null
 cedevice set 'HKCU\SOFTWARE\My Key' 'a "b"' x
+cedevice set 'HKCU\SOFTWARE\My Key' 'q"=x' y
+cedevice set 'HKCR\.txt' '' txtfile
 
 # Each case: the words up to the cursor, split at "|" as bash splits them,
 # then the replies expected (one a line, in order).
@@ -25,9 +27,13 @@ cases=(
   'cedevice|get|HKLM\\SOFTWARE\\Mi' 'HKLM\\SOFTWARE\\Microsoft\\'
   'cedevice|delete|"hkcu\software\m' '"hkcu\\software\\My Key\\'
   'cedevice|export|HKCU\\SOFTWARE\\My' 'HKCU\\SOFTWARE\\My\ Key\\'
-  'cedevice|get|HK' $'HKEY_LOCAL_MACHINE\\\\\nHKEY_CURRENT_USER\\\\\nHKLM\\\\\nHKCU\\\\'
+  'cedevice|get|HK' $'HKEY_LOCAL_MACHINE\\\\\nHKEY_CURRENT_USER\\\\\nHKEY_CLASSES_ROOT\\\\\nHKEY_USERS\\\\\nHKLM\\\\\nHKCU\\\\\nHKCR\\\\\nHKU\\\\'
+  'cedevice|get|HKCR\\.' 'HKCR\\.txt\\'
   "cedevice|get|'HKLM\\SOFTWARE\\Microsoft\\CHome'|Pl" 'Plugins'
   "cedevice|set|'HKCU\\SOFTWARE\\My Key'|a" "a\\ \\\"b\\\""
+  "cedevice|get|'HKCU\\SOFTWARE\\My Key'|q" 'q\"=x'
+  "cedevice|set|-t|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
+  'cedevice|set|--type=dw' '--type=dword'
   'cedevice|set|--type|q' 'qword'
   "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
   'cedevice|record|z' 'zandoval'
