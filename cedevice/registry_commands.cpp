@@ -88,6 +88,21 @@ const RegKeyContents* findContents(const std::vector<RegKeyContents>& keys,
     return nullptr;
 }
 
+// The columns a UTF-8 text takes: one a character (no wide or combining
+// characters are looked for), so that names beyond ASCII keep the columns
+// after them in line.
+size_t columnsOf(const std::string& utf8) {
+    size_t n = 0;
+    for (char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+std::string padded(const std::string& utf8, size_t columns) {
+    size_t have = columnsOf(utf8);
+    return utf8 + std::string(have < columns ? columns - have : 0, ' ');
+}
+
 void printKey(const RegFile& file, const std::u16string& keyPath) {
     const std::vector<RegKeyContents> keys = ce::posix::regFileContents(file);
     const RegKeyContents* own = findContents(keys, keyPath);
@@ -96,13 +111,13 @@ void printKey(const RegFile& file, const std::u16string& keyPath) {
         size_t nameWidth = 0;
         size_t typeWidth = 0;
         for (size_t i = 0; i < own->names.size(); ++i) {
-            nameWidth = std::max(nameWidth, shownName(own->names[i]).size());
+            nameWidth = std::max(nameWidth, columnsOf(shownName(own->names[i])));
             typeWidth = std::max(typeWidth, typeName(own->data[i].type).size());
         }
         for (size_t i = 0; i < own->names.size(); ++i) {
-            std::printf("%-*s  %-*s  %s\n", static_cast<int>(nameWidth),
-                        shownName(own->names[i]).c_str(), static_cast<int>(typeWidth),
-                        typeName(own->data[i].type).c_str(), valueOneLine(own->data[i]).c_str());
+            std::printf("%s  %-*s  %s\n", padded(shownName(own->names[i]), nameWidth).c_str(),
+                        static_cast<int>(typeWidth), typeName(own->data[i].type).c_str(),
+                        valueOneLine(own->data[i]).c_str());
         }
     }
     const std::vector<std::u16string> subkeys = subkeysOf(keys, keyPath);

@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <regex>
+#include <set>
+#include <sstream>
 
 #include "tests/support/device_fixture.h"
 
@@ -110,6 +112,17 @@ TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
         const std::string listing = run({"get", key}).out;
         EXPECT_TRUE(hasRow(listing, {name, v.listed[0], v.listed[1]})) << listing;
     }
+    // Columns count characters, not bytes: a name beyond ASCII keeps the
+    // type column in line.
+    ASSERT_EQ(run({"set", key, "\xC3\xBC\xC3\xBC\xC3\xBC\xC3\xBC", "x"}).exitCode, 0);
+    std::istringstream rows(run({"get", key}).out);
+    std::set<size_t> typeColumns;
+    for (std::string row; std::getline(rows, row);) {
+        size_t at = row.find("REG_");
+        if (at != std::string::npos)
+            typeColumns.insert(cetest::U(row.substr(0, at)).size());
+    }
+    EXPECT_EQ(typeColumns.size(), 1u);
     EXPECT_EQ(registry().substr(0, 2), "\xFF\xFE") << "the registry keeps its encoding";
     ASSERT_EQ(run({"delete", key}).exitCode, 0);
     EXPECT_EQ(registry(), original) << "the key's lines were not all taken away again";
