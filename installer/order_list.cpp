@@ -2,12 +2,29 @@
 
 namespace qorv {
 
+// Where the Order attribute begins: "Order=\"" after white space, so
+// that another attribute ending in the name (SortOrder="1") is not taken.
+static size_t findOrderAttribute(std::u16string_view extXml) {
+    for (size_t at = extXml.find(kOrderAttribute); at != std::u16string_view::npos;
+         at = extXml.find(kOrderAttribute, at + 1)) {
+        if (at > 0 && (extXml[at - 1] == u' ' || extXml[at - 1] == u'\t' ||
+                       extXml[at - 1] == u'\r' || extXml[at - 1] == u'\n')) {
+            return at;
+        }
+    }
+    return std::u16string_view::npos;
+}
+
 OrderList findOrderList(std::u16string_view extXml) {
     OrderList found;
-    size_t open = extXml.find(u'"');
+    size_t attribute = findOrderAttribute(extXml);
+    size_t open = attribute != std::u16string_view::npos ? attribute + kOrderAttribute.size() - 1
+                                                         : extXml.find(u'"');
     if (open == std::u16string_view::npos)
         return found;
     found.opened = true;
+    found.before =
+        attribute != std::u16string_view::npos ? extXml.substr(0, open + 1) : kOrderListStart;
     size_t close = extXml.find(u'"', open + 1);
     if (close == std::u16string_view::npos) {
         found.list = extXml.substr(open + 1);
@@ -66,8 +83,8 @@ static bool unclosedListHolds(std::u16string_view list, std::u16string_view name
 OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view name,
                               int32_t position, std::u16string* newText, bool* nameNew) {
     *nameNew = true;
-    newText->assign(kOrderListStart);
     OrderList order = findOrderList(extXml);
+    newText->assign(order.opened ? order.before : kOrderListStart);
     if (!order.opened)
         return OrderEdit::NoOpeningQuote;
     if (!order.closed) {
@@ -113,7 +130,8 @@ std::u16string addToPluginList(std::u16string_view plugins, std::u16string_view 
                                bool nameNew) {
     std::u16string list(plugins);
     if (nameNew) {
-        list.push_back(u';');
+        if (!list.empty())
+            list.push_back(u';');
         list.append(name);
     }
     return list;
@@ -137,8 +155,8 @@ static void appendKeptEntries(std::u16string* out, std::u16string_view list,
 
 OrderEdit removeFromOrderList(std::u16string_view extXml, std::u16string_view name,
                               std::u16string* newText) {
-    newText->assign(kOrderListStart);
     OrderList order = findOrderList(extXml);
+    newText->assign(order.opened ? order.before : kOrderListStart);
     if (!order.opened)
         return OrderEdit::NoOpeningQuote;
     if (!order.closed)

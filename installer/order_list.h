@@ -1,8 +1,12 @@
 // The home screen's plugin lists, edited as text.
 //
-// "ExtensibilityXML" holds the plugins' order between the first quotation
-// mark of the text and the next one: <Plugins Order="A;B;C" ...  "Plugins"
-// holds the same names as a plain list, A;B;C.  Entries are separated by
+// "ExtensibilityXML" holds the plugins' order in its Order attribute:
+// <Plugins Order="A;B;C" ...  A text without "Order=\"" is taken to hold
+// it between its first quotation mark and the next one (the home screen's
+// own values begin with the attribute); the attribute is looked for first,
+// so that a quoted text before it (an XML declaration, another attribute)
+// is never taken for the list.  "Plugins" holds the same names as a plain
+// list, A;B;C.  Entries are separated by
 // ";" and compared exactly, unit by unit.  An empty order list ("") has no
 // entries; a ";" after the order list's closing quotation mark is never a
 // separator of the list.
@@ -14,16 +18,20 @@
 
 namespace qorv {
 
-// Every rewritten order text begins with this; whatever stood before the
-// first quotation mark of the old text is dropped.
+// The attribute that holds the order list, up to its opening quotation mark.
+constexpr std::u16string_view kOrderAttribute = u"Order=\"";
+// A rewritten order text begins with what stood before the list, the
+// attribute included; a text without the attribute begins with this
+// instead of what stood before its first quotation mark.
 constexpr std::u16string_view kOrderListStart = u"<Plugins Order=\"";
 
 // The order list as found in an "ExtensibilityXML" text.
 struct OrderList {
-    bool opened = false;       // the text holds a quotation mark
-    bool closed = false;       // and another one after it
-    std::u16string_view list;  // between the two (to the end when not closed)
-    std::u16string_view rest;  // after the closing quotation mark
+    bool opened = false;         // the text holds the list's opening quotation mark
+    bool closed = false;         // and another one after it
+    std::u16string_view before;  // what a rewritten text begins with
+    std::u16string_view list;    // between the two (to the end when not closed)
+    std::u16string_view rest;    // after the closing quotation mark
 };
 
 OrderList findOrderList(std::u16string_view extXml);
@@ -54,7 +62,8 @@ bool listHolds(std::u16string_view list, std::u16string_view name);
 bool orderListHolds(std::u16string_view extXml, std::u16string_view name);
 
 // The plugin list after an add: the old list, ";" and the name when the
-// name is new; the old list unchanged when it is not.
+// name is new (the name alone when the list is empty: no empty entry goes
+// in front of it); the old list unchanged when it is not.
 std::u16string addToPluginList(std::u16string_view plugins, std::u16string_view name, bool nameNew);
 
 // Drops every entry that equals name, with one separator each.  *newText is

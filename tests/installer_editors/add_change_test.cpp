@@ -291,7 +291,7 @@ TEST(AddChange, EmptyOrderListTakesThePlugin) {
     runQorv(dev, addLine());
     EXPECT_EQ(resultCode(dev), 0);
     EXPECT_EQ(homeValue(dev, "ExtensibilityXML"), extXml("Weather"));
-    EXPECT_EQ(homeValue(dev, "Plugins"), ";Weather");
+    EXPECT_EQ(homeValue(dev, "Plugins"), "Weather");  // no empty entry in front
 }
 
 TEST(AddChange, FlagsDecideWhatIsWritten) {

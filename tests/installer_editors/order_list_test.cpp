@@ -66,9 +66,31 @@ TEST(OrderInsertion, PositionCountsFromZeroAndOutOfRangeAppends) {
     }
 }
 
-TEST(OrderInsertion, TextBeforeTheFirstQuoteBecomesThePluginsTag) {
-    EXPECT_EQ(inserted(u"<root><Plugins  Order=\"A\"/></root>", u"X", 9),
-              u"<Plugins Order=\"A;X\"/></root>");
+// The list is in the Order attribute, wherever it stands; what stands
+// before it stays.  Only a text without the attribute has its list at the
+// first quotation mark, and a rewritten one begins as the attribute does.
+TEST(OrderInsertion, TheListIsTheOrderAttributesAndTheTextBeforeItStays) {
+    const struct {
+        std::u16string ext;
+        std::u16string added;
+        std::u16string removedA;
+    } cases[] = {
+        {u"<root><Plugins  Order=\"A\"/></root>", u"<root><Plugins  Order=\"A;X\"/></root>",
+         u"<root><Plugins  Order=\"\"/></root>"},
+        {u"<?xml version=\"1.0\"?><Plugins Order=\"A\">",
+         u"<?xml version=\"1.0\"?><Plugins Order=\"A;X\">",
+         u"<?xml version=\"1.0\"?><Plugins Order=\"\">"},
+        {u"<Plugins CPRFileName=\"home\" Order=\"A\"/>",
+         u"<Plugins CPRFileName=\"home\" Order=\"A;X\"/>",
+         u"<Plugins CPRFileName=\"home\" Order=\"\"/>"},
+        {u"<Plugins SortOrder=\"9\"\tOrder=\"A\"/>", u"<Plugins SortOrder=\"9\"\tOrder=\"A;X\"/>",
+         u"<Plugins SortOrder=\"9\"\tOrder=\"\"/>"},
+        {u"x\"A\" y", u"<Plugins Order=\"A;X\" y", u"<Plugins Order=\"\" y"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(inserted(c.ext, u"X", 9), c.added);
+        EXPECT_EQ(removed(c.ext, u"A"), c.removedA);
+    }
 }
 
 TEST(OrderInsertion, ExistingNameKeepsTheOldTextAndIsNotNew) {
@@ -109,9 +131,9 @@ TEST(OrderInsertion, MissingQuotesAreReported) {
     EXPECT_FALSE(isNew);
 }
 
-TEST(PluginList, AddAppendsWithSeparatorEvenWhenEmpty) {
+TEST(PluginList, AddAppendsWithASeparatorButNoneToAnEmptyList) {
     EXPECT_EQ(addToPluginList(u"A;B", u"X", true), u"A;B;X");
-    EXPECT_EQ(addToPluginList(u"", u"X", true), u";X");
+    EXPECT_EQ(addToPluginList(u"", u"X", true), u"X");
 }
 
 TEST(OrderRemoval, DropsEveryEqualEntryWithOneSeparator) {
