@@ -236,7 +236,7 @@ void screenText(const RunRequest& request, char16_t* out, size_t outChars) {
 const char16_t* valueMissing(const char16_t* value, char16_t* detail) {
     ce::u16copy(detail, kTextChars, value);
     return u"the home screen's key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome has no {detail} "
-           u"value that can be read (missing, or longer than 8091 characters)";
+           u"value that can be read (missing, not text, or longer than 8091 characters)";
 }
 
 // The hint of a failure: its template, with the detail worked out.

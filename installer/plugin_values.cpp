@@ -10,7 +10,7 @@ namespace {
 
 void snapshotOne(const EditorRun& run, const char16_t* name, char16_t* buf,
                  const char16_t* copyName, Result missing) {
-    if (!ce::regReadStringBytes(run.keys.homeKey, name, buf, kTextChars, kTextBytes)) {
+    if (!ce::regReadTextBytes(run.keys.homeKey, name, buf, kTextChars, kTextBytes)) {
         setResult(run.outcome, missing);
         return;
     }

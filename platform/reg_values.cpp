@@ -4,8 +4,10 @@
 
 namespace ce {
 
-bool regReadStringBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars,
-                        uint32_t bufBytes) {
+namespace {
+
+bool readString(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars, uint32_t bufBytes,
+                bool textOnly) {
     if (bufChars == 0)
         return false;
     buf[0] = 0;
@@ -13,7 +15,8 @@ bool regReadStringBytes(RegKey key, const char16_t* name, char16_t* buf, size_t 
         bufBytes = static_cast<uint32_t>(bufChars * 2);
     uint32_t type = 0;
     uint32_t got = 0;
-    if (!regQueryValue(key, name, buf, bufBytes, &type, &got)) {
+    if (!regQueryValue(key, name, buf, bufBytes, &type, &got) ||
+        (textOnly && type != kRegSz && type != kRegExpandSz)) {
         buf[0] = 0;
         return false;
     }
@@ -27,6 +30,18 @@ bool regReadStringBytes(RegKey key, const char16_t* name, char16_t* buf, size_t 
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool regReadStringBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars,
+                        uint32_t bufBytes) {
+    return readString(key, name, buf, bufChars, bufBytes, false);
+}
+
+bool regReadTextBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars,
+                      uint32_t bufBytes) {
+    return readString(key, name, buf, bufChars, bufBytes, true);
 }
 
 bool regReadString(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars) {

@@ -21,6 +21,12 @@ bool regReadString(RegKey key, const char16_t* name, char16_t* buf, size_t bufCh
 bool regReadStringBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars,
                         uint32_t bufBytes);
 
+// The same for a value that is read to be written back changed: one of
+// another type than REG_SZ or REG_EXPAND_SZ (a multi-string, a number)
+// counts as missing, since as text it would lose what it holds.
+bool regReadTextBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars,
+                      uint32_t bufBytes);
+
 bool regWriteString(RegKey key, const char16_t* name, const char16_t* text);
 
 // Reads 4 bytes; false when missing or larger than 4 bytes.

@@ -217,6 +217,18 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: nothing to delete: no plugin Weather in \\Windows\\qorvhome_480x800.cpr "
          "nor in the home screen's lists (names are case-sensitive, and -plugin: ends at the first "
          "blank)"},
+        {"a plugin list that is no text, which written back would lose entries",
+         [](const std::string& dev) {
+             cetest::runProgram(CEDEVICE_EXE,
+                                {"set", "--type", "multi_sz", "HKLM\\SOFTWARE\\Microsoft\\CHome",
+                                 "Plugins", "Clock", "Messaging", "Calendar"},
+                                dev);
+         },
+         QORVINSTALL_EXE,
+         {"-delete", "-cpr:currentPortrait", "-plugin:Calendar", "-silent"},
+         1,
+         "qorvinstall: the home screen's key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome has "
+         "no Plugins value that can be read (missing, not text, or longer than 8091 characters)"},
         {"an add to a layout the run record forbids",
          [](const std::string& dev) {
              cetest::runProgram(
