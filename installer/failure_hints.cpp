@@ -291,7 +291,8 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
         case Result::NoCurrentCpr:
             return u"the home screen's current layout, CPRFile in "
                    u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome, cannot be read (missing, or "
-                   u"its name longer than 497 characters); set it, or name the layout file with "
+                   u"its name, or the CPRFileName in ExtensibilityXML that stands for it, longer "
+                   u"than 497 characters); set it, or name the layout file with "
                    u"'-cpr:\\path\\x.cpr'";
         case Result::NoExtensibilityXml:
             return valueMissing(u"ExtensibilityXML", detail);
