@@ -28,8 +28,22 @@ void storeResult(ScanRun& run, uint32_t code, const char16_t* text) {
     ce::regWriteDword(run.key, u"ErrorNumber", run.resultCode);
 }
 
+// A setting written without its leading backslash ("Links") names the
+// folder below the root, as on the device, which has no current folder; a
+// desktop would take it from wherever the program was started.  A path
+// that has no room for the backslash stays as it is.
+void fromTheRoot(char16_t* path, size_t chars) {
+    size_t length = ce::u16len(path);
+    if (length == 0 || path[0] == u'\\' || path[0] == u'/' || length + 2 > chars)
+        return;
+    for (size_t i = length + 1; i > 0; --i)
+        path[i] = path[i - 1];
+    path[0] = u'\\';
+}
+
 // Reads the remaining settings, writes the list and counts the shortcuts.
 void scanTree(ScanRun& run) {
+    fromTheRoot(run.rootPath, kTextChars);
     // The walk adds the separator itself, so a root given with a closing
     // one ("\Links\", or "\" for the whole device) is taken without it:
     // the device's root would otherwise be listed through "\\*.*", which
@@ -43,6 +57,7 @@ void scanTree(ScanRun& run) {
     run.walk.shortcutCount = 0;
     ce::regReadString(run.key, u"enter", run.filterText, kFilterChars);  // empty when missing
     ce::regReadString(run.key, u"dirFile", run.listFileName, kTextChars);
+    fromTheRoot(run.listFileName, kTextChars);
 
     bool listOpen = listFileOpen(run.list, run.listFileName);
     if (!listOpen)
