@@ -12,13 +12,22 @@ using win32::asWide;
 // Longest destination path, terminator and temporary suffix included.
 constexpr size_t kMaxReplacePath = 8192;
 
-// dst + ".~" + process id + "." + suffix.  False when it does not fit.
+// dst + "._" + process id + suffix.  False when it does not fit.
 static bool besideName(const char16_t* dst, const char16_t* suffix, char16_t* out,
                        size_t outChars) {
     char16_t pid[24];
     u16fromUnsigned(pid, 24, GetCurrentProcessId());
     return u16copy(out, outChars, dst) && u16append(out, outChars, u"._") &&
            u16append(out, outChars, pid) && u16append(out, outChars, suffix);
+}
+
+// A replaced file stays hidden or system as it was: the new content came
+// in a file of its own, which has the attributes of a new file.
+static void keepAttributes(const char16_t* dst, DWORD old) {
+    constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    DWORD now = GetFileAttributesW(asWide(dst));
+    if (old != 0xFFFFFFFF && now != 0xFFFFFFFF && (old & kKept) != 0)
+        SetFileAttributesW(asWide(dst), now | (old & kKept));
 }
 
 // Gives tmp the name dst, replacing dst.  When that fails, tmp is removed
@@ -54,9 +63,11 @@ static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropT
     }
     if (hadOld)
         DeleteFileW(asWide(backup));
+    keepAttributes(dst, attrs);
     return true;
 #else
     if (MoveFileExW(asWide(tmp), asWide(dst), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        keepAttributes(dst, attrs);
         return true;
     }
     if (dropTemp)
