@@ -21,6 +21,18 @@ static bool besideName(const char16_t* dst, const char16_t* suffix, char16_t* ou
            u16append(out, outChars, pid) && u16append(out, outChars, suffix);
 }
 
+// Puts the file's bytes on the disk before it takes the destination's
+// name: a power cut after the rename must not leave the destination
+// empty.  (A rename's write-through flag covers the rename, not the data.)
+static void flushToDisk(const char16_t* path) {
+    HANDLE h = CreateFileW(asWide(path), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    FlushFileBuffers(h);
+    CloseHandle(h);
+}
+
 // A replaced file stays hidden or system as it was: the new content came
 // in a file of its own, which has the attributes of a new file.
 static void keepAttributes(const char16_t* dst, DWORD old) {
@@ -42,6 +54,7 @@ static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropT
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
+    flushToDisk(tmp);
 #ifdef _WIN32_WCE
     // The device has no replacing rename.  The old file steps aside under a
     // backup name, the new one takes its place, and the backup goes; when
