@@ -62,8 +62,13 @@ static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropT
     // the destination as it was.
     static char16_t backup[kMaxReplacePath];
     bool hadOld = attrs != 0xFFFFFFFF;
-    bool moved = besideName(dst, u".old", backup, kMaxReplacePath) &&
-                 (!hadOld || MoveFileW(asWide(dst), asWide(backup)));
+    bool named = besideName(dst, u".old", backup, kMaxReplacePath);
+    // A backup of that name left by a run that ended between its last two
+    // steps (a process id comes round again) would block the first step;
+    // with the destination in place it is a stale copy.
+    if (named && hadOld)
+        DeleteFileW(asWide(backup));
+    bool moved = named && (!hadOld || MoveFileW(asWide(dst), asWide(backup)));
     if (moved && !MoveFileW(asWide(tmp), asWide(dst))) {
         if (hadOld)
             MoveFileW(asWide(backup), asWide(dst));
