@@ -29,6 +29,17 @@ bool wideToAcp(const char16_t* src, char* dst, size_t dstBytes) {
     if (dst == nullptr || dstBytes == 0)
         return false;
     BOOL usedDefault = FALSE;
+#ifdef WC_ERR_INVALID_CHARS
+    // A system whose code page is UTF-8 takes neither flag nor default
+    // character; text that has no UTF-8 form (a lone surrogate) fails.
+    if (GetACP() == CP_UTF8) {
+        int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, asWide(src), -1, dst,
+                                    clampToInt(dstBytes), nullptr, nullptr);
+        if (n <= 0)
+            dst[0] = '\0';
+        return n > 0;
+    }
+#endif
     int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, asWide(src), -1, dst,
                                 clampToInt(dstBytes), nullptr, &usedDefault);
     if (n <= 0 || usedDefault) {
