@@ -83,6 +83,24 @@ protected:
                                   {{"PATH", installerDir + ":/usr/bin:/bin"}, {"TMPDIR", tmp_}});
     }
 
+    // check-plugin on the sample plugin, started in the background with
+    // its standard output on outFd, as check() would start it.
+    pid_t startCheck(int outFd) const {
+        const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
+        pid_t pid = fork();
+        if (pid == 0) {
+            setenv("CE_DEVICE_DIR", dev_.c_str(), 1);
+            setenv("TMPDIR", tmp_.c_str(), 1);
+            setenv("PATH", (installerDir + ":/usr/bin:/bin").c_str(), 1);
+            signal(SIGPIPE, SIG_DFL);
+            dup2(outFd, 1);
+            execl(CEDEVICE_EXE, CEDEVICE_EXE, "check-plugin", kSamplePlg.c_str(),
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return pid;
+    }
+
     cetest::TempDevice scratch_;
     std::string dev_;
     std::string tmp_;
@@ -268,19 +286,10 @@ TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
 // by that signal.
 TEST_F(CheckPlugin, ASignalLeavesNoTemporaryDeviceBehind) {
     const std::map<std::string, std::string> device = filesBelow(dev_);
-    const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
-    pid_t pid = fork();
+    int null = open("/dev/null", O_WRONLY);
+    pid_t pid = startCheck(null);
+    close(null);
     ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        setenv("CE_DEVICE_DIR", dev_.c_str(), 1);
-        setenv("TMPDIR", tmp_.c_str(), 1);
-        setenv("PATH", (installerDir + ":/usr/bin:/bin").c_str(), 1);
-        int null = open("/dev/null", O_WRONLY);
-        dup2(null, 1);
-        execl(CEDEVICE_EXE, CEDEVICE_EXE, "check-plugin", kSamplePlg.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
     // As soon as the temporary directory is there.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (fs::is_empty(tmp_) && std::chrono::steady_clock::now() < deadline)
@@ -297,23 +306,12 @@ TEST_F(CheckPlugin, ASignalLeavesNoTemporaryDeviceBehind) {
 // Output into a reader that has quit (`| head -n 1`) ends the check the
 // same way.
 TEST_F(CheckPlugin, AClosedOutputLeavesNoTemporaryDeviceBehind) {
-    const std::string installerDir = fs::path(QORVINSTALL_EXE).parent_path().string();
     int out[2];
     ASSERT_EQ(pipe(out), 0);
     close(out[0]);
-    pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        setenv("CE_DEVICE_DIR", dev_.c_str(), 1);
-        setenv("TMPDIR", tmp_.c_str(), 1);
-        setenv("PATH", (installerDir + ":/usr/bin:/bin").c_str(), 1);
-        signal(SIGPIPE, SIG_DFL);
-        dup2(out[1], 1);
-        execl(CEDEVICE_EXE, CEDEVICE_EXE, "check-plugin", kSamplePlg.c_str(),
-              static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    pid_t pid = startCheck(out[1]);
     close(out[1]);
+    ASSERT_GE(pid, 0);
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
