@@ -229,6 +229,18 @@ TEST(FailureLines, SayWhatToFix) {
          1,
          "qorvinstall: the home screen's key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome has "
          "no Plugins value that can be read (missing, not text, or longer than 8091 characters)"},
+        {"a ForbiddenList too long to read, which forbids nothing",
+         [](const std::string& dev) {
+             cetest::runProgram(CEDEVICE_EXE,
+                                {"set", "HKCU\\SOFTWARE\\QORV", "ForbiddenList",
+                                 ";qorvhome;" + std::string(8082, 'z')},
+                                dev);
+         },
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:currentPortrait", "-view:BronzeListView", "-silent"},
+         0,
+         "qorvinstall: the ForbiddenList in HKEY_CURRENT_USER\\SOFTWARE\\QORV is longer than "
+         "8091 characters and cannot be read, so it forbids nothing"},
         {"an add to a layout the run record forbids",
          [](const std::string& dev) {
              cetest::runProgram(
