@@ -20,8 +20,18 @@ else()
   # package writes to.
   set(CE_MAINTAINER "Titanium home-screen tools maintainers <maintainers@titanium-tools.example.org>")
   install(TARGETS ${ce_programs} cedevice RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The C library's start files bring a compiler note (.comment) that the
+  # programs do not need; an optimised install leaves it out.
+  if(CMAKE_OBJCOPY AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+    foreach(program ${ce_programs} cedevice)
+      install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")")
+    endforeach()
+  endif()
   install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
   include(cmake/debian_docs.cmake)
+  install(FILES cmake/titanium-tools.lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+          RENAME titanium-tools)
   install(FILES docs/vantrelo-menu.png DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
   install(DIRECTORY examples/device/ DESTINATION ${CMAKE_INSTALL_DATADIR}/titanium-tools/sample-device)
   set(CPACK_GENERATOR TGZ DEB)

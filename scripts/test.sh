@@ -21,16 +21,21 @@ fi
 xvfb-run -a tests/readme/run-examples.sh
 
 # The .deb of the README's release build (already built by its examples).
-# Lintian must report no error, warning or informational tag; pedantic tags
-# are shown too but do not fail: they are lintian's opinions, and change
-# between its releases, where the others are Debian's policy.
+# Lintian must report no error, warning or informational tag (-I shows the
+# informational ones; only a shown tag can fail); pedantic tags are shown
+# too but do not fail: they are lintian's opinions, and change between its
+# releases, where the others are Debian's policy.  Misspellings "found" in
+# the programs are left out: the checker reads words across the pieces in
+# which the compiler stores a message in the machine code ("lentH"), which
+# change with every build of the code around them.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 rm -f build/packages/*.deb
 (cd build && cpack -G DEB >/dev/null)
 deb=(build/packages/*.deb)
 echo "lintian ${deb[0]}"
-if ! lintian --fail-on error,warning,info --info --pedantic "${deb[0]}"; then
+if ! lintian --fail-on error,warning,info -I --pedantic --suppress-tags spelling-error-in-binary \
+  "${deb[0]}"; then
   echo "lintian rejects ${deb[0]}" >&2
   exit 1
 fi
