@@ -34,9 +34,8 @@ License: Expat
 ")
 
 # changelog.gz: headings become lines of their own, "- " items become
-# "* " items, everything indented as Debian's format wants; dated with the
-# time CHANGELOG.md last changed, or SOURCE_DATE_EPOCH for a reproducible
-# build.
+# "* " items, everything indented as Debian's format wants; dated with
+# CE_SOURCE_DATE_EPOCH (cmake/source_date.cmake).
 # CMake's lists split at ";" and keep unbalanced "[" "]" together: those
 # three are kept out of them while the lines are split.
 file(READ CHANGELOG.md ce_changelog_text)
@@ -61,11 +60,11 @@ endforeach()
 string(REPLACE "@semicolon@" ";" ce_changelog "${ce_changelog}")
 string(REPLACE "@open@" "[" ce_changelog "${ce_changelog}")
 string(REPLACE "@close@" "]" ce_changelog "${ce_changelog}")
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  string(TIMESTAMP ce_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)  # that time
-else()
-  file(TIMESTAMP CHANGELOG.md ce_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
-endif()
+# string(TIMESTAMP) tells the time of SOURCE_DATE_EPOCH when it is set.
+set(ce_saved_epoch "$ENV{SOURCE_DATE_EPOCH}")
+set(ENV{SOURCE_DATE_EPOCH} ${CE_SOURCE_DATE_EPOCH})
+string(TIMESTAMP ce_changelog_date "%a, %d %b %Y %H:%M:%S +0000" UTC)
+set(ENV{SOURCE_DATE_EPOCH} "${ce_saved_epoch}")
 string(APPEND ce_changelog "\n -- ${CE_MAINTAINER}  ${ce_changelog_date}\n")
 file(WRITE ${ce_debian_dir}/changelog "${ce_changelog}")
 # -n: no name or time stamp inside, so the same changelog gives the same file.
