@@ -450,13 +450,29 @@ TEST_F(VantreloE2E, MenuFileBesideALinkToTheProgram) {
     }
 }
 
-TEST_F(VantreloE2E, MarkerThatCannotBeMadeEndsWithMinusOne) {
+// A marker that cannot be made is named with the reason: the event's ends
+// the run with -1, the window's (a directory in its place) with 0, and
+// neither shows a menu.
+TEST_F(VantreloE2E, MarkerThatCannotBeMadeIsNamedAndShowsNoMenu) {
     s().writeMenu("", utf16Menu("[Menus]\nMenu1=Unseen\n"));
-    cetest::writeHostFile(s().device().dir() + "/run", "not a directory");
+    const std::string run = s().device().dir() + "/run";
+    cetest::writeHostFile(run, "not a directory");
     Process p = s().start({});
     auto code = p.waitExit(kPromptExit);
     ASSERT_TRUE(code);
     EXPECT_EQ(*code, kExitOtherInstance);
+    EXPECT_NE(s().diagnostics().find("cannot make " + run + "/events/Vantrelo: Not a directory"),
+              std::string::npos)
+        << s().diagnostics();
+    std::filesystem::remove(run);
+    std::filesystem::create_directories(run + "/windows/Vantrelo");
+    Process q = s().start({});
+    code = q.waitExit(kPromptExit);
+    ASSERT_TRUE(code);
+    EXPECT_EQ(*code, 0);
+    EXPECT_NE(s().diagnostics().find("cannot make " + run + "/windows/Vantrelo: Is a directory"),
+              std::string::npos)
+        << s().diagnostics();
     EXPECT_TRUE(s().shownMenus().empty());
 }
 

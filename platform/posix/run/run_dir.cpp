@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/wstr.h"
 
@@ -163,6 +164,14 @@ std::string parentOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+// A marker that cannot be made is named with the system's reason: the
+// single-instance guard it stands for then does not work (a directory in
+// its place, a run/ that cannot be written).
+RunMarker markerFailed(const std::string& path, int error) {
+    diagnose("cannot make " + path + ": " + systemError(error != 0 ? error : EIO));
+    return RunMarker::Failed;
+}
+
 // Serialises the changes of one kind of marker between processes.  Readers
 // do not take it: they see a marker either absent or complete.
 int lockKind(const std::string& markerPath) {
@@ -177,7 +186,8 @@ void unlockKind(int fd) {
 
 // Writes "<pid>\n<start ticks>\n" to a private file beside the kind's
 // directory and links it to the marker's name: link() fails when the name
-// exists, and the marker appears with its whole content at once.
+// exists, and the marker appears with its whole content at once.  On
+// Failed, errno tells why.
 RunMarker linkNewMarker(const std::string& path) {
     static unsigned counter = 0;
     std::string tmp =
@@ -192,15 +202,19 @@ RunMarker linkNewMarker(const std::string& path) {
     bool ok = writeAll(fd, line.data(), line.size());
     if (sysClose(fd) != 0)
         ok = false;
+    int error = ok ? 0 : errno;
     RunMarker result = RunMarker::Failed;
     if (ok) {
         if (sysLink(tmp.c_str(), path.c_str()) == 0) {
             result = RunMarker::Created;
         } else if (errno == EEXIST) {
             result = RunMarker::AlreadyExists;
+        } else {
+            error = errno;
         }
     }
     sysUnlink(tmp.c_str());
+    errno = error;  // for the caller to name
     return result;
 }
 
@@ -251,7 +265,7 @@ pid_t liveRunMarkerOwner(const std::string& path) {
 RunMarker createRunMarker(const std::string& path) {
     int lock = lockKind(path);
     if (lock < 0)
-        return RunMarker::Failed;
+        return markerFailed(path, errno);
     RunMarker result;
     if (liveRunMarkerOwner(path) != 0) {
         result = RunMarker::AlreadyExists;
@@ -259,10 +273,13 @@ RunMarker createRunMarker(const std::string& path) {
         // Absent, stale or malformed: whatever lies there names no live
         // process.  Under the lock nobody else replaces it meanwhile.
         if (sysUnlink(path.c_str()) != 0 && errno != ENOENT) {
+            int error = errno;
             unlockKind(lock);
-            return RunMarker::Failed;
+            return markerFailed(path, error);
         }
         result = linkNewMarker(path);
+        if (result == RunMarker::Failed)
+            markerFailed(path, errno);
     }
     unlockKind(lock);
     return result;
@@ -281,15 +298,18 @@ bool removeOwnRunMarker(const std::string& path) {
 RunMarker joinRunMarker(const std::string& path) {
     int lock = lockKind(path);
     if (lock < 0)
-        return RunMarker::Failed;
+        return markerFailed(path, errno);
     RunMarker result = RunMarker::AlreadyExists;
     pid_t owner = liveRunMarkerOwner(path);
     if (owner == 0) {
         if (sysUnlink(path.c_str()) != 0 && errno != ENOENT) {
+            int error = errno;
             unlockKind(lock);
-            return RunMarker::Failed;
+            return markerFailed(path, error);
         }
         result = linkNewMarker(path);
+        if (result == RunMarker::Failed)
+            markerFailed(path, errno);
     } else if (owner != getpid()) {
         const std::string dir = holdersDir(path);
         sysMkdir((parentOf(path) + "/.held").c_str(), 0755);
