@@ -73,6 +73,7 @@ bool IniReader::openBytes(const uint8_t* data, size_t size) {
 const char16_t* IniReader::getValue(const char16_t* section, const char16_t* key,
                                     const char16_t* def) {
     ce::u16copy(value_, kIniValueChars, def);
+    cut_ = false;
 
     char16_t prefix[kIniKeyChars];
     if (!ce::u16copy(prefix, kIniKeyChars, key) || !ce::u16append(prefix, kIniKeyChars, u"=")) {
@@ -103,6 +104,12 @@ const char16_t* IniReader::getValue(const char16_t* section, const char16_t* key
         // A piece is shorter than the result buffer, so the copy always fits.
         if (n > 0)
             ce::u16copyN(value_, kIniValueChars, p, n);
+        // A value that fills its piece to the end goes on in the next one
+        // unless that begins with what ends a value.
+        if (p[n] == 0 && ce::u16len(line) == kMenuLinePieceChars) {
+            char16_t next[kMenuLineChars];
+            cut_ = menuLinesNext(lines, next, kMenuLineChars) && !isValueEnd(next[0]);
+        }
         break;
     }
     return value_;

@@ -55,6 +55,11 @@ public:
     // never found.
     const char16_t* getValue(const char16_t* section, const char16_t* key, const char16_t* def);
 
+    // True when the last value found went on past the piece its key stood
+    // in (a line longer than kMenuLinePieceChars): what getValue gave is
+    // only its start.
+    bool valueCut() const { return cut_; }
+
     // Lets go of the text; the reader stays usable and is no longer open.
     void close();
 
@@ -63,6 +68,7 @@ public:
 private:
     std::string bytes_;  // the whole menu file
     bool open_ = false;
+    bool cut_ = false;
     char16_t value_[kIniValueChars] = {};
 };
 

@@ -73,7 +73,15 @@ void runAction(ui::Window window, uintptr_t command) {
     char16_t parameters[kParameterChars];
     constexpr size_t kHintChars = kIniKeyChars + 160;
     char16_t hint[kHintChars];
-    if (action[0] != 0) {
+    if (action[0] != 0 && reader.valueCut()) {
+        // Only its start could be read: run nothing rather than a part.
+        if (ce::u16copy(hint, kHintChars, key) &&
+            ce::u16append(hint, kHintChars,
+                          u" of the menu file is longer than a line of it can be read (254 "
+                          u"characters), so nothing was started")) {
+            ce::diagnostic(hint);
+        }
+    } else if (action[0] != 0) {
         const char16_t* expanded =
             expandPathVariables(action, launcher.folders, launcher.expansion);
         if (expanded != nullptr && splitAction(expanded, file, parameters)) {

@@ -159,9 +159,19 @@ TEST(IniReader, LongLinesArriveInPiecesOf254) {
     TextMenu m("[Menus]\nMenu1=" + filler + "Menu2=from the continuation\n" + "Menu3=" + filler +
                "[Actions]\nAction1=run\n");
     EXPECT_EQ(m.get("Menus", "Menu1"), filler);
+    EXPECT_TRUE(m.reader.valueCut());  // its line goes on ("Menu2") in the next piece
     EXPECT_EQ(m.get("Menus", "Menu2"), "from the continuation");
     // A continuation that begins with "[" is a header.
     EXPECT_EQ(m.get("Actions", "Action1"), "run");
+    EXPECT_FALSE(m.reader.valueCut());
+    // A value that fills its piece and goes on is known to be cut, unless
+    // the line ends right after it.
+    TextMenu cut("[A]\nk=" + std::string(252, 'v') + "more\nj=" + std::string(252, 'w') +
+                 "\r\n");
+    EXPECT_EQ(cut.get("A", "k"), std::string(252, 'v'));
+    EXPECT_TRUE(cut.reader.valueCut());
+    EXPECT_EQ(cut.get("A", "j"), std::string(252, 'w'));
+    EXPECT_FALSE(cut.reader.valueCut());
 }
 
 TEST(IniReader, LookupsMayComeInAnyOrder) {

@@ -175,16 +175,19 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                                 "Action1=%WINDOWS%\\rec.sh\nAction2=%WINDOWS%\\rec.sh\n"
                                 "Action3=%WINDOWS%\\rec.sh\n"));
     s().writeMenu("2", utf16Menu("[Menus]\nMenu1=No action\nMenu2=Empty action\nMenu3=Too long\n"
-                                 "Menu4=Missing program\nMenu5=Separators only\n[Actions]\n"
-                                 "Action2=\nAction3=" +
-                                 tooLong + "\nAction4=%WINDOWS%\\missing.exe|-x\nAction5=|\n"));
+                                 "Menu4=Missing program\nMenu5=Separators only\nMenu6=Cut line\n"
+                                 "[Actions]\nAction2=\nAction3=" +
+                                 tooLong +
+                                 "\nAction4=%WINDOWS%\\missing.exe|-x\nAction5=|\n"
+                                 "Action6=%WINDOWS%\\rec.sh|" +
+                                 std::string(250, 'p') + "\n"));
     x_.movePointer(200, 200);
-    for (int entry = 1; entry <= 5; ++entry) {
+    for (int entry = 1; entry <= 6; ++entry) {
         SCOPED_TRACE("entry " + std::to_string(entry));
         const size_t before = s().shownMenus().size();
         Process p = s().start({"-2"});
         ASSERT_TRUE(waitForMenu(before)) << "no menu appeared";
-        EXPECT_EQ(s().shownMenus().back().entries.size(), 5u);
+        EXPECT_EQ(s().shownMenus().back().entries.size(), 6u);
         std::vector<std::string> keys{"key", "--delay", "80"};
         for (int i = 0; i < entry; ++i)
             keys.push_back("Down");
@@ -207,7 +210,9 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                   fsHost("\\Windows") +
                   "/missing.exe): No such file or directory\n"
                   "vantrelo: cannot start the chosen action: it names no file (only "
-                  "separators)\n");
+                  "separators)\n"
+                  "vantrelo: Action6 of the menu file is longer than a line of it can be read "
+                  "(254 characters), so nothing was started\n");
 }
 
 TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {
