@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
 #include "platform/posix/ui/ui_internal.h"
 #include "platform/ui.h"
@@ -214,6 +215,11 @@ bool trackPopupMenu(Menu menu, uint32_t, int32_t x, int32_t y, Window owner) {
     record->tracking = true;
     gTracking = Tracking{record, owner, 0, true};
     const bool shown = popUp(record->widget, x, y);
+    if (!shown) {
+        ce::posix::diagnose(
+            "the menu could not be shown: another program holds the pointer or the keyboard "
+            "(an open menu, say)");
+    }
     if (shown) {
         traceMenu(*record, x, y);
         while (gTracking.open && !posix::quitPending()) {
