@@ -53,8 +53,13 @@ bool IniReader::open(const char16_t* path) {
     ui::programFileClose(file);
     if (!whole) {
         bytes_.clear();
-        ce::diagnostic((std::u16string(u"the menu file ") + path +
-                        u" is larger than 1 MB, too large for a menu; no menu is shown")
+        // The name alone: the path is in the launcher's own form, which is
+        // not the host's on every backend.
+        const std::u16string_view whole(path);
+        const std::u16string_view name = whole.substr(whole.find_last_of(u'\\') + 1);
+        ce::diagnostic((u"the menu file " + std::u16string(name) +
+                        u" beside the program is larger than 1 MB, too large for a menu; no "
+                        u"menu is shown")
                            .c_str());
         return false;
     }

@@ -166,8 +166,7 @@ TEST(IniReader, LongLinesArriveInPiecesOf254) {
     EXPECT_FALSE(m.reader.valueCut());
     // A value that fills its piece and goes on is known to be cut, unless
     // the line ends right after it.
-    TextMenu cut("[A]\nk=" + std::string(252, 'v') + "more\nj=" + std::string(252, 'w') +
-                 "\r\n");
+    TextMenu cut("[A]\nk=" + std::string(252, 'v') + "more\nj=" + std::string(252, 'w') + "\r\n");
     EXPECT_EQ(cut.get("A", "k"), std::string(252, 'v'));
     EXPECT_TRUE(cut.reader.valueCut());
     EXPECT_EQ(cut.get("A", "j"), std::string(252, 'w'));
@@ -233,7 +232,14 @@ TEST(IniReader, AFileLargerThanAnyMenuIsRefused) {
         const std::string hostPath = tempFile(bytes);
         IniReader reader;
         const bool small = size <= vantrelo::kMaxMenuFileBytes;
+        testing::internal::CaptureStderr();
         EXPECT_EQ(reader.open(devicePath(hostPath).c_str()), small) << size;
+        const std::string said = testing::internal::GetCapturedStderr();
+        // The file by its name, not by the launcher's own form of its path.
+        const std::string name = hostPath.substr(hostPath.rfind('/') + 1);
+        EXPECT_EQ(said.find("the menu file " + name + " beside the program") != std::string::npos,
+                  !small)
+            << said;
         EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"none")), small ? "first" : "none");
         std::remove(hostPath.c_str());
     }
