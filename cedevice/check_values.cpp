@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "installer/order_list.h"
 #include "platform/platform.h"
 #include "platform/wstr.h"
 
@@ -41,16 +42,9 @@ bool listHolds(std::string_view list, const std::string& name) {
     }
 }
 
-// The order list of an XML value: between its first quotation mark and the
-// next one.
+// The order list of an XML value, found as the installer finds it.
 bool orderListHolds(const std::string& xml, const std::string& name) {
-    size_t open = xml.find('"');
-    if (open == std::string::npos)
-        return false;
-    size_t close = xml.find('"', open + 1);
-    if (close == std::string::npos)
-        return false;
-    return listHolds(std::string_view(xml).substr(open + 1, close - open - 1), name);
+    return qorv::orderListHolds(ce::u16(xml), ce::u16(name));
 }
 
 }  // namespace

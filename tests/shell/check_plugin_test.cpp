@@ -282,6 +282,22 @@ TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
     EXPECT_TRUE(fs::is_empty(tmp_));
 }
 
+// The home screen's order list is read as the installer reads it: in the
+// Order attribute, wherever it stands.
+TEST_F(CheckPlugin, TheOrderListIsTheOrderAttributeWhereverItStands) {
+    for (const char* value : {"ExtensibilityXML", "DefaultXML"}) {
+        RunResult set = cetest::runProgram(CEDEVICE_EXE,
+                                           {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", value,
+                                            "<?xml version=\"1.0\"?><Plugins "
+                                            "CPRFileName=\"qorvhome\" Order=\"Clock;Messaging\"/>"},
+                                           dev_);
+        ASSERT_EQ(set.exitCode, 0) << set.err;
+    }
+    RunResult r = check({kSamplePlg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
+}
+
 // A check stopped by a signal takes its temporary devices with it, and ends
 // by that signal.
 TEST_F(CheckPlugin, ASignalLeavesNoTemporaryDeviceBehind) {
