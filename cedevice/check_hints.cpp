@@ -80,6 +80,9 @@ std::string addFailureHint(const PluginText& plg, const ScreenSize& size,
             return "write the position in at most 9 characters";
         case 68:
             return "write the .plg in UTF-8, the emulated device's 8-bit text";
+        case 200:
+            return "the layout file is read-only on the device (nobody may write it), and the "
+                   "installer does not replace a read-only file";
         case 70:
             if (text.find("Found Plugin") != std::string::npos) {
                 return "the layout holds unfinished layers of " + plg.name +

@@ -109,8 +109,9 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
             return out;
         if (result.number != 0) {
             failWith(&out.before, "",
-                     "the installer cannot clean this layout of " + plg.name +
-                         ": check on a device without it");
+                     result.number == 200 ? addFailureHint(plg, trial.fileSize, result)
+                                          : "the installer cannot clean this layout of " +
+                                                plg.name + ": check on a device without it");
             return out;
         }
         out.before.state = StepState::Passed;

@@ -111,9 +111,12 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
     conf += "screen=" + sizeText(screen) + "\n";
     if (!writeHostFile(device / "device.conf", conf, error))
         return false;
+    // A layout keeps its permissions: one that nobody may write is
+    // read-only, and the installer leaves it alone on the device too.
     for (const LayoutFile& f : layouts.files) {
         if (!copyFile(f.hostPath, windows / f.entryName, error))
             return false;
+        fs::permissions(windows / f.entryName, fs::status(f.hostPath, ec).permissions(), ec);
     }
     return true;
 }

@@ -296,6 +296,14 @@ TEST_F(CheckPlugin, TheOrderListIsTheOrderAttributeWhereverItStands) {
     RunResult r = check({kSamplePlg});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
+    // A read-only layout is tried as the device has it.
+    fs::permissions(dev_ + "/fs/Windows/qorvhome_480x800.cpr",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    r = check({kSamplePlg});
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    EXPECT_NE(r.out.find("hint: the layout file is read-only on the device"), std::string::npos)
+        << r.out;
+    EXPECT_TRUE(fs::is_empty(tmp_));
 }
 
 // A check stopped by a signal takes its temporary devices with it, and ends
