@@ -1,6 +1,7 @@
 // Message box, screen size from device.conf, and 8-bit text conversion.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,6 +64,27 @@ TEST(DeviceConf, ScreenFunctionsReadTheCurrentDevice) {
     dev.setScreen(720, 1280);
     EXPECT_EQ(ce::screenWidth(), 720);
     EXPECT_EQ(ce::screenHeight(), 1280);
+}
+
+// A file that is there but cannot be read, or that goes on past the limit,
+// is named; a line cut at the limit is not read as another size.
+TEST(DeviceConf, AFileThatCannotBeReadWholeIsNamed) {
+    TempDevice dev;
+    const std::string conf = dev.dir() + "/device.conf";
+    std::filesystem::create_directory(conf);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ce::screenWidth(), 480);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot read " + conf +
+                                                          ": not a regular file; the screen is "
+                                                          "480x800"),
+              std::string::npos);
+    std::filesystem::remove(conf);
+    // The limit falls inside "screen=320x240", after "screen=320x2".
+    cetest::writeHostFile(conf, "#" + std::string(65522, 'x') + "\nscreen=320x240\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ce::screenHeight(), 800);  // the default, not 2
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("is longer than 64 KiB"),
+              std::string::npos);
 }
 
 TEST(TextConversion, Utf8IsTheDefaultCodePage) {

@@ -105,18 +105,32 @@ DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* pr
 
 DeviceConf readDeviceConf() {
     std::string path = deviceConfPath();
+    // The file is optional; one that is there but cannot be read is named,
+    // since its screen would otherwise be replaced by the default unseen.
+    const std::string fallback = "; the screen is " + defaultScreenText();
     int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    if (fd < 0) {
+        if (errno != ENOENT)
+            diagnose("cannot read " + path + ": " + systemError(errno) + fallback);
         return DeviceConf{};
+    }
     struct stat st;
     if (sysCalls().fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         sysClose(fd);
+        diagnose("cannot read " + path + ": not a regular file" + fallback);
         return DeviceConf{};
     }
-    std::string text(kMaxConfBytes, '\0');
+    // One byte more than is read tells a file that goes on; its line cut
+    // at the limit is dropped rather than read as another value.
+    std::string text(kMaxConfBytes + 1, '\0');
     ssize_t n = readFull(fd, text.data(), text.size());
     sysClose(fd);
     text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    if (text.size() > kMaxConfBytes) {
+        text.resize(kMaxConfBytes);
+        text.resize(text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1);
+        diagnose(path + " is longer than 64 KiB: only its lines within the first 64 KiB are read");
+    }
     std::vector<std::string> problems;
     DeviceConf conf = parseDeviceConf(text, &problems);
     for (const std::string& problem : problems)
