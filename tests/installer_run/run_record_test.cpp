@@ -43,6 +43,25 @@ TEST(RunRecord, DirectChangeRunRecordsItsCallInOrderAndShowsNothing) {
                                         "QORVhasChangedSomething"}));
 }
 
+// A byte that is not UTF-8 elsewhere on the line leaves the UTF-8 of a
+// path as it is: the layout beyond ASCII is still found.
+TEST(RunRecord, ABadByteOnTheLineKeepsTheUtf8AroundIt) {
+    TempDevice dev;
+    dev.setScreen(480, 800);
+    dev.writeRegistry(RegText().home("home").text());
+    dev.writeFile(
+        "\\Windows\\W\xC3\xAB"
+        "ather.cpr",
+        kLayoutText);
+    cetest::RunResult r = runInstaller(dev,
+                                       "-change -cpr:\\Windows\\W\xC3\xAB"
+                                       "ather.cpr -view:BronzeListView note:\xFF");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(runString(dev, "callCPR"),
+              "\\Windows\\W\xC3\xAB"
+              "ather.cpr");
+}
+
 TEST(RunRecord, AddchangeRunRecordsPathsAndScreenInOrder) {
     TempDevice dev;
     dev.setScreen(480, 800);

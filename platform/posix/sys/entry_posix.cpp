@@ -42,11 +42,25 @@ int main(int argc, char** argv) {
     }
     std::u16string wide;
     if (!ce::utf8ToU16(line.data(), line.size(), &wide)) {
-        // Bytes that are not UTF-8 are taken one character each, so that
-        // nothing of the line is lost.
+        // A byte that is not UTF-8 is taken as one character of its own, so
+        // that nothing of the line is lost, and the UTF-8 around it keeps
+        // its meaning (a path beyond ASCII still names its file).
         wide.clear();
-        for (unsigned char c : line)
-            wide.push_back(static_cast<char16_t>(c));
+        const auto* p = reinterpret_cast<const unsigned char*>(line.data());
+        for (size_t i = 0; i < line.size();) {
+            uint32_t c = 0;
+            size_t len = ce::utf8DecodeOne(p + i, line.size() - i, &c);
+            if (len == 0) {
+                wide.push_back(static_cast<char16_t>(p[i++]));
+            } else if (c >= 0x10000) {
+                wide.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                wide.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+                i += len;
+            } else {
+                wide.push_back(static_cast<char16_t>(c));
+                i += len;
+            }
+        }
     }
     return ce::posix::exitStatusOf(programMain(wide.c_str()));
 }
