@@ -229,6 +229,15 @@ TEST(FailureLines, SayWhatToFix) {
          1,
          "qorvinstall: the home screen's key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome has "
          "no Plugins value that can be read (missing, not text, or longer than 8091 characters)"},
+        {"a control character in what a line quotes is shown, not sent",
+         [](const std::string& dev) {
+             cetest::writeHostFile(dev + "/device.conf", "screen=320x240\rscreen=640x480\n");
+         },
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:currentPortrait", "-view:BronzeListView", "-silent"},
+         0,
+         "qorvinstall: {dev}/device.conf line 1: screen=320x240\\x0Dscreen=640x480 is not "
+         "WIDTHxHEIGHT in decimal with a lower-case x, such as 480x800; the screen is 480x800"},
         {"a ForbiddenList too long to read, which forbids nothing",
          [](const std::string& dev) {
              cetest::runProgram(CEDEVICE_EXE,

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -34,7 +35,20 @@ void diagnose(const std::string& text) {
     std::lock_guard<std::mutex> guard(mutex);
     if (!written.insert(text).second)
         return;
-    std::string line = diagnosticName() + ": " + text + "\n";
+    // Control characters from the files and settings a line quotes are
+    // shown, not sent: a carriage return would overwrite the line on a
+    // terminal.
+    std::string line = diagnosticName() + ": ";
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", c);
+            line += code;
+        } else {
+            line.push_back(static_cast<char>(c));
+        }
+    }
+    line += "\n";
     // One write, so that lines of processes sharing the stream stay whole.
     writeAll(STDERR_FILENO, line.data(), line.size());
 }
