@@ -24,14 +24,8 @@ std::string blockLine(const ScreenSize& size) {
 }  // namespace
 
 std::string nameHint(const PluginText& plg) {
-    // What the installer refuses in a name ("#69"): the add's switch, and
-    // characters that -plugin: or the home screen's lists cannot carry.
-    const std::string_view name = plg.name;
-    bool refused = name.find(qorv::kNameRefusedText) != std::string_view::npos;
-    for (unsigned char c : name)
-        refused = refused || c < 0x20 || c == 0x7F ||
-                  std::string_view(" ;\"<>&").find(c) != std::string_view::npos;
-    if (!refused)
+    // What the installer refuses in a name ("#69").
+    if (qorv::firstNameCharNotAllowed(plg.name) == std::string_view::npos)
         return "";
     return "give the plugin a name without blanks, control characters, ; \" < > & and "
            "-addchange: a delete names it up to the first blank (and a line holding -addchange "
@@ -43,9 +37,7 @@ std::string addFailureHint(const PluginText& plg, const ScreenSize& size,
     const std::string& text = result.text;
     // UTF-16 text: the installer's 8-bit lines never find its tags.
     const std::string head = plg.lines.empty() ? "" : plg.lines.front().substr(0, 64);
-    if ((result.number == 60 || result.number == 61) &&
-        (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
-         head.find('\0') != std::string::npos)) {
+    if ((result.number == 60 || result.number == 61) && qorv::looksLikeUtf16(head)) {
         return "save the .plg as UTF-8: it is UTF-16 text, whose tags the installer, reading "
                "8-bit lines, never finds";
     }

@@ -22,7 +22,7 @@ else()
   install(TARGETS ${ce_programs} cedevice RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # The C library's start files bring a compiler note (.comment) that the
   # programs do not need; an optimised install leaves it out.
-  if(CMAKE_OBJCOPY AND CMAKE_BUILD_TYPE MATCHES "^(Release|RelWithDebInfo|MinSizeRel)$")
+  if(CMAKE_OBJCOPY AND CE_OPTIMISED)
     foreach(program ${ce_programs} cedevice)
       install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
         \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")")

@@ -209,18 +209,13 @@ void plgName(RunContext& ctx, char16_t* out, size_t outChars, PluginHead& head) 
     acpForHint(head.name, out, outChars);
 }
 
-// True when the file is UTF-16 text (a byte-order mark, or a zero byte
-// among its first ones), which the installer's 8-bit lines cannot read:
-// its tags are then never found, however right they are.
+// True when the file is UTF-16 text (looksLikeUtf16 on its first bytes).
 bool isUtf16Text(const char16_t* path) {
     char text[64];
     ce::File f = ce::fileOpen(path, ce::FileMode::Read);
     size_t n = f != nullptr ? ce::fileReadLine(f, text, sizeof text) : 0;
     ce::fileClose(f);
-    const auto* head = reinterpret_cast<const unsigned char*>(text);
-    bool bom =
-        n >= 2 && ((head[0] == 0xFF && head[1] == 0xFE) || (head[0] == 0xFE && head[1] == 0xFF));
-    return bom || std::memchr(head, 0, n) != nullptr;
+    return looksLikeUtf16(std::string_view(text, n));
 }
 
 // The screen the layout block is looked for by, "480x800".

@@ -58,20 +58,6 @@ PlgHeadStatus readHeadItem(ce::File plg, const HeadItem& item, LayoutLine& line,
 
 }  // namespace
 
-bool nameCharAllowed(unsigned char c) {
-    constexpr std::string_view kRefused = " ;\"<>&";
-    return c >= 0x20 && c != 0x7F && kRefused.find(static_cast<char>(c)) == std::string_view::npos;
-}
-
-size_t firstNameCharNotAllowed(std::string_view name) {
-    size_t text = name.find(kNameRefusedText);
-    for (size_t i = 0; i < name.size() && i < text; ++i) {
-        if (!nameCharAllowed(static_cast<unsigned char>(name[i])))
-            return i;
-    }
-    return text;
-}
-
 PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head) {
     head.name[0] = 0;
     std::string_view name;

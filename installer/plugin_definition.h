@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "installer/layer_markers.h"
 #include "installer/layout_line.h"
@@ -44,14 +45,34 @@ struct PluginHead {
 // that holds them, and part of the layout's markup, where '<', '>', '&' and
 // '"' have meanings of their own; `-delete -plugin:` ends a name at the
 // first blank.  So blanks, control characters and those five are refused.
-bool nameCharAllowed(unsigned char c);
+// (Inline, with the rest of the name rule, so that the device tool's
+// check of a plugin uses the same rule without the installer.)
+inline bool nameCharAllowed(unsigned char c) {
+    constexpr std::string_view kRefused = " ;\"<>&";
+    return c >= 0x20 && c != 0x7F && kRefused.find(static_cast<char>(c)) == std::string_view::npos;
+}
 // The text of the add's switch, which a name may not hold either: the
 // action is found anywhere on the command line, and before "-delete", so a
 // `-delete -plugin:` line naming such a plugin would be an add.
 constexpr std::string_view kNameRefusedText = "-addchange";
 // The first byte of name that nameCharAllowed refuses, or where it holds
 // kNameRefusedText, or npos.
-size_t firstNameCharNotAllowed(std::string_view name);
+inline size_t firstNameCharNotAllowed(std::string_view name) {
+    size_t text = name.find(kNameRefusedText);
+    for (size_t i = 0; i < name.size() && i < text; ++i) {
+        if (!nameCharAllowed(static_cast<unsigned char>(name[i])))
+            return i;
+    }
+    return text;
+}
+
+// True when the first bytes of a plugin definition are UTF-16 text (a
+// byte-order mark, or a zero byte among them), which the installer's 8-bit
+// lines cannot read: its tags are then never found, however right they are.
+inline bool looksLikeUtf16(std::string_view head) {
+    return head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
+           head.find('\0') != std::string_view::npos;
+}
 
 // Reads the name line into line; on Ok (and NameNotAllowed) head.name holds
 // the name.

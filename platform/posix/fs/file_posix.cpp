@@ -384,19 +384,20 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
         reason = posix::systemError(EISDIR);  // the root directory is no file to move
     } else if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
         reason = resolveFailureReason(to, errno);
-    } else if (isReadOnly(to)) {
-        reason = posix::systemError(EACCES);
-        posix::closeDeviceEntry(&to);
     } else {
         // src's bytes reach the disk before src takes dst's name: a power
         // cut after the rename must not leave dst empty.  A dst that is
-        // replaced keeps its permissions.
-        int fd = openRegular(from, O_RDONLY);
+        // replaced keeps its permissions; a read-only one is not replaced.
         struct stat old;
-        if (fd >= 0 && to.exists && to.type == S_IFREG &&
-            posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0) {
+        bool replacing =
+            to.exists && to.type == S_IFREG &&
+            posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
+        bool readOnly = replacing && readOnlyFile(old);
+        int fd = readOnly ? -1 : openRegular(from, O_RDONLY);
+        if (fd >= 0 && replacing)
             posix::sysCalls().fchmod(fd, old.st_mode & 07777);
-        }
+        if (readOnly)
+            errno = EACCES;
         ok = fd >= 0 && posix::syncFd(fd) && to.name != "." &&
              posix::sysCalls().renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) ==
                  0;
