@@ -2,22 +2,10 @@
 
 #include <vector>
 
+#include "platform/posix/registry/reg_file_tool.h"
 #include "platform/wstr.h"
 
 namespace cedevice {
-
-namespace {
-
-std::u16string upper(std::u16string_view s) {
-    std::u16string out(s);
-    for (char16_t& c : out) {
-        if (c >= u'a' && c <= u'z')
-            c = static_cast<char16_t>(c - u'a' + u'A');
-    }
-    return out;
-}
-
-}  // namespace
 
 bool parseKeyPath(const std::string& text, std::u16string* path, std::string* error) {
     std::u16string wide;
@@ -38,21 +26,14 @@ bool parseKeyPath(const std::string& text, std::u16string* path, std::string* er
         *error = "no key path given";
         return false;
     }
-    std::u16string root = upper(parts[0]);
-    if (root == u"HKLM" || root == u"HKEY_LOCAL_MACHINE") {
-        *path = u"HKEY_LOCAL_MACHINE";
-    } else if (root == u"HKCU" || root == u"HKEY_CURRENT_USER") {
-        *path = u"HKEY_CURRENT_USER";
-    } else if (root == u"HKCR" || root == u"HKEY_CLASSES_ROOT") {
-        *path = u"HKEY_CLASSES_ROOT";
-    } else if (root == u"HKU" || root == u"HKEY_USERS") {
-        *path = u"HKEY_USERS";
-    } else {
+    const char16_t* root = ce::posix::regDeviceRoot(parts[0]);
+    if (root == nullptr) {
         *error = "the key path " + text +
                  " does not begin with HKEY_LOCAL_MACHINE (HKLM), HKEY_CURRENT_USER (HKCU), "
                  "HKEY_CLASSES_ROOT (HKCR) or HKEY_USERS (HKU)";
         return false;
     }
+    *path = root;
     for (size_t i = 1; i < parts.size(); ++i) {
         path->push_back(u'\\');
         path->append(parts[i]);

@@ -190,6 +190,10 @@ TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
          ":5: a root key in its short form (an export spells it in full, as HKEY_LOCAL_MACHINE)"},
         {"[-HKEY_CURRENT_USER\\]\r\n", ":5: a root key that cannot be deleted"},
         {"[HKEY_CURRENT_USER\\Open\r\n", ":5: a key header that is not understood"},
+        // What the lenient reader passes over would be lost without a word.
+        {"\"e\"=\"1\" \"f\"=\"2\"\r\n", ":5: text after the value's closing quote"},
+        {"[HKEY_CURRENT_USER\\B] x\r\n", ":5: text after the key header's closing bracket"},
+        {"; note\r\"g\"=\"3\"\r\n", ":5: a carriage return inside the line (not at its end)"},
     };
     const std::string before = registry();
     for (const auto& c : cases) {

@@ -88,10 +88,24 @@ void keepReadableAsExport(RegFileData* d) {
 
 }  // namespace
 
-bool regIsDeviceRoot(std::u16string_view root) {
+const char16_t* regDeviceRoot(std::u16string_view root, bool* shortForm) {
+    static constexpr struct {
+        const char16_t* full;
+        std::u16string_view folded;
+        std::u16string_view shortFolded;
+    } kRoots[] = {{u"HKEY_LOCAL_MACHINE", u"hkey_local_machine", u"hklm"},
+                  {u"HKEY_CURRENT_USER", u"hkey_current_user", u"hkcu"},
+                  {u"HKEY_CLASSES_ROOT", u"hkey_classes_root", u"hkcr"},
+                  {u"HKEY_USERS", u"hkey_users", u"hku"}};
     std::u16string folded = regTextFold(root);
-    return folded == u"hkey_local_machine" || folded == u"hkey_current_user" ||
-           folded == u"hkey_classes_root" || folded == u"hkey_users";
+    for (const auto& r : kRoots) {
+        if (folded == r.folded || folded == r.shortFolded) {
+            if (shortForm != nullptr)
+                *shortForm = folded == r.shortFolded;
+            return r.full;
+        }
+    }
+    return nullptr;
 }
 
 bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name) {
@@ -453,18 +467,13 @@ void countLinesTo(const RegFileData& d, size_t at, ExportCheck* check) {
     check->counted = at;
 }
 
-// The short forms of the device's roots, which the device tool's command
-// line takes and an export never holds.
-bool isShortRoot(std::u16string_view root) {
-    std::u16string folded = regTextFold(root);
-    return folded == u"hklm" || folded == u"hkcu" || folded == u"hkcr" || folded == u"hku";
-}
-
 // Counts the lines up to the logical line and checks it: a header of a
 // device's root, a value understood and inside a key, a comment or a blank
-// line.  False with the fault when the export is malformed there.
-bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool understood, bool inKey,
-               bool lastLine, ExportCheck* check) {
+// line, and nothing that the lenient reader would pass over (text after a
+// value's data, which the reader ignores).  False with the fault when the
+// export is malformed there.
+bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool understood,
+               bool valueTextAfter, bool inKey, bool lastLine, ExportCheck* check) {
     countLinesTo(d, d.blocks[block].start + e.at, check);
     std::string what;
     std::u16string_view path;
@@ -472,22 +481,32 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
     size_t pos = 0;
     std::u16string_view root;
     std::u16string_view below;
+    bool textAfter = false;
+    bool shortForm = false;
+    size_t cr = e.text.find(u'\r');
     if (block == 0 && e.at == 0) {
         return true;  // the export's header line, checked first
+    } else if (cr != std::u16string::npos && !regTextTrim(e.text.substr(cr)).empty()) {
+        // The reader takes it as a blank, so what follows it would be lost.
+        what = "a carriage return inside the line (not at its end)";
     } else if (block > 0 && e.at == 0) {
-        if (!regTextParseHeader(e.text, &path, &deletion))
+        if (!regTextParseHeader(e.text, &path, &deletion, &textAfter))
             what = "a key header that is not understood";
-        else if (regPathNextPart(path, &pos, &root), isShortRoot(root))
+        else if (textAfter)
+            what = "text after the key header's closing bracket";
+        else if (regPathNextPart(path, &pos, &root), regDeviceRoot(root, &shortForm) == nullptr)
+            what = "a root key the device does not have";
+        else if (shortForm)
             what =
                 "a root key in its short form (an export spells it in full, as "
                 "HKEY_LOCAL_MACHINE)";
-        else if (!regIsDeviceRoot(root))
-            what = "a root key the device does not have";
         else if (deletion && !regPathNextPart(path, &pos, &below))
             what = "a root key that cannot be deleted";  // it would take a whole hive
     } else if (e.valueLike) {
         if (!understood)
             what = "a value that is not understood";
+        else if (valueTextAfter)
+            what = "text after the value's closing quote";
         else if (!inKey)
             what = "a value outside any key";
     } else if (!e.blankOrComment) {
@@ -553,9 +572,12 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
         c.pos = at;
         bool deletion = false;
         while (regNextLogical(c, &e)) {
-            bool understood = e.valueLike && regTextParseValue(e.text, &name, &deletion, &data);
+            bool textAfter = false;
+            bool understood =
+                e.valueLike && regTextParseValue(e.text, &name, &deletion, &data, &textAfter);
             bool last = b + 1 == d.blocks.size() && c.pos >= c.bytes.size();
-            if (check != nullptr && !checkLine(d, b, e, understood, key != kNone, last, check))
+            if (check != nullptr &&
+                !checkLine(d, b, e, understood, textAfter, key != kNone, last, check))
                 return {};
             if (header && kind == RegBlockKind::DeleteKey && e.at == 0) {
                 if (stopAtDeletion)

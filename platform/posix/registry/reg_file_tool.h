@@ -13,8 +13,11 @@
 
 namespace ce::posix {
 
-// The roots a device's registry has, in full ("HKEY_LOCAL_MACHINE").
-bool regIsDeviceRoot(std::u16string_view root);
+// The full name ("HKEY_LOCAL_MACHINE") of a root a device's registry has,
+// given in full or in its short form ("HKLM"), in any case; nullptr for any
+// other name.  *shortForm (when not null) tells which form it was.  An
+// export spells roots in full; the device tool's command line takes both.
+const char16_t* regDeviceRoot(std::u16string_view root, bool* shortForm = nullptr);
 
 // Removes the lines that give the value its data (and any earlier lines of
 // it that would show through), so that it no longer exists.  False when it

@@ -270,7 +270,8 @@ void regTextFoldPathInto(std::u16string_view path, std::u16string* out) {
     }
 }
 
-bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion) {
+bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion,
+                        bool* textAfter) {
     std::u16string_view t = regTextTrim(line);
     if (t.empty() || t[0] != u'[')
         return false;
@@ -285,6 +286,8 @@ bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, boo
     if (inner.find_first_not_of(u'\\') == std::u16string_view::npos)
         return false;
     *path = inner;
+    if (textAfter != nullptr)
+        *textAfter = close + 1 < t.size();
     return true;
 }
 
@@ -315,7 +318,7 @@ bool regTextValueName(std::u16string_view logical, std::u16string* name) {
 }
 
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
-                       RegValueData* data) {
+                       RegValueData* data, bool* textAfter) {
     std::u16string_view t = regTextTrim(logical);
     size_t pos = 0;
     if (!parseNameAndEquals(t, name, &pos))
@@ -341,6 +344,8 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
         data->type = kRegSz;
         bytes.push_back(0);
         bytes.push_back(0);
+        if (textAfter != nullptr)
+            *textAfter = end < rest.size();
         return true;
     }
     if (startsWithFolded(rest, u"dword:"))

@@ -43,9 +43,10 @@ std::u16string regTextFoldPath(std::u16string_view path);
 void regTextFoldPathInto(std::u16string_view path, std::u16string* out);
 
 // "[KEY]" or "[-KEY]" (leading blanks allowed, anything after the last "]"
-// ignored), with the path as a part of the line.  False when the line is no
-// header.
-bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion);
+// ignored, and *textAfter, when not null, set when there is some), with
+// the path as a part of the line.  False when the line is no header.
+bool regTextParseHeader(std::u16string_view line, std::u16string_view* path, bool* deletion,
+                        bool* textAfter = nullptr);
 
 // True when a value line goes on in the next line: its data is not a quoted
 // string and it ends (before trailing blanks) with a backslash.  A
@@ -63,9 +64,10 @@ bool regTextValueName(std::u16string_view logical, std::u16string* name);
 
 // A logical value line (continuations joined, their backslashes removed):
 // "Name"=data or @=data.  *deletion is set for "Name"=-.  False when the
-// line is not understood.
+// line is not understood.  Text after a quoted string's closing quote is
+// ignored, and *textAfter (when not null) set.
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
-                       RegValueData* data);
+                       RegValueData* data, bool* textAfter = nullptr);
 
 // The lines of a value as an export writes it, joined by "\n" (no line
 // end after the last).  A string is written quoted when its data is UTF-16
