@@ -59,6 +59,23 @@ void putNumber(ListFile& list, uint32_t value) {
 
 }  // namespace
 
+std::u16string listTempName(std::u16string_view name) {
+    constexpr std::u16string_view suffix = kListTempSuffix;
+    size_t bytes = suffix.size();
+    size_t keep = 0;
+    while (keep < name.size()) {
+        bool pair = keep + 1 < name.size() && name[keep] >= 0xD800 && name[keep] <= 0xDBFF &&
+                    name[keep + 1] >= 0xDC00 && name[keep + 1] <= 0xDFFF;
+        size_t units = pair ? 2 : 1;
+        size_t size = pair ? 4 : name[keep] < 0x80 ? 1 : name[keep] < 0x800 ? 2 : 3;
+        if (bytes + size > kListTempNameBytes)
+            break;
+        bytes += size;
+        keep += units;
+    }
+    return std::u16string(name.substr(0, keep)) + kListTempSuffix;
+}
+
 bool listFileOpen(ListFile& list, const char16_t* path) {
     list.file = nullptr;
     list.writeFailed = false;
@@ -66,7 +83,9 @@ bool listFileOpen(ListFile& list, const char16_t* path) {
     if (path[0] == 0)
         return false;
     list.path = path;
-    list.tempPath = list.path + kListTempSuffix;
+    size_t slash = list.path.find_last_of(u"\\/");
+    size_t nameAt = slash == std::u16string::npos ? 0 : slash + 1;
+    list.tempPath = list.path.substr(0, nameAt) + listTempName(list.path.substr(nameAt));
     list.file = ce::fileOpen(list.tempPath.c_str(), ce::FileMode::Write);
     return list.file != nullptr;
 }

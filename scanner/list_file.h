@@ -16,13 +16,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/platform.h"
 
 namespace zandoval {
 
-// Appended to the list file's path to name its temporary file.
+// Appended to the list file's name to name its temporary file.
 constexpr char16_t kListTempSuffix[] = u".zandoval-tmp";
+// The longest file name, in bytes of UTF-8, that every file system the
+// programs run on takes (a name's 255 UTF-16 units on the device, 255 bytes
+// on a PC).  A list file's name too long to take the suffix within it is
+// cut for its temporary file, so that any list file a folder can hold can
+// be written.
+constexpr size_t kListTempNameBytes = 255;
+
+// The name of the temporary file of the list file named `name` (its last
+// path part): the name and the suffix, the name cut short when both would
+// be longer than kListTempNameBytes.
+std::u16string listTempName(std::u16string_view name);
 
 // Size of the output buffer in bytes.
 constexpr size_t kListBufferBytes = 64 * 1024;

@@ -40,9 +40,11 @@ ListNames listNamesOf(const char16_t* listPath) {
         --slash;
     names.dir = path.substr(0, slash);
     names.name = path.substr(slash);
+    names.tempName = listTempName(names.name);
     for (char16_t& c : names.name)
         c = ce::u16lowerChar(c);
-    names.tempName = names.name + kListTempSuffix;
+    for (char16_t& c : names.tempName)
+        c = ce::u16lowerChar(c);
     return names;
 }
 

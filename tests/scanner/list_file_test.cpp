@@ -50,4 +50,29 @@ TEST(ListFileWriting, LongLinesGoOutWholeAndTheFileAppearsOnlyOnCommit) {
     EXPECT_FALSE(dev.fileExists("\\Data\\list.txt.zandoval-tmp"));
 }
 
+// A list file's name that leaves no room for the suffix within a file
+// name's limit still gets a temporary file, its name cut (never inside a
+// character), and the list is written.
+TEST(ListFileWriting, ANameWithoutRoomForTheSuffixGetsACutTemporaryName) {
+    const std::u16string suffix = zandoval::kListTempSuffix;
+    const size_t room = zandoval::kListTempNameBytes - suffix.size();
+    const std::u16string a(room, u'a');
+    EXPECT_EQ(zandoval::listTempName(u"list.txt"), u"list.txt" + suffix);
+    EXPECT_EQ(zandoval::listTempName(a + u"bcd"), a + suffix);
+    // Two bytes each: one short of the room is all that fits.
+    EXPECT_EQ(zandoval::listTempName(std::u16string(room, u'\u00E4')),
+              std::u16string(room / 2, u'\u00E4') + suffix);
+    // A pair is kept whole or left out whole.
+    EXPECT_EQ(zandoval::listTempName(std::u16string(room - 3, u'a') + u"\U0001F600"),
+              std::u16string(room - 3, u'a') + suffix);
+
+    cetest::TempDevice dev;
+    auto list = std::make_unique<zandoval::ListFile>();
+    const std::u16string name = std::u16string(250, u'n') + u".txt";
+    ASSERT_TRUE(zandoval::listFileOpen(*list, (u"\\" + name).c_str()));
+    zandoval::listFileWriteEntry(*list, 1, u"Mail", 4, u"", 0);
+    ASSERT_TRUE(zandoval::listFileCommit(*list));
+    EXPECT_EQ(dev.readFile("\\" + ce::utf8(name)), "[1]\ndatei=Mail\ndir=\\\n");
+}
+
 }  // namespace
