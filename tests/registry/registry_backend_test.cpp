@@ -181,11 +181,13 @@ TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
         {"UTF-16 big-endian", std::string("\xFE\xFF\0R\0E\0G\0E\0D\0I\0T\0\x34\0\n", 20),
          "UTF-16 big-endian, an encoding it is never written in"},
         {"a PNG", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x10", 20),
-         "neither the header line of an export nor any key"},
+         "neither the header line of an export nor any key of a root"},
         {"a JSON file", "{\n  \"HKEY_CURRENT_USER\": {}\n}\n",
-         "neither the header line of an export nor any key"},
+         "neither the header line of an export nor any key of a root"},
         {"a header line that is cut off", "[HKEY_CURRENT_USER\\SOFTWARE\n",
-         "neither the header line of an export nor any key"},
+         "neither the header line of an export nor any key of a root"},
+        {"an INI file", "[Settings]\nname=value\n",
+         "neither the header line of an export nor any key of a root"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -542,9 +542,14 @@ bool regOpensAsExport(const RegFileData& d) {
 }
 
 bool regLacksExportMarks(const RegFileData& d) {
-    for (const RegBlock& b : d.blocks) {
-        if (b.kind == RegBlockKind::Key || b.kind == RegBlockKind::DeleteKey)
+    // A key line marks an export when it names a root key: a section of an
+    // INI file ("[Settings]") is no such mark.
+    std::u16string path;
+    for (size_t b = 0; b < d.blocks.size(); ++b) {
+        if (regBlockHeaderPath(d, b, &path) && path.size() >= 5 &&
+            regTextFold(std::u16string_view(path).substr(0, 5)) == u"hkey_") {
             return false;
+        }
     }
     if (regOpensAsExport(d))
         return false;
@@ -606,7 +611,7 @@ std::string regFileNotAnExport(const RegFile& file) {
     if (opens("\xFE\xFF"sv) || (head.size() >= 2 && head[0] == 0 && head[1] != 0))
         return "UTF-16 big-endian, an encoding it is never written in";
     if (regLacksExportMarks(d))
-        return "neither the header line of an export nor any key";
+        return "neither the header line of an export nor any key of a root";
     return {};
 }
 

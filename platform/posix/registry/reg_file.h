@@ -107,7 +107,8 @@ size_t regFileRevision(const RegFile& file);
 // What makes the file no registry export ("UTF-16 big-endian, ..."), or ""
 // when it is one: an encoding the reader does not know, or neither an
 // export's header line ("Windows Registry Editor Version 5.00",
-// "REGEDIT4") nor any key line in a file that holds more than blank lines.
+// "REGEDIT4") nor any key line of a root key ("[HKEY_...") in a file that
+// holds more than blank lines.
 std::string regFileNotAnExport(const RegFile& file);
 
 bool regFileKeyExists(const RegFile& file, std::u16string_view keyPath);

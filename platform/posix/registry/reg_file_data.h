@@ -193,9 +193,9 @@ bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16stri
 std::u16string regFirstLine(const RegFileData& d);
 // True when that line is an export's header line.
 bool regOpensAsExport(const RegFileData& d);
-// True when the file holds no key line (a header or a deletion) and does
-// not open with an export's header line, yet holds a line that is not
-// blank: it reads as no export at all.
+// True when the file holds no key line (a header or a deletion) of a root
+// key ("[HKEY_...") and does not open with an export's header line, yet
+// holds a line that is not blank: it reads as no export at all.
 bool regLacksExportMarks(const RegFileData& d);
 
 // A file without any content (an empty registry.reg), which the first
