@@ -77,6 +77,13 @@ void appendAcp(char16_t* out, size_t outChars, const char* text) {
     ce::u16append(out, outChars, wide);
 }
 
+bool registryReadable() {
+    ce::RegKey root = ce::regOpenKey(ce::Hive::LocalMachine, u"");
+    bool opened = root != nullptr;
+    ce::regCloseKey(root);
+    return opened;
+}
+
 // The number after text in line ("480" after screenWidth="), or -1.
 long numberAfter(std::string_view line, std::string_view text) {
     size_t at = line.find(text);
@@ -297,6 +304,12 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
             return u"the run record HKEY_CURRENT_USER\\SOFTWARE\\QORV cannot be opened or "
                    u"created, so this run records nothing";
         case Result::NoHomeKey:
+            // A registry that cannot be read at all (the platform named the
+            // file and why) lacks no key: its root cannot be opened either.
+            if (!registryReadable()) {
+                return u"so the key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome cannot be "
+                       u"opened: the device's registry cannot be read";
+            }
             return u"the device's registry has no key "
                    u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome, "
                    u"which the Titanium home screen keeps its layout and plugins in; is this the "

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -28,8 +29,15 @@ const char* gSnapshotDir = nullptr;
 int gSnapshots = 0;
 int (*gRename)(int, const char*, int, const char*) = nullptr;
 
+bool gFailFirst = false;  // the first replacement of registry.reg fails (a full disk)
+
 // Keeps a copy of each new registry.reg as it is renamed into place.
 int recordingRename(int fromDir, const char* from, int toDir, const char* to) {
+    if (std::string(to) == "registry.reg" && gFailFirst) {
+        gFailFirst = false;
+        errno = ENOSPC;
+        return -1;
+    }
     if (std::string(to) == "registry.reg") {
         std::ifstream in("/proc/self/fd/" + std::to_string(fromDir) + "/" + from, std::ios::binary);
         std::ofstream out(std::string(gSnapshotDir) + "/" + std::to_string(gSnapshots++),
@@ -45,10 +53,12 @@ std::string readAll(const std::string& path) {
 }
 
 // The states registry.reg went through during the run, in order.
-std::vector<std::string> replacementsDuring(const TempDevice& dev, const std::string& line) {
+std::vector<std::string> replacementsDuring(const TempDevice& dev, const std::string& line,
+                                            bool failFirst) {
     TempDevice scratch;
     gSnapshotDir = scratch.dir().c_str();
     int status = cetest::runWithFault(dev.dir(), cetest::noFault(), [&] {
+        gFailFirst = failFirst;
         gRename = ce::posix::sysCalls().renameat;
         ce::posix::sysCalls().renameat = recordingRename;
         auto* ctx = new qorv::RunContext;
@@ -73,21 +83,25 @@ std::string text(const ce::posix::RegFile& f, const std::u16string& key, const c
 
 const std::u16string kHome = u"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome";
 const std::u16string kQorv = kHome + u"\\QORV";
+const std::u16string kQorvRecord = u"HKEY_CURRENT_USER\\SOFTWARE\\QORV";
 
 TEST(CommitOrder, TheStarImageNeverShowsBeforeThePluginValues) {
     struct Case {
         const char* what;
         bool runRecord;  // the run record exists before the run
         bool star;       // the star image is enabled
+        bool failFirst;  // the first replacement fails
         size_t replacements;
     };
-    // The home screen's values and the star image's keys are closed in
-    // that order; the run record's last write comes after them.  A first
-    // run replaces the file as often as a later one.
+    // The keys closed at the run's end go in one replacement, so a first
+    // run replaces the file as often as a later one; the star image's keys
+    // are closed before, each with a replacement.  Writes that a failed
+    // replacement could not store go with the next one.
     const Case cases[] = {
-        {"a first run", false, false, 2},
-        {"a later run", true, false, 2},
-        {"a run with the star image", true, true, 3},
+        {"a first run", false, false, false, 1},
+        {"a later run", true, false, false, 1},
+        {"a run with the star image", true, true, false, 3},
+        {"a full disk at the first replacement", true, true, true, 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -109,7 +123,7 @@ TEST(CommitOrder, TheStarImageNeverShowsBeforeThePluginValues) {
         }
         dev.writeRegistry(reg);
 
-        std::vector<std::string> states = replacementsDuring(dev, addLine());
+        std::vector<std::string> states = replacementsDuring(dev, addLine(), c.failFirst);
         EXPECT_EQ(states.size(), c.replacements);
         for (size_t i = 0; i < states.size(); ++i) {
             SCOPED_TRACE("replacement " + std::to_string(i + 1));
@@ -126,6 +140,7 @@ TEST(CommitOrder, TheStarImageNeverShowsBeforeThePluginValues) {
         ce::posix::RegFile last = ce::posix::regFileParse(states.back());
         EXPECT_NE(text(last, kHome, u"Plugins").find("Weather"), std::string::npos);
         EXPECT_EQ(text(last, kQorv + u"\\Page1", u"starPNG"), c.star ? "\\star.png" : "<missing>");
+        EXPECT_EQ(text(last, kQorvRecord, u"ErrorDescription"), "#0 Success");
     }
 }
 

@@ -53,16 +53,20 @@ TEST(RegistryCommit, WaitingValuesAreReadBackAndWrittenTogetherAtClose) {
     // Nothing on disk yet.
     EXPECT_EQ(dev.readRegistryFile(), "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"kept\"\n");
 
-    // Closing a handle commits the writes up to its own last one, in the
-    // order made, whatever handle made them; the later write wins.
+    // Closing a handle through which writes wait commits every waiting
+    // write, in the order made, whatever handle made it; the later write
+    // wins.  A handle without waiting writes commits nothing.
     EXPECT_TRUE(ce::regWriteString(b, u"One", u"1b"));
     ce::regCloseKey(a);
-    EXPECT_EQ(dev.readRegistryFile(),
-              "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n\"One\"=\"1\"\n");
-    EXPECT_EQ(readThrough(b, u"One"), "1b");
+    const std::string both =
+        "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n\"One\"=\"1b\"\n\"Two\"=\"2\"\n";
+    EXPECT_EQ(dev.readRegistryFile(), both);
+    ce::RegKey c = ce::regOpenKey(ce::Hive::LocalMachine, u"SOFTWARE\\Concurrent");
+    EXPECT_TRUE(ce::regWriteString(b, u"Three", u"3"));
+    ce::regCloseKey(c);
+    EXPECT_EQ(dev.readRegistryFile(), both);
     ce::regCloseKey(b);
-    EXPECT_EQ(dev.readRegistryFile(),
-              "REGEDIT4\n\n[" + kKey + "]\n\"old\"=\"new\"\n\"One\"=\"1b\"\n\"Two\"=\"2\"\n");
+    EXPECT_EQ(dev.readRegistryFile(), both + "\"Three\"=\"3\"\n");
 }
 
 TEST(RegistryCommit, MergesWithWhatAnotherProcessWroteMeanwhile) {

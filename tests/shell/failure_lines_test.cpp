@@ -207,6 +207,15 @@ TEST(FailureLines, SayWhatToFix) {
          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome, which the Titanium home screen keeps its "
          "layout and plugins in; is this the right device? (cedevice create --sample DIR makes one "
          "that has it)"},
+        {"a registry that cannot be read, which lacks no key",
+         [](const std::string& dev) {
+             cetest::writeHostFile(dev + "/registry.reg", std::string("\x89PNG\r\n\x1a\n\0\0", 10));
+         },
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:all", "-silent"},
+         1,
+         "qorvinstall: so the key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome cannot be "
+         "opened: the device's registry cannot be read"},
 
         // Runs that change nothing.
         {"a delete of a name that is nowhere",

@@ -2,12 +2,15 @@
 // keys and values in the device's registry.reg.
 //
 // Writes wait in this process, in the order they were made: a value
-// written through a handle, and a key created.  Closing a handle commits,
-// in one change of the file, every write that waits up to the handle's own
-// last one, whatever handle made it; the program's normal end commits the
+// written through a handle, and a key created.  Closing a handle through
+// which writes wait commits, in one change of the file, every write that
+// waits, whatever handle made it; the program's normal end commits the
 // rest.  So other processes see this program's writes in the order it made
 // them (a value never shows before one written earlier through another
-// key), and a run pays one replacement of the file per commit.  A key
+// key), and a run pays one replacement of the file per commit: a run that
+// closes its keys one after the other at its end pays one.  Writes that a
+// commit could not store wait on in front of the later ones and go with
+// the next commit, so no later write is ever seen without them.  A key
 // created here exists at once for this process, and for others with the
 // values written through it.  Reads in this process see the writes that
 // wait.
@@ -181,8 +184,9 @@ bool commitChange(posix::RegFile* file, const void* context) {
     return true;
 }
 
-// Commits the first `count` waiting writes as one change.  A write that
-// cannot be stored now is lost, as it would be on the device.
+// Commits the first `count` waiting writes as one change.  When the file
+// cannot be replaced now, they wait on, and the failure is told: a later
+// write must not be seen without them.
 void commitWrites(size_t count) {
     if (count == 0)
         return;
@@ -190,6 +194,7 @@ void commitWrites(size_t count) {
     if (!posix::registryUpdate(commitChange, &commit)) {
         explainFailure();
         posix::noteWriteLost();
+        return;
     }
     std::vector<PendingWrite>& writes = pendingWrites();
     writes.erase(writes.begin(), writes.begin() + static_cast<ptrdiff_t>(count));
@@ -310,14 +315,15 @@ bool regSetValue(RegKey key, const char16_t* name, uint32_t type, const void* da
 void regCloseKey(RegKey key) {
     if (key == nullptr)
         return;
-    // Everything written up to this handle's last write goes in together.
+    // Once the handle's own writes must show, everything that waits goes in
+    // with them: the writes before them must anyway, and the later ones
+    // would cost a commit of their own.
     std::vector<PendingWrite>& writes = pendingWrites();
-    size_t count = 0;
-    for (size_t i = 0; i < writes.size(); ++i) {
-        if (writes[i].handle == key)
-            count = i + 1;
-    }
-    commitWrites(count);
+    bool own = false;
+    for (const PendingWrite& w : writes)
+        own = own || w.handle == key;
+    if (own)
+        commitWrites(writes.size());
     for (PendingWrite& w : writes) {
         if (w.handle == key)
             w.handle = nullptr;  // none is left; kept safe all the same
