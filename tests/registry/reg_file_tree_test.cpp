@@ -118,11 +118,20 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n; about C\n"
                  "[HKEY_LOCAL_MACHINE\\C]\n\"n\"=dword:00000010\n\n"
                  "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\"\n\n[HKEY_LOCAL_MACHINE\\New]"},
+        {"an import's value deletions, all in the one pass: a value given twice loses both lines, "
+         "a last line without a line end leaves the file without one",
+         twoBlocks + "\"z\"=\"4\"",
+         [](RegFile* f) {
+             return import(f,
+                           kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=-\n\"y\"=-\n\"z\"=-\n\"q\"=-\n");
+         },
+         true, kHead + "[HKEY_LOCAL_MACHINE\\A]\n\n[hkey_local_machine\\a]"},
         {"an import into a file closed by a DOS end-of-file byte: the new lines go before it",
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\x1A",
          [](RegFile* f) {
-             return import(f, kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"y\"=\"2\"\n"
-                                      "[HKEY_LOCAL_MACHINE\\N]\n\"n\"=\"3\"\n");
+             return import(f, kHead +
+                                  "[HKEY_LOCAL_MACHINE\\A]\n\"y\"=\"2\"\n"
+                                  "[HKEY_LOCAL_MACHINE\\N]\n\"n\"=\"3\"\n");
          },
          true,
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\"y\"=\"2\"\n\n"

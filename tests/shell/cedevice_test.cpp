@@ -194,6 +194,10 @@ TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
         {"\"e\"=\"1\" \"f\"=\"2\"\r\n", ":5: text after the value's closing quote"},
         {"[HKEY_CURRENT_USER\\B] x\r\n", ":5: text after the key header's closing bracket"},
         {"; note\r\"g\"=\"3\"\r\n", ":5: a carriage return inside the line (not at its end)"},
+        {"\"h\"=hex:01,\\\r\n\"i\"=\"1\"\r\n",
+         ":5: a value continued by a backslash at a line's end, but no line continues it"},
+        {std::string("[HKEY_CURRENT_USER\\B\0C]\r\n", 25),
+         ":5: a NUL character in the key's path, which no program can open"},
     };
     const std::string before = registry();
     for (const auto& c : cases) {

@@ -320,6 +320,7 @@ bool regNextLogical(RegLineCursor& c, RegLogical* e) {
     std::u16string_view t = regTextTrim(e->text);
     e->blankOrComment = t.empty() || t[0] == u';';
     e->valueLike = !t.empty() && (t[0] == u'"' || t[0] == u'@');
+    e->cutShort = false;
     if (!e->valueLike || !regTextValueContinues(e->text))
         return true;
     std::u16string next;
@@ -328,11 +329,14 @@ bool regNextLogical(RegLineCursor& c, RegLogical* e) {
         std::u16string_view joined = regTextTrim(e->text);
         e->text.resize(joined.size() - 1 + static_cast<size_t>(joined.data() - e->text.data()));
         size_t before = c.pos;
-        if (!regNextLine(c, &line))
+        if (!regNextLine(c, &line)) {
+            e->cutShort = true;
             break;
+        }
         regLineText(c.utf16, line.bytes, &next);
         if (!regTextIsContinuation(next)) {
             c.pos = before;
+            e->cutShort = true;
             break;
         }
         e->contentEnd = line.at + line.bytes.size();

@@ -109,6 +109,7 @@ struct RegLogical {
     size_t end = 0;         // block offset after the last line's end
     bool blankOrComment = false;
     bool valueLike = false;  // opens with '"' or '@'
+    bool cutShort = false;   // a closing backslash promised a line that is not there
     std::u16string text;
 };
 bool regNextLogical(RegLineCursor& c, RegLogical* entry);

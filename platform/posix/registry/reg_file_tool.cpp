@@ -108,18 +108,25 @@ const char16_t* regDeviceRoot(std::u16string_view root, bool* shortForm) {
     return nullptr;
 }
 
-bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name) {
-    RegFileData* d = file->data.get();
+namespace {
+
+// Removes the lines that give the value its data, one after the other: an
+// earlier line of the value shows through once the later one is gone.
+bool deleteValueLines(RegFileData* d, std::u16string_view keyPath, std::u16string_view name) {
     RegKeyPath key;
     if (!regKeyPath(keyPath, &key))
         return false;
     std::u16string folded = regTextFold(name);
     bool deleted = false;
-    // An earlier line of the value shows through once the later one is
-    // gone: that goes too.
     for (RegPlace p; (p = regLookup(*d, key, &folded)).valueFound; deleted = true)
         removeLines(d, p.value.block, p.value.at, p.value.end);
     return deleted;
+}
+
+}  // namespace
+
+bool regFileDeleteValue(RegFile* file, std::u16string_view keyPath, std::u16string_view name) {
+    return deleteValueLines(file->data.get(), keyPath, name);
 }
 
 bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
@@ -240,7 +247,8 @@ struct ViewValue {
     size_t dataSize = 0;
     ViewSpot last;          // the line that gives its data
     uint32_t next = kNone;  // the key's next value
-    bool removed = false;
+    bool removed = false;   // its latest line is a deletion ("Name"=-)
+    bool repeated = false;  // an earlier line gave it data too
 };
 
 // A prefix of a key's path that exists: its folded length in `key`.
@@ -437,15 +445,14 @@ void noteValue(RegView* v, uint32_t key, uint32_t value, std::u16string* folded)
     }
 }
 
-// Where a stretch of blocks ends: at the end, or at a deletion when asked
-// to stop there (its block, and where reading goes on after its line).
+// Where a stretch of blocks ends: at the end, or at a key's deletion when
+// asked to stop there (its block, and where reading goes on after its
+// line).
 struct ViewStop {
     bool deletion = false;
-    bool ofKey = false;
     size_t block = 0;
     size_t next = 0;
     std::u16string path;
-    std::u16string name;
 };
 
 // The check of an export while it is read: the line count so far, and the
@@ -494,6 +501,8 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
             what = "a key header that is not understood";
         else if (textAfter)
             what = "text after the key header's closing bracket";
+        else if (path.find(u'\0') != std::u16string_view::npos)
+            what = "a NUL character in the key's path, which no program can open";
         else if (regPathNextPart(path, &pos, &root), regDeviceRoot(root, &shortForm) == nullptr)
             what = "a root key the device does not have";
         else if (shortForm)
@@ -507,6 +516,10 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
             what = "a value that is not understood";
         else if (valueTextAfter)
             what = "text after the value's closing quote";
+        else if (e.cutShort)
+            what = "a value continued by a backslash at a line's end, but no line continues it";
+        else if (e.text.find(u'\0') != std::u16string::npos)
+            what = "a NUL character in the value's line, which an export never holds";
         else if (!inKey)
             what = "a value outside any key";
     } else if (!e.blankOrComment) {
@@ -581,24 +594,26 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
                 return {};
             if (header && kind == RegBlockKind::DeleteKey && e.at == 0) {
                 if (stopAtDeletion)
-                    return ViewStop{true, true, b, e.end, path, {}};
+                    return ViewStop{true, b, e.end, path};
                 for (ViewKey& k : v->keys)
                     k.gone = k.gone || regPathIsSameOrBelow(foldedOf(*v, k), folded);
             }
             if (key == kNone || !understood)
                 continue;
-            if (deletion && stopAtDeletion)
-                return ViewStop{true, false, b, e.end, path, name};
             foldInto(name, &foldedName);
             uint32_t value = latestValue(*v, key, foldedName);
             ViewSpot spot{b, e.at, e.contentEnd};
-            if (value != kNone && !v->values[value].removed) {
-                ViewValue& known = v->values[value];
-                known.removed = deletion;
-                known.last = spot;
-                keepData(v, &known, data);
-            } else if (!deletion) {
-                ViewValue added{key, v->names.size(), name.size(), 0, 0, 0, spot, kNone, false};
+            ViewValue* known = value != kNone ? &v->values[value] : nullptr;
+            if (known != nullptr && !known->removed) {
+                known->removed = deletion;
+                known->repeated = true;
+                known->last = spot;
+                keepData(v, known, data);
+            } else if (known == nullptr || !deletion) {
+                // A deletion of a value not read yet is kept too: the
+                // registry an export goes into may hold the value.
+                ViewValue added{key,  v->names.size(), name.size(), 0,    0, 0,
+                                spot, kNone,           deletion,    false};
                 v->names += name;
                 keepData(v, &added, data);
                 v->values.push_back(added);
@@ -694,11 +709,20 @@ struct Edit {
     std::string bytes;
 };
 
+// A value that an export deletes, where the registry gives it data in more
+// than one line or in a last line without a line end: it is removed after
+// the rebuild, as the device tool's delete removes a value.
+struct GoneValue {
+    std::u16string key;
+    std::u16string name;
+};
+
 // Applies the keys and values of a stretch of the export read into `src`
 // to the registry, in one rebuild of its buffer: a changed value's lines
-// are replaced where they stand, new values go after the last lines of
-// their key's last block, and new keys at the end of the file.
-bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
+// are replaced where they stand, a value deleted loses its line, new
+// values go after the last lines of their key's last block, and new keys
+// at the end of the file.  What must go after the rebuild is put in *gone.
+bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneValue>* gone) {
     if (src.keys.empty())
         return true;
     // An empty file becomes a new registry when something goes into it.
@@ -724,6 +748,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
     RegLogical e;
     std::u16string name;
     for (ViewKey& k : src.keys) {
+        const auto srcKey = static_cast<uint32_t>(&k - src.keys.data());
         std::u16string_view folded = foldedOf(src, k);
         uint32_t key = findKey(t, folded);
         if (key == kNone && k.valueCount == 0 && findPrefix(t, folded) != kNone)
@@ -743,9 +768,24 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src) {
         std::string inserted;
         for (uint32_t i = k.firstValue; i != kNone; i = src.values[i].next) {
             const ViewValue& v = src.values[i];
-            if (v.removed)
-                continue;
             name = nameOf(src, v);
+            if (v.removed) {
+                // The export's last word on the value takes it away.
+                foldInto(name, &foldedName);
+                uint32_t at = isNew || latestValue(src, srcKey, foldedName) != i
+                                  ? kNone
+                                  : findValue(t, key, foldedName);
+                if (at == kNone)
+                    continue;
+                const ViewValue& old = t.values[at];
+                lineAt(*d, old.last, &e);
+                if (old.repeated || e.end == e.contentEnd)
+                    gone->push_back(GoneValue{writtenPath(s, &k), name});
+                else
+                    edits.push_back(Edit{
+                        d->blocks[old.last.block].start + old.last.at, e.end - old.last.at, {}});
+                continue;
+            }
             uint32_t at = kNone;
             if (!isNew) {
                 foldInto(name, &foldedName);
@@ -845,14 +885,15 @@ bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) 
     size_t block = 0;
     size_t at = 0;
     for (;;) {
-        // A deletion sees every change before it: those go in first.
+        // A key's deletion sees every change before it: those go in first.
         RegView src;
         ViewStop stop = gather(s, &src, block, at, true, fault != nullptr ? &check : nullptr);
         if (fault != nullptr && check.failed) {
             *fault = check.fault;
             return false;
         }
-        if (!merge(file->data.get(), s, src)) {
+        std::vector<GoneValue> gone;
+        if (!merge(file->data.get(), s, src, &gone)) {
             // A fault further down says more than what cannot be written.
             RegView rest;
             if (fault != nullptr && stop.deletion)
@@ -861,12 +902,11 @@ bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) 
                 *fault = check.fault;
             return false;
         }
+        for (const GoneValue& g : gone)
+            deleteValueLines(file->data.get(), g.key, g.name);
         if (!stop.deletion)
             return true;
-        if (stop.ofKey)
-            regFileDeleteKey(file, stop.path);
-        else
-            regFileDeleteValue(file, stop.path, stop.name);
+        regFileDeleteKey(file, stop.path);
         block = stop.block;
         at = stop.next;
     }

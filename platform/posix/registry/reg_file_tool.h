@@ -48,7 +48,8 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault);
 // is read once: with `fault`, it is checked as regCheckExport checks it
 // while it is read, and a malformed one gives false with *fault set;
 // without, it must have been checked.  The work is linear in both files'
-// sizes but for the deletions, each of which costs a pass over the file.
+// sizes but for the deletions of keys ("[-KEY]"), each of which costs a
+// pass over the file.
 // False too when a key or value cannot be written into this file (its
 // encoding).  After false the file is partly changed, and the caller drops
 // it.
