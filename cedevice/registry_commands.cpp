@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <unordered_set>
 
 #include "cedevice/key_path.h"
 #include "cedevice/registry_access.h"
@@ -32,8 +33,14 @@ std::string text(const std::u16string& s) {
     return ce::utf8(s);
 }
 
+// Names and paths as a listing shows them: their control characters
+// written out.
+std::string shown(const std::u16string& s) {
+    return escapedText(text(s));
+}
+
 std::string shownName(const std::u16string& name) {
-    return name.empty() ? "(default)" : text(name);
+    return name.empty() ? "(default)" : shown(name);
 }
 
 bool isBelow(const std::u16string& foldedKey, const std::u16string& foldedBase) {
@@ -64,16 +71,13 @@ std::vector<std::u16string> subkeysOf(const std::vector<RegKeyContents>& keys,
     const std::u16string base = ce::posix::regTextFoldPath(keyPath);
     const size_t depth = componentsOf(keyPath).size();
     std::vector<std::u16string> names;
-    std::vector<std::u16string> folded;
+    std::unordered_set<std::u16string> folded;
     for (const RegKeyContents& k : keys) {
         if (!isBelow(ce::posix::regTextFoldPath(k.path), base))
             continue;
-        const std::u16string name = componentsOf(k.path)[depth];
-        const std::u16string foldedName = ce::posix::regTextFold(name);
-        if (std::find(folded.begin(), folded.end(), foldedName) == folded.end()) {
-            folded.push_back(foldedName);
-            names.push_back(name);
-        }
+        std::u16string name = componentsOf(k.path)[depth];
+        if (folded.insert(ce::posix::regTextFold(name)).second)
+            names.push_back(std::move(name));
     }
     return names;
 }
@@ -106,7 +110,7 @@ std::string padded(const std::string& utf8, size_t columns) {
 void printKey(const RegFile& file, const std::u16string& keyPath) {
     const std::vector<RegKeyContents> keys = ce::posix::regFileContents(file);
     const RegKeyContents* own = findContents(keys, keyPath);
-    std::printf("[%s]\n", text(own != nullptr ? own->path : keyPath).c_str());
+    std::printf("[%s]\n", shown(own != nullptr ? own->path : keyPath).c_str());
     if (own != nullptr) {
         size_t nameWidth = 0;
         size_t typeWidth = 0;
@@ -124,7 +128,7 @@ void printKey(const RegFile& file, const std::u16string& keyPath) {
     if (!subkeys.empty()) {
         std::printf("subkeys:\n");
         for (const std::u16string& name : subkeys)
-            std::printf("  %s\n", text(name).c_str());
+            std::printf("  %s\n", shown(name).c_str());
     }
 }
 

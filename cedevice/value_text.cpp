@@ -66,26 +66,6 @@ bool numberOf(const RegValueData& v, uint64_t* n) {
     return true;
 }
 
-std::string escaped(const std::string& text) {
-    std::string out;
-    char buf[8];
-    for (unsigned char c : text) {
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
-        } else {
-            out.push_back(static_cast<char>(c));
-        }
-    }
-    return out;
-}
-
 bool parseNumber(const std::string& text, uint64_t max, uint64_t* out) {
     if (text.empty())
         return false;
@@ -150,6 +130,26 @@ bool hexTypeNumber(const std::string& type, uint32_t* number) {
 
 }  // namespace
 
+std::string escapedText(const std::string& text) {
+    std::string out;
+    char buf[8];
+    for (unsigned char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7f) {
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 std::string typeName(uint32_t type) {
     switch (type) {
         case ce::kRegNone:
@@ -179,7 +179,7 @@ std::string valueOneLine(const RegValueData& value) {
     if (isString(value.type) && stringsOf(value, &strings)) {
         std::string out;
         for (size_t i = 0; i < strings.size(); ++i)
-            out += (i == 0 ? "" : "\\0") + escaped(strings[i]);
+            out += (i == 0 ? "" : "\\0") + escapedText(strings[i]);
         return out;
     }
     uint64_t n = 0;

@@ -13,6 +13,10 @@
 
 namespace cedevice {
 
+// Text with its control characters written as \n, \r, \t or \xHH, so
+// that what a file holds cannot drive the terminal it is shown on.
+std::string escapedText(const std::string& text);
+
 // "REG_SZ", "REG_DWORD", ...; "REG_TYPE_0x1a" for a number without a name.
 std::string typeName(uint32_t type);
 
