@@ -27,7 +27,8 @@ Commands:
                                  set a value (made with its key when missing);
                                  TYPE is sz (the default), expand_sz, multi_sz
                                  (one DATA per string), dword, qword (decimal or
-                                 0x...), binary, none or hex(N) (hex bytes)
+                                 0x...), binary, none or hex(N) (hex bytes;
+                                 N in hexadecimal)
   delete KEY [NAME]              delete a value, or a key with all below it
   import FILE                    merge a registry export (.reg, UTF-16 or UTF-8;
                                  - for standard input) into the registry
@@ -47,7 +48,8 @@ stay: cedevice get 'HKCU\SOFTWARE\QORV' ErrorDescription
 
 check-plugin runs the real qorvinstall (the one beside cedevice, else the one
 on PATH) on temporary copies of the device, never on the device itself.  For
-each layout file \Windows\<CPRFile>_<A>x<B>.cpr of the current layout, in its
+each layout file \Windows\<name>_<A>x<B>.cpr of the current layout <name>
+(CPRFile, or the CPRFileName in ExtensibilityXML when that does not name it), in its
 orientation and with the screen set to match it: an add must give
 "#0 Success", put the plugin's block for that size into the layout and list
 the plugin in the home screen's values; a second add must leave the layout as

@@ -17,7 +17,8 @@ Quote device paths in a shell, so that their backslashes stay.
 
 Options:
   -nochangechomereg  leave the home screen's registry values alone
-  -nochangecpr       do not copy the result over the layout file
+  -nochangecpr       addchange, delete: do not copy the result over the layout
+                     file (a change always writes it)
   -silent            show no message box (on a PC: no "QORV: text" line on stderr)
 
 The result goes to the run record, HKEY_CURRENT_USER\SOFTWARE\QORV

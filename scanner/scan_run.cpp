@@ -58,7 +58,14 @@ void scanTree(ScanRun& run) {
     }
     run.walk.rootLength = rootLength;
     run.walk.shortcutCount = 0;
-    ce::regReadString(run.key, u"enter", run.filterText, kFilterChars);  // empty when missing
+    // Empty when missing; one that is there but cannot be read filters
+    // nothing either, which a user would not guess.
+    if (!ce::regReadString(run.key, u"enter", run.filterText, kFilterChars) &&
+        ce::regQueryValue(run.key, u"enter", nullptr, 0, nullptr, nullptr)) {
+        hint(std::u16string(kKeyName) +
+             u" has an enter that cannot be read (longer than 199 characters, or not text), so "
+             u"every shortcut is listed");
+    }
     ce::regReadString(run.key, u"dirFile", run.listFileName, kTextChars);
     fromTheRoot(run.listFileName, kTextChars);
 

@@ -11,8 +11,9 @@ home screen's launcher plugin.  The command line is not read.
 Settings and results live in the key
 HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\CHome\Lorvendi\Page1:
   searchRootDir  the folder to walk, e.g. \Links
-  enter          a name filter: names that begin with it, or with a leading
-                 * names that contain the rest; none lists every shortcut
+  enter          a name filter, case ignored: names that begin with it; when
+                 it holds a * anywhere, names that contain it without its
+                 first character (*wor); none lists every shortcut
   dirFile        the list file to write, e.g. \lorvendi.txt
   ErrorNumber, ErrorDescription, Version, maxList (the count), Scanned (1)
 Set and read them with cedevice, e.g.

@@ -308,6 +308,18 @@ TEST(FailureLines, SayWhatToFix) {
          "zandoval: " + std::string(kPage) +
              " has no dirFile (or one longer than 8091 characters): set it to the device path of "
              "the list file, such as \\lorvendi.txt; the shortcuts are counted, not listed"},
+        {"a scan whose filter is too long to read, which filters nothing",
+         [](const std::string& dev) {
+             scannerSettings(
+                 dev, "\"searchRootDir\"=\"\\\\Links\"\n\"dirFile\"=\"\\\\l.txt\"\n\"enter\"=\"" +
+                          std::string(200, 'w') + "\"\n");
+         },
+         ZANDOVAL_EXE,
+         {},
+         0,
+         "zandoval: " + std::string(kPage) +
+             " has an enter that cannot be read (longer than 199 characters, or not text), so "
+             "every shortcut is listed"},
         {"a scan whose list file is a folder: the system's reason, no full disk",
          [](const std::string& dev) {
              fs::create_directory(dev + "/fs/list");
