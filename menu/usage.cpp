@@ -7,14 +7,15 @@ const char* programUsage() {
 
 Shows the menu of the menu file beside the program at the mouse pointer and
 opens the chosen entry's action on the emulated device.  The menu file is
-VantreloSUFFIX.ini (Vantrelo.ini without a suffix) in the program's own
-directory, UTF-8 or UTF-16LE:
+VantreloSUFFIX.ini (Vantrelo.ini without a suffix) beside the path the
+program was started by (a link to it finds the files beside the link),
+UTF-8 or UTF-16LE:
   [Menus]
   Menu1=Notes
   [Actions]
   Action1=\My Documents\notes.txt
-Entries 1 to 10; an action is a file, optionally followed by | and its
-parameters.  %PROGRAMFILES%, %WINDOWS%, %MYMUSIC%, %MYVIDEO% and
+Entries 1 to 10; an action is a file, optionally followed by | (or ;) and
+its parameters, and ends at its first =.  %PROGRAMFILES%, %WINDOWS%, %MYMUSIC%, %MYVIDEO% and
 %MYPICTURES% name device folders.  The menu closes itself after 6 seconds.
 Needs an X display (DISPLAY).
 
