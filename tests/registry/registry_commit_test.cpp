@@ -2,6 +2,7 @@
 // a handle is closed (or the program ends), merged with what other
 // processes wrote meanwhile.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/platform.h"
 #include "platform/posix/registry/reg_file.h"
@@ -67,6 +68,17 @@ TEST(RegistryCommit, WaitingValuesAreReadBackAndWrittenTogetherAtClose) {
     EXPECT_EQ(dev.readRegistryFile(), both);
     ce::regCloseKey(b);
     EXPECT_EQ(dev.readRegistryFile(), both + "\"Three\"=\"3\"\n");
+
+    // A value written and then written back as it was replaces nothing.
+    struct stat before {};
+    ASSERT_EQ(stat((dev.dir() + "/registry.reg").c_str(), &before), 0);
+    ce::RegKey d = ce::regOpenKey(ce::Hive::LocalMachine, u"SOFTWARE\\Concurrent");
+    EXPECT_TRUE(ce::regWriteString(d, u"One", u"other"));
+    EXPECT_TRUE(ce::regWriteString(d, u"one", u"1b"));
+    ce::regCloseKey(d);
+    struct stat after {};
+    ASSERT_EQ(stat((dev.dir() + "/registry.reg").c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
 }
 
 TEST(RegistryCommit, MergesWithWhatAnotherProcessWroteMeanwhile) {

@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -157,13 +158,21 @@ struct Commit {
     size_t count = 0;  // the first `count` waiting writes
 };
 
-// Applies the waiting writes in order on top of what the file holds now.
-// A key deleted meanwhile by another process takes the values written
-// through it, as on the device; a value the file can no longer take (its
-// encoding changed) is dropped alone.
+// Applies the waiting writes in order on top of what the file holds now,
+// each value once: at its first write, which places a new value among the
+// others, with the data of its last.  So a value written and then written
+// back as it was leaves the file as it was, and no replacement is made for
+// nothing.  A key deleted meanwhile by another process takes the values
+// written through it, as on the device; a value the file can no longer
+// take (its encoding changed) is dropped alone.
 bool commitChange(posix::RegFile* file, const void* context) {
     const auto* commit = static_cast<const Commit*>(context);
     const std::vector<PendingWrite>& writes = pendingWrites();
+    std::map<std::pair<std::u16string_view, std::u16string_view>, size_t> lastOf;
+    for (size_t i = 0; i < commit->count; ++i) {
+        if (!writes[i].createKey)
+            lastOf[{writes[i].folded, writes[i].foldedName}] = i;
+    }
     // No write removes a key, so a key found once is there for the rest.
     std::vector<std::u16string> found;
     for (size_t i = 0; i < commit->count; ++i) {
@@ -174,12 +183,18 @@ bool commitChange(posix::RegFile* file, const void* context) {
                 found.push_back(w.folded);
             continue;
         }
+        auto last = lastOf.find({w.folded, w.foldedName});
+        if (last == lastOf.end())
+            continue;  // written at its first write already
+        const PendingWrite& data = writes[last->second];
+        lastOf.erase(last);
         if (!there && posix::regFileKeyExists(*file, w.path)) {
             found.push_back(w.folded);
             there = true;
         }
         if (there)
-            posix::regFileSetValue(file, w.path, w.name, w.type, w.data.data(), w.data.size());
+            posix::regFileSetValue(file, w.path, w.name, data.type, data.data.data(),
+                                   data.data.size());
     }
     return true;
 }
