@@ -248,14 +248,15 @@ void checkLinesReplaced(const std::vector<FileLine>& a, const std::vector<FileLi
 }
 
 // A deletion: the new file is the old one without some lines, and each of
-// them passes `mayGo`.  Identical lines (blank ones, say) make the places
-// ambiguous, so a table over old lines and deletions so far decides.  The
-// new file's empty line after its last line end may stand for nothing: when
-// the old file's last line had no line end, that empty line is no old line
-// kept but what is left after the lines that went.
+// them passes `mayGo`.  With lineEndsMayStay, a line that goes may leave
+// its line end behind as an empty line (a value's, so that a line after it
+// cannot join a line before it that promised a continuation).  Identical lines (blank ones, say)
+// make the places ambiguous, so a table over old lines and deletions so far decides.  The new
+// file's empty line after its last line end may stand for nothing: when the old file's last line
+// had no line end, that empty line is no old line kept but what is left after the lines that went.
 template <typename MayGo>
 void checkLinesDeleted(const std::vector<FileLine>& a, const std::vector<FileLine>& b, bool utf16,
-                       MayGo mayGo) {
+                       MayGo mayGo, bool lineEndsMayStay = false) {
     size_t n = a.size();
     size_t m = b.size();
     size_t spare = m > 0 && holdsNothing(b[m - 1]) ? 1 : 0;
@@ -273,7 +274,9 @@ void checkLinesDeleted(const std::vector<FileLine>& a, const std::vector<FileLin
         bool goes = holdsNothing(a[i]) || mayGo(a[i]);
         for (size_t d = 0; d <= deletions && d <= i; ++d) {
             bool kept = i - d < m && sameLine(a, i, b, i - d, utf16) && at(i + 1, d);
-            at(i, d) = kept || (goes && d < deletions && at(i + 1, d + 1));
+            bool emptied = lineEndsMayStay && i - d < m && mayGo(a[i]) && !a[i].eol.empty() &&
+                           b[i - d].bytes.empty() && b[i - d].eol == a[i].eol && at(i + 1, d);
+            at(i, d) = kept || emptied || (goes && d < deletions && at(i + 1, d + 1));
         }
     }
     FUZZ_CHECK(at(0, 0));
@@ -325,10 +328,10 @@ void checkDeleteValue(RegFile* file, const Registry& old, const std::u16string& 
     checkRegistry(*file, want);
     std::u16string foldedKey = ce::posix::regTextFoldPath(key);
     std::u16string foldedName = ce::posix::regTextFold(name);
-    checkLinesDeleted(linesOf(before), linesOf(*file), ce::posix::regFileLayout(before).utf16,
-                      [&](const FileLine& l) {
-                          return l.isValue && l.key == foldedKey && l.value == foldedName;
-                      });
+    checkLinesDeleted(
+        linesOf(before), linesOf(*file), ce::posix::regFileLayout(before).utf16,
+        [&](const FileLine& l) { return l.isValue && l.key == foldedKey && l.value == foldedName; },
+        true);
 }
 
 void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& key) {

@@ -56,6 +56,11 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n[HKEY_LOCAL_MACHINE\\A\\B]\n"
                  "; about C\n[HKEY_LOCAL_MACHINE\\C]\n\"z\"=\"2\"\n\n"
                  "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\""},
+        {"a value after one whose continuation is missing: its line end stays, so that the "
+         "orphan continuation after it does not join the value before",
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"h\"=hex:01,\\\n\"x\"=\"1\"\n  02\n",
+         [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\A", "x"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"h\"=hex:01,\\\n\n  02\n"},
         {"a missing value", tree,
          [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\C", "x"); }, false, tree},
         {"a key, its subkeys and their blank lines, not a sibling with the same start", tree,

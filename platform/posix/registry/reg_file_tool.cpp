@@ -76,6 +76,20 @@ void removeLines(RegFileData* d, size_t block, size_t from, size_t to) {
         dropLastLineEnd(d);
 }
 
+// True when the logical line before the block offset `at` (where a
+// logical line starts) promised a continuation that is not there: once the
+// lines from `at` go, a line after them that looks like a continuation
+// would join it and change its data.  Its line end then stays, as an empty
+// line between them.
+bool afterCutShortLine(const RegFileData& d, size_t block, size_t at) {
+    RegLineCursor c = regLineCursor(d, block);
+    RegLogical e;
+    bool cut = false;
+    while (c.pos < at && regNextLogical(c, &e))
+        cut = e.cutShort;
+    return cut;
+}
+
 // A file that holds keys reads as a registry without an export's header
 // line; left with neither keys nor that line, but with some text (a
 // comment, say), it would read as no export at all and the registry could
@@ -118,8 +132,10 @@ bool deleteValueLines(RegFileData* d, std::u16string_view keyPath, std::u16strin
         return false;
     std::u16string folded = regTextFold(name);
     bool deleted = false;
-    for (RegPlace p; (p = regLookup(*d, key, &folded)).valueFound; deleted = true)
-        removeLines(d, p.value.block, p.value.at, p.value.end);
+    for (RegPlace p; (p = regLookup(*d, key, &folded)).valueFound; deleted = true) {
+        const RegValueSpot& v = p.value;
+        removeLines(d, v.block, v.at, afterCutShortLine(*d, v.block, v.at) ? v.contentEnd : v.end);
+    }
     return deleted;
 }
 
@@ -779,11 +795,13 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
                     continue;
                 const ViewValue& old = t.values[at];
                 lineAt(*d, old.last, &e);
+                size_t to =
+                    afterCutShortLine(*d, old.last.block, old.last.at) ? e.contentEnd : e.end;
                 if (old.repeated || e.end == e.contentEnd)
                     gone->push_back(GoneValue{writtenPath(s, &k), name});
                 else
-                    edits.push_back(Edit{
-                        d->blocks[old.last.block].start + old.last.at, e.end - old.last.at, {}});
+                    edits.push_back(
+                        Edit{d->blocks[old.last.block].start + old.last.at, to - old.last.at, {}});
                 continue;
             }
             uint32_t at = kNone;
