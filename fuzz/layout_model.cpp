@@ -91,6 +91,62 @@ bool standsAlone(std::string_view front) {
     return state == Text;
 }
 
+std::string_view lineEndOf(std::string_view piece) {
+    if (piece.ends_with("\r\n"))
+        return "\r\n";
+    return piece.ends_with('\n') ? "\n" : "";
+}
+
+bool isBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+// The layers a text leaves open, counted from `open`: each "<Layer" tag
+// (followed by a blank, '/', '>' or the text's end) opens one, unless the
+// first '>' after it outside quotes follows a '/' (a tag without a '>' in
+// the text stays open); each "</Layer>" closes one.  *endAt, when given, gets
+// the offset after the first "</Layer>" that leaves none open (npos if
+// none does).
+int layersOpen(std::string_view text, int open, size_t* endAt = nullptr) {
+    if (endAt != nullptr)
+        *endAt = std::string_view::npos;
+    size_t i = 0;
+    while (i < text.size()) {
+        std::string_view here = text.substr(i);
+        if (here.starts_with("</Layer>")) {
+            i += 8;
+            if (--open <= 0 && endAt != nullptr && *endAt == std::string_view::npos) {
+                *endAt = i;
+                return open;
+            }
+            continue;
+        }
+        bool tag = here.starts_with("<Layer") &&
+                   (here.size() == 6 ||
+                    std::string_view(" \t\r\n/>").find(here[6]) != std::string_view::npos);
+        if (!tag) {
+            ++i;
+            continue;
+        }
+        size_t close = std::string_view::npos;
+        bool quoted = false;
+        for (size_t k = 6; k < here.size() && close == std::string_view::npos; ++k) {
+            if (here[k] == '"')
+                quoted = !quoted;
+            else if (here[k] == '>' && !quoted)
+                close = k;
+        }
+        if (close == std::string_view::npos) {
+            ++open;
+            break;
+        }
+        if (here[close - 1] != '/')
+            ++open;
+        i += close + 1;
+    }
+    return open;
+}
+
 }  // namespace
 
 ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
@@ -109,7 +165,6 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     if (i < pieces.size())
         r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
     for (; i < pieces.size(); ++i) {
-        bool replaced = false;
         if (lookFor && holds(pieces[i], expanded)) {
             lookFor = false;
             size_t last = nextHolding(pieces, i + 1, condensed);
@@ -119,21 +174,53 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 r.outcome = qorv::PassOutcome::LayersUnfinished;
                 return r;
             }
-            // A removal goes on with the piece after the layers; an add puts
-            // its block in place of the last piece of the layers.
-            i = pass.inject ? last : last + 1;
-            replaced = pass.inject;
-            if (i == pieces.size())
-                break;
+            // Whole markup in front of the layers stays, with the piece's
+            // line end; what follows them on their last piece is handled as
+            // a piece of its own.
+            std::string_view first = pieces[i];
+            size_t markerAt = first.find(expanded);
+            std::string_view front = first.substr(0, markerAt);
+            if (standsAlone(front)) {
+                r.out += tabsToBlanks(std::string(front.substr(0, front.rfind('>') + 1)) +
+                                      std::string(lineEndOf(first)));
+            }
+            int open = layersOpen(first.substr(markerAt), 0);
+            for (size_t k = i + 1; k < last; ++k)
+                open = layersOpen(pieces[k], open);
+            size_t endAt = 0;
+            layersOpen(pieces[last], open, &endAt);
+            if (endAt == std::string_view::npos)
+                endAt = pieces[last].find("</Layer>") + 8;
+            std::string_view rest = pieces[last].substr(endAt);
+            if (isBlank(rest))
+                rest = {};
+            if (pass.inject) {
+                std::string block;
+                r.outcome = layoutBlock(pass.plg, pass.width, pass.height, &block);
+                if (r.outcome != qorv::PassOutcome::Done)
+                    return r;
+                r.out += block;
+                injected = true;
+            }
+            if (holds(rest, "</Form>")) {
+                std::string_view beforeEnd = rest.substr(0, rest.find("</Form>"));
+                if (standsAlone(beforeEnd))
+                    r.out += tabsToBlanks(beforeEnd);
+                r.out += "</Form>";
+                return r;
+            }
+            r.out += tabsToBlanks(rest);
+            i = last;
+            continue;
         }
         bool formEnd = holds(pieces[i], "</Form>");
-        if (formEnd && !replaced) {
+        if (formEnd) {
             std::string_view front = pieces[i].substr(0, pieces[i].find("</Form>"));
             if (standsAlone(front))
                 r.out += tabsToBlanks(front);
         }
         bool consumed = false;
-        if (pass.inject && !injected && (replaced || formEnd)) {
+        if (pass.inject && !injected && formEnd) {
             std::string block;
             r.outcome = layoutBlock(pass.plg, pass.width, pass.height, &block);
             if (r.outcome != qorv::PassOutcome::Done)

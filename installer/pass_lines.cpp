@@ -83,11 +83,49 @@ ListView copyToListView(PassLines& lines, size_t* tagAt) {
 
 namespace {
 
-// Reads and drops lines up to and including the next one holding text.
-bool dropThrough(PassLines& lines, std::string_view text) {
+// The layer tags of a text one by one: at `at`, a "<Layer" tag that is not
+// closed in itself ("/>") gives +1 and *next after its '>', "</Layer>" -1
+// and *next after it; anything else 0 and the next character.
+int layerTagAt(std::string_view text, size_t at, size_t* next) {
+    constexpr std::string_view kOpen = "<Layer";
+    constexpr std::string_view kClose = kLayerEnd;
+    *next = at + 1;
+    if (text.substr(at, kClose.size()) == kClose) {
+        *next = at + kClose.size();
+        return -1;
+    }
+    size_t after = at + kOpen.size();
+    if (text.substr(at, kOpen.size()) != kOpen ||
+        (after < text.size() && std::strchr(" \t\r\n/>", text[after]) == nullptr)) {
+        return 0;
+    }
+    bool quoted = false;
+    for (size_t i = after; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        if (text[i] == '>' && !quoted) {
+            *next = i + 1;
+            return text[i - 1] == '/' ? 0 : 1;
+        }
+    }
+    *next = text.size();  // the tag goes on in the next line
+    return 1;
+}
+
+// The depth of the layers open after text, starting from depth.
+int layerDepthAfter(std::string_view text, int depth) {
+    for (size_t i = 0, next = 0; i < text.size(); i = next)
+        depth += layerTagAt(text, i, &next);
+    return depth;
+}
+
+// Reads and drops lines up to and including the next one holding text,
+// following the layers they open and close in *depth.
+bool dropThrough(PassLines& lines, std::string_view text, int* depth) {
     while (nextLine(lines)) {
         if (lineHolds(lines.line.view(), text))
             return true;
+        *depth = layerDepthAfter(lines.line.view(), *depth);
     }
     return false;
 }
@@ -114,11 +152,23 @@ void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
     copyLine(lines, lines.line.text, keep + eol);
 }
 
-// Makes what follows the first "</Layer>" on the layers' last line the
-// current line, or empties it when that is blank: the end of the list view
-// or of the form may stand there too.
-void keepTextAfterLayers(LayoutLine& line) {
-    size_t from = line.view().find(kLayerEnd) + (sizeof kLayerEnd - 1);
+// Makes what follows the plugin's layers on their last line the current
+// line, or empties it when that is blank: the end of the list view or of
+// the form may stand there too.  The layers end with the "</Layer>" that
+// closes every layer they opened (depth of them are open before the line),
+// so the closing tags of layers nested in the last one go with it; in
+// layers of another shape, with the line's first "</Layer>".
+void keepTextAfterLayers(LayoutLine& line, int depth) {
+    std::string_view text = line.view();
+    size_t from = text.find(kLayerEnd) + (sizeof kLayerEnd - 1);
+    for (size_t i = 0, next = 0; i < text.size(); i = next) {
+        int change = layerTagAt(text, i, &next);
+        depth += change;
+        if (change < 0 && depth <= 0) {
+            from = next;
+            break;
+        }
+    }
     std::string_view rest = line.view().substr(from);
     size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
     std::memmove(line.text, line.text + from, length);
@@ -135,13 +185,19 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     while (nextLine(lines)) {
         size_t markerAt = lookForPlugin ? lines.line.view().find(marker) : std::string_view::npos;
         if (markerAt != std::string_view::npos) {
+            int depth = layerDepthAfter(lines.line.view().substr(markerAt), 0);
             copyTextBeforeLayers(lines, markerAt);
             buildCondensedMarker(pluginName, marker, sizeof marker);
-            bool complete = dropThrough(lines, marker) && dropThrough(lines, kLayerEnd) &&
-                            dropThrough(lines, kLayerEnd);
+            bool complete = dropThrough(lines, marker, &depth);
+            if (complete)
+                depth = layerDepthAfter(lines.line.view(), depth);
+            complete = complete && dropThrough(lines, kLayerEnd, &depth);
+            if (complete)
+                depth = layerDepthAfter(lines.line.view(), depth);
+            complete = complete && dropThrough(lines, kLayerEnd, &depth);
             if (!complete)
                 return LayersFound::Unfinished;
-            keepTextAfterLayers(lines.line);
+            keepTextAfterLayers(lines.line, depth);
             return LayersFound::Dropped;
         }
         if (lineHolds(lines.line.view(), kFormEnd))

@@ -128,6 +128,12 @@ TEST(RewritePass, PhaseBoundaries) {
         {"closing tags after the old layers follow the block", PassKind::Inject,
          "<BronzeListView>\n" + layers + "</Layer> </BronzeListView>\n</Form>\n", PassOutcome::Done,
          "<BronzeListView>\n<B/>\n </BronzeListView>\n</Form>"},
+        {"the closing tags of layers nested in the last one go with it, not what follows",
+         PassKind::Remove,
+         "<BronzeListView>\n" + kLayers.substr(0, kLayers.find("<L>")) +
+             "<Layer ID=\"PIcon\">\n <Layer ID=\"In\"><I/></Layer></Layer></BronzeListView>\n"
+             "</Form>\n",
+         PassOutcome::Done, "<BronzeListView>\n</BronzeListView>\n</Form>"},
         {"a form end before the closing tag is copied", PassKind::SwitchListView,
          "<TitaniumListView>\n</Form>\n</TitaniumListView>\n</Form>\n<gone/>\n", PassOutcome::Done,
          "   <BronzeListView>\n</Form>\n   </BronzeListView></Form>"},
