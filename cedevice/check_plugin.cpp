@@ -6,6 +6,7 @@
 // landscape file, of the screen turned upright; a square one is tried both
 // ways), then the screen sizes asked for with --screen, each upright and
 // turned; plugin_trial.h tells what one trial checks.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -251,9 +252,26 @@ int checkPluginCommand(const Args& args) {
     endIfInterrupted(&check.area);
     removeScratchArea(&check.area);
 
+    // The installer finds a block by the start of its size, so a block for
+    // 480x8000 before the one for 480x800 is the one a 480x800 layout gets.
+    std::vector<ScreenSize> takenFor;
+    for (const Trial& t : trials) {
+        LayoutBlock block = findLayoutBlock(check.plg, t.fileSize);
+        ScreenSize opened;
+        if (t.file != nullptr && block.found &&
+            blockSizeOn(check.plg.lines[block.first - 1], &opened) && !(opened == t.fileSize)) {
+            std::printf(
+                "The .plg's block for %s is the one the installer takes for %s (it looks "
+                "for the start of the size): put a block for %s before it.\n",
+                sizeText(opened).c_str(), sizeText(t.fileSize).c_str(),
+                sizeText(t.fileSize).c_str());
+            takenFor.push_back(opened);
+        }
+    }
     std::vector<ScreenSize> noLayout;
     for (const ScreenSize& s : check.plg.blockSizes) {
-        if (layoutFileOf(check.layouts, s) == nullptr)
+        bool taken = std::find(takenFor.begin(), takenFor.end(), s) != takenFor.end();
+        if (layoutFileOf(check.layouts, s) == nullptr && !taken)
             noLayout.push_back(s);
     }
     if (!noLayout.empty()) {

@@ -68,18 +68,8 @@ bool takeNumber(const std::string& line, size_t* at, int* value) {
 
 void collectBlockSizes(PluginText* plg) {
     for (size_t i = plg->positionLine + 1; i < plg->lines.size(); ++i) {
-        const std::string& line = plg->lines[i];
-        size_t at = line.find(kSizeMarkerStart);
-        if (at == std::string::npos)
-            continue;
-        at += kSizeMarkerStart.size();
         ScreenSize size;
-        if (!takeNumber(line, &at, &size.width) ||
-            line.compare(at, kSizeMarkerMiddle.size(), kSizeMarkerMiddle) != 0) {
-            continue;
-        }
-        at += kSizeMarkerMiddle.size();
-        if (!takeNumber(line, &at, &size.height))
+        if (!blockSizeOn(plg->lines[i], &size))
             continue;
         bool known = false;
         for (const ScreenSize& s : plg->blockSizes)
@@ -88,6 +78,23 @@ void collectBlockSizes(PluginText* plg) {
             plg->blockSizes.push_back(size);
     }
 }
+
+}  // namespace
+
+bool blockSizeOn(const std::string& line, ScreenSize* size) {
+    size_t at = line.find(kSizeMarkerStart);
+    if (at == std::string::npos)
+        return false;
+    at += kSizeMarkerStart.size();
+    if (!takeNumber(line, &at, &size->width) ||
+        line.compare(at, kSizeMarkerMiddle.size(), kSizeMarkerMiddle) != 0) {
+        return false;
+    }
+    at += kSizeMarkerMiddle.size();
+    return takeNumber(line, &at, &size->height);
+}
+
+namespace {
 
 std::string sizeMarker(const ScreenSize& size) {
     return std::string(kSizeMarkerStart) + std::to_string(size.width) +

@@ -42,6 +42,10 @@ struct PluginText {
 
 PluginText readPluginText(const std::string& bytes);
 
+// The size a line opens a block for (ayout screenWidth="W" screenHeight="H"),
+// read as the numbers written; false when the line opens none.
+bool blockSizeOn(const std::string& line, ScreenSize* size);
+
 // The block the installer injects for a layout of the given size: opened
 // by the first line after the position line that holds
 // ayout screenWidth="W" screenHeight="H, closed by the next line holding

@@ -140,6 +140,15 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
                  forbidden ? forbiddenHint : "");
         return out;
     }
+    // An empty block installs nothing, and every later check would pass on
+    // nothing.
+    if (blockText.empty()) {
+        failWith(&out.add,
+                 ", but the .plg's block for " + sizeText(trial.fileSize) +
+                     " holds no lines, so nothing was put into the layout",
+                 layersHint(plg, trial.fileSize));
+        return out;
+    }
     if (!notListing.empty()) {
         failWith(&out.add, ", but " + notListing + " do not list " + plg.name,
                  forbidden ? forbiddenHint : nameHint(plg));

@@ -203,6 +203,26 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
          {portrait + "FAILED - -", "add: #61 Name of Plugin in plg not found",
           "hint: save the .plg as UTF-8: it is UTF-16 text, whose tags the installer, reading "
           "8-bit lines, never finds"}},
+        {"an empty block, which installs nothing",
+         [&] {
+             size_t open = sample.find('\n', sample.find("screenHeight=\"800\"")) + 1;
+             return sample.substr(0, open) + sample.substr(sample.find("  </layout>"));
+         }(),
+         {},
+         1,
+         {portrait + "FAILED - -",
+          "add: #0 Success, but the .plg's block for 480x800 holds no lines, so nothing was put "
+          "into the layout",
+          namesHint}},
+        {"a block whose size begins like the layout's is the one it gets",
+         replaced(sample, "screenWidth=\"480\" screenHeight=\"800\"",
+                  "screenWidth=\"480\" screenHeight=\"8000\""),
+         {},
+         0,
+         {portrait + "ok ok ok", landscape + "ok ok ok",
+          "The .plg's block for 480x8000 is the one the installer takes for 480x800 (it looks for "
+          "the start of the size): put a block for 480x800 before it.",
+          "All 2 checks passed."}},
         {"the position after the blocks",
          replaced(replaced(sample, "  <position>1</position>\r\n", ""), "</plugin>",
                   "<position>1</position>\r\n</plugin>"),
