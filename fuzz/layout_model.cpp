@@ -91,6 +91,11 @@ bool standsAlone(std::string_view front) {
     return state == Text;
 }
 
+// True when pieces[i] is a later piece of a line longer than a piece.
+bool continuesLine(const std::vector<std::string_view>& pieces, size_t i) {
+    return i > 0 && pieces[i - 1].size() == kPieceBytes && !pieces[i - 1].ends_with('\n');
+}
+
 std::string_view lineEndOf(std::string_view piece) {
     if (piece.ends_with("\r\n"))
         return "\r\n";
@@ -180,7 +185,9 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             std::string_view first = pieces[i];
             size_t markerAt = first.find(expanded);
             std::string_view front = first.substr(0, markerAt);
-            if (standsAlone(front)) {
+            if (continuesLine(pieces, i)) {
+                r.out += tabsToBlanks(std::string(front) + std::string(lineEndOf(first)));
+            } else if (standsAlone(front)) {
                 r.out += tabsToBlanks(std::string(front.substr(0, front.rfind('>') + 1)) +
                                       std::string(lineEndOf(first)));
             }
@@ -204,7 +211,7 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             }
             if (holds(rest, "</Form>")) {
                 std::string_view beforeEnd = rest.substr(0, rest.find("</Form>"));
-                if (standsAlone(beforeEnd))
+                if (continuesLine(pieces, last) || standsAlone(beforeEnd))
                     r.out += tabsToBlanks(beforeEnd);
                 r.out += "</Form>";
                 return r;
@@ -216,7 +223,7 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
         bool formEnd = holds(pieces[i], "</Form>");
         if (formEnd) {
             std::string_view front = pieces[i].substr(0, pieces[i].find("</Form>"));
-            if (standsAlone(front))
+            if (continuesLine(pieces, i) || standsAlone(front))
                 r.out += tabsToBlanks(front);
         }
         bool consumed = false;

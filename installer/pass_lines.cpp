@@ -10,9 +10,13 @@ namespace qorv {
 bool nextLine(PassLines& lines) {
     if (lines.writeFailed || lines.readFailed)
         return false;
+    lines.continuesLine = lines.pieceOpen;
     ReadStatus status = readLayoutLine(lines.layout, lines.line);
     if (status == ReadStatus::Failed)
         lines.readFailed = true;
+    // Taken now: the phases may change the line once they have it.
+    lines.pieceOpen = status == ReadStatus::Line && lines.line.length == kLinePieceBytes &&
+                      lines.line.text[kLinePieceBytes - 1] != '\n';
     return status == ReadStatus::Line;
 }
 
@@ -58,7 +62,8 @@ bool wholeMarkup(std::string_view text) {
 void copyTextBeforeFormEnd(PassLines& lines) {
     std::string_view line = lines.line.view();
     size_t end = line.find(kFormEnd);
-    if (end == std::string_view::npos || !wholeMarkup(line.substr(0, end)))
+    if (end == std::string_view::npos ||
+        (!lines.continuesLine && !wholeMarkup(line.substr(0, end))))
         return;
     copyLine(lines, lines.line.text, end);
 }
@@ -144,9 +149,10 @@ size_t lineEndSize(std::string_view line) {
 // the list view's closing tag.
 void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
     std::string_view before = lines.line.view().substr(0, markerAt);
-    if (!wholeMarkup(before))
+    if (!lines.continuesLine && !wholeMarkup(before))
         return;
-    size_t keep = before.find_last_of('>') + 1;
+    // On a later piece of a long line, all of it: the line's start is written.
+    size_t keep = lines.continuesLine ? markerAt : before.find_last_of('>') + 1;
     size_t eol = lineEndSize(lines.line.view());
     std::memmove(lines.line.text + keep, lines.line.text + lines.line.length - eol, eol);
     copyLine(lines, lines.line.text, keep + eol);

@@ -24,6 +24,11 @@ struct PassLines {
     LayoutLine& line;  // the current line
     bool readFailed;   // the layout file could not be read to its end
     bool writeFailed;  // the temporary layout copy could not be written
+    // The current line is a later piece of a physical line longer than a
+    // piece, whose earlier pieces are written already; pieceOpen: the line
+    // read last is a piece that such a line goes on after.
+    bool continuesLine = false;
+    bool pieceOpen = false;
 };
 
 // Reads the next line into lines.line.  False at the end of the file, on a
@@ -38,7 +43,9 @@ bool copyCurrentLine(PassLines& lines);
 void writeFormEnd(PassLines& lines);
 
 // Writes what stands in front of "</Form>" on the current line, through
-// replaceTabs, when it is whole markup (wholeMarkup).  A switched closing
+// replaceTabs, when it is whole markup (wholeMarkup), or whatever it is
+// when the line continues a longer one: the pieces before it were written,
+// and the line would be cut open without it.  A switched closing
 // tag ends without a line end, so the form end follows it on one line:
 // were that text dropped with the line, a second switch or an add would
 // lose the list view's closing tag.

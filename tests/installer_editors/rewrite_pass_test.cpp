@@ -134,6 +134,9 @@ TEST(RewritePass, PhaseBoundaries) {
              "<Layer ID=\"PIcon\">\n <Layer ID=\"In\"><I/></Layer></Layer></BronzeListView>\n"
              "</Form>\n",
          PassOutcome::Done, "<BronzeListView>\n</BronzeListView>\n</Form>"},
+        {"a form end on a later piece of a long line keeps the line's text in front of it",
+         PassKind::Remove, "<BronzeListView>\n<F T=\"" + std::string(5000, 'f') + "\"/></Form>\n",
+         PassOutcome::Done, "<BronzeListView>\n<F T=\"" + std::string(5000, 'f') + "\"/></Form>"},
         {"a form end before the closing tag is copied", PassKind::SwitchListView,
          "<TitaniumListView>\n</Form>\n</TitaniumListView>\n</Form>\n<gone/>\n", PassOutcome::Done,
          "   <BronzeListView>\n</Form>\n   </BronzeListView></Form>"},
