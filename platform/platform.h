@@ -155,6 +155,12 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst);
 
 bool fileDelete(const char16_t* path);
 
+// True when both device paths name one existing file.  On posix that is
+// the same host file, whatever links or case of names lead to it; on the
+// device, whose names ignore case and whose paths lead nowhere else, the
+// same path once "." and ".." are resolved.
+bool fileSame(const char16_t* a, const char16_t* b);
+
 // ---------------------------------------------------------------------------
 // Directory enumeration (FindFirstFileW, FindNextFileW, FindClose).
 

@@ -48,37 +48,18 @@ ListNames listNamesOf(const char16_t* listPath) {
     return names;
 }
 
-// A device path as the device resolves it: lower case, parts joined by
-// single backslashes, "." dropped and ".." taking the part before it away
-// (at the root it stays there).
-std::u16string resolvedDevicePath(std::u16string_view path) {
-    std::vector<std::u16string> parts;
-    size_t i = 0;
-    while (i < path.size()) {
-        while (i < path.size() && isSeparator(path[i]))
-            ++i;
-        size_t start = i;
-        while (i < path.size() && !isSeparator(path[i]))
-            ++i;
-        std::u16string part(path.substr(start, i - start));
-        if (part == u"..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != u".") {
-            for (char16_t& c : part)
-                c = ce::u16lowerChar(c);
-            parts.push_back(std::move(part));
-        }
-    }
-    std::u16string out;
-    for (const std::u16string& part : parts)
-        out += u"\\" + part;
-    return out;
-}
-
-bool isListFile(const ListNames& list, const std::u16string& dir, const char16_t* lowerName) {
-    return !list.name.empty() && (list.name == lowerName || list.tempName == lowerName) &&
-           resolvedDevicePath(dir) == resolvedDevicePath(list.dir);
+// The list file and its temporary file, which lie in the tree when the
+// list is written into it, are no shortcuts.  Names are compared first, as
+// the device compares them; the platform tells whether the entry is one of
+// the files themselves (a link to a folder or a name differing in case
+// leads elsewhere on a PC).
+bool isListFile(const ListNames& list, const std::u16string& dir, const char16_t* name,
+                const char16_t* lowerName) {
+    if (list.name.empty() || (list.name != lowerName && list.tempName != lowerName))
+        return false;
+    std::u16string entry = dir + u"\\" + name;
+    return ce::fileSame(entry.c_str(), (list.dir + list.name).c_str()) ||
+           ce::fileSame(entry.c_str(), (list.dir + list.tempName).c_str());
 }
 
 bool isDotEntry(const char16_t* name) {
@@ -104,7 +85,7 @@ void handleFile(const ce::FindRecord& record, const std::u16string& path, WalkCo
     ce::u16lower(lowerName);
     const char16_t* lnk = ce::u16str(lowerName, u".lnk");
     if (lnk == nullptr || !nameFilterPasses(*ctx.filter, lowerName) ||
-        isListFile(list, path, lowerName)) {
+        isListFile(list, path, record.name, lowerName)) {
         return;
     }
     ++ctx.shortcutCount;

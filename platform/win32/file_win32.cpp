@@ -2,8 +2,12 @@
 // mode: the interface promises bytes without line-end translation.
 #include <stdio.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
+#include "platform/wstr.h"
 
 namespace ce {
 
@@ -70,6 +74,40 @@ bool fileClose(File file) {
 
 bool fileDelete(const char16_t* path) {
     return DeleteFileW(asWide(path)) != 0;
+}
+
+namespace {
+
+// A device path as the device resolves it: lower case, parts joined by
+// single backslashes, "." dropped and ".." taking the part before it away.
+std::u16string resolved(const char16_t* path) {
+    std::vector<std::u16string> parts;
+    std::u16string part;
+    for (const char16_t* p = path;; ++p) {
+        if (*p != 0 && *p != u'\\' && *p != u'/') {
+            part.push_back(u16lowerChar(*p));
+            continue;
+        }
+        if (part == u"..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != u".") {
+            parts.push_back(part);
+        }
+        part.clear();
+        if (*p == 0)
+            break;
+    }
+    std::u16string out;
+    for (const std::u16string& each : parts)
+        out += u"\\" + each;
+    return out;
+}
+
+}  // namespace
+
+bool fileSame(const char16_t* a, const char16_t* b) {
+    return GetFileAttributesW(asWide(a)) != static_cast<DWORD>(-1) && resolved(a) == resolved(b);
 }
 
 }  // namespace ce

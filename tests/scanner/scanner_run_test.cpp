@@ -347,25 +347,39 @@ TEST_F(ScannerRun, ConcurrentRunWaitsForTheRunLock) {
 }
 
 // The list and its temporary file are no shortcuts wherever their path
-// goes through "." or "..": a second run counts what the first did.
+// goes through "." or "..", or a link to a folder: a second run counts
+// what the first did.  A shortcut whose name is the list's, in a folder
+// whose name differs from the list's only in case, is no list on a PC.
 TEST_F(ScannerRun, AListInTheTreeIsNoShortcutHoweverItsPathIsWritten) {
     const struct {
         const char* root;
         const char* dirFile;
+        const char* linkToA;   // a host link to Start/A made under fs/, if any
+        const char* caseTwin;  // a shortcut in a folder named like the list's but for case
+        unsigned count;
     } cases[] = {
-        {"\\Start", "\\Start\\.\\list.lnk"},
-        {"\\Start", "\\START\\A\\..\\\\list.lnk"},
-        {"\\Start\\..\\Start", "\\Start\\list.lnk"},
-        {"\\Start", "\\..\\Start\\A\\..\\list.lnk"},
+        {"\\Start", "\\Start\\.\\list.lnk", nullptr, nullptr, 2},
+        {"\\Start", "\\START\\A\\..\\\\list.lnk", nullptr, nullptr, 2},
+        {"\\Start\\..\\Start", "\\Start\\list.lnk", nullptr, nullptr, 2},
+        {"\\Start", "\\..\\Start\\A\\..\\list.lnk", nullptr, nullptr, 2},
+        {"\\Start", "\\alias\\list.lnk", "alias", nullptr, 2},
+        {"\\Start", "\\Start\\a\\list.lnk", nullptr, "\\Start\\a\\list.lnk", 3},
     };
     for (const auto& c : cases) {
         cetest::TempDevice fresh;
         fresh.writeFile("\\Start\\One.lnk", "x");
         fresh.writeFile("\\Start\\A\\Two.lnk", "x");
+        if (c.linkToA != nullptr) {
+            ASSERT_EQ(symlink("Start/A", fresh.hostPath(std::string("\\") + c.linkToA).c_str()), 0);
+        }
+        if (c.caseTwin != nullptr) {
+            std::filesystem::create_directories(fresh.hostPath("\\Start") + "/a");
+            cetest::writeHostFile(fresh.hostPath("\\Start") + "/A/list.lnk", "x");
+        }
         fresh.writeRegistry(settingsRegistry(c.root, "", c.dirFile));
         for (int i = 0; i < 2; ++i)
             EXPECT_EQ(cetest::runProgram(ZANDOVAL_EXE, {"-start"}, fresh.dir()).exitCode, 0);
-        EXPECT_EQ(fresh.regDword(true, kKey, "maxList"), 2u) << c.dirFile;
+        EXPECT_EQ(fresh.regDword(true, kKey, "maxList"), c.count) << c.dirFile;
     }
 }
 

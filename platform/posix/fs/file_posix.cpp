@@ -414,6 +414,26 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     return ok;
 }
 
+namespace {
+
+bool identityOf(const char16_t* path, struct stat* st) {
+    posix::DeviceEntry e;
+    if (!posix::resolveDevicePath(path, posix::LeafMode::MustExist, &e))
+        return false;
+    bool ok = posix::sysCalls().fstatat(e.dirFd, e.name.c_str(), st, 0) == 0;
+    posix::closeDeviceEntry(&e);
+    return ok;
+}
+
+}  // namespace
+
+bool fileSame(const char16_t* a, const char16_t* b) {
+    struct stat sa;
+    struct stat sb;
+    return identityOf(a, &sa) && identityOf(b, &sb) && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
 bool fileDelete(const char16_t* path) {
     posix::DeviceEntry e;
     if (!posix::resolveDevicePath(path, posix::LeafMode::NoFollow, &e))
