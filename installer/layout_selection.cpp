@@ -79,12 +79,10 @@ bool composeTarget(RunContext& ctx, const LayoutModeInfo& mode) {
 
     if (mode.currentLayout) {
         char16_t* forbiddenList = ctx.buffers.forbiddenList;
-        uint32_t type = 0;
-        uint32_t size = 0;
         if (ce::regReadStringBytes(keys.runRecord, u"ForbiddenList", forbiddenList, kTextChars,
                                    kForbiddenListBytes)) {
             request.forbidden = isListedLayout(forbiddenList, name);
-        } else if (ce::regQueryValue(keys.runRecord, u"ForbiddenList", nullptr, 0, &type, &size)) {
+        } else if (ce::regValueExists(keys.runRecord, u"ForbiddenList")) {
             // A list too long to read forbids nothing: a user who set it
             // must hear that it does not protect the layout.
             ce::diagnostic(

@@ -55,8 +55,8 @@ bool IniReader::open(const char16_t* path) {
         bytes_.clear();
         // The name alone: the path is in the launcher's own form, which is
         // not the host's on every backend.
-        const std::u16string_view whole(path);
-        const std::u16string_view name = whole.substr(whole.find_last_of(u'\\') + 1);
+        const std::u16string_view given(path);
+        const std::u16string_view name = given.substr(given.find_last_of(u'\\') + 1);
         ce::diagnostic((u"the menu file " + std::u16string(name) +
                         u" beside the program is larger than 1 MB, too large for a menu; no "
                         u"menu is shown")

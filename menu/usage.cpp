@@ -15,8 +15,8 @@ UTF-8 or UTF-16LE:
   [Actions]
   Action1=\My Documents\notes.txt
 Entries 1 to 10; an action is a file, optionally followed by | (or ;) and
-its parameters, and ends at its first =.  %PROGRAMFILES%, %WINDOWS%, %MYMUSIC%, %MYVIDEO% and
-%MYPICTURES% name device folders.  The menu closes itself after 6 seconds.
+its parameters, and ends at its first =.  %PROGRAMFILES%, %WINDOWS%,
+%MYMUSIC%, %MYVIDEO% and %MYPICTURES% name device folders.  The menu closes itself after 6 seconds.
 Needs an X display (DISPLAY).
 
 The device is the directory named by CE_DEVICE_DIR (default

@@ -44,6 +44,10 @@ bool regReadTextBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bu
     return readString(key, name, buf, bufChars, bufBytes, true);
 }
 
+bool regValueExists(RegKey key, const char16_t* name) {
+    return regQueryValue(key, name, nullptr, 0, nullptr, nullptr);
+}
+
 bool regReadString(RegKey key, const char16_t* name, char16_t* buf, size_t bufChars) {
     return regReadStringBytes(key, name, buf, bufChars, static_cast<uint32_t>(bufChars * 2));
 }

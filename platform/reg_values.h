@@ -29,6 +29,10 @@ bool regReadTextBytes(RegKey key, const char16_t* name, char16_t* buf, size_t bu
 
 bool regWriteString(RegKey key, const char16_t* name, const char16_t* text);
 
+// True when the value is there, whatever its type and size: a read that
+// failed on it failed for its size or type, which a user should hear.
+bool regValueExists(RegKey key, const char16_t* name);
+
 // Reads 4 bytes; false when missing or larger than 4 bytes.
 bool regReadDword(RegKey key, const char16_t* name, uint32_t* value);
 bool regWriteDword(RegKey key, const char16_t* name, uint32_t value);

@@ -76,6 +76,16 @@ std::u16string listTempName(std::u16string_view name) {
     return std::u16string(name.substr(0, keep)) + kListTempSuffix;
 }
 
+size_t fileNameStart(std::u16string_view path) {
+    size_t slash = path.find_last_of(u"\\/");
+    return slash == std::u16string_view::npos ? 0 : slash + 1;
+}
+
+std::u16string listTempPath(std::u16string_view path) {
+    size_t nameAt = fileNameStart(path);
+    return std::u16string(path.substr(0, nameAt)) + listTempName(path.substr(nameAt));
+}
+
 bool listFileOpen(ListFile& list, const char16_t* path) {
     list.file = nullptr;
     list.writeFailed = false;
@@ -83,9 +93,7 @@ bool listFileOpen(ListFile& list, const char16_t* path) {
     if (path[0] == 0)
         return false;
     list.path = path;
-    size_t slash = list.path.find_last_of(u"\\/");
-    size_t nameAt = slash == std::u16string::npos ? 0 : slash + 1;
-    list.tempPath = list.path.substr(0, nameAt) + listTempName(list.path.substr(nameAt));
+    list.tempPath = listTempPath(list.path);
     list.file = ce::fileOpen(list.tempPath.c_str(), ce::FileMode::Write);
     return list.file != nullptr;
 }

@@ -36,6 +36,14 @@ constexpr size_t kListTempNameBytes = 255;
 // be longer than kListTempNameBytes.
 std::u16string listTempName(std::u16string_view name);
 
+// Where the list file at `path` (a device path) is written before it takes
+// that name: beside it, named by listTempName.
+std::u16string listTempPath(std::u16string_view path);
+
+// Where the name of the file at a device path begins: after its last
+// separator ('\\' or '/').
+size_t fileNameStart(std::u16string_view path);
+
 // Size of the output buffer in bytes.
 constexpr size_t kListBufferBytes = 64 * 1024;
 

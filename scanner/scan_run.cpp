@@ -61,7 +61,7 @@ void scanTree(ScanRun& run) {
     // Empty when missing; one that is there but cannot be read filters
     // nothing either, which a user would not guess.
     if (!ce::regReadString(run.key, u"enter", run.filterText, kFilterChars) &&
-        ce::regQueryValue(run.key, u"enter", nullptr, 0, nullptr, nullptr)) {
+        ce::regValueExists(run.key, u"enter")) {
         hint(std::u16string(kKeyName) +
              u" has an enter that cannot be read (longer than 199 characters, or not text), so "
              u"every shortcut is listed");

@@ -18,33 +18,30 @@ struct Level {
     size_t pathLength;
 };
 
-bool isSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
-}
-
-// The list file's directory and its name and its temporary file's name,
+// The list file and its temporary file, by path, and their names
 // lower-cased, for the walk to pass them over.
 struct ListNames {
-    std::u16string dir;
+    std::u16string path;
+    std::u16string tempPath;
     std::u16string name;
     std::u16string tempName;
 };
+
+std::u16string lowerFileName(const std::u16string& path) {
+    std::u16string name = path.substr(fileNameStart(path));
+    for (char16_t& c : name)
+        c = ce::u16lowerChar(c);
+    return name;
+}
 
 ListNames listNamesOf(const char16_t* listPath) {
     ListNames names;
     if (listPath == nullptr || listPath[0] == 0)
         return names;
-    std::u16string path(listPath);
-    size_t slash = path.size();
-    while (slash > 0 && !isSeparator(path[slash - 1]))
-        --slash;
-    names.dir = path.substr(0, slash);
-    names.name = path.substr(slash);
-    names.tempName = listTempName(names.name);
-    for (char16_t& c : names.name)
-        c = ce::u16lowerChar(c);
-    for (char16_t& c : names.tempName)
-        c = ce::u16lowerChar(c);
+    names.path = listPath;
+    names.tempPath = listTempPath(names.path);
+    names.name = lowerFileName(names.path);
+    names.tempName = lowerFileName(names.tempPath);
     return names;
 }
 
@@ -58,8 +55,8 @@ bool isListFile(const ListNames& list, const std::u16string& dir, const char16_t
     if (list.name.empty() || (list.name != lowerName && list.tempName != lowerName))
         return false;
     std::u16string entry = dir + u"\\" + name;
-    return ce::fileSame(entry.c_str(), (list.dir + list.name).c_str()) ||
-           ce::fileSame(entry.c_str(), (list.dir + list.tempName).c_str());
+    return ce::fileSame(entry.c_str(), list.path.c_str()) ||
+           ce::fileSame(entry.c_str(), list.tempPath.c_str());
 }
 
 bool isDotEntry(const char16_t* name) {

@@ -334,11 +334,10 @@ void regCloseKey(RegKey key) {
     // with them: the writes before them must anyway, and the later ones
     // would cost a commit of their own.
     std::vector<PendingWrite>& writes = pendingWrites();
-    bool own = false;
-    for (const PendingWrite& w : writes)
-        own = own || w.handle == key;
-    if (own)
+    if (std::any_of(writes.begin(), writes.end(),
+                    [key](const PendingWrite& w) { return w.handle == key; })) {
         commitWrites(writes.size());
+    }
     for (PendingWrite& w : writes) {
         if (w.handle == key)
             w.handle = nullptr;  // none is left; kept safe all the same
