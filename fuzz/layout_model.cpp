@@ -66,7 +66,8 @@ qorv::PassOutcome layoutBlock(std::string_view plg, int w, int h, std::string* b
 namespace {
 
 // The text in front of a form end is kept when it ends a tag and leaves no
-// comment and no quoted text open: a walk over it in three states.
+// comment, tag or attribute value open: a walk over it in four states,
+// where quotes open a value only inside a tag.
 bool standsAlone(std::string_view front) {
     size_t end = front.size();
     while (end > 0 && (front[end - 1] == ' ' || front[end - 1] == '\t' || front[end - 1] == '\r' ||
@@ -75,7 +76,8 @@ bool standsAlone(std::string_view front) {
     }
     if (end == 0 || front[end - 1] != '>')
         return false;
-    enum { Text, Quoted, Comment } state = Text;
+    enum { Text, Tag, Quoted, Comment } state = Text;
+    char quote = 0;
     for (size_t i = 0; i < front.size(); ++i) {
         std::string_view here = front.substr(i);
         if (state == Text && here.rfind("<!--", 0) == 0) {
@@ -84,8 +86,15 @@ bool standsAlone(std::string_view front) {
         } else if (state == Comment && here.rfind("-->", 0) == 0) {
             state = Text;
             i += 2;
-        } else if (state != Comment && front[i] == '"') {
-            state = state == Text ? Quoted : Text;
+        } else if (state == Text && front[i] == '<') {
+            state = Tag;
+        } else if (state == Tag && (front[i] == '"' || front[i] == '\'')) {
+            state = Quoted;
+            quote = front[i];
+        } else if (state == Tag && front[i] == '>') {
+            state = Text;
+        } else if (state == Quoted && front[i] == quote) {
+            state = Tag;
         }
     }
     return state == Text;

@@ -42,21 +42,28 @@ bool wholeMarkup(std::string_view text) {
     size_t last = text.find_last_not_of(" \t\r\n");
     if (last == std::string_view::npos || text[last] != '>')
         return false;
-    bool inQuotes = false;
-    size_t i = 0;
-    while (i < text.size()) {
-        if (!inQuotes && text.substr(i, kCommentOpen.size()) == kCommentOpen) {
+    bool inTag = false;
+    char quote = '\0';  // the quote of an attribute value open in a tag
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (quote != '\0') {
+            if (c == quote)
+                quote = '\0';
+        } else if (inTag) {
+            if (c == '"' || c == '\'')
+                quote = c;
+            else if (c == '>')
+                inTag = false;
+        } else if (text.substr(i, kCommentOpen.size()) == kCommentOpen) {
             size_t close = text.find(kCommentClose, i + kCommentOpen.size());
             if (close == std::string_view::npos)
                 return false;
-            i = close + kCommentClose.size();
-            continue;
+            i = close + kCommentClose.size() - 1;
+        } else if (c == '<') {
+            inTag = true;
         }
-        if (text[i] == '"')
-            inQuotes = !inQuotes;
-        ++i;
     }
-    return !inQuotes;
+    return !inTag && quote == '\0';
 }
 
 void copyTextBeforeFormEnd(PassLines& lines) {

@@ -52,11 +52,13 @@ void writeFormEnd(PassLines& lines);
 void copyTextBeforeFormEnd(PassLines& lines);
 
 // True when text can stand on its own in front of the form end: more than
-// white space, its last other character closes a tag ('>'), every comment
-// it opens ("<!--") is closed ("-->") and its double quotes outside
-// comments are balanced.  Text that opens a comment or an attribute whose
-// end stood after "</Form>" would, kept, swallow what the pass writes after
-// it, the form end included.
+// white space, its last other character closes a tag ('>'), and it leaves
+// no comment ("<!--" without "-->"), tag or attribute value open.  Quotes
+// count only inside a tag: in an element's text ('5" screen') they are
+// text, and text that ends an attribute begun on an earlier line, whose
+// start was written, closes what that line opened.  Text that opens a
+// comment or an attribute whose end stood after "</Form>" would, kept,
+// swallow what the pass writes after it, the form end included.
 bool wholeMarkup(std::string_view text);
 
 // ReadFailed or WriteFailed after a failure, otherwise sound.

@@ -50,6 +50,11 @@ TEST(FormEnd, WholeMarkupClosesItsTagsCommentsAndQuotes) {
         {"<!-->", false},
         {"<a title=\"see ", false},
         {"<a t=\"x\" u=\">", false},
+        {"<a t='it\"s>", false},  // a single-quoted value left open
+        {"<a t='it\"s'/>", true},
+        {"<Label>5\" screen</Label>", true},  // a quote in an element's text
+        {"line two\"/>", true},               // an attribute begun on an earlier line
+        {"<a t=\"x\"", false},
     };
     for (const auto& [text, whole] : cases)
         EXPECT_EQ(wholeMarkup(text), whole) << text;

@@ -151,12 +151,16 @@ TEST(RewritePass, PhaseBoundaries) {
 
 // Text in front of the form end stays only when it is whole markup; text
 // that opens a comment or an attribute ending after "</Form>" gives way.
+// Quotes outside tags are text.
 TEST(RewritePass, TextInFrontOfTheFormEndStaysOnlyWhenWhole) {
     const std::string block =
         "<layout screenWidth=\"480\" screenHeight=\"800\">\n<B/>\n</layout>\n";
     const std::string comment = "<!-- old end: </Form> -->\r\n</Form>\r\n";
     const std::string attribute = "<Note text=\"see </Form>\"/>\r\n</Form>\r\n";
     const std::string closing = "</BronzeListView><!-- x --></Form>\r\n";
+    // Quotes in an element's text, and an attribute begun on the line before.
+    const std::string quoted = "<Label>5\" screen</Label></Form>\r\n";
+    const std::string continued = "<Text T=\"one\r\ntwo\"/></Form>\r\n";
     const struct {
         PassKind kind;
         std::string layout;
@@ -166,7 +170,13 @@ TEST(RewritePass, TextInFrontOfTheFormEndStaysOnlyWhenWhole) {
         {PassKind::Inject, "<BronzeListView>\n" + attribute, "<BronzeListView>\n<B/>\n</Form>"},
         {PassKind::Inject, "<BronzeListView>\n" + closing,
          "<BronzeListView>\n</BronzeListView><!-- x --><B/>\n</Form>"},
+        {PassKind::Inject, "<BronzeListView>\n" + quoted,
+         "<BronzeListView>\n<Label>5\" screen</Label><B/>\n</Form>"},
+        {PassKind::Inject, "<BronzeListView>\n" + continued,
+         "<BronzeListView>\n<Text T=\"one\r\ntwo\"/><B/>\n</Form>"},
         {PassKind::Remove, "<BronzeListView>\n" + comment, "<BronzeListView>\n</Form>"},
+        {PassKind::Remove, "<BronzeListView>\n" + quoted,
+         "<BronzeListView>\n<Label>5\" screen</Label></Form>"},
         {PassKind::Remove, "<BronzeListView>\n" + attribute, "<BronzeListView>\n</Form>"},
         {PassKind::Remove, "<BronzeListView>\n" + kLayers + closing,
          "<BronzeListView>\n</BronzeListView><!-- x --></Form>"},

@@ -219,6 +219,21 @@ TEST_F(ScannerRun, UnreachableRegistryShowsTheMessageAndWritesNothing) {
               (std::vector<std::string>{"Start", "Start/a.lnk"}));
 }
 
+// A registry that can be read but takes no write: the writes still waiting
+// when the program ends are tried once more then, and fail again.  The run
+// ends with status 1 and the failure named, not with a crash.
+TEST_F(ScannerRun, RegistryThatTakesNoWriteEndsTheRunWithStatus1) {
+    dev.writeFile("\\Start\\a.lnk", "x");
+    dev.writeRegistry(settingsRegistry("\\Start", "", "\\list.txt"));
+    const std::string before = dev.readRegistryFile();
+    std::filesystem::create_directories(dev.dir() + "/registry.reg.lock");
+    cetest::RunResult r = run();
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(r.err, "zandoval: cannot write the registry's lock file " + dev.dir() +
+                         "/registry.reg.lock: Is a directory\n");
+    EXPECT_EQ(dev.readRegistryFile(), before);
+}
+
 TEST_F(ScannerRun, LinksToDirectoriesAreNotFollowedLinksToFilesAreListed) {
     dev.writeFile("\\Start\\a\\x.lnk", "x");
     dev.writeFile("\\Start\\a\\b\\y.lnk", "x");

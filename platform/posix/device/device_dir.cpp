@@ -55,16 +55,18 @@ bool holdsDevice(const std::string& dir) {
 // not be made into one.  A directory found to be a device stays one while
 // it is the same directory, so the parts are looked for once.
 bool isDevice(const std::string& dir, const struct stat& st) {
+    // Never destroyed: the writes that wait for the program's exit are
+    // committed after the destructors of statics made before them.
     static std::mutex mutex;
-    static std::string known;
+    static auto* known = new std::string;
     static dev_t knownDev;
     static ino_t knownIno;
     std::lock_guard<std::mutex> guard(mutex);
-    if (known == dir && knownDev == st.st_dev && knownIno == st.st_ino)
+    if (*known == dir && knownDev == st.st_dev && knownIno == st.st_ino)
         return true;
     if (!holdsDevice(dir))
         return false;
-    known = dir;
+    *known = dir;
     knownDev = st.st_dev;
     knownIno = st.st_ino;
     return true;

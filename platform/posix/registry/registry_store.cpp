@@ -54,14 +54,17 @@ struct Store {
     std::shared_ptr<RegFile> file;  // shared with callers of registryRead
 };
 
+// Neither is ever destroyed: the writes that wait for the program's exit
+// are committed by a handler that runs after the destructors of statics
+// made later than it was set.
 Store& store() {
-    static Store s;
-    return s;
+    static auto* s = new Store;
+    return *s;
 }
 
 RegistryFailure& lastFailure() {
-    static RegistryFailure f;
-    return f;
+    static auto* f = new RegistryFailure;
+    return *f;
 }
 
 // Notes what failed, at the step that failed; false for the caller to

@@ -30,10 +30,12 @@ std::string systemError(int error) {
 }
 
 void diagnose(const std::string& text) {
+    // Never destroyed: a write that waited for the program's exit may
+    // still have something to say then.
     static std::mutex mutex;
-    static std::set<std::string> written;
+    static auto* written = new std::set<std::string>;
     std::lock_guard<std::mutex> guard(mutex);
-    if (!written.insert(text).second)
+    if (!written->insert(text).second)
         return;
     // Control characters from the files and settings a line quotes are
     // shown, not sent: a carriage return would overwrite the line on a
