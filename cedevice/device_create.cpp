@@ -7,13 +7,17 @@
 // another device: the programs would take the outer one's fs/ for files of
 // its own.  When the making fails half-way, what was made is removed again.
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #include "cedevice/host_file.h"
 #include "cedevice/tool.h"
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/sys/diagnostic.h"
 
 namespace cedevice {
 
@@ -39,24 +43,49 @@ fs::path programDirectory() {
     return fs::path(buf).parent_path();
 }
 
-// The device's parts: a copy of the sample, or an empty file system, a new
-// registry and a device.conf.  False with the reason in *error.
-bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample, std::string* error) {
+// The device's parts, each noted in *made as it is made: a copy of the
+// sample, or an empty file system, a new registry and a device.conf.  fs/
+// comes first, with one mkdir that fails when it exists: of two runs
+// making a device in the same directory at once, only the one that made
+// it goes on, and the other never touches what that one makes.  False
+// with the reason in *error.
+bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample,
+                std::vector<fs::path>* made, std::string* error) {
+    const fs::path files = dir / "fs";
+    if (mkdir(files.c_str(), 0777) != 0) {
+        *error = errno == EEXIST
+                     ? dir.string() +
+                           " is no longer empty (another run is making a device "
+                           "there?): a device is made in a new or empty directory"
+                     : "cannot make " + files.string() + ": " + ce::posix::systemError(errno);
+        return false;
+    }
+    made->push_back(files);
     std::error_code ec;
     if (fromSample) {
-        fs::copy(sample, dir, fs::copy_options::recursive, ec);
+        fs::copy(sample / "fs", files, fs::copy_options::recursive, ec);
+        for (fs::directory_iterator it(sample, ec), end; !ec && it != end; it.increment(ec)) {
+            if (it->path().filename() == "fs")
+                continue;
+            const fs::path to = dir / it->path().filename();
+            if (fs::exists(fs::symlink_status(to, ec))) {
+                ec = std::make_error_code(std::errc::file_exists);
+                break;
+            }
+            made->push_back(to);
+            fs::copy(it->path(), to, fs::copy_options::recursive, ec);
+        }
         if (ec)
             *error = "cannot copy the sample device " + sample.string() + " to " + dir.string() +
                      ": " + ec.message();
         return !ec;
     }
-    if (!fs::create_directory(dir / "fs", ec) && ec) {
-        *error = "cannot make " + (dir / "fs").string() + ": " + ec.message();
-        return false;
-    }
     const std::string registry = ce::posix::regFileSerialize(ce::posix::regFileNew());
-    return writeHostFile(dir / "registry.reg", registry, error) &&
-           writeHostFile(dir / "device.conf", kDeviceConf, error);
+    made->push_back(dir / "registry.reg");
+    if (!writeHostFile(made->back(), registry, error))
+        return false;
+    made->push_back(dir / "device.conf");
+    return writeHostFile(made->back(), kDeviceConf, error);
 }
 
 // The device that dir would lie inside: the nearest directory above it that
@@ -119,20 +148,24 @@ int createCommand(const Args& args) {
             return fail("no sample device at " + sample.lexically_normal().string());
         sample = sample.lexically_normal();
     }
-    if (!existed && !fs::create_directories(dir, ec) && ec)
-        return fail("cannot make " + target + ": " + ec.message());
+    bool madeDir = false;
+    if (!existed) {
+        madeDir = fs::create_directories(dir, ec);
+        if (ec)
+            return fail("cannot make " + target + ": " + ec.message());
+    }
 
     std::string reason;
-    if (fillDevice(dir, sample, fromSample, &reason))
+    std::vector<fs::path> made;
+    if (fillDevice(dir, sample, fromSample, &made, &reason))
         return kExitOk;
-    // Leave nothing half made: the directory was new or empty before.
+    // Leave nothing half made, and nothing of another's removed: only what
+    // this run made goes, and the directory when it is empty again.
     std::error_code ignored;
-    if (existed) {
-        for (const fs::directory_entry& e : fs::directory_iterator(dir, ignored))
-            fs::remove_all(e.path(), ignored);
-    } else {
-        fs::remove_all(dir, ignored);
-    }
+    for (size_t i = made.size(); i-- > 0;)
+        fs::remove_all(made[i], ignored);
+    if (madeDir)
+        rmdir(dir.c_str());
     return fail(reason);
 }
 

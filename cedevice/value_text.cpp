@@ -92,19 +92,24 @@ bool parseNumber(const std::string& text, uint64_t max, uint64_t* out) {
     return true;
 }
 
+// Groups apart by blanks or commas, each a byte of one digit ("1,2", as
+// an export's hex list is read) or bytes of two digits each ("01ab").  A
+// longer group of an odd number of digits is refused: which digit stands
+// alone cannot be told.
 bool parseHexBytes(const std::string& text, std::vector<uint8_t>* out) {
-    std::string digits;
-    for (char c : text) {
-        if (c == ' ' || c == ',')
-            continue;
-        if (!std::isxdigit(static_cast<unsigned char>(c)))
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find_first_of(" ,", at), text.size());
+        const std::string group = text.substr(at, end - at);
+        at = end + 1;
+        for (char c : group) {
+            if (!std::isxdigit(static_cast<unsigned char>(c)))
+                return false;
+        }
+        if (group.size() > 1 && group.size() % 2 != 0)
             return false;
-        digits.push_back(c);
+        for (size_t i = 0; i < group.size(); i += 2)
+            out->push_back(static_cast<uint8_t>(std::stoul(group.substr(i, 2), nullptr, 16)));
     }
-    if (digits.size() % 2 != 0)
-        return false;
-    for (size_t i = 0; i < digits.size(); i += 2)
-        out->push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
     return true;
 }
 
@@ -226,6 +231,12 @@ bool parseValue(const std::string& type, const std::vector<std::string>& data, R
             }
             if (wide.find(u'\0') != std::u16string::npos) {
                 *error = "a string cannot hold a NUL character";
+                return false;
+            }
+            // An empty string ends a list: the strings after it would be
+            // read by no program.
+            if (multi && wide.empty() && data.size() > 1) {
+                *error = "a multi_sz list cannot hold an empty string: it would end the list there";
                 return false;
             }
             appendUtf16(wide, &out->bytes);

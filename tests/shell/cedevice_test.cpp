@@ -5,6 +5,7 @@
 #include <regex>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/device_fixture.h"
 
@@ -75,6 +76,34 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
     EXPECT_FALSE(std::filesystem::exists(dev_ + "/run"));
 }
 
+// The files below a directory, as paths relative to it.
+std::set<std::string> filesBelow(const std::string& dir) {
+    std::set<std::string> files;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir, ec)) {
+        if (e.is_regular_file())
+            files.insert(std::filesystem::relative(e.path(), dir).string());
+    }
+    return files;
+}
+
+// Two runs making one device at once: one makes it whole, the other says
+// why it did not, and removes nothing the first one made.  (A loser that
+// cleaned up after itself used to remove the winner's device.)
+TEST_F(Cedevice, TwoCreatesAtOnceLeaveOneWholeDevice) {
+    const std::set<std::string> sample = filesBelow(SAMPLE_DEVICE_DIR);
+    for (int round = 0; round < 10; ++round) {
+        const std::string dir = scratch_.dir() + "/race" + std::to_string(round);
+        RunResult a, b;
+        std::thread other([&] { b = run({"create", "--sample", dir}); });
+        a = run({"create", "--sample", dir});
+        other.join();
+        EXPECT_EQ((a.exitCode == 0) + (b.exitCode == 0), 1) << a.err << b.err;
+        EXPECT_EQ(a.exitCode + b.exitCode, 1) << a.err << b.err;
+        EXPECT_EQ(filesBelow(dir), sample) << "round " << round;
+    }
+}
+
 TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
     const std::string original = registry();
     const std::string key = "HKCU\\Software\\Tool";
@@ -97,6 +126,7 @@ TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
          "18446744073709551615\n",
          {"REG_QWORD", "18446744073709551615 (0xffffffffffffffff)"}},
         {{"--type", "binary"}, {"01,ab ff"}, "01 ab ff\n", {"REG_BINARY", "01 ab ff"}},
+        {{"--type", "none"}, {"1 2,3 04ff"}, "01 02 03 04 ff\n", {"REG_NONE", "01 02 03 04 ff"}},
         {{"--type", "hex(1a)"}, {"00"}, "00\n", {"REG_TYPE_0x1a", "00"}},
     };
     for (size_t i = 0; i < std::size(values); ++i) {
@@ -261,6 +291,8 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
         {{"set", "-t", "dword", "HKCU\\X", "n", "4294967296"}, 2, "is no 32-bit number"},
         {{"set", "-t", "word", "HKCU\\X", "n", "1"}, 2, "unknown type 'word'"},
         {{"set", "-t", "binary", "HKCU\\X", "n", "0g"}, 2, "is not hex bytes"},
+        {{"set", "-t", "binary", "HKCU\\X", "n", "012"}, 2, "is not hex bytes"},
+        {{"set", "-t", "multi_sz", "HKCU\\X", "n", "a", "", "c"}, 2, "cannot hold an empty string"},
         {{"delete", "HKLM"}, 2, "a root key cannot be deleted"},
         {{"delete", "HKCU\\SOFTWARE\\QORV", "Nothing"}, 1, "no value Nothing"},
         {{"delete", "HKCU\\Nothing"}, 1, "no key HKEY_CURRENT_USER\\Nothing"},
