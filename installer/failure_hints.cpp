@@ -98,13 +98,15 @@ long numberAfter(std::string_view line, std::string_view text) {
 }
 
 // The screen sizes a plugin definition has layout blocks for: "240x320,
-// 480x800", or nothing.
+// 480x800", or nothing.  A block whose line the installer's search passes
+// over (height first, or more than one blank between) is marked, so that
+// the hint does not seem to say that the block for this screen is there.
 void blockSizes(const char16_t* plg, LayoutLine& line, char16_t* out, size_t outChars) {
     out[0] = 0;
     ce::File file = ce::fileOpen(plg, ce::FileMode::Read);
     size_t found = 0;
     while (file != nullptr && readLayoutLine(file, line) == ReadStatus::Line) {
-        if (!lineHolds(line.view(), "ayout screenWidth=\""))
+        if (!lineHolds(line.view(), "ayout "))
             continue;
         long w = numberAfter(line.view(), "screenWidth=\"");
         long h = numberAfter(line.view(), "screenHeight=\"");
@@ -115,6 +117,13 @@ void blockSizes(const char16_t* plg, LayoutLine& line, char16_t* out, size_t out
         appendNumber(out, outChars, static_cast<uint64_t>(w));
         ce::u16append(out, outChars, u"x");
         appendNumber(out, outChars, static_cast<uint64_t>(h));
+        char searched[80];
+        std::snprintf(searched, sizeof searched, "screenWidth=\"%ld\" screenHeight=\"%ld\"", w, h);
+        if (!lineHolds(line.view(), searched)) {
+            ce::u16append(out, outChars, u" (not found: write ");
+            appendAcp(out, outChars, searched);
+            ce::u16append(out, outChars, u", width first, one blank between)");
+        }
     }
     ce::fileClose(file);
 }
@@ -166,10 +175,10 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
 void refusedCharacter(const char* name, char16_t* out, size_t outChars) {
     size_t at = firstNameCharNotAllowed(name);
     out[0] = 0;
-    if (at == std::string_view::npos)
-        return;
-    unsigned char c = static_cast<unsigned char>(name[at]);
-    if (std::string_view(name + at).starts_with(kNameRefusedText)) {
+    // The name is kept up to its first NUL byte: a name refused with no
+    // other character in it is refused for that one.
+    unsigned char c = at == std::string_view::npos ? 0 : static_cast<unsigned char>(name[at]);
+    if (c != 0 && std::string_view(name + at).starts_with(kNameRefusedText)) {
         appendAcp(out, outChars, "the text -addchange");
     } else if (c == ' ') {
         ce::u16copy(out, outChars, u"a blank");

@@ -101,6 +101,29 @@ TEST(FailureLines, SayWhatToFix) {
          1,
          "qorvinstall: \\Program Files\\Lorvendi\\lorvendi.plg has no layout block for this "
          "screen, 240x320; it has blocks for 480x800, 800x480"},
+        {"a block the search passes over",
+         [](const std::string& dev) {
+             writeFs(dev, "p/w.plg",
+                     "<name>W</name>\r\n<position>1</position>\r\n"
+                     "<layout screenHeight=\"800\" screenWidth=\"480\">\r\n<B/>\r\n</layout>\r\n");
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\p\\w.plg", "-cpr:\\Windows\\qorvhome_480x800.cpr", "-silent"},
+         1,
+         "qorvinstall: \\p\\w.plg has no layout block for this screen, 480x800; it has blocks "
+         "for 480x800 (not found: write screenWidth=\"480\" screenHeight=\"800\", width first, "
+         "one blank between)"},
+        {"a NUL byte in the name",
+         [](const std::string& dev) {
+             writeFs(dev, "p/n.plg",
+                     std::string("<name>Ab\0c</name>\r\n<position>1</position>\r\n", 43));
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\p\\n.plg", "-cpr:currentPortrait", "-silent"},
+         1,
+         "qorvinstall: the plugin's name \"Ab\" in \\p\\n.plg holds a control character (0x00); "
+         "a name may hold no blank, control character, ;, \", <, > or &, nor -addchange, which "
+         "the home screen's lists, the layout or -delete -plugin: cannot take"},
         {"a layout without a list view",
          [](const std::string& dev) { writeFs(dev, "Windows/flat.cpr", "<Form>\r\n</Form>\r\n"); },
          QORVINSTALL_EXE,
