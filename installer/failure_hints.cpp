@@ -440,6 +440,10 @@ const char16_t* noChangeTemplate(const RunContext& ctx, char16_t* detail) {
         case NoChange::None:
             return nullptr;
         case NoChange::NothingToDelete:
+            if (ctx.request.pluginName[0] == 0) {
+                return u"nothing to delete: the name after -plugin: is empty (a blank right "
+                       u"after the colon ends it): write -plugin:NAME";
+            }
             return u"nothing to delete: no plugin {plugin} in {cpr} nor in the home screen's "
                    u"lists (names are case-sensitive, and -plugin: ends at the first blank)";
         case NoChange::NoViewAsked:

@@ -249,6 +249,13 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: nothing to delete: no plugin Weather in \\Windows\\qorvhome_480x800.cpr "
          "nor in the home screen's lists (names are case-sensitive, and -plugin: ends at the first "
          "blank)"},
+        {"a delete whose name a blank after the colon left empty",
+         nothing,
+         QORVINSTALL_EXE,
+         {"-delete", "-cpr:currentPortrait", "-plugin:", "Weather", "-silent"},
+         0,
+         "qorvinstall: nothing to delete: the name after -plugin: is empty (a blank right after "
+         "the colon ends it): write -plugin:NAME"},
         {"a plugin list that is no text, which written back would lose entries",
          [](const std::string& dev) {
              cetest::runProgram(CEDEVICE_EXE,
