@@ -115,6 +115,13 @@ bool registerClass(const WindowClass& windowClass) {
 Window createWindowEx(uint32_t exStyle, const char16_t* className, const char16_t* title,
                       uint32_t style, int32_t x, int32_t y, int32_t width, int32_t height,
                       Window parent, Instance instance) {
+#ifndef _WIN32_WCE
+    // On the device a window of style 0 and no size shows nothing; a
+    // desktop makes style 0 an overlapped window, with a caption bar and a
+    // least size.  A popup window of no size shows nothing there too.
+    if (style == 0)
+        style = WS_POPUP;
+#endif
     HWND hwnd =
         CreateWindowExW(exStyle, asWide(className), asWide(title), style, x, y, width, height,
                         toHwnd(parent), nullptr, reinterpret_cast<HINSTANCE>(instance), nullptr);
@@ -237,6 +244,11 @@ bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* pa
     info.lpVerb = asWide(verb);
     info.lpFile = asWide(file);
     info.lpParameters = asWide(parameters);
+#ifndef _WIN32_WCE
+    // The device's shell shows what it starts; a desktop's hides a program
+    // told show command 0 (SW_HIDE), so the chosen file would open unseen.
+    info.nShow = SW_SHOWNORMAL;
+#endif
     return ShellExecuteExW(&info) != 0;
 }
 
