@@ -89,7 +89,8 @@ bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample,
 }
 
 // The device that dir would lie inside: the nearest directory above it that
-// holds fs/ with registry.reg or device.conf beside it; empty when none.
+// holds fs/ with registry.reg or device.conf beside it, or those two files;
+// empty when none.
 // Symbolic links are resolved first, so a link into a device is caught too.
 fs::path enclosingDevice(const fs::path& dir) {
     std::error_code ec;
@@ -98,8 +99,11 @@ fs::path enclosingDevice(const fs::path& dir) {
         return {};
     while (at.has_relative_path()) {
         at = at.parent_path();
-        if (fs::is_directory(at / "fs", ec) &&
-            (fs::exists(at / "registry.reg", ec) || fs::exists(at / "device.conf", ec)))
+        const bool registry = fs::exists(at / "registry.reg", ec);
+        const bool conf = fs::exists(at / "device.conf", ec);
+        // A device makes its fs/ when first needed: its two files alone
+        // make one too.
+        if ((fs::is_directory(at / "fs", ec) && (registry || conf)) || (registry && conf))
             return at;
     }
     return {};

@@ -49,6 +49,10 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
     EXPECT_EQ(cetest::readHostFile(empty + "/registry.reg").substr(0, 4),
               std::string("\xFF\xFEW\0", 4));
     cetest::writeHostFile(scratch_.dir() + "/file", "x");
+    // A device whose fs/ is not made yet.
+    std::filesystem::create_directory(scratch_.dir() + "/nofs");
+    cetest::writeHostFile(scratch_.dir() + "/nofs/registry.reg", "");
+    cetest::writeHostFile(scratch_.dir() + "/nofs/device.conf", "screen=480x800\n");
     std::filesystem::create_directory_symlink(dev_ + "/fs", scratch_.dir() + "/link");
     struct Refusal {
         std::vector<std::string> args;
@@ -63,6 +67,9 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
         {{"create", dev_ + "/fs/Links/inner"}, 1, "inside the device " + dev_},
         {{"create", "--sample", dev_ + "/run"}, 1, "inside the device " + dev_},
         {{"create", scratch_.dir() + "/link/x"}, 1, "inside the device " + dev_},
+        {{"create", scratch_.dir() + "/nofs/inner"},
+         1,
+         "inside the device " + scratch_.dir() + "/nofs"},
     };
     for (const Refusal& r : refusals) {
         RunResult out = run(r.args);
