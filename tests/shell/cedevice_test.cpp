@@ -265,6 +265,14 @@ TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {
     EXPECT_EQ(r.err,
               "cedevice: " + cut +
                   ":4: the UTF-16 text is cut off inside a character; nothing was imported\n");
+    // A value continued on a second line is named by its first.
+    std::string continued = "\xFF\xFE";
+    for (char ch : head + "\"v\"=hex:01,\\\r\n  02")
+        continued += std::string{ch, '\0'};
+    cetest::writeHostFile(cut, continued + "X");
+    EXPECT_EQ(run({"import", cut}).err,
+              "cedevice: " + cut +
+                  ":4: the UTF-16 text is cut off inside a character; nothing was imported\n");
     // An odd byte after the last line end stands on a line of its own.
     cetest::writeHostFile(cut, utf16 + "X");
     EXPECT_EQ(run({"import", cut}).err,

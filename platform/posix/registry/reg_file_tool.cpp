@@ -580,6 +580,11 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             return {};
         }
     }
+    // Where the last logical line read begins, and where the odd byte of a
+    // cut UTF-16 file would stand on it: right after its text, when it has
+    // no line end (checked reads only).
+    size_t lastAt = std::string::npos;
+    size_t lastOpenEnd = std::string::npos;
     for (size_t b = block; b < d.blocks.size(); ++b, at = 0) {
         const RegBlockKind kind = d.blocks[b].kind;
         // The lines before any header, or after a broken one, belong to no key.
@@ -605,9 +610,12 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             bool understood =
                 e.valueLike && regTextParseValue(e.text, &name, &deletion, &data, &textAfter);
             bool last = b + 1 == d.blocks.size() && c.pos >= c.bytes.size();
-            if (check != nullptr &&
-                !checkLine(d, b, e, understood, textAfter, key != kNone, last, check))
-                return {};
+            if (check != nullptr) {
+                if (!checkLine(d, b, e, understood, textAfter, key != kNone, last, check))
+                    return {};
+                lastAt = d.blocks[b].start + e.at;
+                lastOpenEnd = e.end == e.contentEnd ? d.blocks[b].start + e.end : std::string::npos;
+            }
             if (header && kind == RegBlockKind::DeleteKey && e.at == 0) {
                 if (stopAtDeletion)
                     return ViewStop{true, b, e.end, path};
@@ -638,8 +646,10 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
         }
     }
     if (check != nullptr && d.utf16 && (d.bytes.size() - d.bomSize) % 2 != 0) {
-        // On the line the odd byte stands on, after the last line end.
-        countLinesTo(d, d.bytes.size() - 1, check);
+        // On the first line of the value or line it cuts, like every
+        // fault; after the last line end, on a line of its own.
+        const size_t odd = d.bytes.size() - 1;
+        countLinesTo(d, odd == lastOpenEnd ? lastAt : odd, check);
         check->failed = true;
         check->fault =
             RegExportFault{check->lineNo, "the UTF-16 text is cut off inside a character"};
