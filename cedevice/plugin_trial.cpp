@@ -8,6 +8,7 @@
 #include "cedevice/check_values.h"
 #include "cedevice/installer_run.h"
 #include "cedevice/registry_access.h"
+#include "installer/layer_markers.h"
 
 namespace cedevice {
 
@@ -101,17 +102,24 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
                                                   "-silent"};
     RecordedResult result;
 
-    // A name that the installer refuses goes straight to the add, which
-    // says so: the delete that cleans the layout first could not name it.
+    // A name that the installer refuses (its characters or its length)
+    // goes straight to the add, which says so: the delete that cleans the
+    // layout first could not name it.
     DeviceState before;
-    if (plg.hasName && nameHint(plg).empty()) {
+    if (plg.hasName && nameHint(plg).empty() && plg.name.size() <= qorv::kMaxPluginNameBytes) {
         if (!runStep(check, deleteWords, &out.before, &result))
             return out;
         if (result.number != 0) {
+            // Only broken layers of the plugin keep the delete from
+            // cleaning the layout; any other failure (a home-screen value
+            // missing, say) is the device's, and an add would meet it too.
+            const bool layers = result.text.find("Found Plugin in cpr") != std::string::npos;
             failWith(&out.before, "",
                      result.number == 200 ? addFailureHint(plg, trial.fileSize, result)
-                                          : "the installer cannot clean this layout of " +
-                                                plg.name + ": check on a device without it");
+                     : layers ? "the installer cannot clean this layout of " + plg.name +
+                                    ": check on a device without it"
+                              : "the device is not ready for an install: an add there fails "
+                                "the same way; mend what the result names");
             return out;
         }
         out.before.state = StepState::Passed;

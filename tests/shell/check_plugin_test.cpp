@@ -191,6 +191,11 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
           "hint: give the plugin a name without blanks, control characters, ; \" < > & and "
           "-addchange: a delete names it up to the first blank (and a line holding -addchange is "
           "an add), and the home screen's lists split names at ;"}},
+        {"a name too long for the delete goes straight to the add",
+         replaced(sample, "<name>Lorvendi</name>", "<name>" + std::string(980, 'N') + "</name>"),
+         {},
+         1,
+         {portrait + "FAILED - -", "add: #66 Name of Plugin in plg too long"}},
         {"a plugin definition in UTF-16",
          [&] {
              std::string text = "\xFF\xFE";
