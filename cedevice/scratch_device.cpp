@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -102,13 +103,26 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
         !copyFile(user / "registry.reg", device / "registry.reg", error)) {
         return false;
     }
-    // The device's own facts, with the screen line last, so that it counts.
-    std::string conf;
-    if (fs::exists(user / "device.conf", ec) && !readHostFile(user / "device.conf", &conf, error))
+    // The device's own facts, but its screen lines, after the screen line
+    // of the check: the device reads only the start of a long file, and a
+    // later screen line, or a malformed one, would set another screen.
+    std::string own;
+    if (fs::exists(user / "device.conf", ec) && !readHostFile(user / "device.conf", &own, error))
         return false;
-    if (!conf.empty() && conf.back() != '\n')
-        conf += '\n';
-    conf += "screen=" + sizeText(screen) + "\n";
+    std::string conf = "screen=" + sizeText(screen) + "\n";
+    for (size_t pos = 0; pos < own.size();) {
+        const size_t end = std::min(own.find('\n', pos), own.size());
+        const std::string line = own.substr(pos, end - pos);
+        pos = end + 1;
+        const size_t name = line.find_first_not_of(" \t");
+        const size_t eq = line.find('=');
+        if (name != std::string::npos && eq != std::string::npos &&
+            line.substr(name, eq - name).find_last_not_of(" \t\r") + 1 == 6 &&
+            line.compare(name, 6, "screen") == 0) {
+            continue;
+        }
+        conf += line + "\n";
+    }
     if (!writeHostFile(device / "device.conf", conf, error))
         return false;
     // A layout keeps its permissions: one that nobody may write is

@@ -309,6 +309,19 @@ TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
 
 // The home screen's order list is read as the installer reads it: in the
 // Order attribute, wherever it stands.
+// The screen of each check holds whatever the device's own device.conf
+// says: a screen line of its own, one malformed, or a file longer than the
+// device reads.
+TEST_F(CheckPlugin, TheScreenOfTheCheckHoldsWhateverTheDeviceConfSays) {
+    std::string conf = "screen=800x480\n";
+    for (int i = 0; i < 1000; ++i)
+        conf += "# " + std::string(70, 'x') + "\n";
+    cetest::writeHostFile(dev_ + "/device.conf", conf + " screen = 12x\n");
+    RunResult r = check({kSamplePlg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
+}
+
 TEST_F(CheckPlugin, TheOrderListIsTheOrderAttributeWhereverItStands) {
     for (const char* value : {"ExtensibilityXML", "DefaultXML"}) {
         RunResult set = cetest::runProgram(CEDEVICE_EXE,
