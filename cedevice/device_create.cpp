@@ -64,7 +64,11 @@ bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample,
     std::error_code ec;
     if (fromSample) {
         fs::copy(sample / "fs", files, fs::copy_options::recursive, ec);
-        for (fs::directory_iterator it(sample, ec), end; !ec && it != end; it.increment(ec)) {
+        // The iterator's own error code would clear the copy's.
+        fs::directory_iterator it;
+        if (!ec)
+            it = fs::directory_iterator(sample, ec);
+        for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
             if (it->path().filename() == "fs")
                 continue;
             const fs::path to = dir / it->path().filename();

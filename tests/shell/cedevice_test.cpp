@@ -1,5 +1,6 @@
 // The device tool end to end: the real cedevice on temporary devices.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <regex>
@@ -109,6 +110,27 @@ TEST_F(Cedevice, TwoCreatesAtOnceLeaveOneWholeDevice) {
         EXPECT_EQ(a.exitCode + b.exitCode, 1) << a.err << b.err;
         EXPECT_EQ(filesBelow(dir), sample) << "round " << round;
     }
+}
+
+// A sample that cannot be copied whole makes no device (a FIFO is no file
+// a copy takes): the copy's failure in fs/ was lost, and the rest was made
+// into a device without it.
+TEST_F(Cedevice, ASampleThatCannotBeCopiedWholeMakesNoDevice) {
+    namespace fs = std::filesystem;
+    const fs::path exe(CEDEVICE_EXE);
+    const fs::path bin = scratch_.dir() + "/tool/bin";
+    // Where the tool looks for its sample: share/ beside its bin/.
+    const fs::path sample = bin / "../share/titanium-tools/sample-device";
+    fs::create_directories(sample / "fs");
+    fs::copy_file(exe, bin / "cedevice");
+    cetest::writeHostFile((sample / "registry.reg").string(), "");
+    ASSERT_EQ(mkfifo((sample / "fs" / "pipe").c_str(), 0644), 0);
+    const std::string made = scratch_.dir() + "/made";
+    RunResult r =
+        cetest::runProgram((bin / "cedevice").string(), {"create", "--sample", made}, dev_);
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_NE(r.err.find("cannot copy the sample device"), std::string::npos) << r.err;
+    EXPECT_FALSE(fs::exists(made));
 }
 
 TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
