@@ -117,12 +117,13 @@ void blockSizes(const char16_t* plg, LayoutLine& line, char16_t* out, size_t out
         appendNumber(out, outChars, static_cast<uint64_t>(w));
         ce::u16append(out, outChars, u"x");
         appendNumber(out, outChars, static_cast<uint64_t>(h));
-        char searched[80];
-        std::snprintf(searched, sizeof searched, "screenWidth=\"%ld\" screenHeight=\"%ld\"", w, h);
-        if (!lineHolds(line.view(), searched)) {
+        // Found as the search finds a block: by its own marker.
+        char marker[kResolutionMarkerBytes];
+        buildResolutionMarker(static_cast<int>(w), static_cast<int>(h), marker, sizeof marker);
+        if (!lineHolds(line.view(), marker)) {
             ce::u16append(out, outChars, u" (not found: write ");
-            appendAcp(out, outChars, searched);
-            ce::u16append(out, outChars, u", width first, one blank between)");
+            appendAcp(out, outChars, marker + std::strlen("ayout "));
+            ce::u16append(out, outChars, u"\", width first, one blank between)");
         }
     }
     ce::fileClose(file);
