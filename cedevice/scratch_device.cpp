@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "cedevice/host_file.h"
+#include "platform/posix/device/device_conf.h"
 
 namespace cedevice {
 
@@ -114,14 +115,8 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
         const size_t end = std::min(own.find('\n', pos), own.size());
         const std::string line = own.substr(pos, end - pos);
         pos = end + 1;
-        const size_t name = line.find_first_not_of(" \t");
-        const size_t eq = line.find('=');
-        if (name != std::string::npos && eq != std::string::npos &&
-            line.substr(name, eq - name).find_last_not_of(" \t\r") + 1 == 6 &&
-            line.compare(name, 6, "screen") == 0) {
-            continue;
-        }
-        conf += line + "\n";
+        if (ce::posix::deviceConfLineName(line) != "screen")
+            conf += line + "\n";
     }
     if (!writeHostFile(device / "device.conf", conf, error))
         return false;

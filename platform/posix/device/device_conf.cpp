@@ -66,6 +66,14 @@ std::string defaultScreenText() {
 
 }  // namespace
 
+std::string deviceConfLineName(const std::string& line) {
+    std::string trimmed = trim(line);
+    size_t eq = trimmed.find('=');
+    if (trimmed.empty() || trimmed[0] == '#' || eq == std::string::npos)
+        return "";
+    return trim(trimmed.substr(0, eq));
+}
+
 DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* problems) {
     DeviceConf conf;
     size_t pos = 0;
@@ -89,7 +97,7 @@ DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* pr
             problem("\"" + trimmed + "\" is not name=value; expected screen=WIDTHxHEIGHT");
             continue;
         }
-        std::string name = trim(trimmed.substr(0, eq));
+        std::string name = deviceConfLineName(line);
         std::string value = trim(trimmed.substr(eq + 1));
         if (name != "screen") {
             problem("unknown name \"" + name + "\" (ignored); expected screen=WIDTHxHEIGHT");

@@ -27,6 +27,11 @@ struct DeviceConf {
 // "line N: <what is wrong and what is expected>" to *problems.
 DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* problems = nullptr);
 
+// The name a line of device.conf sets ("screen" for " screen = 480x800"),
+// as parseDeviceConf reads it; empty for a comment, a blank line or a line
+// without '='.
+std::string deviceConfLineName(const std::string& line);
+
 // device.conf of the current device directory; defaults when it is missing
 // or unreadable.  Read anew on every call; each problem of a line is said
 // once per process on standard error, naming the file.
