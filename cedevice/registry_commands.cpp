@@ -249,7 +249,7 @@ namespace {
 
 // The bytes of a file to import, or of standard input for "-"; false with
 // the reason said when it cannot be read as a file.
-bool readImportSource(const std::string& name, std::string* bytes, int* status) {
+bool readImportSource(const std::string& name, ce::posix::RegBytes* bytes, int* status) {
     if (name == "-") {
         bytes->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
         return true;
@@ -267,7 +267,7 @@ bool readImportSource(const std::string& name, std::string* bytes, int* status) 
     for (ssize_t n = 1; error == 0 && n > 0;) {
         n = read(fd, buf, sizeof buf);
         if (n > 0)
-            bytes->append(buf, static_cast<size_t>(n));
+            bytes->insert(bytes->end(), buf, buf + n);
         else if (n < 0 && errno != EINTR)
             error = errno;
         else if (n < 0)
@@ -288,7 +288,7 @@ bool readImportSource(const std::string& name, std::string* bytes, int* status) 
 int importCommand(const Args& args) {
     if (args.size() != 1)
         return usageError("import takes one FILE (- for standard input)");
-    std::string bytes;
+    ce::posix::RegBytes bytes;
     int status = kExitOk;
     if (!readImportSource(args[0], &bytes, &status))
         return status;

@@ -163,7 +163,7 @@ std::string encodeAscii(bool utf16, std::string_view text) {
 void indexBlocks(RegFileData* d) {
     const bool utf16 = d->utf16;
     const size_t unit = utf16 ? 2 : 1;
-    std::string_view body(d->bytes.data(), d->bodyEnd);
+    std::string_view body = regBytes(*d, d->bodyEnd);
     d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0});
     std::u16string text;
     size_t at = d->bomSize;
@@ -203,7 +203,7 @@ void indexBlocks(RegFileData* d) {
 }  // namespace
 
 void regIndex(RegFileData* d) {
-    const std::string& b = d->bytes;
+    std::string_view b = regBytes(*d);
     d->utf16 = false;
     d->bomSize = 0;
     d->blocks.clear();
@@ -214,7 +214,7 @@ void regIndex(RegFileData* d) {
         static_cast<unsigned char>(b[1]) == 0xFE) {
         d->utf16 = true;
         d->bomSize = 2;
-    } else if (b.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+    } else if (b.substr(0, 3) == "\xEF\xBB\xBF") {
         d->bomSize = 3;
     } else if (b.size() >= 2 && b[0] != 0 && b[1] == 0) {
         d->utf16 = true;  // UTF-16LE that lost its byte-order mark
@@ -238,12 +238,21 @@ size_t regBlockEnd(const RegFileData& d, size_t block) {
 
 std::string_view regBlockView(const RegFileData& d, size_t block) {
     size_t start = d.blocks[block].start;
-    return std::string_view(d.bytes).substr(start, regBlockEnd(d, block) - start);
+    return regBytes(d).substr(start, regBlockEnd(d, block) - start);
 }
 
 void regSplice(RegFileData* d, size_t block, size_t from, size_t to, std::string_view with) {
     size_t start = d->blocks[block].start;
-    d->bytes.replace(start + from, to - from, with);
+    // One move of the bytes after the stretch, whichever way they go.
+    size_t at = start + from;
+    size_t removed = to - from;
+    if (with.size() > removed)
+        d->bytes.insert(d->bytes.begin() + static_cast<ptrdiff_t>(at + removed),
+                        with.size() - removed, 0);
+    else
+        d->bytes.erase(d->bytes.begin() + static_cast<ptrdiff_t>(at + with.size()),
+                       d->bytes.begin() + static_cast<ptrdiff_t>(at + removed));
+    std::copy(with.begin(), with.end(), d->bytes.begin() + static_cast<ptrdiff_t>(at));
     size_t grown = with.size() - (to - from);  // wraps round for a shrink, as intended
     for (size_t b = block + 1; b < d->blocks.size(); ++b)
         d->blocks[b].start += grown;
@@ -531,7 +540,7 @@ RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16st
 }
 
 std::u16string regFirstLine(const RegFileData& d) {
-    std::string_view body(d.bytes.data(), d.bodyEnd);
+    std::string_view body = regBytes(d, d.bodyEnd);
     size_t lf = regFindLineFeed(body, d.bomSize, d.utf16);
     std::u16string text;
     size_t end = lf == std::string_view::npos ? body.size() : lf;
@@ -558,7 +567,7 @@ bool regLacksExportMarks(const RegFileData& d) {
     if (regOpensAsExport(d))
         return false;
     // Blank lines alone are an empty registry.
-    std::string_view body(d.bytes.data(), d.bodyEnd);
+    std::string_view body = regBytes(d, d.bodyEnd);
     RegLineCursor c{d.utf16, body.substr(d.bomSize), 0};
     RegLine line;
     std::u16string text;
@@ -570,7 +579,7 @@ bool regLacksExportMarks(const RegFileData& d) {
     return false;
 }
 
-RegFile regFileParseOwned(std::string&& bytes) {
+RegFile regFileParseOwned(RegBytes&& bytes) {
     RegFile f;
     f.data->bytes = std::move(bytes);
     regIndex(f.data.get());
@@ -578,22 +587,22 @@ RegFile regFileParseOwned(std::string&& bytes) {
 }
 
 RegFile regFileParse(std::string_view bytes) {
-    return regFileParseOwned(std::string(bytes));
+    return regFileParseOwned(RegBytes(bytes.begin(), bytes.end()));
 }
 
 RegFile regFileNew() {
     std::string bytes = "\xFF\xFE";
     regAppendText(true, encodeAscii(true, "\r\n"), kRegFileHeader + std::u16string(u"\n"), true,
                   &bytes);
-    return regFileParseOwned(std::move(bytes));
+    return regFileParse(bytes);
 }
 
 std::string_view regFileBytes(const RegFile& file) {
-    return file.data->bytes;
+    return regBytes(*file.data);
 }
 
 std::string regFileSerialize(const RegFile& file) {
-    return file.data->bytes;
+    return std::string(regBytes(*file.data));
 }
 
 RegFileLayout regFileLayout(const RegFile& file) {
@@ -607,7 +616,7 @@ size_t regFileRevision(const RegFile& file) {
 
 std::string regFileNotAnExport(const RegFile& file) {
     const RegFileData& d = *file.data;
-    std::string_view head = std::string_view(d.bytes).substr(0, 4);
+    std::string_view head = regBytes(d).substr(0, 4);
     auto opens = [&](std::string_view bytes) { return head.substr(0, bytes.size()) == bytes; };
     using namespace std::string_view_literals;
     if (opens("\xFF\xFE\0\0"sv) || opens("\0\0\xFE\xFF"sv))

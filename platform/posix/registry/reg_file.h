@@ -45,6 +45,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace ce::posix {
@@ -63,6 +64,28 @@ struct RegValueData {
     std::vector<uint8_t> bytes;
 };
 
+// A file's bytes.  Growing the buffer leaves the new bytes as they are,
+// where a string zeroes them first: a registry of megabytes is read
+// straight into it, and zeroing it first is one more pass over every byte.
+template <typename T>
+struct RegUninitAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = RegUninitAllocator<U>;
+    };
+    RegUninitAllocator() = default;
+    template <typename U>
+    RegUninitAllocator(const RegUninitAllocator<U>&) noexcept {}
+    template <typename U, typename... Args>
+    void construct(U* at, Args&&... args) {
+        if constexpr (sizeof...(Args) == 0)
+            ::new (static_cast<void*>(at)) U;
+        else
+            ::new (static_cast<void*>(at)) U(std::forward<Args>(args)...);
+    }
+};
+using RegBytes = std::vector<char, RegUninitAllocator<char>>;
+
 struct RegFileData;  // reg_file_data.h
 
 // A parsed file.  Copies are deep; a moved-from file is empty.
@@ -79,7 +102,7 @@ struct RegFile {
 // Reads a file's bytes.  Never fails: whatever is not understood is kept.
 RegFile regFileParse(std::string_view bytes);
 // The same, taking the bytes over without a copy.
-RegFile regFileParseOwned(std::string&& bytes);
+RegFile regFileParseOwned(RegBytes&& bytes);
 
 // The empty registry of a new device: UTF-16LE with a byte-order mark, CRLF,
 // the header line and a blank line.

@@ -49,7 +49,7 @@ struct RegLeads {
 };
 
 struct RegFileData {
-    std::string bytes;   // the whole file
+    RegBytes bytes;      // the whole file
     bool utf16 = false;  // UTF-16LE, else UTF-8
     size_t bomSize = 0;  // a byte-order mark opens the bytes
     size_t bodyEnd = 0;  // the lines are bytes[bomSize, bodyEnd); the trailer
@@ -68,6 +68,14 @@ struct RegFileData {
     // runs make none) and extended as blocks are added.
     mutable std::vector<RegLeads> leads;
 };
+
+// The whole file's bytes, and the first `size` of them.
+inline std::string_view regBytes(const RegFileData& d) {
+    return std::string_view(d.bytes.data(), d.bytes.size());
+}
+inline std::string_view regBytes(const RegFileData& d, size_t size) {
+    return std::string_view(d.bytes.data(), size);
+}
 
 // Builds the index of d->bytes in one pass (encoding, trailer, blocks).
 void regIndex(RegFileData* d);
@@ -169,8 +177,14 @@ RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16st
 // Appends text to *out in the file's encoding, each "\n" in it as the line
 // end eol, and one more after it when `closed`; false when a character has
 // no form in the encoding (a lone surrogate in UTF-8).
+// (Out is std::string or RegBytes.)
+template <typename Out>
 bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, bool closed,
-                   std::string* out);
+                   Out* out);
+// Appends bytes to a file's buffer.
+inline void regAppendBytes(RegBytes* out, std::string_view bytes) {
+    out->insert(out->end(), bytes.begin(), bytes.end());
+}
 // Where a new value goes in a key's block: after its last logical line that
 // is neither blank nor a comment.
 size_t regInsertPoint(const RegFileData& d, size_t block);

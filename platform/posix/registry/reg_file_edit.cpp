@@ -12,8 +12,9 @@
 
 namespace ce::posix {
 
+template <typename Out>
 bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, bool closed,
-                   std::string* out) {
+                   Out* out) {
     for (size_t start = 0; start <= text.size();) {
         size_t lf = std::min(text.find(u'\n', start), text.size());
         std::u16string_view line = text.substr(start, lf - start);
@@ -29,14 +30,16 @@ bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, b
             std::string bytes;
             if (!u16ToUtf8(line.data(), line.size(), &bytes))
                 return false;
-            *out += bytes;
+            out->insert(out->end(), bytes.begin(), bytes.end());
         }
         if (lf < text.size() || closed)
-            *out += eol;
+            out->insert(out->end(), eol.begin(), eol.end());
         start = lf + 1;
     }
     return true;
 }
+template bool regAppendText(bool, std::string_view, std::u16string_view, bool, std::string*);
+template bool regAppendText(bool, std::string_view, std::u16string_view, bool, RegBytes*);
 
 bool regIsEmptyFile(const RegFileData& d) {
     return d.bytes.empty();

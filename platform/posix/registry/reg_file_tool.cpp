@@ -482,7 +482,7 @@ struct ExportCheck {
 
 // Counts the lines up to the buffer offset `at`.
 void countLinesTo(const RegFileData& d, size_t at, ExportCheck* check) {
-    std::string_view before(d.bytes.data(), at);
+    std::string_view before = regBytes(d, at);
     for (size_t lf; (lf = regFindLineFeed(before, check->counted, d.utf16)) != std::string::npos;) {
         ++check->lineNo;
         check->counted = lf + (d.utf16 ? 2 : 1);
@@ -764,11 +764,11 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
     // about the export's size (in this file's encoding) when most of it is
     // new.  The blocks keep ending at the lines' end while they are made.
     const size_t bodyEnd = d->bodyEnd;
-    const std::string trailer = d->bytes.substr(bodyEnd);
+    const std::string trailer(regBytes(*d).substr(bodyEnd));
     d->bytes.resize(bodyEnd);
     if (d->bytes.size() < s.bytes.size())
         d->bytes.reserve(bodyEnd + s.bytes.size() * (d->utf16 && !s.utf16 ? 2 : 1) + 64);
-    std::string& added = d->bytes;
+    RegBytes& added = d->bytes;
     std::u16string text;
     std::u16string foldedName;
     RegLogical e;
@@ -783,7 +783,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         if (isNew) {
             std::u16string path = spelt(*d, &t, writtenPath(s, &k), folded);
             if (added.size() > bodyEnd)
-                added += d->eol;
+                regAppendBytes(&added, d->eol);
             if (!regTextFormatHeader(path, &text) ||
                 !regAppendText(d->utf16, d->eol, text, true, &added)) {
                 return false;
@@ -833,15 +833,17 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
             }
             if (!regTextFormatValue(name, v.type, bytesAt, v.dataSize, !d->utf16, &text))
                 return false;
-            std::string* to = isNew ? &added : &inserted;
+            std::string* to = &inserted;
             if (at != kNone) {
                 const ViewSpot& spot = t.values[at].last;
                 edits.push_back(
                     Edit{d->blocks[spot.block].start + spot.at, spot.contentEnd - spot.at, {}});
                 to = &edits.back().bytes;
             }
-            if (!regAppendText(d->utf16, d->eol, text, at == kNone, to))
+            if (isNew ? !regAppendText(d->utf16, d->eol, text, true, &added)
+                      : !regAppendText(d->utf16, d->eol, text, at == kNone, to)) {
                 return false;
+            }
         }
         if (inserted.empty())
             continue;
@@ -850,7 +852,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         edits.push_back(Edit{d->blocks[block].start + at, 0, std::move(inserted)});
     }
     if (edits.empty() && added.size() == bodyEnd) {
-        added += trailer;
+        regAppendBytes(&added, trailer);
         return true;
     }
     // What goes between the last line and the new blocks, as
@@ -871,24 +873,24 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
             before += d->eol;
         if (openEnd)
             added.resize(added.size() - d->eol.size());
-        added.insert(bodyEnd, before);
+        added.insert(added.begin() + static_cast<ptrdiff_t>(bodyEnd), before.begin(), before.end());
     }
-    added += trailer;
+    regAppendBytes(&added, trailer);
     if (!edits.empty()) {
         std::stable_sort(edits.begin(), edits.end(),
                          [](const Edit& a, const Edit& b) { return a.at < b.at; });
         size_t size = d->bytes.size();
         for (const Edit& edit : edits)
             size += edit.bytes.size() - edit.removed;  // wraps round for a shrink, as intended
-        std::string out;
+        RegBytes out;
         out.reserve(size);
         size_t done = 0;
         for (const Edit& edit : edits) {
-            out.append(d->bytes, done, edit.at - done);
-            out += edit.bytes;
+            regAppendBytes(&out, regBytes(*d).substr(done, edit.at - done));
+            regAppendBytes(&out, edit.bytes);
             done = edit.at + edit.removed;
         }
-        out.append(d->bytes, done, std::string::npos);
+        regAppendBytes(&out, regBytes(*d).substr(done));
         d->bytes = std::move(out);
     }
     size_t revision = d->revision + 1;

@@ -185,7 +185,7 @@ ReadResult load(Store& s, const std::string& path) {
         // within the buffer instead of into a second one.  Large pages:
         // filling a buffer of megabytes page by page costs more than the
         // read into it.
-        std::string bytes;
+        RegBytes bytes;
         bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
         adviseLargePages(bytes.data(), bytes.capacity());
         bytes.resize(static_cast<size_t>(before.st_size));
