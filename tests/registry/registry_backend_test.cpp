@@ -205,6 +205,30 @@ TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
     }
 }
 
+// A registry.reg that nobody may write is read-only, even to root: a
+// rename would replace it all the same.  Whether the run has keys to create
+// or only values to write into keys that are there, it fails naming the
+// file, and the file stays as it was.
+TEST(RegistryBackend, ARegistryNobodyMayWriteIsNeverWritten) {
+    for (const char* held : {"", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Concurrent\\Writer1]\n"}) {
+        SCOPED_TRACE(held);
+        TempDevice dev;
+        std::string text = std::string("REGEDIT4\n\n") + held;
+        dev.writeRegistry(text);
+        ASSERT_EQ(chmod(registryPath(dev).c_str(), 0444), 0);
+        cetest::RunResult r = cetest::runProgram(REG_WRITER_EXE, {"1", "1"}, dev.dir());
+        // (With the keys there, the writes fail at the close, which
+        // reg_writer does not look at; the programs' entry ends with 1.)
+        if (*held == 0) {
+            EXPECT_EQ(r.exitCode, 1);
+        }
+        EXPECT_EQ(r.err, "reg_writer: cannot write the registry " + registryPath(dev) +
+                             ": Permission denied\n");
+        EXPECT_EQ(dev.readRegistryFile(), text);
+        chmod(registryPath(dev).c_str(), 0644);
+    }
+}
+
 TEST(RegistryBackend, SeesEveryChangeOfTheFile) {
     TempDevice dev;
     dev.writeRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"one\"\n");

@@ -85,7 +85,15 @@ bool failedQuietly() {
 }
 
 constexpr char kCannotRead[] = "cannot read the registry";
+constexpr char kCannotWrite[] = "cannot write the registry";
 constexpr char kCannotWriteIn[] = "cannot write the registry in";
+
+// A registry.reg that nobody may write (chmod a-w) is read-only, as the
+// device's other files are: a rename would replace it all the same, so the
+// store refuses, root included.
+bool readOnly(const Store& s) {
+    return s.valid && !s.missing && (s.mode & 0222) == 0;
+}
 
 bool sameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -358,7 +366,9 @@ bool registryWritable() {
     if (!deviceDirUsable())
         return failedQuietly();
     WriteLock lock;
-    return takeWriteLock(path, &lock) && refresh(s, path);
+    if (!takeWriteLock(path, &lock) || !refresh(s, path))
+        return false;
+    return !readOnly(s) || failed(kCannotWrite, path, EACCES);
 }
 
 bool registryUpdate(RegistryChange change, const void* context) {
@@ -383,6 +393,10 @@ bool registryUpdate(RegistryChange change, const void* context) {
     }
     if (regFileRevision(*s.file) == revision)
         return true;
+    if (readOnly(s)) {
+        forget(s);
+        return failed(kCannotWrite, path, EACCES);
+    }
     bool replaced = replaceRegistry(s, lock.dir);
     // Written just now (or not at all): read again at the next use.
     forget(s);

@@ -47,7 +47,8 @@ std::shared_ptr<const RegFile> registryRead();
 using RegistryChange = bool (*)(RegFile* file, const void* context);
 
 // Applies the change under the lock and replaces the file when the change
-// altered it.  A missing file is created as a new registry.  False when the
+// altered it; a file that nobody may write (no write permission bit) is
+// read-only, and a change that would alter it fails.  A missing file is created as a new registry.  False when the
 // registry cannot be reached, the change fails or the file cannot be
 // written; the file is then as it was.
 bool registryUpdate(RegistryChange change, const void* context);
