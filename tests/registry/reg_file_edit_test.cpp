@@ -308,6 +308,26 @@ TEST(RegFileEdit, NewAndEmptyFilesLookLikeExports) {
             setValue(&f, "HKEY_CURRENT_USER\\SOFTWARE\\QORV", "ErrorNumber", 4, dwordBytes(0)));
         EXPECT_EQ(regFileSerialize(f), expected);
     }
+    // A file of blank lines (or a byte-order mark alone) is an empty
+    // registry too: its first value comes after the header line, in the
+    // file's encoding and line ends, and the result reads as an export.
+    const std::pair<std::string, std::string> blank[] = {
+        {"\r\n",
+         "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"v\"=\"x\"\r\n"},
+        {"\xEF\xBB\xBF \n\n",
+         "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n "
+         "\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"x\"\n"},
+        {"\xFF\xFE",
+         regtest::utf16File("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+                            "\"v\"=\"x\"\r\n")},
+    };
+    for (const auto& [before, after] : blank) {
+        RegFile f = regFileParse(before);
+        ASSERT_TRUE(setValue(&f, "HKEY_CURRENT_USER\\K", "v", 1, regtest::szBytes("x")));
+        EXPECT_EQ(regFileSerialize(f), after);
+        ce::posix::RegExportFault fault;
+        EXPECT_TRUE(ce::posix::regCheckExport(f, &fault)) << fault.what;
+    }
 }
 
 }  // namespace

@@ -564,9 +564,11 @@ bool regLacksExportMarks(const RegFileData& d) {
             return false;
         }
     }
-    if (regOpensAsExport(d))
-        return false;
     // Blank lines alone are an empty registry.
+    return !regOpensAsExport(d) && !regHoldsOnlyBlankLines(d);
+}
+
+bool regHoldsOnlyBlankLines(const RegFileData& d) {
     std::string_view body = regBytes(d, d.bodyEnd);
     RegLineCursor c{d.utf16, body.substr(d.bomSize), 0};
     RegLine line;
@@ -574,9 +576,9 @@ bool regLacksExportMarks(const RegFileData& d) {
     while (regNextLine(c, &line)) {
         regLineText(d.utf16, line.bytes, &text);
         if (!regTextTrim(text).empty())
-            return true;
+            return false;
     }
-    return false;
+    return true;
 }
 
 RegFile regFileParseOwned(RegBytes&& bytes) {

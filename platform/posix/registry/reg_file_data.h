@@ -213,9 +213,17 @@ bool regOpensAsExport(const RegFileData& d);
 // holds a line that is not blank: it reads as no export at all.
 bool regLacksExportMarks(const RegFileData& d);
 
+// True when no line of the file holds more than blanks.
+bool regHoldsOnlyBlankLines(const RegFileData& d);
+
 // A file without any content (an empty registry.reg), which the first
 // change turns into a new registry.
 bool regIsEmptyFile(const RegFileData& d);
 void regBecomeNew(RegFileData* d);
+// A file of blank lines alone (or a byte-order mark) is an empty registry
+// too; its first change puts the header line first, in the file's own
+// encoding and line ends, so that it stays an export.
+bool regNeedsHeader(const RegFileData& d);
+void regGiveHeader(RegFileData* d);
 
 }  // namespace ce::posix

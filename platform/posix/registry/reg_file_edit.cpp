@@ -51,6 +51,16 @@ void regBecomeNew(RegFileData* d) {
     d->revision = revision;
 }
 
+bool regNeedsHeader(const RegFileData& d) {
+    return !regIsEmptyFile(d) && d.blocks.size() == 1 && regHoldsOnlyBlankLines(d);
+}
+
+void regGiveHeader(RegFileData* d) {
+    std::string header;
+    if (regAppendText(d->utf16, d->eol, kRegFileHeader, true, &header))
+        regSplice(d, 0, 0, 0, header);
+}
+
 bool regLastLine(const RegFileData& d, std::u16string* text, bool* hasEnd) {
     for (size_t b = d.blocks.size(); b-- > 0;) {
         RegLineCursor c = regLineCursor(d, b);
@@ -230,14 +240,20 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     return true;
 }
 
-// An empty file becomes a new registry with its first change; a change
-// that fails leaves it as it was.
+// An empty file becomes a new registry with its first change, and one of
+// blank lines gets the header line; a change that fails leaves it as it
+// was.
 template <typename Change>
 bool changeFile(RegFile* file, Change change) {
-    if (!regIsEmptyFile(*file->data))
+    if (!regIsEmptyFile(*file->data) && !regNeedsHeader(*file->data))
         return change(file->data.get());
     RegFileData fresh;
-    regBecomeNew(&fresh);
+    if (regIsEmptyFile(*file->data)) {
+        regBecomeNew(&fresh);
+    } else {
+        fresh = *file->data;
+        regGiveHeader(&fresh);
+    }
     fresh.revision = file->data->revision + 1;
     if (!change(&fresh))
         return false;

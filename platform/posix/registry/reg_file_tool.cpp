@@ -754,6 +754,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
     // An empty file becomes a new registry when something goes into it.
     if (regIsEmptyFile(*d))
         regBecomeNew(d);
+    else if (regNeedsHeader(*d))
+        regGiveHeader(d);
     RegView t;
     gatherAll(*d, &t);
     t.keys.reserve(t.keys.size() + src.keys.size());

@@ -48,9 +48,9 @@ using RegistryChange = bool (*)(RegFile* file, const void* context);
 
 // Applies the change under the lock and replaces the file when the change
 // altered it; a file that nobody may write (no write permission bit) is
-// read-only, and a change that would alter it fails.  A missing file is created as a new registry.  False when the
-// registry cannot be reached, the change fails or the file cannot be
-// written; the file is then as it was.
+// read-only, and a change that would alter it fails.  A missing file is created as a new registry.
+// False when the registry cannot be reached, the change fails or the file cannot be written; the
+// file is then as it was.
 bool registryUpdate(RegistryChange change, const void* context);
 
 // True when a change could be made now: the registry can be read and its
