@@ -214,7 +214,7 @@ int setCommand(const Args& argsIn) {
         }
         *refusal = "the value " + shownName(name) + " of " + text(key) +
                    " cannot be written into this registry file (a line break in a name, or a "
-                   "name with no form in the file's encoding)";
+                   "name or text with no form in the file's encoding)";
         return false;
     });
 }

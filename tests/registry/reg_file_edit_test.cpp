@@ -281,19 +281,47 @@ TEST(RegFileEdit, DataThatIsNoPlainTextIsWrittenAsHex) {
 }
 
 TEST(RegFileEdit, StringsTakeTheFilesEncoding) {
-    std::string text = "REGEDIT4\n\n[HKEY_CURRENT_USER\\T]\n";
-    RegFile f = regFileParse(text);
-    ASSERT_TRUE(setValue(&f, "HKEY_CURRENT_USER\\T", "n\xC3\xA4me", 1, szBytes("\xE2\x82\xAC 5")));
-    EXPECT_EQ(regFileSerialize(f), text + "\"n\xC3\xA4me\"=\"\xE2\x82\xAC 5\"\n");
-    // An unpaired surrogate has no UTF-8 form: the data goes as hex, a name
-    // cannot be written at all.
-    ASSERT_TRUE(setValue(&f, "HKEY_CURRENT_USER\\T", "s", 1, {0x00, 0xD8, 0, 0}));
-    EXPECT_EQ(regFileSerialize(f),
-              text + "\"n\xC3\xA4me\"=\"\xE2\x82\xAC 5\"\n\"s\"=hex(1):00,d8,00,00\n");
-    std::u16string lone = u"x";
-    lone.push_back(static_cast<char16_t>(0xD800));
+    // UTF-8 lines, and 8-bit ones (a line that is no UTF-8 makes the file
+    // Latin-1); a REGEDIT4 file holds the text of hex(1), hex(2) and hex(7)
+    // in those 8 bits too, where a version 5 file holds UTF-16LE.
+    const std::string v5 = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\T]\n";
+    const std::string r4 = "REGEDIT4\n\n[HKEY_CURRENT_USER\\T]\n";
+    const std::string r4latin = r4 + "\"o\"=\"Ren\xE9\"\n";
+    std::vector<uint8_t> lone = {0x00, 0xD8, 0, 0};
+    const struct {
+        std::string file;
+        uint32_t type;
+        std::vector<uint8_t> data;
+        const char* line;  // nullptr: refused
+    } cases[] = {
+        {v5, 1, szBytes("\xE2\x82\xAC 5"), "\"v\"=\"\xE2\x82\xAC 5\""},
+        {v5, 1, lone, "\"v\"=hex(1):00,d8,00,00"},
+        {v5, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):e9,00,00,00"},
+        {r4, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):c3,a9,00"},
+        {r4, 7, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "\"v\"=hex(7):61,00,62,00,00"},
+        {r4, 1, lone, nullptr},
+        {r4latin, 1, szBytes("Caf\xC3\xA9"), "\"v\"=\"Caf\xE9\""},
+        {r4latin, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):e9,00"},
+        {r4latin, 1, szBytes("\xE2\x82\xAC"), nullptr},      // no Latin-1 form
+        {r4latin, 1, szBytes("\xC3\x83\xC2\xA9"), nullptr},  // would read back as UTF-8
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file + (c.line != nullptr ? c.line : "(refused)"));
+        if (c.line != nullptr) {
+            expectEdit(c.file, "HKEY_CURRENT_USER\\T", "v", c.type, c.data, c.file + c.line + "\n");
+        } else {
+            RegFile f = regFileParse(c.file);
+            EXPECT_FALSE(setValue(&f, "HKEY_CURRENT_USER\\T", "v", c.type, c.data));
+            EXPECT_EQ(regFileSerialize(f), c.file);
+        }
+    }
+    // A name has no hex form to fall back on.
+    RegFile f = regFileParse(v5);
+    std::u16string loneName = u"x";
+    loneName.push_back(static_cast<char16_t>(0xD800));
     std::vector<uint8_t> one = dwordBytes(1);
-    EXPECT_FALSE(ce::posix::regFileSetValue(&f, u"HKEY_CURRENT_USER\\T", lone, 4, one.data(), 4));
+    EXPECT_FALSE(
+        ce::posix::regFileSetValue(&f, u"HKEY_CURRENT_USER\\T", loneName, 4, one.data(), 4));
     EXPECT_FALSE(
         ce::posix::regFileSetValue(&f, u"HKEY_CURRENT_USER\\T", u"a\nb", 4, one.data(), 4));
     EXPECT_FALSE(ce::posix::regFileSetValue(&f, u"\\\\", u"a", 4, one.data(), 4));

@@ -132,7 +132,7 @@ TEST(RegFileRead, HexListsAsTheEditorReadsThem) {
         {"hex:01,2,ff,AB", 3, {0x01, 0x02, 0xff, 0xab}},
         {"hex: 01 ,\t2 , 0a,", 3, {0x01, 0x02, 0x0a}},
         {"hex:", 3, {}},
-        {"HEX(7):00", 7, {0x00}},
+        {"HEX(B):00", 0xb, {0x00}},
         {"hex:001", none, {}},
         {"hex:0 1", none, {}},
         {"hex:01,,02", none, {}},

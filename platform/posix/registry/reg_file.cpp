@@ -230,6 +230,8 @@ void regIndex(RegFileData* d) {
         end -= unit;
     d->bodyEnd = end;
     indexBlocks(d);
+    d->regedit4 = regTextTrim(regFirstLine(*d)) == u"REGEDIT4";
+    d->eightBitLines = -1;
 }
 
 size_t regBlockEnd(const RegFileData& d, size_t block) {
@@ -519,7 +521,8 @@ RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16st
             }
             bool deletion = false;
             RegValueData data;
-            if (!regTextParseValue(e.text, &name, &deletion, &data))
+            if (!regTextParseValue(e.text, &name, &deletion, &data, nullptr,
+                                   d.regedit4 && !d.utf16))
                 continue;  // a line not understood changes nothing
             p.valueFound = !deletion;
             if (p.valueFound)
@@ -594,8 +597,8 @@ RegFile regFileParse(std::string_view bytes) {
 
 RegFile regFileNew() {
     std::string bytes = "\xFF\xFE";
-    regAppendText(true, encodeAscii(true, "\r\n"), kRegFileHeader + std::u16string(u"\n"), true,
-                  &bytes);
+    regAppendText(RegLineEncoding::Utf16, encodeAscii(true, "\r\n"),
+                  kRegFileHeader + std::u16string(u"\n"), true, &bytes);
     return regFileParse(bytes);
 }
 

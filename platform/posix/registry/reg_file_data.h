@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/posix/registry/reg_file.h"
+#include "platform/posix/registry/registry_value_text.h"
 
 namespace ce::posix {
 
@@ -49,12 +50,16 @@ struct RegLeads {
 };
 
 struct RegFileData {
-    RegBytes bytes;      // the whole file
-    bool utf16 = false;  // UTF-16LE, else UTF-8
-    size_t bomSize = 0;  // a byte-order mark opens the bytes
-    size_t bodyEnd = 0;  // the lines are bytes[bomSize, bodyEnd); the trailer
-                         // after them (a DOS end-of-file byte, an odd byte)
-    std::string eol;     // line end given to added lines, in the file's encoding
+    RegBytes bytes;         // the whole file
+    bool utf16 = false;     // UTF-16LE, else UTF-8
+    size_t bomSize = 0;     // a byte-order mark opens the bytes
+    size_t bodyEnd = 0;     // the lines are bytes[bomSize, bodyEnd); the trailer
+                            // after them (a DOS end-of-file byte, an odd byte)
+    std::string eol;        // line end given to added lines, in the file's encoding
+    bool regedit4 = false;  // the first line is "REGEDIT4": hex text is 8-bit
+    // Whether a UTF-8 file holds a line that is not valid UTF-8 (-1: not
+    // looked at yet; most runs never write text that needs to know).
+    mutable int8_t eightBitLines = -1;
     std::vector<RegBlock> blocks;
     std::vector<size_t> deletions;  // the DeleteKey blocks, in order
     size_t revision = 0;
@@ -177,10 +182,15 @@ RegPlace regLookup(const RegFileData& d, const RegKeyPath& key, const std::u16st
 // Appends text to *out in the file's encoding, each "\n" in it as the line
 // end eol, and one more after it when `closed`; false when a character has
 // no form in the encoding (a lone surrogate in UTF-8).
-// (Out is std::string or RegBytes.)
+// (Out is std::string or RegBytes.)  A line that would read back as other
+// text (Latin-1 that happens to be valid UTF-8) has no form either.
 template <typename Out>
-bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, bool closed,
-                   Out* out);
+bool regAppendText(RegLineEncoding encoding, std::string_view eol, std::u16string_view text,
+                   bool closed, Out* out);
+// The encoding of the file's lines and how it holds text, as written into
+// it.  An empty file becomes a new registry, which is UTF-16.
+RegLineEncoding regLineEncoding(const RegFileData& d);
+RegTextForm regTextForm(const RegFileData& d);
 // Appends bytes to a file's buffer.
 inline void regAppendBytes(RegBytes* out, std::string_view bytes) {
     out->insert(out->end(), bytes.begin(), bytes.end());

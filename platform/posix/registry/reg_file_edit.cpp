@@ -13,12 +13,25 @@
 namespace ce::posix {
 
 template <typename Out>
-bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, bool closed,
-                   Out* out) {
+bool regAppendText(RegLineEncoding encoding, std::string_view eol, std::u16string_view text,
+                   bool closed, Out* out) {
     for (size_t start = 0; start <= text.size();) {
         size_t lf = std::min(text.find(u'\n', start), text.size());
         std::u16string_view line = text.substr(start, lf - start);
-        if (utf16) {
+        if (encoding == RegLineEncoding::Latin1) {
+            std::string bytes;
+            bool high = false;
+            for (char16_t c : line) {
+                if (c > 0xff)
+                    return false;
+                high = high || c >= 0x80;
+                bytes.push_back(static_cast<char>(c));
+            }
+            std::u16string back;
+            if (high && utf8ToU16(bytes.data(), bytes.size(), &back))
+                return false;  // it would read as UTF-8
+            out->insert(out->end(), bytes.begin(), bytes.end());
+        } else if (encoding == RegLineEncoding::Utf16) {
             size_t at = out->size();
             out->resize(at + 2 * line.size());
             char* o = out->data() + at;
@@ -38,8 +51,45 @@ bool regAppendText(bool utf16, std::string_view eol, std::u16string_view text, b
     }
     return true;
 }
-template bool regAppendText(bool, std::string_view, std::u16string_view, bool, std::string*);
-template bool regAppendText(bool, std::string_view, std::u16string_view, bool, RegBytes*);
+template bool regAppendText(RegLineEncoding, std::string_view, std::u16string_view, bool,
+                            std::string*);
+template bool regAppendText(RegLineEncoding, std::string_view, std::u16string_view, bool,
+                            RegBytes*);
+
+namespace {
+
+// True when the bytes hold a sequence that is not valid UTF-8.
+bool holdsEightBitText(std::string_view bytes) {
+    for (size_t i = 0; i < bytes.size();) {
+        auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        uint32_t code = 0;
+        size_t n = utf8DecodeOne(reinterpret_cast<const unsigned char*>(bytes.data()) + i,
+                                 bytes.size() - i, &code);
+        if (n == 0)
+            return true;
+        i += n;
+    }
+    return false;
+}
+
+}  // namespace
+
+RegLineEncoding regLineEncoding(const RegFileData& d) {
+    if (d.utf16 || regIsEmptyFile(d))
+        return RegLineEncoding::Utf16;
+    if (d.eightBitLines < 0)
+        d.eightBitLines = holdsEightBitText(regBytes(d, d.bodyEnd).substr(d.bomSize)) ? 1 : 0;
+    return d.eightBitLines == 1 ? RegLineEncoding::Latin1 : RegLineEncoding::Utf8;
+}
+
+RegTextForm regTextForm(const RegFileData& d) {
+    RegLineEncoding lines = regLineEncoding(d);
+    return RegTextForm{lines, d.regedit4 && lines != RegLineEncoding::Utf16};
+}
 
 bool regIsEmptyFile(const RegFileData& d) {
     return d.bytes.empty();
@@ -57,7 +107,7 @@ bool regNeedsHeader(const RegFileData& d) {
 
 void regGiveHeader(RegFileData* d) {
     std::string header;
-    if (regAppendText(d->utf16, d->eol, kRegFileHeader, true, &header))
+    if (regAppendText(regLineEncoding(*d), d->eol, kRegFileHeader, true, &header))
         regSplice(d, 0, 0, 0, header);
 }
 
@@ -175,7 +225,7 @@ bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16stri
         block += d->eol;  // the blank line before the header
     size_t headerAt = block.size();
     bool closed = lineEndAtEnd < 0 ? (!hasLines || lastHasEnd) : lineEndAtEnd == 1;
-    if (!regAppendText(d->utf16, d->eol, text, closed, &block))
+    if (!regAppendText(regLineEncoding(*d), d->eol, text, closed, &block))
         return false;
     size_t lastBlock = d->blocks.size() - 1;
     size_t end = regBlockEnd(*d, lastBlock) - d->blocks[lastBlock].start;
@@ -189,12 +239,10 @@ bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u
                         uint32_t type, const uint8_t* data, size_t size) {
     if (!regFileCanCreateKey(file, keyPath) || (data == nullptr && size != 0))
         return false;
-    // An empty file becomes a new registry, which is UTF-16.
-    bool utf16 = file.data->utf16 || regIsEmptyFile(*file.data);
     std::u16string text;
     std::string bytes;
-    return regTextFormatValue(name, type, data, size, !utf16, &text) &&
-           regAppendText(utf16, "\n", text, false, &bytes);
+    return regTextFormatValue(name, type, data, size, regTextForm(*file.data), &text) &&
+           regAppendText(regLineEncoding(*file.data), "\n", text, false, &bytes);
 }
 
 bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
@@ -202,8 +250,7 @@ bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
     std::u16string header;
     std::string bytes;
     return regKeyPath(keyPath, &key) && regTextFormatHeader(keyPath, &header) &&
-           regAppendText(file.data->utf16 || regIsEmptyFile(*file.data), "\n", header, false,
-                         &bytes);
+           regAppendText(regLineEncoding(*file.data), "\n", header, false, &bytes);
 }
 
 namespace {
@@ -219,12 +266,12 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     std::u16string_view written = p.valueFound ? std::u16string_view(p.value.name) : name;
     std::u16string text;
     std::string lines;
-    if (!regTextFormatValue(written, type, data, size, !d->utf16, &text))
+    if (!regTextFormatValue(written, type, data, size, regTextForm(*d), &text))
         return false;
     if (p.valueFound) {
         // The last line keeps its own line end; the others get the file's.
         const RegValueSpot& v = p.value;
-        if (!regAppendText(d->utf16, d->eol, text, false, &lines))
+        if (!regAppendText(regLineEncoding(*d), d->eol, text, false, &lines))
             return false;
         if (lines != regBlockView(*d, v.block).substr(v.at, v.contentEnd - v.at))
             regSplice(d, v.block, v.at, v.contentEnd, lines);
@@ -233,7 +280,7 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     if (p.lastHeader < 0)
         return regAppendKeyBlock(d, keyPath, text);
     size_t block = static_cast<size_t>(p.lastHeader);
-    if (!regAppendText(d->utf16, d->eol, text, true, &lines))
+    if (!regAppendText(regLineEncoding(*d), d->eol, text, true, &lines))
         return false;
     size_t at = regPlaceNewLines(*d, block, &lines);
     regSplice(d, block, at, at, lines);

@@ -96,7 +96,8 @@ bool afterCutShortLine(const RegFileData& d, size_t block, size_t at) {
 // no longer be reached.  Then the header line goes first.
 void keepReadableAsExport(RegFileData* d) {
     std::string header;
-    if (regLacksExportMarks(*d) && regAppendText(d->utf16, d->eol, kRegFileHeader, true, &header))
+    if (regLacksExportMarks(*d) &&
+        regAppendText(regLineEncoding(*d), d->eol, kRegFileHeader, true, &header))
         regSplice(d, 0, 0, 0, header);
 }
 
@@ -181,7 +182,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
         std::u16string header;
         std::string bytes;
         if (!regTextFormatHeader(regDisplayPath(*d, parentPath), &header) ||
-            !regAppendText(d->utf16, d->eol, header, false, &bytes)) {
+            !regAppendText(regLineEncoding(*d), d->eol, header, false, &bytes)) {
             parentPath.clear();
         }
     }
@@ -563,6 +564,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
     std::u16string foldedName;
     RegLogical e;
     RegValueData data;
+    const bool eightBitHex = d.regedit4 && !d.utf16;
     // Room for about what a file of this size holds, so that the arenas
     // grow seldom.
     v->names.reserve(v->names.size() + d.bytes.size() / 16);
@@ -607,8 +609,8 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
         bool deletion = false;
         while (regNextLogical(c, &e)) {
             bool textAfter = false;
-            bool understood =
-                e.valueLike && regTextParseValue(e.text, &name, &deletion, &data, &textAfter);
+            bool understood = e.valueLike && regTextParseValue(e.text, &name, &deletion, &data,
+                                                               &textAfter, eightBitHex);
             bool last = b + 1 == d.blocks.size() && c.pos >= c.bytes.size();
             if (check != nullptr) {
                 if (!checkLine(d, b, e, understood, textAfter, key != kNone, last, check))
@@ -758,6 +760,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         regGiveHeader(d);
     RegView t;
     gatherAll(*d, &t);
+    const RegLineEncoding encoding = regLineEncoding(*d);
+    const RegTextForm form = regTextForm(*d);
     t.keys.reserve(t.keys.size() + src.keys.size());
     t.paths.reserve(t.paths.size() + src.paths.size());
     std::vector<Edit> edits;
@@ -787,7 +791,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
             if (added.size() > bodyEnd)
                 regAppendBytes(&added, d->eol);
             if (!regTextFormatHeader(path, &text) ||
-                !regAppendText(d->utf16, d->eol, text, true, &added)) {
+                !regAppendText(encoding, d->eol, text, true, &added)) {
                 return false;
             }
             key = addKey(&t, 0, 0, folded, std::move(path));
@@ -833,7 +837,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
                 lineAt(*d, old.last, &e);
                 regTextValueName(e.text, &name);
             }
-            if (!regTextFormatValue(name, v.type, bytesAt, v.dataSize, !d->utf16, &text))
+            if (!regTextFormatValue(name, v.type, bytesAt, v.dataSize, form, &text))
                 return false;
             std::string* to = &inserted;
             if (at != kNone) {
@@ -842,8 +846,8 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
                     Edit{d->blocks[spot.block].start + spot.at, spot.contentEnd - spot.at, {}});
                 to = &edits.back().bytes;
             }
-            if (isNew ? !regAppendText(d->utf16, d->eol, text, true, &added)
-                      : !regAppendText(d->utf16, d->eol, text, at == kNone, to)) {
+            if (isNew ? !regAppendText(encoding, d->eol, text, true, &added)
+                      : !regAppendText(encoding, d->eol, text, at == kNone, to)) {
                 return false;
             }
         }
@@ -999,7 +1003,8 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
                 continue;
             const ViewValue& value = v.values[i];
             if (regTextFormatValue(nameOf(v, value), value.type, v.data.data() + value.data,
-                                   value.dataSize, true, &lines)) {
+                                   value.dataSize, RegTextForm{RegLineEncoding::Utf8, false},
+                                   &lines)) {
                 put(lines);
             } else {
                 leftOut->push_back(

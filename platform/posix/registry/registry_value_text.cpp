@@ -178,8 +178,8 @@ char16_t unitAt(const uint8_t* data, size_t i) {
 
 // The text of REG_SZ data when it can be written between quotes: UTF-16
 // with one NUL at the end and none inside, no line break (it would end the
-// line), and a UTF-8 form when the file is UTF-8.
-bool quotableText(const uint8_t* data, size_t size, bool utf8, std::u16string* text) {
+// line), and a form in the file's encoding.
+bool quotableText(const uint8_t* data, size_t size, RegLineEncoding lines, std::u16string* text) {
     if (size < 2 || size % 2 != 0)
         return false;
     size_t units = size / 2;
@@ -190,15 +190,68 @@ bool quotableText(const uint8_t* data, size_t size, bool utf8, std::u16string* t
             return false;
         text->push_back(c);
     }
-    if (unitAt(data, units - 1) != 0 || hasLineBreak(*text))
+    return unitAt(data, units - 1) == 0 && !hasLineBreak(*text) && regTextEncodable(lines, *text);
+}
+
+bool isText(uint32_t type) {
+    return type == kRegSz || type == kRegExpandSz || type == kRegMultiSz;
+}
+
+// 8-bit text read as lines are: UTF-8 when it is valid UTF-8, else Latin-1.
+std::u16string widened(const std::vector<uint8_t>& bytes) {
+    std::u16string units;
+    if (!utf8ToU16(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &units))
+        units.assign(bytes.begin(), bytes.end());
+    return units;
+}
+
+void putUtf16(std::u16string_view units, std::vector<uint8_t>* out) {
+    out->clear();
+    for (char16_t c : units) {
+        out->push_back(static_cast<uint8_t>(c & 0xff));
+        out->push_back(static_cast<uint8_t>(c >> 8));
+    }
+}
+
+// UTF-16LE text as 8-bit bytes in the lines' encoding; false when it has
+// no such form that reads back as the same text.
+bool narrowed(const uint8_t* data, size_t size, RegLineEncoding lines, std::vector<uint8_t>* out) {
+    if (size % 2 != 0)
         return false;
-    if (!utf8)
-        return true;
-    std::string probe;
-    return u16ToUtf8(text->data(), text->size(), &probe);
+    std::u16string units;
+    for (size_t i = 0; i < size / 2; ++i)
+        units.push_back(unitAt(data, i));
+    out->clear();
+    if (lines == RegLineEncoding::Latin1) {
+        for (char16_t c : units) {
+            if (c > 0xff)
+                return false;
+            out->push_back(static_cast<uint8_t>(c));
+        }
+    } else {
+        std::string bytes;
+        if (!u16ToUtf8(units.data(), units.size(), &bytes))
+            return false;
+        out->assign(bytes.begin(), bytes.end());
+    }
+    return widened(*out) == units;
 }
 
 }  // namespace
+
+bool regTextEncodable(RegLineEncoding encoding, std::u16string_view text) {
+    if (encoding == RegLineEncoding::Utf16)
+        return true;
+    if (encoding == RegLineEncoding::Latin1) {
+        for (char16_t c : text) {
+            if (c > 0xff)
+                return false;
+        }
+        return true;
+    }
+    std::string probe;
+    return u16ToUtf8(text.data(), text.size(), &probe);
+}
 
 // A carriage return that is no part of a line end counts as a blank too.
 bool regTextIsBlank(char16_t c) {
@@ -318,7 +371,7 @@ bool regTextValueName(std::u16string_view logical, std::u16string* name) {
 }
 
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
-                       RegValueData* data, bool* textAfter) {
+                       RegValueData* data, bool* textAfter, bool eightBitHex) {
     std::u16string_view t = regTextTrim(logical);
     size_t pos = 0;
     if (!parseNameAndEquals(t, name, &pos))
@@ -350,21 +403,18 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
     }
     if (startsWithFolded(rest, u"dword:"))
         return parseDword(regTextTrim(rest.substr(6)), data);
-    if (startsWithFolded(rest, u"hex"))
-        return parseHex(rest, data);
-    return false;
+    if (!startsWithFolded(rest, u"hex") || !parseHex(rest, data))
+        return false;
+    if (eightBitHex && isText(data->type))
+        putUtf16(widened(data->bytes), &data->bytes);
+    return true;
 }
 
 bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
-                        bool utf8, std::u16string* text) {
+                        RegTextForm form, std::u16string* text) {
     text->clear();
-    if (hasLineBreak(name))
+    if (hasLineBreak(name) || !regTextEncodable(form.lines, name))
         return false;
-    if (utf8) {
-        std::string probe;
-        if (!u16ToUtf8(name.data(), name.size(), &probe))
-            return false;
-    }
     std::u16string& line = *text;
     if (name.empty()) {
         line = u"@";
@@ -376,7 +426,7 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
     line += u"=";
 
     std::u16string quoted;
-    if (type == kRegSz && quotableText(data, size, utf8, &quoted)) {
+    if (type == kRegSz && quotableText(data, size, form.lines, &quoted)) {
         line += u"\"";
         appendEscaped(&line, quoted);
         line += u"\"";
@@ -389,6 +439,13 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
         line += u"dword:";
         appendHexNumber(&line, v, 8);
         return true;
+    }
+    std::vector<uint8_t> eightBit;
+    if (form.eightBitHex && isText(type)) {
+        if (!narrowed(data, size, form.lines, &eightBit))
+            return false;
+        data = eightBit.data();
+        size = eightBit.size();
     }
     if (type == kRegBinary) {
         line += u"hex:";

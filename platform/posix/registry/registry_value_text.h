@@ -13,6 +13,19 @@
 
 namespace ce::posix {
 
+// How a file's lines are encoded.  A UTF-8 file that holds a line which is
+// not valid UTF-8 is a file of 8-bit lines, read as Latin-1, and written in
+// Latin-1 too.
+enum class RegLineEncoding : uint8_t { Utf16, Utf8, Latin1 };
+
+// How a file holds text: its lines' encoding, and whether the text of
+// values given as hex data (hex(1), hex(2), hex(7)) is 8-bit, as a
+// REGEDIT4 file holds it (in the lines' 8-bit encoding), or UTF-16LE.
+struct RegTextForm {
+    RegLineEncoding lines = RegLineEncoding::Utf16;
+    bool eightBitHex = false;
+};
+
 // Blanks and tabs (and a stray carriage return) are what the registry
 // editor skips around "=" and at the ends of lines.
 bool regTextIsBlank(char16_t c);
@@ -65,19 +78,26 @@ bool regTextValueName(std::u16string_view logical, std::u16string* name);
 // A logical value line (continuations joined, their backslashes removed):
 // "Name"=data or @=data.  *deletion is set for "Name"=-.  False when the
 // line is not understood.  Text after a quoted string's closing quote is
-// ignored, and *textAfter (when not null) set.
+// ignored, and *textAfter (when not null) set.  With eightBitHex, the hex
+// data of text (hex(1), hex(2), hex(7)) is 8-bit and given back as UTF-16LE:
+// UTF-8 when it is valid UTF-8, else Latin-1, as lines are read.
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
-                       RegValueData* data, bool* textAfter = nullptr);
+                       RegValueData* data, bool* textAfter = nullptr, bool eightBitHex = false);
 
 // The lines of a value as an export writes it, joined by "\n" (no line
 // end after the last).  A string is written quoted when its data is UTF-16
-// text with exactly one NUL at the end, no line break inside and, for a
-// UTF-8 file (utf8 true), a UTF-8 form; a REG_DWORD of 4 bytes as dword:;
-// anything else as hex, continued over lines of fewer than
-// kRegHexLineLimit characters.  False when the name cannot stand in a value
-// line.
+// text with exactly one NUL at the end, no line break inside and a form in
+// the file's encoding; a REG_DWORD of 4 bytes as dword:; anything else as
+// hex, continued over lines of fewer than kRegHexLineLimit characters (the
+// text of hex(1), hex(2) and hex(7) in 8 bits when the form says so).
+// False when the name cannot stand in a value line, or the data cannot be
+// held in the form.
 bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
-                        bool utf8, std::u16string* text);
+                        RegTextForm form, std::u16string* text);
+
+// True when the text has a form in the encoding (no lone surrogate in
+// UTF-8, no character beyond U+00FF in Latin-1).
+bool regTextEncodable(RegLineEncoding encoding, std::u16string_view text);
 
 // "[path]"; false when the path cannot stand in a header.
 bool regTextFormatHeader(std::u16string_view path, std::u16string* line);
