@@ -300,6 +300,7 @@ TEST(RegFileEdit, StringsTakeTheFilesEncoding) {
         {r4, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):c3,a9,00"},
         {r4, 7, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "\"v\"=hex(7):61,00,62,00,00"},
         {r4, 1, lone, nullptr},
+        {v5 + "\"o\"=\"Ren\xE9\"\n", 1, szBytes("\xE2\x82\xAC"), "\"v\"=hex(1):ac,20,00,00"},
         {r4latin, 1, szBytes("Caf\xC3\xA9"), "\"v\"=\"Caf\xE9\""},
         {r4latin, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):e9,00"},
         {r4latin, 1, szBytes("\xE2\x82\xAC"), nullptr},      // no Latin-1 form

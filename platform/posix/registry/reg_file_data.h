@@ -188,9 +188,14 @@ template <typename Out>
 bool regAppendText(RegLineEncoding encoding, std::string_view eol, std::u16string_view text,
                    bool closed, Out* out);
 // The encoding of the file's lines and how it holds text, as written into
-// it.  An empty file becomes a new registry, which is UTF-16.
+// it.  An empty file becomes a new registry, which is UTF-16.  Whether a
+// UTF-8 file holds 8-bit lines takes a pass over it, and ASCII reads the
+// same either way: the ...For forms look only when the text asks.
 RegLineEncoding regLineEncoding(const RegFileData& d);
 RegTextForm regTextForm(const RegFileData& d);
+RegLineEncoding regLineEncodingFor(const RegFileData& d, std::u16string_view text);
+RegTextForm regTextFormFor(const RegFileData& d, std::u16string_view name, uint32_t type,
+                           const uint8_t* data, size_t size);
 // Appends bytes to a file's buffer.
 inline void regAppendBytes(RegBytes* out, std::string_view bytes) {
     out->insert(out->end(), bytes.begin(), bytes.end());

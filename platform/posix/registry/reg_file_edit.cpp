@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "platform/posix/registry/reg_file.h"
 #include "platform/posix/registry/reg_file_data.h"
 #include "platform/posix/registry/registry_value_text.h"
@@ -91,6 +92,32 @@ RegTextForm regTextForm(const RegFileData& d) {
     return RegTextForm{lines, d.regedit4 && lines != RegLineEncoding::Utf16};
 }
 
+namespace {
+
+bool isAscii(std::u16string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+}
+
+}  // namespace
+
+RegLineEncoding regLineEncodingFor(const RegFileData& d, std::u16string_view text) {
+    if (!d.utf16 && !regIsEmptyFile(d) && isAscii(text))
+        return RegLineEncoding::Utf8;
+    return regLineEncoding(d);
+}
+
+RegTextForm regTextFormFor(const RegFileData& d, std::u16string_view name, uint32_t type,
+                           const uint8_t* data, size_t size) {
+    bool asciiData = true;
+    if (type == kRegSz || type == kRegExpandSz || type == kRegMultiSz) {
+        for (size_t i = 0; i + 1 < size && asciiData; i += 2)
+            asciiData = data[i] < 0x80 && data[i + 1] == 0;
+    }
+    if (d.utf16 || regIsEmptyFile(d) || !asciiData || !isAscii(name))
+        return regTextForm(d);
+    return RegTextForm{RegLineEncoding::Utf8, d.regedit4};
+}
+
 bool regIsEmptyFile(const RegFileData& d) {
     return d.bytes.empty();
 }
@@ -107,7 +134,8 @@ bool regNeedsHeader(const RegFileData& d) {
 
 void regGiveHeader(RegFileData* d) {
     std::string header;
-    if (regAppendText(regLineEncoding(*d), d->eol, kRegFileHeader, true, &header))
+    if (regAppendText(regLineEncodingFor(*d, kRegFileHeader), d->eol, kRegFileHeader, true,
+                      &header))
         regSplice(d, 0, 0, 0, header);
 }
 
@@ -225,7 +253,7 @@ bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16stri
         block += d->eol;  // the blank line before the header
     size_t headerAt = block.size();
     bool closed = lineEndAtEnd < 0 ? (!hasLines || lastHasEnd) : lineEndAtEnd == 1;
-    if (!regAppendText(regLineEncoding(*d), d->eol, text, closed, &block))
+    if (!regAppendText(regLineEncodingFor(*d, text), d->eol, text, closed, &block))
         return false;
     size_t lastBlock = d->blocks.size() - 1;
     size_t end = regBlockEnd(*d, lastBlock) - d->blocks[lastBlock].start;
@@ -241,8 +269,10 @@ bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u
         return false;
     std::u16string text;
     std::string bytes;
-    return regTextFormatValue(name, type, data, size, regTextForm(*file.data), &text) &&
-           regAppendText(regLineEncoding(*file.data), "\n", text, false, &bytes);
+    const RegFileData& d = *file.data;
+    return regTextFormatValue(name, type, data, size, regTextFormFor(d, name, type, data, size),
+                              &text) &&
+           regAppendText(regLineEncodingFor(d, text), "\n", text, false, &bytes);
 }
 
 bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
@@ -250,7 +280,7 @@ bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
     std::u16string header;
     std::string bytes;
     return regKeyPath(keyPath, &key) && regTextFormatHeader(keyPath, &header) &&
-           regAppendText(regLineEncoding(*file.data), "\n", header, false, &bytes);
+           regAppendText(regLineEncodingFor(*file.data, header), "\n", header, false, &bytes);
 }
 
 namespace {
@@ -266,12 +296,13 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     std::u16string_view written = p.valueFound ? std::u16string_view(p.value.name) : name;
     std::u16string text;
     std::string lines;
-    if (!regTextFormatValue(written, type, data, size, regTextForm(*d), &text))
+    if (!regTextFormatValue(written, type, data, size,
+                            regTextFormFor(*d, written, type, data, size), &text))
         return false;
     if (p.valueFound) {
         // The last line keeps its own line end; the others get the file's.
         const RegValueSpot& v = p.value;
-        if (!regAppendText(regLineEncoding(*d), d->eol, text, false, &lines))
+        if (!regAppendText(regLineEncodingFor(*d, text), d->eol, text, false, &lines))
             return false;
         if (lines != regBlockView(*d, v.block).substr(v.at, v.contentEnd - v.at))
             regSplice(d, v.block, v.at, v.contentEnd, lines);
@@ -280,7 +311,7 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
     if (p.lastHeader < 0)
         return regAppendKeyBlock(d, keyPath, text);
     size_t block = static_cast<size_t>(p.lastHeader);
-    if (!regAppendText(regLineEncoding(*d), d->eol, text, true, &lines))
+    if (!regAppendText(regLineEncodingFor(*d, text), d->eol, text, true, &lines))
         return false;
     size_t at = regPlaceNewLines(*d, block, &lines);
     regSplice(d, block, at, at, lines);

@@ -96,8 +96,8 @@ bool afterCutShortLine(const RegFileData& d, size_t block, size_t at) {
 // no longer be reached.  Then the header line goes first.
 void keepReadableAsExport(RegFileData* d) {
     std::string header;
-    if (regLacksExportMarks(*d) &&
-        regAppendText(regLineEncoding(*d), d->eol, kRegFileHeader, true, &header))
+    if (regLacksExportMarks(*d) && regAppendText(regLineEncodingFor(*d, kRegFileHeader), d->eol,
+                                                 kRegFileHeader, true, &header))
         regSplice(d, 0, 0, 0, header);
 }
 
@@ -182,7 +182,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
         std::u16string header;
         std::string bytes;
         if (!regTextFormatHeader(regDisplayPath(*d, parentPath), &header) ||
-            !regAppendText(regLineEncoding(*d), d->eol, header, false, &bytes)) {
+            !regAppendText(regLineEncodingFor(*d, header), d->eol, header, false, &bytes)) {
             parentPath.clear();
         }
     }
