@@ -31,7 +31,8 @@ Commands:
                                  N in hexadecimal)
   delete KEY [NAME]              delete a value, or a key with all below it
   import FILE                    merge a registry export (.reg, UTF-16 or UTF-8;
-                                 - for standard input) into the registry
+                                 a pipe too; - for standard input) into the
+                                 registry
   export [KEY]                   print the registry, or a key with all below it,
                                  as a registry export in UTF-8
   record [qorvinstall|zandoval]  show the run records: result, call values,

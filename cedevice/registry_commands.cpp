@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
-#include <iostream>
 #include <iterator>
 #include <unordered_set>
 
@@ -248,20 +247,26 @@ int deleteCommand(const Args& args) {
 namespace {
 
 // The bytes of a file to import, or of standard input for "-"; false with
-// the reason said when it cannot be read as a file.
+// the reason said when it cannot be read.  A pipe (a named one, or the
+// file of a shell's process substitution) is read to its end; one that is
+// named waits for its writer, as any reader of it does.  Other files that
+// are no regular file are refused, so that none can make the import hang.
 bool readImportSource(const std::string& name, ce::posix::RegBytes* bytes, int* status) {
-    if (name == "-") {
-        bytes->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
-        return true;
-    }
-    int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const bool fromStdin = name == "-";
     struct stat st;
+    int fd = 0;
+    if (!fromStdin) {
+        bool pipe = stat(name.c_str(), &st) == 0 && S_ISFIFO(st.st_mode);
+        fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | (pipe ? 0 : O_NONBLOCK));
+    }
     int error = 0;
     if (fd < 0 || fstat(fd, &st) != 0)
         error = errno;
-    else if (!S_ISREG(st.st_mode))
-        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    if (error == 0)
+    else if (S_ISDIR(st.st_mode))
+        error = EISDIR;
+    else if (!fromStdin && !S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
+        error = EINVAL;
+    if (error == 0 && S_ISREG(st.st_mode))
         bytes->reserve(static_cast<size_t>(st.st_size) + 1);  // a file growing meanwhile grows it
     char buf[64 * 1024];
     for (ssize_t n = 1; error == 0 && n > 0;) {
@@ -273,13 +278,13 @@ bool readImportSource(const std::string& name, ce::posix::RegBytes* bytes, int* 
         else if (n < 0)
             n = 1;
     }
-    if (fd >= 0)
+    if (fd > 0)
         close(fd);
     if (error == 0)
         return true;
-    *status =
-        fail("cannot read " + name + ": " +
-             (error == EINVAL ? std::string("not a regular file") : ce::posix::systemError(error)));
+    *status = fail("cannot read " + (fromStdin ? std::string("standard input") : name) + ": " +
+                   (error == EINVAL ? std::string("not a regular file or pipe")
+                                    : ce::posix::systemError(error)));
     return false;
 }
 

@@ -194,6 +194,27 @@ TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
     EXPECT_EQ(registry(), original) << "the key's lines were not all taken away again";
 }
 
+// A pipe is read to its end, a named one once its writer comes; standard
+// input that cannot be read is named as such, not taken for an export.
+TEST_F(Cedevice, ImportReadsAPipeAndNamesStandardInputThatCannotBeRead) {
+    const std::string file = scratch_.dir() + "/a.reg";
+    const std::string fifo = scratch_.dir() + "/pipe";
+    cetest::writeHostFile(file, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Piped]\n\"x\"=\"1\"\n");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+    const std::string exe = CEDEVICE_EXE;
+    RunResult piped = cetest::runProgram(
+        "/bin/sh",
+        {"-c", "(sleep 0.2; cat '" + file + "' > '" + fifo + "') & exec '" + exe + "' import '" +
+                   fifo + "'"},
+        dev_);
+    EXPECT_EQ(piped.exitCode, 0) << piped.err;
+    EXPECT_EQ(run({"get", "HKCU\\Piped", "x"}).out, "1\n");
+    RunResult dir = cetest::runProgram(
+        "/bin/sh", {"-c", "exec '" + exe + "' import - < '" + scratch_.dir() + "'"}, dev_);
+    EXPECT_EQ(dir.exitCode, 1);
+    EXPECT_EQ(dir.err, "cedevice: cannot read standard input: Is a directory\n");
+}
+
 TEST_F(Cedevice, ExportImportsIntoAnotherDeviceAsTheSameValues) {
     ASSERT_EQ(
         run({"set", "--type", "binary", "HKLM\\SOFTWARE\\X", "b", std::string(90, 'a')}).exitCode,
