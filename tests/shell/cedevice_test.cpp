@@ -202,11 +202,11 @@ TEST_F(Cedevice, ImportReadsAPipeAndNamesStandardInputThatCannotBeRead) {
     cetest::writeHostFile(file, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Piped]\n\"x\"=\"1\"\n");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
     const std::string exe = CEDEVICE_EXE;
-    RunResult piped = cetest::runProgram(
-        "/bin/sh",
-        {"-c", "(sleep 0.2; cat '" + file + "' > '" + fifo + "') & exec '" + exe + "' import '" +
-                   fifo + "'"},
-        dev_);
+    RunResult piped =
+        cetest::runProgram("/bin/sh",
+                           {"-c", "(sleep 0.2; cat '" + file + "' > '" + fifo + "') & exec '" +
+                                      exe + "' import '" + fifo + "'"},
+                           dev_);
     EXPECT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_EQ(run({"get", "HKCU\\Piped", "x"}).out, "1\n");
     RunResult dir = cetest::runProgram(
