@@ -123,6 +123,15 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n; about C\n"
                  "[HKEY_LOCAL_MACHINE\\C]\n\"n\"=dword:00000010\n\n"
                  "[HKEY_LOCAL_MACHINE\\AB]\n\"w\"=\"3\"\n\n[HKEY_LOCAL_MACHINE\\New]"},
+        {"an import of an empty key after its subkey gives it its header, as the export did", kHead,
+         [](RegFile* f) {
+             return import(f, kHead +
+                                  "[HKEY_LOCAL_MACHINE\\P\\Q]\n\"x\"=\"1\"\n\n"
+                                  "[HKEY_LOCAL_MACHINE\\P]\n\n[HKEY_LOCAL_MACHINE\\P\\Q\\R]\n");
+         },
+         true,
+         kHead + "[HKEY_LOCAL_MACHINE\\P\\Q]\n\"x\"=\"1\"\n\n[HKEY_LOCAL_MACHINE\\P]\n\n"
+                 "[HKEY_LOCAL_MACHINE\\P\\Q\\R]\n"},
         {"an import's value deletions, all in the one pass: a value given twice loses both lines, "
          "a last line without a line end leaves the file without one",
          twoBlocks + "\"z\"=\"4\"",

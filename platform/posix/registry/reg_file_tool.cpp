@@ -760,6 +760,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         regGiveHeader(d);
     RegView t;
     gatherAll(*d, &t);
+    const size_t keysBefore = t.keys.size();
     const RegLineEncoding encoding = regLineEncoding(*d);
     const RegTextForm form = regTextForm(*d);
     t.keys.reserve(t.keys.size() + src.keys.size());
@@ -783,8 +784,12 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         const auto srcKey = static_cast<uint32_t>(&k - src.keys.data());
         std::u16string_view folded = foldedOf(src, k);
         uint32_t key = findKey(t, folded);
-        if (key == kNone && k.valueCount == 0 && findPrefix(t, folded) != kNone)
-            continue;  // exists through a key below
+        // A key that exists already through a key below needs no header;
+        // one made to exist by this import's own keys gets its header, as
+        // the export gave it.
+        uint32_t below = key == kNone && k.valueCount == 0 ? findPrefix(t, folded) : kNone;
+        if (below != kNone && t.prefixes[below].key < keysBefore)
+            continue;
         const bool isNew = key == kNone;
         if (isNew) {
             std::u16string path = spelt(*d, &t, writtenPath(s, &k), folded);
