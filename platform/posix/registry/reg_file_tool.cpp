@@ -474,6 +474,10 @@ struct ViewStop {
 
 // The check of an export while it is read: the line count so far, and the
 // first fault.
+constexpr char kCannotBeWritten[] =
+    "a key or value that cannot be written into this registry file (it has no form in the "
+    "file's encoding)";
+
 struct ExportCheck {
     size_t lineNo = 1;  // of the line at `counted`
     size_t counted = 0;
@@ -749,8 +753,11 @@ struct GoneValue {
 // to the registry, in one rebuild of its buffer: a changed value's lines
 // are replaced where they stand, a value deleted loses its line, new
 // values go after the last lines of their key's last block, and new keys
-// at the end of the file.  What must go after the rebuild is put in *gone.
-bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneValue>* gone) {
+// at the end of the file.  What must go after the rebuild is put in *gone;
+// after false, *failedAt is where the export gives the key or value that
+// this file cannot hold.
+bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneValue>* gone,
+           size_t* failedAt) {
     if (src.keys.empty())
         return true;
     // An empty file becomes a new registry when something goes into it.
@@ -797,6 +804,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
                 regAppendBytes(&added, d->eol);
             if (!regTextFormatHeader(path, &text) ||
                 !regAppendText(encoding, d->eol, text, true, &added)) {
+                *failedAt = s.blocks[k.firstHeader].start;
                 return false;
             }
             key = addKey(&t, 0, 0, folded, std::move(path));
@@ -842,6 +850,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
                 lineAt(*d, old.last, &e);
                 regTextValueName(e.text, &name);
             }
+            *failedAt = s.blocks[v.last.block].start + v.last.at;
             if (!regTextFormatValue(name, v.type, bytesAt, v.dataSize, form, &text))
                 return false;
             std::string* to = &inserted;
@@ -934,11 +943,18 @@ bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) 
             return false;
         }
         std::vector<GoneValue> gone;
-        if (!merge(file->data.get(), s, src, &gone)) {
+        size_t failedAt = 0;
+        if (!merge(file->data.get(), s, src, &gone, &failedAt)) {
             // A fault further down says more than what cannot be written.
             RegView rest;
             if (fault != nullptr && stop.deletion)
                 gather(s, &rest, stop.block, stop.next, false, &check);
+            if (fault != nullptr && !check.failed) {
+                ExportCheck where;
+                where.counted = s.bomSize;
+                countLinesTo(s, failedAt, &where);
+                check.fault = RegExportFault{where.lineNo, kCannotBeWritten};
+            }
             if (fault != nullptr)
                 *fault = check.fault;
             return false;

@@ -51,7 +51,8 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault);
 // sizes but for the deletions of keys ("[-KEY]"), each of which costs a
 // pass over the file.
 // False too when a key or value cannot be written into this file (its
-// encoding).  After false the file is partly changed, and the caller drops
+// encoding); with `fault`, its line is named then, unless a malformed line
+// further down is.  After false the file is partly changed, and the caller drops
 // it.
 bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault = nullptr);
 
