@@ -312,10 +312,23 @@ void checkSet(RegFile* file, const Registry& old, const std::u16string& key,
     checkRegistry(*file, want);
     std::u16string foldedKey = ce::posix::regTextFoldPath(key);
     std::u16string foldedName = ce::posix::regTextFold(name);
-    checkLinesReplaced(linesOf(before), linesOf(*file), ce::posix::regFileLayout(before).utf16,
-                       [&](const FileLine& l) {
-                           return l.isValue && l.key == foldedKey && l.value == foldedName;
-                       });
+    const bool utf16 = ce::posix::regFileLayout(before).utf16;
+    std::vector<FileLine> oldLines = linesOf(before);
+    std::vector<FileLine> newLines = linesOf(*file);
+    // A file of blank lines alone is an empty registry, and its first
+    // value comes with the header line at its top.
+    auto blank = [&](const FileLine& l) {
+        return ce::posix::regTextTrim(decodeLine(utf16, l.bytes)).empty();
+    };
+    if (!ce::posix::regFileBytes(before).empty() &&
+        std::all_of(oldLines.begin(), oldLines.end(), blank)) {
+        FUZZ_CHECK(!newLines.empty() &&
+                   decodeLine(utf16, newLines[0].bytes) == ce::posix::kRegFileHeader);
+        newLines.erase(newLines.begin());
+    }
+    checkLinesReplaced(oldLines, newLines, utf16, [&](const FileLine& l) {
+        return l.isValue && l.key == foldedKey && l.value == foldedName;
+    });
 }
 
 void checkDeleteValue(RegFile* file, const Registry& old, const std::u16string& key,

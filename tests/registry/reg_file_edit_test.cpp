@@ -300,11 +300,13 @@ TEST(RegFileEdit, StringsTakeTheFilesEncoding) {
         {r4, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):c3,a9,00"},
         {r4, 7, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "\"v\"=hex(7):61,00,62,00,00"},
         {r4, 1, lone, nullptr},
-        {v5 + "\"o\"=\"Ren\xE9\"\n", 1, szBytes("\xE2\x82\xAC"), "\"v\"=hex(1):ac,20,00,00"},
+        {v5 + "\"o\"=\"Ren\xE9\"\n", 1, szBytes("\xC3\xA9"), "\"v\"=\"\xE9\""},
         {r4latin, 1, szBytes("Caf\xC3\xA9"), "\"v\"=\"Caf\xE9\""},
         {r4latin, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):e9,00"},
-        {r4latin, 1, szBytes("\xE2\x82\xAC"), nullptr},      // no Latin-1 form
-        {r4latin, 1, szBytes("\xC3\x83\xC2\xA9"), nullptr},  // would read back as UTF-8
+        // No Latin-1 form, or one that would read back as UTF-8: UTF-8.
+        {r4latin, 1, szBytes("\xE2\x82\xAC"), "\"v\"=\"\xE2\x82\xAC\""},
+        {r4latin, 1, szBytes("\xC3\x83\xC2\xA9"), "\"v\"=\"\xC3\x83\xC2\xA9\""},
+        {r4latin, 2, szBytes("\xE2\x82\xAC"), "\"v\"=hex(2):e2,82,ac,00"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file + (c.line != nullptr ? c.line : "(refused)"));

@@ -19,19 +19,9 @@ bool regAppendText(RegLineEncoding encoding, std::string_view eol, std::u16strin
     for (size_t start = 0; start <= text.size();) {
         size_t lf = std::min(text.find(u'\n', start), text.size());
         std::u16string_view line = text.substr(start, lf - start);
-        if (encoding == RegLineEncoding::Latin1) {
-            std::string bytes;
-            bool high = false;
-            for (char16_t c : line) {
-                if (c > 0xff)
-                    return false;
-                high = high || c >= 0x80;
-                bytes.push_back(static_cast<char>(c));
-            }
-            std::u16string back;
-            if (high && utf8ToU16(bytes.data(), bytes.size(), &back))
-                return false;  // it would read as UTF-8
-            out->insert(out->end(), bytes.begin(), bytes.end());
+        std::string latin1;
+        if (encoding == RegLineEncoding::Latin1 && regTextLatin1(line, &latin1)) {
+            out->insert(out->end(), latin1.begin(), latin1.end());
         } else if (encoding == RegLineEncoding::Utf16) {
             size_t at = out->size();
             out->resize(at + 2 * line.size());
@@ -80,7 +70,7 @@ bool holdsEightBitText(std::string_view bytes) {
 }  // namespace
 
 RegLineEncoding regLineEncoding(const RegFileData& d) {
-    if (d.utf16 || regIsEmptyFile(d))
+    if (d.utf16)
         return RegLineEncoding::Utf16;
     if (d.eightBitLines < 0)
         d.eightBitLines = holdsEightBitText(regBytes(d, d.bodyEnd).substr(d.bomSize)) ? 1 : 0;
@@ -101,7 +91,7 @@ bool isAscii(std::u16string_view text) {
 }  // namespace
 
 RegLineEncoding regLineEncodingFor(const RegFileData& d, std::u16string_view text) {
-    if (!d.utf16 && !regIsEmptyFile(d) && isAscii(text))
+    if (!d.utf16 && isAscii(text))
         return RegLineEncoding::Utf8;
     return regLineEncoding(d);
 }
@@ -113,7 +103,7 @@ RegTextForm regTextFormFor(const RegFileData& d, std::u16string_view name, uint3
         for (size_t i = 0; i + 1 < size && asciiData; i += 2)
             asciiData = data[i] < 0x80 && data[i + 1] == 0;
     }
-    if (d.utf16 || regIsEmptyFile(d) || !asciiData || !isAscii(name))
+    if (d.utf16 || !asciiData || !isAscii(name))
         return regTextForm(d);
     return RegTextForm{RegLineEncoding::Utf8, d.regedit4};
 }
@@ -270,9 +260,13 @@ bool regFileCanSetValue(const RegFile& file, std::u16string_view keyPath, std::u
     std::u16string text;
     std::string bytes;
     const RegFileData& d = *file.data;
-    return regTextFormatValue(name, type, data, size, regTextFormFor(d, name, type, data, size),
+    // An empty file becomes a new registry, which is UTF-16.
+    const bool fresh = regIsEmptyFile(d);
+    return regTextFormatValue(name, type, data, size,
+                              fresh ? RegTextForm{} : regTextFormFor(d, name, type, data, size),
                               &text) &&
-           regAppendText(regLineEncodingFor(d, text), "\n", text, false, &bytes);
+           regAppendText(fresh ? RegLineEncoding::Utf16 : regLineEncodingFor(d, text), "\n", text,
+                         false, &bytes);
 }
 
 bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
@@ -280,7 +274,9 @@ bool regFileCanCreateKey(const RegFile& file, std::u16string_view keyPath) {
     std::u16string header;
     std::string bytes;
     return regKeyPath(keyPath, &key) && regTextFormatHeader(keyPath, &header) &&
-           regAppendText(regLineEncodingFor(*file.data, header), "\n", header, false, &bytes);
+           regAppendText(regIsEmptyFile(*file.data) ? RegLineEncoding::Utf16
+                                                    : regLineEncodingFor(*file.data, header),
+                         "\n", header, false, &bytes);
 }
 
 namespace {

@@ -221,36 +221,33 @@ bool narrowed(const uint8_t* data, size_t size, RegLineEncoding lines, std::vect
     std::u16string units;
     for (size_t i = 0; i < size / 2; ++i)
         units.push_back(unitAt(data, i));
-    out->clear();
-    if (lines == RegLineEncoding::Latin1) {
-        for (char16_t c : units) {
-            if (c > 0xff)
-                return false;
-            out->push_back(static_cast<uint8_t>(c));
-        }
-    } else {
-        std::string bytes;
-        if (!u16ToUtf8(units.data(), units.size(), &bytes))
-            return false;
-        out->assign(bytes.begin(), bytes.end());
+    std::string bytes;
+    if ((lines != RegLineEncoding::Latin1 || !regTextLatin1(units, &bytes)) &&
+        !u16ToUtf8(units.data(), units.size(), &bytes)) {
+        return false;
     }
+    out->assign(bytes.begin(), bytes.end());
     return widened(*out) == units;
 }
 
 }  // namespace
 
 bool regTextEncodable(RegLineEncoding encoding, std::u16string_view text) {
-    if (encoding == RegLineEncoding::Utf16)
-        return true;
-    if (encoding == RegLineEncoding::Latin1) {
-        for (char16_t c : text) {
-            if (c > 0xff)
-                return false;
-        }
-        return true;
-    }
     std::string probe;
-    return u16ToUtf8(text.data(), text.size(), &probe);
+    return encoding == RegLineEncoding::Utf16 || u16ToUtf8(text.data(), text.size(), &probe);
+}
+
+bool regTextLatin1(std::u16string_view text, std::string* bytes) {
+    bytes->clear();
+    bool high = false;
+    for (char16_t c : text) {
+        if (c > 0xff)
+            return false;
+        high = high || c >= 0x80;
+        bytes->push_back(static_cast<char>(c));
+    }
+    std::u16string back;
+    return !high || !utf8ToU16(bytes->data(), bytes->size(), &back);
 }
 
 // A carriage return that is no part of a line end counts as a blank too.

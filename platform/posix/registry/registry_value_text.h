@@ -15,8 +15,14 @@ namespace ce::posix {
 
 // How a file's lines are encoded.  A UTF-8 file that holds a line which is
 // not valid UTF-8 is a file of 8-bit lines, read as Latin-1, and written in
-// Latin-1 too.
+// Latin-1 too; a line with no Latin-1 form that reads back as itself is
+// written in UTF-8, which the reader takes as UTF-8 in any line.
 enum class RegLineEncoding : uint8_t { Utf16, Utf8, Latin1 };
+
+// The Latin-1 bytes of text that read back as that text: false for a
+// character beyond U+00FF, and for bytes beyond ASCII that happen to be
+// valid UTF-8 (a reader would take them as UTF-8).
+bool regTextLatin1(std::u16string_view text, std::string* bytes);
 
 // How a file holds text: its lines' encoding, and whether the text of
 // values given as hex data (hex(1), hex(2), hex(7)) is 8-bit, as a
@@ -95,8 +101,8 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
 bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* data, size_t size,
                         RegTextForm form, std::u16string* text);
 
-// True when the text has a form in the encoding (no lone surrogate in
-// UTF-8, no character beyond U+00FF in Latin-1).
+// True when the text has a form in the encoding: in UTF-16 any, in the
+// others none for text with a lone surrogate.
 bool regTextEncodable(RegLineEncoding encoding, std::u16string_view text);
 
 // "[path]"; false when the path cannot stand in a header.
