@@ -212,8 +212,9 @@ int setCommand(const Args& argsIn) {
             return true;
         }
         *refusal = "the value " + shownName(name) + " of " + text(key) +
-                   " cannot be written into this registry file (a line break in a name, or a "
-                   "name or text with no form in the file's encoding)";
+                   " cannot be written into this registry file (a line break in a name, a name "
+                   "or text with no form in the file's encoding, or text of an odd number of "
+                   "bytes, which a REGEDIT4 file cannot hold)";
         return false;
     });
 }
@@ -298,6 +299,7 @@ int importCommand(const Args& args) {
     if (!readImportSource(args[0], &bytes, &status))
         return status;
     const RegFile source = ce::posix::regFileParseOwned(std::move(bytes));
+    const std::string shown = args[0] == "-" ? "(standard input)" : args[0];
     // The export is read once, under the registry's lock: checked whole
     // while it is merged, and a malformed one changes nothing.
     return editRegistry([&](RegFile* file, std::string* refusal) {
@@ -305,13 +307,13 @@ int importCommand(const Args& args) {
         if (ce::posix::regFileImport(file, source, &fault))
             return true;
         if (fault.line == 1) {
-            *refusal = args[0] + " is not a registry export: its first line is neither \"" +
+            *refusal = shown + " is not a registry export: its first line is neither \"" +
                        text(ce::posix::kRegFileHeader) + "\" nor \"REGEDIT4\"";
         } else if (fault.line > 1) {
-            *refusal = args[0] + ":" + std::to_string(fault.line) + ": " + fault.what +
+            *refusal = shown + ":" + std::to_string(fault.line) + ": " + fault.what +
                        "; nothing was imported";
         } else {
-            *refusal = "a key or value of " + args[0] +
+            *refusal = "a key or value of " + shown +
                        " cannot be written into this registry file; nothing was imported";
         }
         return false;

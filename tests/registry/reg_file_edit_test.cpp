@@ -77,7 +77,8 @@ TEST(RegFileEdit, ReplacesAllContinuationLinesOfAValue) {
 }
 
 TEST(RegFileEdit, RewritingAValueWithItsOwnDataChangesNothing) {
-    // The writer breaks hex lines exactly where exports do.
+    // The writer breaks hex lines exactly where exports do: a value set to
+    // other data and then back to its own gives its lines as they were.
     struct Case {
         std::string file, key;
     } cases[] = {
@@ -95,9 +96,29 @@ TEST(RegFileEdit, RewritingAValueWithItsOwnDataChangesNothing) {
         EXPECT_FALSE(names.empty()) << c.file;
         for (const std::u16string& name : names) {
             ce::posix::RegValueData v = valueOf(f, c.key, ce::utf8(name));
+            ASSERT_TRUE(setValue(&f, c.key, ce::utf8(name), 4, dwordBytes(7)));
             ASSERT_TRUE(setValue(&f, c.key, ce::utf8(name), v.type, v.bytes));
         }
         EXPECT_EQ(regtest::fileText(regFileSerialize(f)), regtest::fileText(bytes)) << c.file;
+    }
+    // A value that holds the data already keeps its lines and the file its
+    // revision, whatever form the lines give the data in: UTF-8 in a file
+    // of 8-bit lines, UTF-8 hex text in a REGEDIT4 file, a short dword.
+    const std::string v5 = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\T]\n";
+    const struct {
+        std::string file;
+        uint32_t type;
+        std::vector<uint8_t> data;
+    } same[] = {
+        {v5 + "\"o\"=\"caf\xE9\"\n\"v\"=\"caf\xC3\xA9\"\n", 1, szBytes("caf\xC3\xA9")},
+        {"REGEDIT4\n\n[HKEY_CURRENT_USER\\T]\n\"v\"=hex(2):c3,a9,00\n", 2, szBytes("\xC3\xA9")},
+        {v5 + "\"v\"=dword:7\n", 4, dwordBytes(7)},
+    };
+    for (const auto& c : same) {
+        RegFile f = regFileParse(c.file);
+        ASSERT_TRUE(setValue(&f, "HKEY_CURRENT_USER\\T", "v", c.type, c.data));
+        EXPECT_EQ(regFileSerialize(f), c.file);
+        EXPECT_EQ(ce::posix::regFileRevision(f), 0u);
     }
 }
 
@@ -297,7 +318,7 @@ TEST(RegFileEdit, StringsTakeTheFilesEncoding) {
         {v5, 1, szBytes("\xE2\x82\xAC 5"), "\"v\"=\"\xE2\x82\xAC 5\""},
         {v5, 1, lone, "\"v\"=hex(1):00,d8,00,00"},
         {v5, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):e9,00,00,00"},
-        {r4, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):c3,a9,00"},
+        {r4, 2, szBytes("\xC3\xA9"), "\"v\"=hex(2):e9,00"},
         {r4, 7, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0}, "\"v\"=hex(7):61,00,62,00,00"},
         {r4, 1, lone, nullptr},
         {v5 + "\"o\"=\"Ren\xE9\"\n", 1, szBytes("\xC3\xA9"), "\"v\"=\"\xE9\""},

@@ -288,6 +288,13 @@ bool setValue(RegFileData* d, std::u16string_view keyPath, std::u16string_view n
         return false;
     std::u16string folded = regTextFold(name);
     RegPlace p = regLookup(*d, key, &folded);
+    // A value that holds the data already keeps its lines, whatever form
+    // they give it in (a file of 8-bit lines may hold it in UTF-8).
+    const std::vector<uint8_t>& now = p.value.data.bytes;
+    if (p.valueFound && p.value.data.type == type && now.size() == size &&
+        std::equal(now.begin(), now.end(), data)) {
+        return true;
+    }
     // An existing value keeps the name as it was first written.
     std::u16string_view written = p.valueFound ? std::u16string_view(p.value.name) : name;
     std::u16string text;

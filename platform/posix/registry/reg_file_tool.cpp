@@ -476,7 +476,8 @@ struct ViewStop {
 // first fault.
 constexpr char kCannotBeWritten[] =
     "a key or value that cannot be written into this registry file (it has no form in the "
-    "file's encoding)";
+    "file's encoding, or it is text of an odd number of bytes, which a REGEDIT4 file cannot "
+    "hold)";
 
 struct ExportCheck {
     size_t lineNo = 1;  // of the line at `counted`

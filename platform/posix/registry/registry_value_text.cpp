@@ -213,19 +213,19 @@ void putUtf16(std::u16string_view units, std::vector<uint8_t>* out) {
     }
 }
 
-// UTF-16LE text as 8-bit bytes in the lines' encoding; false when it has
-// no such form that reads back as the same text.
-bool narrowed(const uint8_t* data, size_t size, RegLineEncoding lines, std::vector<uint8_t>* out) {
+// UTF-16LE text as the 8-bit bytes of a REGEDIT4 file: Latin-1, as that
+// format holds its text (in the system's code page), or UTF-8 for text with
+// no Latin-1 form; false when it has no form that reads back as the same
+// text (an odd number of bytes, a lone surrogate).
+bool narrowed(const uint8_t* data, size_t size, std::vector<uint8_t>* out) {
     if (size % 2 != 0)
         return false;
     std::u16string units;
     for (size_t i = 0; i < size / 2; ++i)
         units.push_back(unitAt(data, i));
     std::string bytes;
-    if ((lines != RegLineEncoding::Latin1 || !regTextLatin1(units, &bytes)) &&
-        !u16ToUtf8(units.data(), units.size(), &bytes)) {
+    if (!regTextLatin1(units, &bytes) && !u16ToUtf8(units.data(), units.size(), &bytes))
         return false;
-    }
     out->assign(bytes.begin(), bytes.end());
     return widened(*out) == units;
 }
@@ -439,7 +439,7 @@ bool regTextFormatValue(std::u16string_view name, uint32_t type, const uint8_t* 
     }
     std::vector<uint8_t> eightBit;
     if (form.eightBitHex && isText(type)) {
-        if (!narrowed(data, size, form.lines, &eightBit))
+        if (!narrowed(data, size, &eightBit))
             return false;
         data = eightBit.data();
         size = eightBit.size();

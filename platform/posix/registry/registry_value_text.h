@@ -26,7 +26,8 @@ bool regTextLatin1(std::u16string_view text, std::string* bytes);
 
 // How a file holds text: its lines' encoding, and whether the text of
 // values given as hex data (hex(1), hex(2), hex(7)) is 8-bit, as a
-// REGEDIT4 file holds it (in the lines' 8-bit encoding), or UTF-16LE.
+// REGEDIT4 file holds it (Latin-1, or UTF-8 for text with no Latin-1
+// form), or UTF-16LE.
 struct RegTextForm {
     RegLineEncoding lines = RegLineEncoding::Utf16;
     bool eightBitHex = false;
