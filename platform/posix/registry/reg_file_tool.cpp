@@ -95,10 +95,8 @@ bool afterCutShortLine(const RegFileData& d, size_t block, size_t at) {
 // comment, say), it would read as no export at all and the registry could
 // no longer be reached.  Then the header line goes first.
 void keepReadableAsExport(RegFileData* d) {
-    std::string header;
-    if (regLacksExportMarks(*d) && regAppendText(regLineEncodingFor(*d, kRegFileHeader), d->eol,
-                                                 kRegFileHeader, true, &header))
-        regSplice(d, 0, 0, 0, header);
+    if (regLacksExportMarks(*d))
+        regGiveHeader(d);
 }
 
 }  // namespace
