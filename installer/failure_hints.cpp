@@ -5,6 +5,7 @@
 
 #include "installer/command_line.h"
 #include "installer/layer_markers.h"
+#include "installer/pass_lines.h"
 #include "installer/plugin_definition.h"
 #include "installer/rewrite_pass.h"
 #include "platform/platform.h"
@@ -142,33 +143,49 @@ bool hasListView(const char16_t* cpr, LayoutLine& line) {
 
 // Which part of the plugin's layers a layout file lacks, the way the pass
 // looks for them: after the list view opens, the expanded marker's line,
-// then the condensed marker's, then two "</Layer>".
+// then the condensed marker's, then two "</Layer>", a search for either of
+// which stops where no block can go on (stopsLayerEnd).
 const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLine& line) {
     char expanded[kMarkerBytes];
     char condensed[kMarkerBytes];
+    constexpr const char16_t* kCutShort = u"its layers are cut short";
     if (!buildExpandedMarker(name, expanded, sizeof expanded) ||
         !buildCondensedMarker(name, condensed, sizeof condensed)) {
-        return u"its layers are cut short";
+        return kCutShort;
     }
     const char* wanted[] = {nullptr, expanded, condensed, kLayerEnd, kLayerEnd};
-    constexpr const char16_t* kCutShort = u"its layers are cut short";
     constexpr const char16_t* kNoCondensed =
         u"no line after its expanded layer holds its condensed layer's <Layer ID=";
     constexpr const char16_t* kNoFirstEnd = u"no </Layer> follows its condensed layer";
     constexpr const char16_t* kNoSecondEnd =
         u"only one </Layer> follows its condensed layer, and a plugin's layers end with the second";
+    constexpr const char16_t* kMeetsOther =
+        u"another plugin's layers (a <Layer ID=\"...Expanded\") or the form's end follow its "
+        u"condensed layer before the second </Layer> after it, where a plugin's layers end";
     const char16_t* missing[] = {kCutShort, kCutShort, kNoCondensed, kNoFirstEnd, kNoSecondEnd};
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     size_t step = 0;
     size_t at = 0;
-    while (file != nullptr && step < 5 && readLayoutLine(file, line) == ReadStatus::Line) {
-        bool met = step == 0 ? findListViewTag(line.view(), &at) != ListView::None
-                             : lineHolds(line.view(), wanted[step]);
+    int depth = 0;
+    bool stopped = false;
+    while (file != nullptr && step < 5 && !stopped &&
+           readLayoutLine(file, line) == ReadStatus::Line) {
+        std::string_view text = line.view();
+        if (step >= 3 && stopsLayerEnd(text, depth)) {
+            stopped = true;
+            break;
+        }
+        bool met = step == 0 ? findListViewTag(text, &at) != ListView::None
+                             : lineHolds(text, wanted[step]);
+        if (step == 1 && met)
+            depth = layerDepthAfter(text.substr(text.find(expanded)), 0);
+        else if (step >= 1)
+            depth = layerDepthAfter(text, depth);
         if (met)
             ++step;
     }
     ce::fileClose(file);
-    return missing[step < 5 ? step : 4];
+    return stopped ? kMeetsOther : missing[step < 5 ? step : 4];
 }
 
 // What a refused plugin name holds: "a blank", "a control character
@@ -394,14 +411,14 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
             plgName(ctx, name, kPluginNameBytes, head);
             ce::u16copy(detail, kTextChars,
                         missingLayerPart(request.targetCpr, head.name, scratch));
-            return u"{cpr} ends inside the layers of {name}: {detail}; mend or remove them";
+            return u"the layers of {name} in {cpr} are cut short: {detail}; mend or remove them";
         case Result::DeleteLayersUnfinished: {
             char* acp = ctx.buffers.deleteNameAcp;
             ce::u16copy(detail, kTextChars,
                         ce::wideToAcp(request.pluginName, acp, sizeof ctx.buffers.deleteNameAcp)
                             ? missingLayerPart(request.targetCpr, acp, scratch)
                             : u"its layers are cut short");
-            return u"{cpr} ends inside the layers of {plugin}: {detail}; mend or remove them";
+            return u"the layers of {plugin} in {cpr} are cut short: {detail}; mend or remove them";
         }
         case Result::AddNoExtXml:
         case Result::DeleteNoExtXml:

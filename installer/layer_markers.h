@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace qorv {
 
@@ -25,5 +26,9 @@ constexpr size_t kMaxPluginNameBytes =
 // is longer than kMaxPluginNameBytes.
 bool buildExpandedMarker(const char* name, char* marker, size_t markerBytes);
 bool buildCondensedMarker(const char* name, char* marker, size_t markerBytes);
+
+// True when text holds a layer whose ID ends with "Expanded": the first
+// line of some plugin's layers.
+bool opensPluginLayers(std::string_view text);
 
 }  // namespace qorv

@@ -124,17 +124,31 @@ int layerTagAt(std::string_view text, size_t at, size_t* next) {
     return 1;
 }
 
-// The depth of the layers open after text, starting from depth.
+}  // namespace
+
 int layerDepthAfter(std::string_view text, int depth) {
     for (size_t i = 0, next = 0; i < text.size(); i = next)
         depth += layerTagAt(text, i, &next);
     return depth;
 }
 
+bool stopsLayerEnd(std::string_view line, int depth) {
+    return (depth <= 0 && opensPluginLayers(line)) ||
+           (lineHolds(line, kFormEnd) && !lineHolds(line, kLayerEnd));
+}
+
+namespace {
+
 // Reads and drops lines up to and including the next one holding text,
-// following the layers they open and close in *depth.
+// following the layers they open and close in *depth.  False at the end of
+// the file, and, when looking for the end of a layer (stopsLayerEnd), on a
+// line that ends the form or, between layers, begins another plugin's
+// layers: a block without its third layer in front of another plugin
+// would otherwise take that plugin's first layer with it.
 bool dropThrough(PassLines& lines, std::string_view text, int* depth) {
     while (nextLine(lines)) {
+        if (text == kLayerEnd && stopsLayerEnd(lines.line.view(), *depth))
+            return false;
         if (lineHolds(lines.line.view(), text))
             return true;
         *depth = layerDepthAfter(lines.line.view(), *depth);

@@ -77,8 +77,18 @@ ListView copyToListView(PassLines& lines, size_t* tagAt);
 // them on their last line is the current line (empty when blank).  On
 // FormEnd the form end is current, not written.  Unfinished: the file ended
 // inside the layers.
+// The plugin's layers also end Unfinished where the search for one of
+// their "</Layer>" meets a line that no block can hold (stopsLayerEnd).
 enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
+
+// The depth of the layers open after text, starting from depth: "<Layer"
+// tags that are not closed in themselves count up, "</Layer>" down.
+int layerDepthAfter(std::string_view text, int depth);
+// True when a line, met at depth while looking for the end of a plugin's
+// layer, cannot belong to the plugin: it ends the form without ending a
+// layer, or, between layers, begins another plugin's (opensPluginLayers).
+bool stopsLayerEnd(std::string_view line, int depth);
 
 // The last phase of every kind: copies the lines after the current one up
 // to the form end, which it replaces by the text in front of "</Form>"

@@ -59,6 +59,43 @@ TEST(RewritePass, RemovalAtTheEndOfTheFileEndsThePass) {
     EXPECT_EQ(run.outcome, PassOutcome::LayersUnfinished);
 }
 
+// A block cut short never takes the next plugin's first layer, nor lines
+// past the form's end: the pass stops unfinished and nothing is lost.
+TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
+    TempDevice dev;
+    const std::string two =
+        "<Layer ID=\"PExpanded\">\n</Layer>\n<Layer ID=\"PCondensed\">\n</Layer>\n";
+    const std::string next = "<Layer ID=\"QExpanded\" Height=\"9\">\n</Layer>\n";
+    const struct {
+        std::string layers;
+        PassOutcome outcome;
+    } cases[] = {
+        {two + next, PassOutcome::LayersUnfinished},
+        {two + "<Layer ID=\"PIcon\"/>\n" + next, PassOutcome::LayersUnfinished},
+        {two + "</Form>\n<Layer ID=\"X\">\n</Layer>\n", PassOutcome::LayersUnfinished},
+        {"<Layer ID=\"PExpanded\"></Layer>\n<Layer ID=\"PCondensed\"></Layer>\n"
+         "<Layer ID=\"PIcon\"></Layer>\n" +
+             next,
+         PassOutcome::LayersUnfinished},
+        // A third layer nested or named otherwise is the plugin's own.
+        {two + "<Layer ID=\"PIcon\">\n<Layer ID=\"SubExpanded\"/>\n</Layer>\n" + next,
+         PassOutcome::Done},
+    };
+    for (const auto& c : cases) {
+        for (PassKind kind : {PassKind::Remove, PassKind::Inject}) {
+            std::string layout = "<TitaniumListView>\n" + c.layers + "</Form>\n";
+            PassRun run =
+                runPass(dev, kind, layout,
+                        "<layout screenWidth=\"480\" screenHeight=\"800\">\n<N/>\n</layout>\n");
+            EXPECT_EQ(run.outcome, c.outcome) << c.layers;
+            std::string kept = kind == PassKind::Inject ? "<N/>\n" + next : next;
+            if (c.outcome == PassOutcome::Done) {
+                EXPECT_EQ(run.out, "<TitaniumListView>\n" + kept + "</Form>") << c.layers;
+            }
+        }
+    }
+}
+
 TEST(RewritePass, InjectionOutcomes) {
     TempDevice dev;
     std::string layout = "<TitaniumListView>\n</Form>\n";

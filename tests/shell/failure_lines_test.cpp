@@ -148,7 +148,7 @@ TEST(FailureLines, SayWhatToFix) {
          QORVINSTALL_EXE,
          {"-addchange", kPlg, "-cpr:\\Windows\\cut.cpr", "-silent"},
          1,
-         "qorvinstall: \\Windows\\cut.cpr ends inside the layers of Lorvendi: only one </Layer> "
+         "qorvinstall: the layers of Lorvendi in \\Windows\\cut.cpr are cut short: only one </Layer> "
          "follows its condensed layer, and a plugin's layers end with the second; mend or remove "
          "them"},
         {"a removal whose layers lack the condensed one",
@@ -159,8 +159,21 @@ TEST(FailureLines, SayWhatToFix) {
          QORVINSTALL_EXE,
          {"-delete", "-cpr:\\Windows\\cut.cpr", "-plugin:Clock", "-silent"},
          1,
-         "qorvinstall: \\Windows\\cut.cpr ends inside the layers of Clock: no line after its "
+         "qorvinstall: the layers of Clock in \\Windows\\cut.cpr are cut short: no line after its "
          "expanded layer holds its condensed layer's <Layer ID=; mend or remove them"},
+        {"a removal whose layers lack the third, in front of another plugin's",
+         [](const std::string& dev) {
+             writeFs(dev, "Windows/cut.cpr",
+                     "<TitaniumListView>\r\n<Layer ID=\"ClockExpanded\">\r\n</Layer>\r\n"
+                     "<Layer ID=\"ClockCondensed\"/>\r\n<Layer ID=\"MailExpanded\">\r\n"
+                     "</Layer>\r\n</Form>\r\n");
+         },
+         QORVINSTALL_EXE,
+         {"-delete", "-cpr:\\Windows\\cut.cpr", "-plugin:Clock", "-silent"},
+         1,
+         "qorvinstall: the layers of Clock in \\Windows\\cut.cpr are cut short: another plugin's "
+         "layers (a <Layer ID=\"...Expanded\") or the form's end follow its condensed layer before "
+         "the second </Layer> after it, where a plugin's layers end; mend or remove them"},
         {"a plugin name with a blank",
          [](const std::string& dev) {
              writeFs(dev, "w.plg", "<name>My Weather</name>\n<position>1</position>\n");
