@@ -340,9 +340,9 @@ int exportCommand(const Args& args) {
     // The rest is exported all the same; the status says it is not whole.
     for (const ce::posix::RegLeftOut& gap : leftOut) {
         fail(gap.name.empty() ? "left out of the export: the key " + text(gap.key) +
-                                    " with its values (its path has no UTF-8 form)"
+                                    " with its values (" + gap.reason + ")"
                               : "left out of the export: the value " + text(gap.name) + " of " +
-                                    text(gap.key) + " (its name cannot stand in a UTF-8 export)");
+                                    text(gap.key) + " (" + gap.reason + ")");
     }
     return leftOut.empty() ? kExitOk : kExitFailed;
 }

@@ -79,19 +79,35 @@ _cedevice_keys() {
     done
 }
 
-# The value names of a key, from the first section of its export.
+# The number of parts of a key path (empty ones, from doubled or closing
+# backslashes, do not count).
+_cedevice_parts() {
+    local part count=0
+    local -a parts
+    IFS='\' read -ra parts <<<"$1"
+    for part in "${parts[@]}"; do
+        [[ -n $part ]] && ((count++))
+    done
+    echo "$count"
+}
+
+# The value names of a key, from its own section of its export: the one
+# whose path has as many parts as the key's (the others are subkeys, and
+# may come first).
 _cedevice_values() {
     local key=$1 typed=$2 line name c i
     local -a names=()
     local dump
     dump=$(command cedevice export "$key" 2>/dev/null) || return
-    local section=0
+    local want inside=
+    want=$(_cedevice_parts "$key")
     while IFS= read -r line; do
         line=${line%$'\r'}
         if [[ $line == \[* ]]; then
-            ((section++))
-            ((section > 1)) && break
-        elif [[ $line == \"* ]]; then
+            line=${line#[}
+            inside=
+            [[ $(_cedevice_parts "${line%]}") == "$want" ]] && inside=1
+        elif [[ $inside && $line == \"* ]]; then
             # Up to the closing quote: \\ and \" stand for \ and ".
             name=
             for ((i = 1; i < ${#line}; i++)); do

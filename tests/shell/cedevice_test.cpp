@@ -239,25 +239,47 @@ TEST_F(Cedevice, ExportImportsIntoAnotherDeviceAsTheSameValues) {
     EXPECT_EQ(one.out.find("\n[", 40), std::string::npos) << one.out;
 }
 
-// UTF-16 names that UTF-8 cannot hold (a lone surrogate) are left out of
-// an export by name, not dropped or respelt in silence.
+// What an export cannot hold (a lone surrogate, a line break or a NUL in a
+// path or a name, a root the device does not have) is left out by name, not
+// dropped or written in silence: whatever the tool exports, it imports.
 TEST_F(Cedevice, AnExportNamesWhatItCannotHold) {
+    using namespace std::string_literals;
     std::u16string text =
         u"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A]\r\n"
-        u"\"x\"=\"1\"\r\n\"\xDC00n\"=\"v\"\r\n\r\n[HKEY_CURRENT_USER\\K\xDBFF]\r\n\"q\"=\"1\"\r\n";
+        u"\"x\"=\"1\"\r\n\"\xDC00n\"=\"v\"\r\n\r\n[HKEY_CURRENT_USER\\K\xDBFF]\r\n\"q\"=\"1\"\r\n"
+        u"[HKEY_CURRENT_USER\\a\rb]\r\n\"v\"=\"1\"\r\n[HKEY_CURRENT_USER\\N\0l]\r\n"
+        u"[HKEY_CURRENT_USER\\Nul]\r\n\"a\0b\"=\"1\"\r\n\"c\"=\"2\"\r\n"
+        u"[HKCU\\Short]\r\n\"a\"=\"1\"\r\n[HKEY_BOGUS\\X]\r\n"s;
     std::string bytes = "\xFF\xFE";
     for (char16_t c : text)
         bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     cetest::writeHostFile(dev_ + "/registry.reg", bytes);
-    RunResult r = run({"export", "HKCU"});
+    RunResult r = run({"export"});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out,
-              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n");
-    EXPECT_EQ(r.err,
-              "cedevice: left out of the export: the value \xEF\xBF\xBDn of HKEY_CURRENT_USER\\A "
-              "(its name cannot stand in a UTF-8 export)\n"
-              "cedevice: left out of the export: the key HKEY_CURRENT_USER\\K\xEF\xBF\xBD with its "
-              "values (its path has no UTF-8 form)\n");
+              "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=\"1\"\n\n"
+              "[HKEY_CURRENT_USER\\Nul]\n\"c\"=\"2\"\n");
+    const std::string key = "cedevice: left out of the export: the key ";
+    const std::string name =
+        " (its name holds a NUL character or a line break, or has no UTF-8 form)\n";
+    EXPECT_EQ(
+        r.err,
+        "cedevice: left out of the export: the value \xEF\xBF\xBDn of HKEY_CURRENT_USER\\A" + name +
+            key +
+            "HKEY_CURRENT_USER\\K\xEF\xBF\xBD with its values (its path has no UTF-8 form)\n" +
+            key + "HKEY_CURRENT_USER\\a\\x0Db with its values (its path holds a line break)\n" +
+            key + "HKEY_CURRENT_USER\\N\\x00l with its values (its path holds a NUL character)\n" +
+            "cedevice: left out of the export: the value a\\x00b of HKEY_CURRENT_USER\\Nul" + name +
+            key +
+            "HKCU\\Short with its values (its root is none of the device's four, spelt in full)\n" +
+            key +
+            "HKEY_BOGUS\\X with its values (its root is none of the device's four, spelt in "
+            "full)\n");
+    const std::string file = scratch_.dir() + "/part.reg";
+    cetest::writeHostFile(file, r.out);
+    const std::string other = scratch_.dir() + "/other";
+    ASSERT_EQ(run({"create", other}).exitCode, 0);
+    EXPECT_EQ(cetest::runProgram(CEDEVICE_EXE, {"import", file}, other).exitCode, 0);
 }
 
 TEST_F(Cedevice, AMalformedImportChangesNothingAndNamesItsLine) {

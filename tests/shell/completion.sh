@@ -17,6 +17,8 @@ cedevice create --sample "$CE_DEVICE_DIR" >/dev/null
 cedevice set 'HKCU\SOFTWARE\My Key' 'a "b"' x
 cedevice set 'HKCU\SOFTWARE\My Key' 'q"=x' y
 cedevice set 'HKCR\.txt' '' txtfile
+# A key whose own section comes after its subkey's in the export.
+cedevice set 'HKLM\SOFTWARE\Microsoft' Foo 1
 
 # Each case: the words up to the cursor, split at "|" as bash splits them,
 # then the replies expected (one a line, in order).
@@ -30,6 +32,7 @@ cases=(
   'cedevice|get|HK' $'HKEY_LOCAL_MACHINE\\\\\nHKEY_CURRENT_USER\\\\\nHKEY_CLASSES_ROOT\\\\\nHKEY_USERS\\\\\nHKLM\\\\\nHKCU\\\\\nHKCR\\\\\nHKU\\\\'
   'cedevice|get|HKCR\\.' 'HKCR\\.txt\\'
   "cedevice|get|'HKLM\\SOFTWARE\\Microsoft\\CHome'|Pl" 'Plugins'
+  "cedevice|get|'HKLM\\SOFTWARE\\Microsoft'|" 'Foo'
   "cedevice|set|'HKCU\\SOFTWARE\\My Key'|a" "a\\ \\\"b\\\""
   "cedevice|get|'HKCU\\SOFTWARE\\My Key'|q" 'q\"=x'
   "cedevice|set|-t|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'

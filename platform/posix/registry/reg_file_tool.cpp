@@ -1006,13 +1006,23 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
     out->reserve(out->size() + d.bytes.size() / (d.utf16 ? 2 : 1) + 64);
     put(kRegFileHeader);
     for (ViewKey& k : v.keys) {
-        // A path that no header can hold was never read from one.
-        if (k.gone || (!base.empty() && !regPathIsSameOrBelow(foldedOf(v, k), base)) ||
-            !regTextFormatHeader(writtenPath(d, &k), &header)) {
+        if (k.gone || (!base.empty() && !regPathIsSameOrBelow(foldedOf(v, k), base)))
             continue;
-        }
-        if (!u16ToUtf8(header.data(), header.size(), &utf8)) {
-            leftOut->push_back(RegLeftOut{writtenPath(d, &k), {}});
+        const std::u16string& path = writtenPath(d, &k);
+        size_t pos = 0;
+        std::u16string_view root;
+        bool shortForm = false;
+        const char* cannot = nullptr;
+        if (path.find(u'\0') != std::u16string::npos)
+            cannot = "its path holds a NUL character";
+        else if (!regTextFormatHeader(path, &header))
+            cannot = "its path holds a line break";
+        else if (regPathNextPart(path, &pos, &root), !regDeviceRoot(root, &shortForm) || shortForm)
+            cannot = "its root is none of the device's four, spelt in full";
+        else if (!u16ToUtf8(header.data(), header.size(), &utf8))
+            cannot = "its path has no UTF-8 form";
+        if (cannot != nullptr) {
+            leftOut->push_back(RegLeftOut{path, {}, cannot});
             continue;
         }
         out->push_back('\n');
@@ -1022,13 +1032,15 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
             if (v.values[i].removed)
                 continue;
             const ViewValue& value = v.values[i];
-            if (regTextFormatValue(nameOf(v, value), value.type, v.data.data() + value.data,
-                                   value.dataSize, RegTextForm{RegLineEncoding::Utf8, false},
-                                   &lines)) {
+            std::u16string_view name = nameOf(v, value);
+            if (name.find(u'\0') == std::u16string_view::npos &&
+                regTextFormatValue(name, value.type, v.data.data() + value.data, value.dataSize,
+                                   RegTextForm{RegLineEncoding::Utf8, false}, &lines)) {
                 put(lines);
             } else {
-                leftOut->push_back(
-                    RegLeftOut{writtenPath(d, &k), std::u16string(nameOf(v, value))});
+                leftOut->push_back(RegLeftOut{
+                    path, std::u16string(name),
+                    "its name holds a NUL character or a line break, or has no UTF-8 form"});
             }
         }
     }

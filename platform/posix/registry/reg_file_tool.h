@@ -69,13 +69,16 @@ struct RegKeyContents {
 // that exists only through a subkey's header has no entry).
 std::vector<RegKeyContents> regFileContents(const RegFile& file);
 
-// What an export cannot hold: a key whose path has no UTF-8 form (a lone
-// surrogate; name empty, and the key is left out with its values), or a
-// value whose name has none or holds a carriage return, which would end
-// the line.
+// What an export cannot hold, so that the device tool imports whatever it
+// exports: a key (name empty; left out with its values) whose path has no
+// UTF-8 form (a lone surrogate) or holds a line break or a NUL character,
+// or that lies below a root the device does not have (one spelt in short,
+// "HKCU", is none); a value whose name has no UTF-8 form or holds one of
+// those characters.  `reason` says which, for the user.
 struct RegLeftOut {
     std::u16string key;
     std::u16string name;
+    std::string reason;
 };
 
 // The registry, or the key (when keyPath is not empty) with its subkeys, as
