@@ -5,7 +5,9 @@
 // the process ended at each call of a scan that changes the disk leaves
 // the list old or new, registry.reg readable with every other value intact,
 // and a rerun that finishes the scan.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <climits>
@@ -83,6 +85,25 @@ TEST(ScanFaults, AListFileThatCannotBeWrittenGivesResult3AndKeepsTheEarlierList)
                   U("#3 Dir-File could not be opened"));
         expectFinished(dev, 3, kOldList);
     }
+}
+
+// A folder that cannot be listed is passed over, and named.
+TEST(ScanFaults, AFolderThatCannotBeListedIsNamedOnStandardError) {
+    TempDevice dev;
+    prepare(dev);
+    const std::string err = dev.dir() + "/err.txt";
+    EXPECT_EQ(cetest::runWithFault(dev.dir(), Fault{Kind::Read, "/More", 1, Effect::Fail, EACCES},
+                                   [&] {
+                                       int fd = open(err.c_str(), O_WRONLY | O_CREAT, 0600);
+                                       dup2(fd, 2);
+                                       return zandoval::runScanner(*new zandoval::ScanRun);
+                                   }),
+              0);
+    EXPECT_EQ(dev.regDword(true, kKey, "maxList"), 2u);
+    std::string said = cetest::readHostFile(err);  // after the program's name
+    EXPECT_EQ(said.substr(said.find(": ") + 2),
+              "cannot list the folder \\Start\\Sub\\More: Permission denied; what it holds is "
+              "passed over\n");
 }
 
 TEST(ScanFaults, InterruptedCallsAndShortTransfersGiveTheCleanList) {

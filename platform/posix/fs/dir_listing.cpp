@@ -30,8 +30,13 @@ bool readEntries(State& s, int fd, bool fresh, DirectoryVisitor visit, void* con
     char* buf = s.listBuffer.data();
     for (;;) {
         long n = readDirEntries(fd, buf, kListBufferBytes);
-        if (n < 0)
+        if (n < 0) {
+            // A folder that may be passed through but not read is held
+            // open for passing only, and such a descriptor cannot be read.
+            if (errno == EBADF)
+                errno = EACCES;
             return false;
+        }
         if (n == 0)
             return true;
         long pos = 0;

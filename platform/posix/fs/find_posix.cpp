@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <string>
@@ -132,7 +133,17 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
         return nullptr;
     size_t namePatternStart = 0;
     // A listing cut short by a read error would pass for a whole one.
+    errno = 0;
     bool listed = posix::listDeviceDirectory(pattern, &namePatternStart, addEntry, f);
+    int error = errno;
+    // A folder that is there but cannot be listed is named, with why: a
+    // scan would pass over it without a word.  A missing one is no fault.
+    if (!listed && error != 0 && error != ENOENT && error != ENOTDIR) {
+        std::string folder;
+        u16ToUtf8(pattern, namePatternStart > 0 ? namePatternStart - 1 : 0, &folder);
+        posix::diagnose("cannot list the folder " + (folder.empty() ? "\\" : folder) + ": " +
+                        posix::systemError(error) + "; what it holds is passed over");
+    }
     if (f->leftOut > 0) {
         std::string folder;
         u16ToUtf8(pattern, namePatternStart, &folder);

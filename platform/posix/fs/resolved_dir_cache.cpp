@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -232,25 +233,34 @@ size_t matchedUnits(const State& s, const char16_t* raw) {
 // the remembered directory is tried again from fs/, and a failure from a
 // fs/ that has been replaced again from the new one.
 bool resolveDirectory(State& s, const char16_t* raw, size_t len, size_t matched) {
+    // What failed is told by errno, which the clean-up after a failed
+    // attempt must not change.
+    int error = 0;
+    auto failed = [&] {
+        errno = error;
+        return false;
+    };
     if (s.valid) {
         Outcome o = resolveDirectoryOnce(s, raw, len, matched, true);
         if (o == Outcome::Found)
             return true;
+        error = errno;
         forgetWalker(s);
         if (o == Outcome::NotFound)
-            return false;
+            return failed();
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (resolveDirectoryOnce(s, raw, len, 0, false) == Outcome::Found)
             return true;
+        error = errno;
         forgetWalker(s);
         if (attempt > 0 || rootStillCurrent(s))
-            return false;
+            return failed();
         dropRoot(s);
         if (!prepareRoot(s))
             return false;
     }
-    return false;
+    return failed();
 }
 
 void forgetResolvedDirectory() {
