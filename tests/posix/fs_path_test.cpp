@@ -57,6 +57,9 @@ TEST(DevicePath, NewFilesKeepTheCaseWrittenInTheirName) {
     // Writing over an existing file in another case replaces that file.
     ASSERT_TRUE(writeDeviceFile(u"\\windows\\KEEP.TXT", "k"));
     EXPECT_EQ(dev.readFile("\\Windows\\keep.txt"), "k");
+    // No name on the device holds a control character, so none is made.
+    EXPECT_FALSE(writeDeviceFile(u"\\Windows\\\x03", "c"));
+    EXPECT_FALSE(writeDeviceFile(u"\\Windows\\a\tb.txt", "c"));
     EXPECT_EQ(posixtest::hostListing(dev.dir() + "/fs/Windows"),
               (std::vector<std::string>{"NewFile.TXT", "keep.txt"}));
 }

@@ -1,5 +1,5 @@
-// What the programs write is never written through a link, and a replaced
-// list keeps its permissions.
+// What the programs write is never written through a link, temporaries
+// and finished files alike, and a replaced list keeps its permissions.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,6 +69,42 @@ TEST(WrittenFiles, TemporariesAreMadeAnewNotWrittenThroughALink) {
             EXPECT_EQ(cetest::readHostFile(inside), "inside\n");
             EXPECT_FALSE(fs::is_symlink(temp));
         }
+    }
+}
+
+// A layout or a list that is a symbolic link to a file inside fs/: the run
+// replaces the link with the new file, and the file it pointed to keeps
+// its bytes.
+TEST(WrittenFiles, AFinishedFileReplacesALinkNotWhatItPointsTo) {
+    const struct {
+        std::string exe;
+        std::vector<std::string> args;
+        std::string file;
+    } runs[] = {
+        {QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg", "-cpr:currentPortrait",
+          "-silent"},
+         "Windows/qorvhome_480x800.cpr"},
+        {ZANDOVAL_EXE, {}, "lorvendi.txt"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.file);
+        cetest::TempDevice dev;
+        sampleDevice(dev.dir());
+        if (run.exe == ZANDOVAL_EXE)
+            dev.writeRegistry(scannerSettings());
+        const std::string file = dev.dir() + "/fs/" + run.file;
+        const std::string shared = dev.dir() + "/fs/shared.txt";
+        cetest::writeHostFile(shared, fs::exists(file) ? cetest::readHostFile(file) : "old\n");
+        const std::string before = cetest::readHostFile(shared);
+        fs::remove(file);
+        ASSERT_EQ(symlink(fs::relative(shared, fs::path(file).parent_path()).c_str(), file.c_str()),
+                  0);
+        RunResult r = cetest::runProgram(run.exe, run.args, dev.dir());
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(cetest::readHostFile(shared), before);
+        EXPECT_FALSE(fs::is_symlink(file));
+        EXPECT_NE(cetest::readHostFile(file), before);
     }
 }
 

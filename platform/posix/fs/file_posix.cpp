@@ -122,8 +122,11 @@ std::string openFailureReason(const posix::DeviceEntry& e, int error) {
 // The reason a device path could not be resolved.  A path that goes
 // through a file, a dangling link or a link out of fs/ names nothing on the
 // device: it is missing, whatever the system said on the way (ENOTDIR from
-// a link opened as a directory, EINVAL from reading a non-link).
+// a link opened as a directory, EINVAL from reading a non-link).  EILSEQ:
+// a new name that the device cannot hold.
 std::string resolveFailureReason(const posix::DeviceEntry& e, int error) {
+    if (error == EILSEQ)
+        return "no name on the device holds a control character";
     if (error == ENOTDIR || error == EINVAL || error == ELOOP || error == EXDEV)
         error = ENOENT;
     return openFailureReason(e, error);
@@ -144,9 +147,9 @@ void reportOpenFailure(const char16_t* path, FileMode mode, const std::string& r
 
 namespace {
 
-// The entry a file opened for writing will be: an existing one as it
-// stands (a link is the entry, not what it points to), else the new name
-// in its directory.
+// The entry a file opened, copied or moved for writing will be: an
+// existing one as it stands (a link is the entry, not what it points to,
+// and is replaced), else the new name in its directory.
 bool resolveForWriting(const char16_t* path, posix::DeviceEntry* e) {
     if (posix::resolveDevicePath(path, posix::LeafMode::NoFollow, e))
         return true;
@@ -319,8 +322,7 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
 
     posix::DeviceEntry to;
     errno = 0;
-    if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to) ||
-        (to.exists && to.type != S_IFREG)) {
+    if (!resolveForWriting(dst, &to) || (to.exists && to.type != S_IFREG && to.type != S_IFLNK)) {
         reportOpenFailure(dst, FileMode::Write, resolveFailureReason(to, errno));
         posix::closeDeviceEntry(&to);
         posix::sysClose(in);
@@ -329,8 +331,9 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     // A replaced file keeps its permissions; a new one gets the usual ones.
     mode_t perms = 0666;
     struct stat old;
-    bool keepPerms = to.exists && posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old,
-                                                            AT_SYMLINK_NOFOLLOW) == 0;
+    bool keepPerms =
+        to.exists && to.type == S_IFREG &&
+        posix::sysCalls().fstatat(to.dirFd, to.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (keepPerms)
         perms = old.st_mode & 07777;
     if (keepPerms && readOnlyFile(old)) {
@@ -382,7 +385,7 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     std::string reason;
     if (from.name == ".") {
         reason = posix::systemError(EISDIR);  // the root directory is no file to move
-    } else if (!posix::resolveDevicePath(dst, posix::LeafMode::MayCreate, &to)) {
+    } else if (!resolveForWriting(dst, &to)) {
         reason = resolveFailureReason(to, errno);
     } else {
         // src's bytes reach the disk before src takes dst's name: a power

@@ -211,6 +211,14 @@ bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* e
     if (!lookupChild(s.walker.fd(), leaf, &hostName, &type, &missing)) {
         if (!missing || mode != LeafMode::MayCreate)
             return false;
+        // No name on the device holds a control character (its listings
+        // leave such host names out), so none is made.
+        for (size_t i = leafStart; i < len; ++i) {
+            if (path[i] < 0x20) {
+                errno = EILSEQ;
+                return false;
+            }
+        }
         if (hostPath != nullptr && !buildHostPath(s, s.walker, leaf, hostPath))
             return false;
         return fillEntry(s.walker, leaf, false, 0, entry);
