@@ -7,6 +7,9 @@
 //     imports into an empty registry as the same registry, and once more
 //     changes nothing; one that fails it names its first bad line, and the
 //     import that checks while it reads refuses it at that line;
+//   - whatever the device tool exports it imports again: the export of
+//     the whole registry passes the check and imports as the registry,
+//     but for what it leaves out and names;
 //   - after one edit (a value set, a key created, a value or a key deleted)
 //     the registry, read back from the file's new bytes, is the old one
 //     with exactly that edit;
@@ -461,6 +464,31 @@ void checkImport(const RegFile& file, const Registry& registry,
     FUZZ_CHECK(registryOf(again) == registry);
 }
 
+// Whatever the device tool exports, it imports: the export of the whole
+// registry passes the export check, and imports into an empty registry as
+// the registry without what the export left out, each named.
+void checkExport(const RegFile& file, Registry registry) {
+    std::string out;
+    std::vector<ce::posix::RegLeftOut> leftOut;
+    ce::posix::regFileExport(file, u"", &out, &leftOut);
+    const RegFile exported = ce::posix::regFileParse(out);
+    ce::posix::RegExportFault fault;
+    FUZZ_CHECK(ce::posix::regCheckExport(exported, &fault));
+    for (const ce::posix::RegLeftOut& gap : leftOut) {
+        FUZZ_CHECK(!gap.reason.empty());
+        auto key = registry.find(ce::posix::regTextFoldPath(gap.key));
+        if (key == registry.end())
+            continue;  // a key without values
+        if (!gap.name.empty())
+            key->second.erase(ce::posix::regTextFold(gap.name));
+        if (gap.name.empty() || key->second.empty())
+            registry.erase(key);
+    }
+    RegFile imported = ce::posix::regFileNew();
+    FUZZ_CHECK(ce::posix::regFileImport(&imported, exported));
+    FUZZ_CHECK(registryOf(imported) == registry);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -471,6 +499,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Registry registry = registryOf(keys);
     checkOnePassAgrees(file, keys, size);
     checkImport(file, registry, keys);
+    checkExport(file, registry);
     // A NUL byte makes a file without a byte-order mark that begins with
     // it read as UTF-16 (registry exports that lost their mark begin that
     // way), so an edit that takes the first line away may change how the
