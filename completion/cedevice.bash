@@ -98,7 +98,10 @@ _cedevice_values() {
     local key=$1 typed=$2 line name c i
     local -a names=()
     local dump
-    dump=$(command cedevice export "$key" 2>/dev/null) || return
+    # Status 1 with output: something below the key was left out of the
+    # export, and the rest is there.
+    dump=$(command cedevice export "$key" 2>/dev/null)
+    [[ -n $dump ]] || return
     local want inside=
     want=$(_cedevice_parts "$key")
     while IFS= read -r line; do

@@ -166,7 +166,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     size_t step = 0;
     size_t at = 0;
-    int depth = 0;
+    LayerDepth depth;
     bool stopped = false;
     while (file != nullptr && step < 5 && !stopped &&
            readLayoutLine(file, line) == ReadStatus::Line) {
@@ -177,10 +177,12 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
         }
         bool met = step == 0 ? findListViewTag(text, &at) != ListView::None
                              : lineHolds(text, wanted[step]);
-        if (step == 1 && met)
-            depth = layerDepthAfter(text.substr(text.find(expanded)), 0);
-        else if (step >= 1)
-            depth = layerDepthAfter(text, depth);
+        if (step == 1 && met) {
+            depth = LayerDepth{};
+            layerDepthAfter(text.substr(text.find(expanded)), &depth);
+        } else if (step >= 1) {
+            layerDepthAfter(text, &depth);
+        }
         if (met)
             ++step;
     }

@@ -97,8 +97,9 @@ namespace {
 
 // The layer tags of a text one by one: at `at`, a "<Layer" tag that is not
 // closed in itself ("/>") gives +1 and *next after its '>', "</Layer>" -1
-// and *next after it; anything else 0 and the next character.
-int layerTagAt(std::string_view text, size_t at, size_t* next) {
+// and *next after it; anything else 0 and the next character.  A tag that
+// goes on in the next line counts +1 and is left open in *d.
+int layerTagAt(std::string_view text, size_t at, size_t* next, LayerDepth* d) {
     constexpr std::string_view kOpen = "<Layer";
     constexpr std::string_view kClose = kLayerEnd;
     *next = at + 1;
@@ -120,21 +121,51 @@ int layerTagAt(std::string_view text, size_t at, size_t* next) {
             return text[i - 1] == '/' ? 0 : 1;
         }
     }
-    *next = text.size();  // the tag goes on in the next line
+    *next = text.size();
+    d->inTag = true;
+    d->quoted = quoted;
     return 1;
+}
+
+// Where the scan of a line begins: after the end of a "<Layer" tag begun
+// on an earlier line, which, closed as "/>", opened no layer after all.
+size_t afterOpenTag(std::string_view text, LayerDepth* d) {
+    if (!d->inTag)
+        return 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '"') {
+            d->quoted = !d->quoted;
+        } else if (text[i] == '>' && !d->quoted) {
+            d->inTag = false;
+            if (i > 0 && text[i - 1] == '/')
+                --d->open;
+            return i + 1;
+        }
+    }
+    return text.size();
 }
 
 }  // namespace
 
-int layerDepthAfter(std::string_view text, int depth) {
-    for (size_t i = 0, next = 0; i < text.size(); i = next)
-        depth += layerTagAt(text, i, &next);
-    return depth;
+void layerDepthAfter(std::string_view text, LayerDepth* d) {
+    for (size_t i = afterOpenTag(text, d), next = 0; i < text.size(); i = next)
+        d->open += layerTagAt(text, i, &next, d);
 }
 
-bool stopsLayerEnd(std::string_view line, int depth) {
-    return (depth <= 0 && opensPluginLayers(line)) ||
-           (lineHolds(line, kFormEnd) && !lineHolds(line, kLayerEnd));
+bool stopsLayerEnd(std::string_view line, LayerDepth d) {
+    constexpr std::string_view kLayerId = kLayerIdPrefix;
+    for (size_t i = afterOpenTag(line, &d), next = 0; i < line.size(); i = next) {
+        std::string_view at = line.substr(i);
+        if (at.starts_with(kLayerEnd))
+            return false;  // the line ends the layer looked for, or one inside it
+        if (at.starts_with(kFormEnd))
+            return true;
+        int change = layerTagAt(line, i, &next, &d);
+        if (d.open <= 0 && at.starts_with(kLayerId) && opensPluginLayers(at.substr(0, next - i)))
+            return true;
+        d.open += change;
+    }
+    return false;
 }
 
 namespace {
@@ -145,13 +176,13 @@ namespace {
 // line that ends the form or, between layers, begins another plugin's
 // layers: a block without its third layer in front of another plugin
 // would otherwise take that plugin's first layer with it.
-bool dropThrough(PassLines& lines, std::string_view text, int* depth) {
+bool dropThrough(PassLines& lines, std::string_view text, LayerDepth* depth) {
     while (nextLine(lines)) {
         if (text == kLayerEnd && stopsLayerEnd(lines.line.view(), *depth))
             return false;
         if (lineHolds(lines.line.view(), text))
             return true;
-        *depth = layerDepthAfter(lines.line.view(), *depth);
+        layerDepthAfter(lines.line.view(), depth);
     }
     return false;
 }
@@ -185,13 +216,13 @@ void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
 // closes every layer they opened (depth of them are open before the line),
 // so the closing tags of layers nested in the last one go with it; in
 // layers of another shape, with the line's first "</Layer>".
-void keepTextAfterLayers(LayoutLine& line, int depth) {
+void keepTextAfterLayers(LayoutLine& line, LayerDepth depth) {
     std::string_view text = line.view();
     size_t from = text.find(kLayerEnd) + (sizeof kLayerEnd - 1);
-    for (size_t i = 0, next = 0; i < text.size(); i = next) {
-        int change = layerTagAt(text, i, &next);
-        depth += change;
-        if (change < 0 && depth <= 0) {
+    for (size_t i = afterOpenTag(text, &depth), next = 0; i < text.size(); i = next) {
+        int change = layerTagAt(text, i, &next, &depth);
+        depth.open += change;
+        if (change < 0 && depth.open <= 0) {
             from = next;
             break;
         }
@@ -212,15 +243,16 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     while (nextLine(lines)) {
         size_t markerAt = lookForPlugin ? lines.line.view().find(marker) : std::string_view::npos;
         if (markerAt != std::string_view::npos) {
-            int depth = layerDepthAfter(lines.line.view().substr(markerAt), 0);
+            LayerDepth depth;
+            layerDepthAfter(lines.line.view().substr(markerAt), &depth);
             copyTextBeforeLayers(lines, markerAt);
             buildCondensedMarker(pluginName, marker, sizeof marker);
             bool complete = dropThrough(lines, marker, &depth);
             if (complete)
-                depth = layerDepthAfter(lines.line.view(), depth);
+                layerDepthAfter(lines.line.view(), &depth);
             complete = complete && dropThrough(lines, kLayerEnd, &depth);
             if (complete)
-                depth = layerDepthAfter(lines.line.view(), depth);
+                layerDepthAfter(lines.line.view(), &depth);
             complete = complete && dropThrough(lines, kLayerEnd, &depth);
             if (!complete)
                 return LayersFound::Unfinished;

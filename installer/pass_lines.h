@@ -82,13 +82,21 @@ ListView copyToListView(PassLines& lines, size_t* tagAt);
 enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
 
-// The depth of the layers open after text, starting from depth: "<Layer"
-// tags that are not closed in themselves count up, "</Layer>" down.
-int layerDepthAfter(std::string_view text, int depth);
+// The layers open at a point of a layout file, and whether a "<Layer" tag
+// begun on an earlier line goes on (with a quoted value open in it).
+struct LayerDepth {
+    int open = 0;
+    bool inTag = false;
+    bool quoted = false;
+};
+// Follows the layer tags of text: "<Layer" tags that are not closed in
+// themselves ("/>", also on a later line) count up, "</Layer>" down.
+void layerDepthAfter(std::string_view text, LayerDepth* d);
 // True when a line, met at depth while looking for the end of a plugin's
-// layer, cannot belong to the plugin: it ends the form without ending a
-// layer, or, between layers, begins another plugin's (opensPluginLayers).
-bool stopsLayerEnd(std::string_view line, int depth);
+// layer, cannot belong to the plugin: before any "</Layer>" in it, it ends
+// the form, or, between layers, begins another plugin's (a "<Layer ID="
+// tag that opensPluginLayers).
+bool stopsLayerEnd(std::string_view line, LayerDepth depth);
 
 // The last phase of every kind: copies the lines after the current one up
 // to the form end, which it replaces by the text in front of "</Form>"

@@ -77,9 +77,18 @@ TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
          "<Layer ID=\"PIcon\"></Layer>\n" +
              next,
          PassOutcome::LayersUnfinished},
-        // A third layer nested or named otherwise is the plugin's own.
+        // A tag over two lines that closes itself opens no layer.
+        {"<Layer ID=\"PExpanded\">\n<Layer ID=\"PDot\"\n Width=\"8\"/>\n</Layer>\n"
+         "<Layer ID=\"PCondensed\">\n</Layer>\n" +
+             next,
+         PassOutcome::LayersUnfinished},
+        // A third layer nested or named otherwise is the plugin's own, and
+        // what follows it on its line stays.
         {two + "<Layer ID=\"PIcon\">\n<Layer ID=\"SubExpanded\"/>\n</Layer>\n" + next,
          PassOutcome::Done},
+        {two + "<Layer ID=\"PIcon\"><Layer ID=\"DotExpanded\"/></Layer>\n" + next,
+         PassOutcome::Done},
+        {two + "<Layer ID=\"PIcon\"></Layer>" + next, PassOutcome::Done},
     };
     for (const auto& c : cases) {
         for (PassKind kind : {PassKind::Remove, PassKind::Inject}) {

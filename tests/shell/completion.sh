@@ -19,6 +19,10 @@ cedevice set 'HKCU\SOFTWARE\My Key' 'q"=x' y
 cedevice set 'HKCR\.txt' '' txtfile
 # A key whose own section comes after its subkey's in the export.
 cedevice set 'HKLM\SOFTWARE\Microsoft' Foo 1
+# A subkey that the export leaves out (a line break in its path) hides no
+# name of the key above it.
+printf '\r\n[HKEY_CURRENT_USER\\Soft\\a\rb]\r\n"v"="1"\r\n' | iconv -f utf-8 -t utf-16le >>"$CE_DEVICE_DIR/registry.reg"
+cedevice set 'HKCU\Soft' good 1
 
 # Each case: the words up to the cursor, split at "|" as bash splits them,
 # then the replies expected (one a line, in order).
@@ -33,6 +37,7 @@ cases=(
   'cedevice|get|HKCR\\.' 'HKCR\\.txt\\'
   "cedevice|get|'HKLM\\SOFTWARE\\Microsoft\\CHome'|Pl" 'Plugins'
   "cedevice|get|'HKLM\\SOFTWARE\\Microsoft'|" 'Foo'
+  "cedevice|get|'HKCU\\Soft'|g" 'good'
   "cedevice|set|'HKCU\\SOFTWARE\\My Key'|a" "a\\ \\\"b\\\""
   "cedevice|get|'HKCU\\SOFTWARE\\My Key'|q" 'q\"=x'
   "cedevice|set|-t|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
