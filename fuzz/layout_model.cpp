@@ -115,25 +115,54 @@ bool isBlank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// The layers a text leaves open, counted from `open`: each "<Layer" tag
-// (followed by a blank, '/', '>' or the text's end) opens one, unless the
-// first '>' after it outside quotes follows a '/' (a tag without a '>' in
-// the text stays open); each "</Layer>" closes one.  *endAt, when given, gets
-// the offset after the first "</Layer>" that leaves none open (npos if
-// none does).
-int layersOpen(std::string_view text, int open, size_t* endAt = nullptr) {
+// The layers open at a point of the layout, and whether a "<Layer" tag
+// begun in an earlier piece goes on (with a quoted value open in it).
+struct Open {
+    int layers = 0;
+    bool inTag = false;
+    bool quoted = false;
+};
+
+// Follows the layers through a text: first the end of a tag left open
+// before it, which opened none when it ends in "/>"; then each "<Layer"
+// tag (followed by a blank, '/', '>' or the text's end) opens one, unless
+// the first '>' after it outside quotes follows a '/' (a tag without a '>'
+// in the text stays open); each "</Layer>" closes one.  *endAt, when
+// given, gets the offset after the first "</Layer>" that leaves none open
+// (npos if none does).  *stop, when given, is set when, before the text's
+// first "</Layer>", "</Form>" stands, or a "<Layer ID=" tag whose ID ends
+// with "Expanded" where no layer is open: no plugin's layers hold either.
+void follow(std::string_view text, Open* o, size_t* endAt = nullptr, bool* stop = nullptr) {
     if (endAt != nullptr)
         *endAt = std::string_view::npos;
+    bool ended = false;  // a "</Layer>" was met
     size_t i = 0;
+    for (; o->inTag && i < text.size(); ++i) {
+        if (text[i] == '"') {
+            o->quoted = !o->quoted;
+        } else if (text[i] == '>' && !o->quoted) {
+            o->inTag = false;
+            if (i > 0 && text[i - 1] == '/')
+                --o->layers;
+        }
+    }
     while (i < text.size()) {
         std::string_view here = text.substr(i);
         if (here.starts_with("</Layer>")) {
             i += 8;
-            if (--open <= 0 && endAt != nullptr && *endAt == std::string_view::npos) {
+            ended = true;
+            if (--o->layers <= 0 && endAt != nullptr && *endAt == std::string_view::npos) {
                 *endAt = i;
-                return open;
+                return;
             }
             continue;
+        }
+        if (stop != nullptr && !ended && here.starts_with("</Form>"))
+            *stop = true;
+        if (stop != nullptr && !ended && o->layers <= 0 && here.starts_with("<Layer ID=\"")) {
+            std::string_view id = here.substr(11);
+            if (id.substr(0, id.find('"')).ends_with("Expanded"))
+                *stop = true;
         }
         bool tag = here.starts_with("<Layer") &&
                    (here.size() == 6 ||
@@ -151,14 +180,15 @@ int layersOpen(std::string_view text, int open, size_t* endAt = nullptr) {
                 close = k;
         }
         if (close == std::string_view::npos) {
-            ++open;
-            break;
+            ++o->layers;
+            o->inTag = true;
+            o->quoted = quoted;
+            return;
         }
         if (here[close - 1] != '/')
-            ++open;
+            ++o->layers;
         i += close + 1;
     }
-    return open;
 }
 
 }  // namespace
@@ -181,18 +211,34 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     for (; i < pieces.size(); ++i) {
         if (lookFor && holds(pieces[i], expanded)) {
             lookFor = false;
+            // The condensed layer, then two "</Layer>", each looked for up
+            // to a piece that no plugin's layers hold.
+            std::string_view first = pieces[i];
+            size_t markerAt = first.find(expanded);
+            Open open;
+            follow(first.substr(markerAt), &open);
             size_t last = nextHolding(pieces, i + 1, condensed);
-            last = nextHolding(pieces, last + 1, "</Layer>");
-            last = nextHolding(pieces, last + 1, "</Layer>");
-            if (last >= pieces.size()) {
+            for (size_t k = i + 1; k <= last && k < pieces.size(); ++k)
+                follow(pieces[k], &open);
+            bool stopped = false;
+            for (int end = 0; end < 2 && !stopped && last < pieces.size(); ++end) {
+                if (end == 1)
+                    follow(pieces[last], &open);
+                while (++last < pieces.size()) {
+                    Open after = open;
+                    follow(pieces[last], &after, nullptr, &stopped);
+                    if (stopped || holds(pieces[last], "</Layer>"))
+                        break;
+                    open = after;
+                }
+            }
+            if (stopped || last >= pieces.size()) {
                 r.outcome = qorv::PassOutcome::LayersUnfinished;
                 return r;
             }
             // Whole markup in front of the layers stays, with the piece's
             // line end; what follows them on their last piece is handled as
             // a piece of its own.
-            std::string_view first = pieces[i];
-            size_t markerAt = first.find(expanded);
             std::string_view front = first.substr(0, markerAt);
             if (continuesLine(pieces, i)) {
                 r.out += tabsToBlanks(std::string(front) + std::string(lineEndOf(first)));
@@ -200,11 +246,8 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 r.out += tabsToBlanks(std::string(front.substr(0, front.rfind('>') + 1)) +
                                       std::string(lineEndOf(first)));
             }
-            int open = layersOpen(first.substr(markerAt), 0);
-            for (size_t k = i + 1; k < last; ++k)
-                open = layersOpen(pieces[k], open);
             size_t endAt = 0;
-            layersOpen(pieces[last], open, &endAt);
+            follow(pieces[last], &open, &endAt);
             if (endAt == std::string_view::npos)
                 endAt = pieces[last].find("</Layer>") + 8;
             std::string_view rest = pieces[last].substr(endAt);

@@ -22,16 +22,12 @@ bool buildCondensedMarker(const char* name, char* marker, size_t markerBytes) {
     return buildMarker(name, kCondensedSuffix, marker, markerBytes);
 }
 
-bool opensPluginLayers(std::string_view text) {
+bool opensPluginLayers(std::string_view tag) {
     constexpr std::string_view kPrefix = kLayerIdPrefix;
-    for (size_t at = text.find(kPrefix); at != std::string_view::npos;
-         at = text.find(kPrefix, at + 1)) {
-        std::string_view id = text.substr(at + kPrefix.size());
-        id = id.substr(0, id.find('"'));
-        if (id.ends_with(kExpandedSuffix))
-            return true;
-    }
-    return false;
+    if (!tag.starts_with(kPrefix))
+        return false;
+    std::string_view id = tag.substr(kPrefix.size());
+    return id.substr(0, id.find('"')).ends_with(kExpandedSuffix);
 }
 
 }  // namespace qorv

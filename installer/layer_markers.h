@@ -27,8 +27,8 @@ constexpr size_t kMaxPluginNameBytes =
 bool buildExpandedMarker(const char* name, char* marker, size_t markerBytes);
 bool buildCondensedMarker(const char* name, char* marker, size_t markerBytes);
 
-// True when text holds a layer whose ID ends with "Expanded": the first
-// line of some plugin's layers.
+// True when text begins with a layer tag whose ID ends with "Expanded"
+// (<Layer ID="NAMEExpanded"): the first layer of some plugin's.
 bool opensPluginLayers(std::string_view text);
 
 }  // namespace qorv

@@ -109,7 +109,8 @@ int layerTagAt(std::string_view text, size_t at, size_t* next, LayerDepth* d) {
     }
     size_t after = at + kOpen.size();
     if (text.substr(at, kOpen.size()) != kOpen ||
-        (after < text.size() && std::strchr(" \t\r\n/>", text[after]) == nullptr)) {
+        (after < text.size() &&
+         std::string_view(" \t\r\n/>").find(text[after]) == std::string_view::npos)) {
         return 0;
     }
     bool quoted = false;
@@ -153,7 +154,6 @@ void layerDepthAfter(std::string_view text, LayerDepth* d) {
 }
 
 bool stopsLayerEnd(std::string_view line, LayerDepth d) {
-    constexpr std::string_view kLayerId = kLayerIdPrefix;
     for (size_t i = afterOpenTag(line, &d), next = 0; i < line.size(); i = next) {
         std::string_view at = line.substr(i);
         if (at.starts_with(kLayerEnd))
@@ -161,7 +161,7 @@ bool stopsLayerEnd(std::string_view line, LayerDepth d) {
         if (at.starts_with(kFormEnd))
             return true;
         int change = layerTagAt(line, i, &next, &d);
-        if (d.open <= 0 && at.starts_with(kLayerId) && opensPluginLayers(at.substr(0, next - i)))
+        if (d.open <= 0 && opensPluginLayers(at))
             return true;
         d.open += change;
     }
