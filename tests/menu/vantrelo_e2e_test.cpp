@@ -151,6 +151,8 @@ TEST_F(VantreloE2E, ClickedEntryRunsWithFolderVariablesInFileAndParameters) {
 TEST_F(VantreloE2E, DataFileOpensWithTheDesktopDefaultApplication) {
     s().registerTextHandler("viewer");
     s().device().writeFile("\\My Documents\\notes.txt", "a shopping list\n");
+    // Executable, as every file is on some mounts: still no program.
+    chmod(fsHost("\\My Documents\\notes.txt").c_str(), 0755);
     s().writeMenu(
         "", utf16Menu("[Menus]\nMenu1=Notes\n[Actions]\nAction1=\\My Documents\\notes.txt\n"));
     x_.movePointer(100, 100);

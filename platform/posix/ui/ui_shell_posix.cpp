@@ -1,18 +1,18 @@
 // The shell's "open" on posix.  The file is a device path (mapped under
-// fs/) or, when it begins with "/", a host path.  An executable file is
-// started directly and detached, its parameters split into words as a
-// shell would split them but without any shell; any other existing file is
-// opened with the desktop's default application for its type.  Nothing is
-// waited for.  The started program inherits no descriptor of the launcher:
-// GLib closes every descriptor above standard error in the child.  The
-// caller learns nothing of a failure, as on the device; a user at a PC is
-// told on standard error what could not be started and why.
+// fs/) or, when it begins with "/", a host path.  An executable program
+// (a script with "#!" or an ELF binary) is started directly and detached, its parameters split into
+// words as a shell would split them but without any shell; any other existing file is opened with
+// the desktop's default application for its type.  Nothing is waited for.  The started program
+// inherits no descriptor of the launcher: GLib closes every descriptor above standard error in the
+// child.  The caller learns nothing of a failure, as on the device; a user at a PC is told on
+// standard error what could not be started and why.
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -75,6 +75,25 @@ bool startExecutable(const std::string& file, const std::string& host,
     return ok != FALSE || cannotStart(file, host, errorText(error));
 }
 
+// A file the kernel starts itself: one we may execute that is an ELF
+// binary or names its interpreter ("#!").  Any other file with the
+// executable bit (a note on a FAT or SMB mount, where every file has it)
+// would be run by /bin/sh line by line, so it is opened like any file.  One
+// that cannot be read (execute permission only) is left to the kernel.
+bool isProgram(const std::string& host, const struct stat& st) {
+    if (!S_ISREG(st.st_mode) || posix::sysCalls().faccessat(AT_FDCWD, host.c_str(), X_OK, 0) != 0)
+        return false;
+    int fd = posix::sysOpen(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return true;
+    char head[4] = {};
+    ssize_t got = posix::preadFull(fd, head, sizeof head, 0);
+    posix::sysClose(fd);
+    constexpr char kElf[] = {'\x7f', 'E', 'L', 'F'};
+    return (got >= 2 && head[0] == '#' && head[1] == '!') ||
+           (got == 4 && std::memcmp(head, kElf, sizeof kElf) == 0);
+}
+
 bool openWithDefaultApplication(const std::string& file, const std::string& host) {
     GFile* gfile = g_file_new_for_path(host.c_str());
     gchar* uri = g_file_get_uri(gfile);
@@ -104,9 +123,8 @@ bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* pa
     struct stat st;
     if (posix::sysStat(host.c_str(), &st) != 0)
         return cannotStart(name, host, posix::systemError(errno));
-    if (S_ISREG(st.st_mode) && posix::sysCalls().faccessat(AT_FDCWD, host.c_str(), X_OK, 0) == 0) {
+    if (isProgram(host, st))
         return startExecutable(name, host, params);
-    }
     return openWithDefaultApplication(name, host);
 }
 
