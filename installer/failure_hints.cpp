@@ -168,8 +168,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
     size_t at = 0;
     LayerDepth depth;
     bool stopped = false;
-    while (file != nullptr && step < 5 && !stopped &&
-           readLayoutLine(file, line) == ReadStatus::Line) {
+    while (file != nullptr && step < 5 && readLayoutLine(file, line) == ReadStatus::Line) {
         std::string_view text = line.view();
         if (step >= 3 && stopsLayerEnd(text, depth)) {
             stopped = true;

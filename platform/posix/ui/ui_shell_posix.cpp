@@ -1,11 +1,13 @@
 // The shell's "open" on posix.  The file is a device path (mapped under
 // fs/) or, when it begins with "/", a host path.  An executable program
-// (a script with "#!" or an ELF binary) is started directly and detached, its parameters split into
-// words as a shell would split them but without any shell; any other existing file is opened with
-// the desktop's default application for its type.  Nothing is waited for.  The started program
-// inherits no descriptor of the launcher: GLib closes every descriptor above standard error in the
-// child.  The caller learns nothing of a failure, as on the device; a user at a PC is told on
-// standard error what could not be started and why.
+// (a script with "#!" or an ELF binary) is started directly and detached,
+// its parameters split into words as a shell would split them but without
+// any shell; any other existing file is opened with the desktop's default
+// application for its type.  Nothing is waited for.  The started program
+// inherits no descriptor of the launcher: GLib closes every descriptor
+// above standard error in the child.  The caller learns nothing of a
+// failure, as on the device; a user at a PC is told on standard error what
+// could not be started and why.
 #include <fcntl.h>
 #include <gio/gio.h>
 #include <sys/stat.h>
