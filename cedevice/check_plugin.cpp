@@ -101,6 +101,23 @@ std::vector<Trial> planTrials(const DeviceLayouts& layouts, const std::vector<Sc
     return trials;
 }
 
+// Text from the definition, the registry or a file name as it is printed:
+// control characters shown as \xNN, not sent, so that a downloaded .plg
+// cannot drive the terminal of whoever checks it.
+std::string shown(const std::string& text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", c);
+            out += code;
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 const char* stateWord(StepState s) {
     switch (s) {
         case StepState::Passed:
@@ -116,9 +133,9 @@ const char* stateWord(StepState s) {
 void printStep(const char* name, const Step& step) {
     if (step.state != StepState::Failed)
         return;
-    std::printf("      %s: %s\n", name, step.problem.c_str());
+    std::printf("      %s: %s\n", name, shown(step.problem).c_str());
     if (!step.hint.empty())
-        std::printf("        hint: %s\n", step.hint.c_str());
+        std::printf("        hint: %s\n", shown(step.hint).c_str());
 }
 
 struct Row {
@@ -203,10 +220,11 @@ int checkPluginCommand(const Args& args) {
     // temporary device.
     setenv("CE_DEVICE_DIR", check.area.device.c_str(), 1);
 
-    std::printf("Plugin %s", check.plg.hasName ? check.plg.name.c_str() : "without a name");
+    std::printf("Plugin %s", check.plg.hasName ? shown(check.plg.name).c_str() : "without a name");
     if (check.plg.hasPosition)
         std::printf(", position %d", static_cast<int>(check.plg.position));
-    std::printf(", on the layout %s of %s:\n", layoutName.c_str(), check.userDevice.c_str());
+    std::printf(", on the layout %s of %s:\n", shown(layoutName).c_str(),
+                shown(check.userDevice).c_str());
 
     // The rows' first cells are known before any run, so that each row can
     // be printed as soon as its layout file has been tried.
@@ -215,8 +233,8 @@ int checkPluginCommand(const Args& args) {
     for (const Trial& t : trials) {
         rows.push_back(
             {sizeText(t.screen), t.orientation == Orientation::Portrait ? "portrait" : "landscape",
-             t.file != nullptr ? "\\" + check.layouts.windowsDir + "\\" + t.file->entryName
-                               : layoutDevicePath(layoutName, t.fileSize),
+             shown(t.file != nullptr ? "\\" + check.layouts.windowsDir + "\\" + t.file->entryName
+                                     : layoutDevicePath(layoutName, t.fileSize)),
              "", "", "", ""});
     }
     size_t width[3] = {};
@@ -232,6 +250,16 @@ int checkPluginCommand(const Args& args) {
         Row& row = rows[i + 1];
         if (trials[i].file == nullptr) {
             row.note = "(not on the device)";
+            printRow(row, width);
+            continue;
+        }
+        if (!trials[i].file->reachable) {
+            // The installer meets this file as missing (#51 or #151).
+            row.note =
+                "FAILED: a link that leads out of the device's files, which qorvinstall "
+                "cannot open";
+            ++checked;
+            ++failed;
             printRow(row, width);
             continue;
         }
@@ -281,7 +309,7 @@ int checkPluginCommand(const Args& args) {
     }
     if (checked == 0) {
         std::printf("Nothing checked: the device has no layout file \\Windows\\%s_WxH.cpr.\n",
-                    layoutName.c_str());
+                    shown(layoutName).c_str());
         return kExitFailed;
     }
     if (failed == 0) {

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cedevice/check_values.h"
+#include "platform/platform.h"
 #include "platform/posix/device/device_conf.h"
 #include "platform/wstr.h"
 
@@ -15,6 +16,24 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kAttribute[] = "CPRFileName=\"";
+// The installer's temporary copies of a portrait and a landscape layout.
+constexpr const char* kLeftoverNames[] = {"tempTitaniumPortraitCpr.txt",
+                                          "tempTitaniumLandscapeCpr.txt"};
+
+// True when the programs open \<dir>\<entry> as the installer opens a
+// layout: the host follows any link, the device none that leads out of
+// its files.
+bool programsCanOpen(const std::string& dir, const std::string& entry) {
+    const std::string text = "\\" + dir + "\\" + entry;
+    std::u16string path;
+    if (!ce::utf8ToU16(text.data(), text.size(), &path))
+        return false;
+    ce::File file = ce::fileOpen(path.c_str(), ce::FileMode::Read);
+    if (file == nullptr)
+        return false;
+    ce::fileClose(file);
+    return true;
+}
 
 // A name as the device compares names: lower-cased as UTF-16; a name that
 // is not UTF-8 only equals itself.
@@ -57,14 +76,17 @@ std::optional<ScreenSize> sizeInName(const std::string& entry, const std::string
     return size;
 }
 
+enum class EntryKind { File, Directory, Either };
+
 // The directory's entry of that name: exactly so, else the first listed
 // that differs only in case.
 std::optional<std::string> entryNamed(const fs::path& dir, const std::string& name,
-                                      bool directory) {
+                                      EntryKind kind) {
     std::error_code ec;
-    auto fits = [directory](const fs::directory_entry& e) {
+    auto fits = [kind](const fs::directory_entry& e) {
         std::error_code ignored;
-        return directory ? e.is_directory(ignored) : e.is_regular_file(ignored);
+        return (kind != EntryKind::File && e.is_directory(ignored)) ||
+               (kind != EntryKind::Directory && e.is_regular_file(ignored));
     };
     if (fits(fs::directory_entry(dir / name, ec)))
         return name;
@@ -107,12 +129,20 @@ DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string&
     DeviceLayouts layouts;
     layouts.name = layoutName;
     const fs::path root = fs::path(deviceDir) / "fs";
-    std::optional<std::string> windows = entryNamed(root, "Windows", true);
+    std::error_code ec;
+    for (const char* name : kLeftoverNames) {
+        std::optional<std::string> entry = entryNamed(root, name, EntryKind::Either);
+        if (entry.has_value()) {
+            const fs::path path = root / *entry;
+            layouts.leftovers.push_back({path.string(), *entry, fs::is_directory(path, ec),
+                                         fs::symlink_status(path, ec).permissions()});
+        }
+    }
+    std::optional<std::string> windows = entryNamed(root, "Windows", EntryKind::Directory);
     if (!windows.has_value())
         return layouts;
     layouts.windowsDir = *windows;
     const fs::path dir = root / *windows;
-    std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
         const std::string entry = e.path().filename().string();
         std::optional<ScreenSize> size = sizeInName(entry, layoutName);
@@ -120,9 +150,11 @@ DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string&
             continue;
         // The one the installer opens for this size.
         std::optional<std::string> opened =
-            entryNamed(dir, layoutName + "_" + sizeText(*size) + ".cpr", false);
-        if (opened.has_value())
-            layouts.files.push_back({*size, (dir / *opened).string(), *opened});
+            entryNamed(dir, layoutName + "_" + sizeText(*size) + ".cpr", EntryKind::File);
+        if (opened.has_value()) {
+            layouts.files.push_back(
+                {*size, (dir / *opened).string(), *opened, programsCanOpen(*windows, *opened)});
+        }
     }
     std::sort(layouts.files.begin(), layouts.files.end(),
               [](const LayoutFile& a, const LayoutFile& b) {

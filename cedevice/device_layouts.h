@@ -3,6 +3,7 @@
 // current layout name and A, B a size in pixels.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -15,12 +16,25 @@ struct LayoutFile {
     ScreenSize size;        // A x B from the file name
     std::string hostPath;   // the file on the host
     std::string entryName;  // its name in the device's \Windows as it stands there
+    // False when the programs cannot open it, though the host can: a link
+    // that leads out of the device's files.
+    bool reachable = true;
+};
+
+// A temporary copy of a layout left in the device's root by an earlier run,
+// or a directory of that name: the installer must replace it.
+struct LeftoverFile {
+    std::string hostPath;
+    std::string entryName;
+    bool directory = false;
+    std::filesystem::perms perms = std::filesystem::perms::none;
 };
 
 struct DeviceLayouts {
     std::string name;               // the current layout name
     std::string windowsDir;         // the name of \Windows below fs/ as it stands there
     std::vector<LayoutFile> files;  // ordered by size
+    std::vector<LeftoverFile> leftovers;
 };
 
 // The current layout name as the installer takes it: "CPRFile", unless
@@ -29,9 +43,12 @@ struct DeviceLayouts {
 // screen's key or "CPRFile" is missing.
 bool currentLayoutName(const ce::posix::RegFile& registry, std::string* name, std::string* error);
 
-// The layout files of that name in the device directory's fs/.  The device
-// ignores case: of files whose names differ only in case the one written as
-// the installer composes the name counts, else the first one listed.
+// The layout files of that name in the device directory's fs/, and the
+// installer's temporary copies found there.  The device ignores case: of
+// files whose names differ only in case the one written as the installer
+// composes the name counts, else the first one listed.  Whether the
+// programs can open a file is asked of the device named by CE_DEVICE_DIR,
+// which must be deviceDir.
 DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string& layoutName);
 
 // The file of the given size, or nullptr.

@@ -37,11 +37,14 @@ std::string ownDirectory() {
     return path.substr(0, path.rfind('/'));
 }
 
-std::string firstLineOf(const std::string& path) {
+// The lines of the file joined by "; ": a run that fails may say first
+// what it noticed on the way, and only then why it stopped.
+std::string linesOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::string line;
-    std::getline(in, line);
-    return line;
+    std::string text;
+    for (std::string line; std::getline(in, line);)
+        text += (text.empty() ? "" : "; ") + line;
+    return text;
 }
 
 }  // namespace
@@ -97,7 +100,7 @@ InstallerRun runInstaller(const std::string& installer, const std::vector<std::s
     }
     run.started = true;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.firstErrorLine = firstLineOf(errFile);
+    run.errorText = linesOf(errFile);
     std::shared_ptr<const ce::posix::RegFile> registry = readRegistry();
     if (registry != nullptr)
         run.result = readRecordedResult(*registry);

@@ -16,7 +16,7 @@ struct InstallerRun {
     bool started = false;  // false: *error says why it could not be run
     int exitStatus = -1;   // -1 when it ended by a signal
     RecordedResult result;
-    std::string firstErrorLine;  // the first line it wrote on standard error
+    std::string errorText;  // what it wrote on standard error, its lines joined by "; "
 };
 
 // Runs the installer with the words as its command line, on the device

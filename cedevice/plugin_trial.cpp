@@ -68,8 +68,8 @@ bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step*
                             ? "qorvinstall ended by a signal"
                             : "qorvinstall ended with status " + std::to_string(run.exitStatus) +
                                   " and no result of its own";
-        if (!run.firstErrorLine.empty())
-            step->problem += ": " + run.firstErrorLine;
+        if (!run.errorText.empty())
+            step->problem += ": " + run.errorText;
         return false;
     }
     *result = run.result;

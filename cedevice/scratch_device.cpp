@@ -32,6 +32,18 @@ bool copyFile(const fs::path& from, const fs::path& to, std::string* error) {
     return readHostFile(from, &bytes, error) && writeHostFile(to, bytes, error);
 }
 
+// A copy of the user's file with its permissions: one that nobody may
+// write is read-only to the programs, and the check must meet it so.
+// `perms` is of the entry itself, a link's being its own.
+bool copyWithPermissions(const fs::path& from, const fs::path& to, fs::perms perms,
+                         std::string* error) {
+    if (!copyFile(from, to, error))
+        return false;
+    std::error_code ec;
+    fs::permissions(to, perms, ec);
+    return true;
+}
+
 bool makeDir(const fs::path& dir, std::string* error) {
     std::error_code ec;
     fs::create_directories(dir, ec);
@@ -100,9 +112,20 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
         return false;
     if (!writeHostFile(device / "fs" / "cedevice-check" / "plugin.plg", plgBytes, error))
         return false;
+    // The store follows a link at registry.reg, and so does its check for
+    // a read-only registry.
     if (fs::exists(user / "registry.reg", ec) &&
-        !copyFile(user / "registry.reg", device / "registry.reg", error)) {
+        !copyWithPermissions(user / "registry.reg", device / "registry.reg",
+                             fs::status(user / "registry.reg", ec).permissions(), error)) {
         return false;
+    }
+    // The installer's temporary copies of a layout: a stale one that
+    // cannot be replaced stops a run on the device, so it stops the check.
+    for (const LeftoverFile& f : layouts.leftovers) {
+        const fs::path to = device / "fs" / f.entryName;
+        if (f.directory ? !makeDir(to, error) : !copyFile(f.hostPath, to, error))
+            return false;
+        fs::permissions(to, f.perms, ec);
     }
     // The device's own facts, but its screen lines, after the screen line
     // of the check: the device reads only the start of a long file, and a
@@ -121,11 +144,15 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
     if (!writeHostFile(device / "device.conf", conf, error))
         return false;
     // A layout keeps its permissions: one that nobody may write is
-    // read-only, and the installer leaves it alone on the device too.
+    // read-only, and the installer leaves it alone on the device too.  A
+    // link's are its own (the installer replaces a link it writes), and
+    // what is copied is the file it leads to.
     for (const LayoutFile& f : layouts.files) {
-        if (!copyFile(f.hostPath, windows / f.entryName, error))
+        if (f.reachable &&
+            !copyWithPermissions(f.hostPath, windows / f.entryName,
+                                 fs::symlink_status(f.hostPath, ec).permissions(), error)) {
             return false;
-        fs::permissions(windows / f.entryName, fs::status(f.hostPath, ec).permissions(), ec);
+        }
     }
     return true;
 }

@@ -4,8 +4,9 @@
 // with a unique name and removed with all it holds when the check ends,
 // also when it is interrupted (SIGINT, SIGTERM, SIGHUP).  Each device is a
 // fresh copy of what the installer reads of the user's device: registry.reg,
-// device.conf with the screen set for the check, and the layout files of
-// the current layout; the plugin definition is put beside them.  Only ever
+// device.conf with the screen set for the check, the layout files of the
+// current layout and any temporary layout copy an earlier run left, with
+// their permissions; the plugin definition is put beside them.  Only ever
 // read, the user's device stays as it was, byte for byte.
 #pragma once
 

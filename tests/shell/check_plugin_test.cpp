@@ -380,6 +380,75 @@ TEST_F(CheckPlugin, AClosedOutputLeavesNoTemporaryDeviceBehind) {
     EXPECT_TRUE(fs::is_empty(tmp_)) << "a temporary device was left behind";
 }
 
+// The check meets the device as the installer does: what stops a real
+// install stops the check, and what the installer copes with passes.  Each
+// case is tried by check-plugin and then by a real install in portrait.
+TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& dev)> make;
+        bool installs;
+        std::string says;  // in the check's output
+    };
+    const std::string outside = scratch_.dir() + "/outside";
+    fs::create_directories(outside);
+    const Case cases[] = {
+        {"a read-only registry",
+         [](const std::string& dev) {
+             fs::permissions(dev + "/registry.reg", fs::perms::owner_read | fs::perms::group_read);
+         },
+         false, "/registry.reg: Permission denied"},
+        {"a leftover temporary copy that is read-only",
+         [](const std::string& dev) {
+             cetest::writeHostFile(dev + "/fs/tempTitaniumPortraitCpr.txt", "old");
+             fs::permissions(dev + "/fs/tempTitaniumPortraitCpr.txt", fs::perms::owner_read);
+         },
+         false, "1 of 2 checks failed."},
+        {"a layout linked out of the device's files",
+         [&](const std::string& dev) {
+             const std::string layout = dev + "/fs/Windows/qorvhome_480x800.cpr";
+             fs::rename(layout, outside + "/qorvhome_480x800.cpr");
+             fs::create_symlink(outside + "/qorvhome_480x800.cpr", layout);
+         },
+         false, "a link that leads out of the device's files"},
+        {"a layout linked to a read-only file among the device's",
+         [](const std::string& dev) {
+             const std::string windows = dev + "/fs/Windows/";
+             fs::create_directories(windows + "orig");
+             fs::rename(windows + "qorvhome_480x800.cpr", windows + "orig/qorvhome_480x800.cpr");
+             fs::permissions(windows + "orig/qorvhome_480x800.cpr", fs::perms::owner_read);
+             fs::create_symlink("orig/qorvhome_480x800.cpr", windows + "qorvhome_480x800.cpr");
+         },
+         true, "All 2 checks passed."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dev_);
+        ASSERT_EQ(cetest::runProgram(CEDEVICE_EXE, {"create", "--sample", dev_}, "").exitCode, 0);
+        c.make(dev_);
+        RunResult r = check({kSamplePlg});
+        EXPECT_EQ(r.exitCode, c.installs ? 0 : 1) << r.out << r.err;
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+        RunResult install =
+            cetest::runProgram(QORVINSTALL_EXE,
+                               {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
+                                "-cpr:currentPortrait", "-silent"},
+                               dev_);
+        EXPECT_EQ(install.exitCode == 0, c.installs) << install.err;
+        EXPECT_TRUE(fs::is_empty(tmp_));
+    }
+}
+
+// Text from the definition goes to the terminal shown, not sent.
+TEST_F(CheckPlugin, ControlCharactersOfTheDefinitionAreShown) {
+    const std::string plg = scratch_.dir() + "/escape.plg";
+    cetest::writeHostFile(plg, replaced(cetest::readHostFile(kSamplePlg), "<name>Lorvendi",
+                                        "<name>Lor\x1b]0;X\x07vendi"));
+    RunResult r = check({plg});
+    EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Plugin Lor\\x1B]0;X\\x07vendi"), std::string::npos) << r.out;
+}
+
 TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
     struct Failure {
         std::vector<std::string> args;
