@@ -131,17 +131,35 @@ _cedevice_values() {
 }
 
 # Replies are plain text and take the place of the whole word: quote them
-# the way that word begins.
+# the way that word begins, so that the word stands for the name whatever
+# it holds (readline closes the quote).  Names come from registries that
+# others wrote: a backtick left bare would run a command.
 _cedevice_quote_replies() {
     local quote=$1 i reply
     for i in "${!COMPREPLY[@]}"; do
         reply=${COMPREPLY[i]}
         case $quote in
-        \') reply=\'$reply ;;
-        \") reply=${reply//\\/\\\\} reply=${reply//\"/\\\"} reply=\"${reply//\$/\\\$} ;;
+        \') reply=\'${reply//\'/\'\\\'\'} ;;
+        \")
+            reply=${reply//\\/\\\\} reply=${reply//\"/\\\"} reply=${reply//\`/\\\`}
+            reply=\"${reply//\$/\\\$}
+            ;;
         *) reply=$(printf '%q' "$reply") ;;
         esac
         COMPREPLY[i]=$reply
+    done
+}
+
+# Readline replaces only what follows the last "=" or ":" of a bare word
+# (they break words for it), where the replies are whole words: they lose
+# the head that readline keeps.
+_cedevice_trim_head() {
+    local cur=$1 head i
+    [[ $cur == [\'\"]* ]] && return
+    head=${cur%"${cur##*[=:]}"}
+    [[ $head && $COMP_WORDBREAKS == *"${head: -1}"* ]] || return
+    for i in "${!COMPREPLY[@]}"; do
+        COMPREPLY[i]=${COMPREPLY[i]#"$head"}
     done
 }
 
@@ -184,7 +202,7 @@ _cedevice() {
         return
         ;;
     import)
-        _filedir reg
+        _filedir '[rR][eE][gG]'
         return
         ;;
     record)
@@ -209,6 +227,7 @@ _cedevice() {
     if [[ $command == set && $cur == --type=* && ${#args[@]} -eq 0 ]]; then
         COMPREPLY=($(compgen -P --type= -W "$types" -- "${cur#--type=}"))
         [[ ${COMPREPLY[0]} == '--type=hex(' ]] && compopt -o nospace
+        _cedevice_trim_head "$cur"
         return
     fi
     if [[ $want_type ]]; then
@@ -234,5 +253,6 @@ _cedevice() {
     1) [[ $command != export ]] && _cedevice_values "${args[0]}" "$typed" ;;
     esac
     _cedevice_quote_replies "$quote"
+    _cedevice_trim_head "$cur"
 } &&
     complete -F _cedevice cedevice

@@ -229,6 +229,21 @@ TEST(RegistryBackend, ARegistryNobodyMayWriteIsNeverWritten) {
     }
 }
 
+// A link in place of the lock file is never followed: the lock is made
+// when missing, and through a link it would make a file anywhere.
+TEST(RegistryBackend, ALinkedLockFileIsRefusedAndLeadsNowhere) {
+    TempDevice dev;
+    dev.writeRegistry("REGEDIT4\n\n");
+    const std::string target = dev.dir() + "/elsewhere";
+    ASSERT_EQ(symlink(target.c_str(), (registryPath(dev) + ".lock").c_str()), 0);
+    cetest::RunResult r = cetest::runProgram(REG_WRITER_EXE, {"1", "1"}, dev.dir());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "reg_writer: cannot write the registry's lock file " + registryPath(dev) +
+                         ".lock: a symbolic link, which is never followed\n");
+    EXPECT_FALSE(std::filesystem::exists(target));
+    EXPECT_EQ(dev.readRegistryFile(), "REGEDIT4\n\n");
+}
+
 TEST(RegistryBackend, SeesEveryChangeOfTheFile) {
     TempDevice dev;
     dev.writeRegistry("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"v\"=\"one\"\n");

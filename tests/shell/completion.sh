@@ -16,6 +16,11 @@ export XDG_DATA_HOME="$work/data" HOME="$work"
 cedevice create --sample "$CE_DEVICE_DIR" >/dev/null
 cedevice set 'HKCU\SOFTWARE\My Key' 'a "b"' x
 cedevice set 'HKCU\SOFTWARE\My Key' 'q"=x' y
+# Names from a registry someone else wrote: the completed word must stand
+# for the name, never run it.
+cedevice set 'HKCU\SOFTWARE\Odd' 'x`y`' 1
+cedevice set 'HKCU\SOFTWARE\Odd' "it's" 1
+cedevice set 'HKCU\SOFTWARE\Odd' 'k=v' 1
 cedevice set 'HKCR\.txt' '' txtfile
 # A key whose own section comes after its subkey's in the export.
 cedevice set 'HKLM\SOFTWARE\Microsoft' Foo 1
@@ -24,8 +29,10 @@ cedevice set 'HKLM\SOFTWARE\Microsoft' Foo 1
 printf '\r\n[HKEY_CURRENT_USER\\Soft\\a\rb]\r\n"v"="1"\r\n' | iconv -f utf-8 -t utf-16le >>"$CE_DEVICE_DIR/registry.reg"
 cedevice set 'HKCU\Soft' good 1
 
-# Each case: the words up to the cursor, split at "|" as bash splits them,
-# then the replies expected (one a line, in order).
+# Each case: the words up to the cursor, split at "|" as bash splits them
+# ("=" a word of its own, as readline breaks words there), then the
+# replies expected (one a line, in order): what readline puts in place of
+# the last word.
 cases=(
   'cedevice|g' 'get'
   'cedevice|' $'create\nget\nset\ndelete\nimport\nexport\nrecord\ncheck-plugin\n--help\n--version'
@@ -41,7 +48,10 @@ cases=(
   "cedevice|set|'HKCU\\SOFTWARE\\My Key'|a" "a\\ \\\"b\\\""
   "cedevice|get|'HKCU\\SOFTWARE\\My Key'|q" 'q\"=x'
   "cedevice|set|-t|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
-  'cedevice|set|--type=dw' '--type=dword'
+  'cedevice|set|--type|=|dw' 'dword'
+  "cedevice|get|'HKCU\\SOFTWARE\\Odd'|\"x" '"x\`y\`'
+  "cedevice|get|'HKCU\\SOFTWARE\\Odd'|'i" "'it'\\''s"
+  "cedevice|get|'HKCU\\SOFTWARE\\Odd'|k|=" 'v'
   'cedevice|set|--type|q' 'qword'
   "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
   'cedevice|record|z' 'zandoval'
@@ -56,7 +66,8 @@ for ((i = 0; i < ${#cases[@]}; i += 2)); do
     IFS="|" read -ra COMP_WORDS <<<"$2"
     [[ $2 == *"|" ]] && COMP_WORDS+=("")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
-    COMP_LINE=${2//|/ } COMP_POINT=${#COMP_LINE}
+    COMP_LINE=${2//|=/=} COMP_LINE=${COMP_LINE//=|/=} COMP_LINE=${COMP_LINE//|/ }
+    COMP_POINT=${#COMP_LINE}
     compopt() { :; }
     _completion_loader cedevice
     complete -p cedevice >/dev/null || { echo "no completion for cedevice was loaded"; exit 1; }

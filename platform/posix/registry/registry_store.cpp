@@ -87,6 +87,7 @@ bool failedQuietly() {
 constexpr char kCannotRead[] = "cannot read the registry";
 constexpr char kCannotWrite[] = "cannot write the registry";
 constexpr char kCannotWriteIn[] = "cannot write the registry in";
+constexpr char kCannotLock[] = "cannot write the registry's lock file";
 
 // A registry.reg that nobody may write (chmod a-w) is read-only, as the
 // device's other files are: a rename would replace it all the same, so the
@@ -311,10 +312,14 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
     lock->dir = sysOpen(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lock->dir < 0)
         return failed(kCannotWriteIn, dir, errno);
+    // Never through a link: the lock file is made when missing, and a link
+    // in its place would make an empty file wherever it leads.
     std::string lockPath = registryPath + ".lock";
-    lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (lock->fd < 0 && errno == ELOOP)
+        return failedBecause(kCannotLock, lockPath, "a symbolic link, which is never followed");
     if (lock->fd < 0 || !lockRetrying(lock->fd, LOCK_EX))
-        return failed("cannot write the registry's lock file", lockPath, errno);
+        return failed(kCannotLock, lockPath, errno);
     return true;
 }
 
