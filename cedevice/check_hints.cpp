@@ -114,6 +114,15 @@ std::string layersHint(const PluginText& plg, const ScreenSize& size) {
             return "end the block with the </Layer> of the layer after " + n +
                    "Condensed: " + strayLines(check.strayLines, "after it") +
                    " in the layout on a later run";
+        case LayersShape::ThirdStops:
+            return "give the layer after " + n +
+                   "Condensed an ID that does not end with \"Expanded\": a later run takes such a "
+                   "layer for the first of another plugin's and stops there";
+        case LayersShape::NestedInThird:
+            return "write a layer inside the one after " + n +
+                   "Condensed closed in itself (<Layer .../>), or drop it: a later run takes its "
+                   "</Layer> for the plugin's last, and " +
+                   strayLines(check.strayLines, "after it") + " in the layout";
         case LayersShape::Whole:
             break;
     }

@@ -179,6 +179,35 @@ std::string blockAsInjected(const PluginText& plg, const LayoutBlock& block) {
     return text;
 }
 
+namespace {
+
+// The layer tags of a line after `from`: +1 for a "<Layer" tag not closed
+// in itself, -1 for a "</Layer>".  *firstOpen is set to the text from the
+// first "<Layer" tag on, when it is still empty.
+int layerDepthChange(const std::string& line, size_t from, std::string* firstOpen) {
+    constexpr std::string_view kEnd = qorv::kLayerEnd;
+    int change = 0;
+    for (size_t i = line.find('<', from); i != std::string::npos; i = line.find('<', i + 1)) {
+        if (line.compare(i, kEnd.size(), kEnd) == 0) {
+            --change;
+            continue;
+        }
+        const size_t after = i + 6;
+        if (line.compare(i, 6, "<Layer") != 0 ||
+            (after < line.size() &&
+             std::string_view(" \t\r\n/>").find(line[after]) == std::string_view::npos)) {
+            continue;
+        }
+        if (firstOpen->empty())
+            *firstOpen = line.substr(i);
+        const size_t close = line.find('>', after);
+        change += close != std::string::npos && line[close - 1] == '/' ? 0 : 1;
+    }
+    return change;
+}
+
+}  // namespace
+
 LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
     const std::vector<std::string> lines(plg.lines.begin() + block.first,
                                          plg.lines.begin() + block.first + block.count);
@@ -196,13 +225,24 @@ LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
     size_t firstEnd = lineHolding(lines, condensed + 1, qorv::kLayerEnd);
     size_t last =
         firstEnd == lines.size() ? firstEnd : lineHolding(lines, firstEnd + 1, qorv::kLayerEnd);
-    if (last == lines.size()) {
+    // The third layer: its first tag, and the layers still open where a
+    // later run takes the plugin to end.
+    std::string thirdTag;
+    int open = 0;
+    for (size_t i = firstEnd; i < lines.size() && i <= last; ++i) {
+        size_t from =
+            i == firstEnd ? lines[i].find(qorv::kLayerEnd) + sizeof qorv::kLayerEnd - 1 : 0;
+        open += layerDepthChange(lines[i], from, &thirdTag);
+    }
+    if (qorv::opensPluginLayers(thirdTag)) {
+        check.shape = LayersShape::ThirdStops;
+    } else if (last == lines.size()) {
         check.shape = LayersShape::NoThirdLayerEnd;
     } else if (expanded > 0) {
         check.shape = LayersShape::LinesBefore;
         check.strayLines = expanded;
     } else if (last + 1 < lines.size()) {
-        check.shape = LayersShape::LinesAfter;
+        check.shape = open > 0 ? LayersShape::NestedInThird : LayersShape::LinesAfter;
         check.strayLines = lines.size() - last - 1;
     }
     return check;

@@ -74,7 +74,25 @@ bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step*
     }
     *result = run.result;
     step->problem = run.result.text;
+    step->said = run.errorText;
     return true;
+}
+
+// A hint for a step the installer failed: the one told from the
+// definition, else what the installer said of the layout it ran on (it
+// replays its search there, so it knows what the block ran into).
+std::string hintOr(const std::string& hint, const Step& step) {
+    if (!hint.empty())
+        return hint;
+    const std::string prefix = "qorvinstall: ";
+    std::string said = step.said;
+    for (size_t at = 0; (at = said.find(prefix, at)) != std::string::npos;) {
+        if (at == 0 || said.compare(at - 2, 2, "; ") == 0)
+            said.erase(at, prefix.size());
+        else
+            at += prefix.size();
+    }
+    return said;
 }
 
 void failWith(Step* step, const std::string& problem, const std::string& hint) {
@@ -129,7 +147,7 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
     if (!runStep(check, addWords, &out.add, &result))
         return out;
     if (result.number != 0) {
-        out.add.hint = addFailureHint(plg, trial.fileSize, result);
+        out.add.hint = hintOr(addFailureHint(plg, trial.fileSize, result), out.add);
         return out;
     }
     const DeviceState added = stateNow(check, trial);
@@ -167,7 +185,7 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
     if (runStep(check, addWords, &out.replace, &result)) {
         const DeviceState replaced = stateNow(check, trial);
         if (result.number != 0) {
-            out.replace.hint = layersHint(plg, trial.fileSize);
+            out.replace.hint = hintOr(layersHint(plg, trial.fileSize), out.replace);
         } else if (replaced.layout != added.layout) {
             size_t copies = occurrences(replaced.layout, blockText);
             failWith(&out.replace,
@@ -184,7 +202,7 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
     if (runStep(check, deleteWords, &out.remove, &result)) {
         const DeviceState removed = stateNow(check, trial);
         if (result.number != 0) {
-            out.remove.hint = layersHint(plg, trial.fileSize);
+            out.remove.hint = hintOr(layersHint(plg, trial.fileSize), out.remove);
         } else if (removed.layout != before.layout) {
             failWith(&out.remove, ", but the layout is not the one before the add",
                      layersHint(plg, trial.fileSize));

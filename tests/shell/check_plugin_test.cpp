@@ -121,6 +121,9 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
         "hint: put one more layer after LorvendiCondensed, each closed by </Layer> on a line of "
         "its own: a later run takes the plugin to end at the second </Layer> after "
         "LorvendiCondensed";
+    const std::string thirdStopsHint =
+        "hint: give the layer after LorvendiCondensed an ID that does not end with \"Expanded\": "
+        "a later run takes such a layer for the first of another plugin's and stops there";
     const std::string namesHint =
         "hint: begin the block with a layer <Layer ID=\"LorvendiExpanded\" ...>, then <Layer "
         "ID=\"LorvendiCondensed\" ...>: a later run finds the plugin by these names only";
@@ -176,6 +179,24 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
           "hint: end the block with the </Layer> of the layer after LorvendiCondensed: the line "
           "after it stays in the layout on a later run",
           landscape + "ok ok ok"}},
+        {"a third layer whose ID ends as a first layer's does",
+         replaced(sample, "\"LorvendiIcon\"", "\"LorvendiIconExpanded\""),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #70 Found Plugin in cpr, but unexpected end of file", thirdStopsHint,
+          "remove: #170 Found Plugin in cpr, but unexpected end of file", thirdStopsHint}},
+        {"a layer nested in the third, closed on a line of its own",
+         replaced(sample, "\t\t\t<Image ID=\"LorvendiIconImage\"",
+                  "\t\t\t<Layer ID=\"LorvendiBadge\">\r\n\t\t\t</Layer>\r\n\t\t\t<Image "
+                  "ID=\"LorvendiIconImage\""),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #0 Success, but the layout is not the one the first run left",
+          "hint: write a layer inside the one after LorvendiCondensed closed in itself (<Layer "
+          ".../>), or drop it: a later run takes its </Layer> for the plugin's last, and the 2 "
+          "lines after it stay in the layout"}},
         {"blocks closed in capitals",
          replaced(sample, "</layout>", "</Layout>"),
          {},
