@@ -115,8 +115,8 @@ std::string layersHint(const PluginText& plg, const ScreenSize& size) {
                    "Condensed: " + strayLines(check.strayLines, "after it") +
                    " in the layout on a later run";
         case LayersShape::ThirdStops:
-            return "give the layer after " + n +
-                   "Condensed an ID that does not end with \"Expanded\": a later run takes such a "
+            return "give the layers after " + n +
+                   "Condensed IDs that do not end with \"Expanded\": a later run takes such a "
                    "layer for the first of another plugin's and stops there";
         case LayersShape::NestedInThird:
             return "write a layer inside the one after " + n +

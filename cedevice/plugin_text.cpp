@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "installer/layer_depth.h"
 #include "installer/layer_markers.h"
 #include "installer/layout_line.h"
 #include "installer/replace_tabs.h"
@@ -179,70 +180,56 @@ std::string blockAsInjected(const PluginText& plg, const LayoutBlock& block) {
     return text;
 }
 
-namespace {
-
-// The layer tags of a line after `from`: +1 for a "<Layer" tag not closed
-// in itself, -1 for a "</Layer>".  *firstOpen is set to the text from the
-// first "<Layer" tag on, when it is still empty.
-int layerDepthChange(const std::string& line, size_t from, std::string* firstOpen) {
-    constexpr std::string_view kEnd = qorv::kLayerEnd;
-    int change = 0;
-    for (size_t i = line.find('<', from); i != std::string::npos; i = line.find('<', i + 1)) {
-        if (line.compare(i, kEnd.size(), kEnd) == 0) {
-            --change;
-            continue;
-        }
-        const size_t after = i + 6;
-        if (line.compare(i, 6, "<Layer") != 0 ||
-            (after < line.size() &&
-             std::string_view(" \t\r\n/>").find(line[after]) == std::string_view::npos)) {
-            continue;
-        }
-        if (firstOpen->empty())
-            *firstOpen = line.substr(i);
-        const size_t close = line.find('>', after);
-        change += close != std::string::npos && line[close - 1] == '/' ? 0 : 1;
-    }
-    return change;
-}
-
-}  // namespace
-
 LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
     const std::vector<std::string> lines(plg.lines.begin() + block.first,
                                          plg.lines.begin() + block.first + block.count);
     LayersCheck check;
-    size_t expanded = lineHolding(lines, 0, expandedMarker(plg.name));
+    const std::string expandedText = expandedMarker(plg.name);
+    const size_t expanded = lineHolding(lines, 0, expandedText);
     if (expanded == lines.size()) {
         check.shape = LayersShape::NoExpanded;
         return check;
     }
-    size_t condensed = lineHolding(lines, expanded + 1, condensedMarker(plg.name));
+    // A later run's search, as the installer makes it: the condensed
+    // marker's line, then two "</Layer>", following the layers that the
+    // lines open; a search for a "</Layer>" stops at a line that no block
+    // can hold.
+    const std::string condensedText = condensedMarker(plg.name);
+    qorv::LayerDepth depth;
+    qorv::layerDepthAfter(
+        std::string_view(lines[expanded]).substr(lines[expanded].find(expandedText)), &depth);
+    size_t condensed = lines.size();
+    size_t firstEnd = lines.size();
+    size_t last = lines.size();
+    qorv::LayerDepth beforeLast;
+    for (size_t i = expanded + 1; i < lines.size() && last == lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (condensed == lines.size()) {
+            if (holds(line, condensedText))
+                condensed = i;
+        } else if (qorv::stopsLayerEnd(line, depth)) {
+            check.shape = holds(line, qorv::kFormEnd) ? LayersShape::NoThirdLayerEnd
+                                                      : LayersShape::ThirdStops;
+            return check;
+        } else if (holds(line, qorv::kLayerEnd)) {
+            (firstEnd == lines.size() ? firstEnd : last) = i;
+            beforeLast = depth;
+        }
+        qorv::layerDepthAfter(line, &depth);
+    }
     if (condensed == lines.size()) {
         check.shape = LayersShape::NoCondensed;
-        return check;
-    }
-    size_t firstEnd = lineHolding(lines, condensed + 1, qorv::kLayerEnd);
-    size_t last =
-        firstEnd == lines.size() ? firstEnd : lineHolding(lines, firstEnd + 1, qorv::kLayerEnd);
-    // The third layer: its first tag, and the layers still open where a
-    // later run takes the plugin to end.
-    std::string thirdTag;
-    int open = 0;
-    for (size_t i = firstEnd; i < lines.size() && i <= last; ++i) {
-        size_t from =
-            i == firstEnd ? lines[i].find(qorv::kLayerEnd) + sizeof qorv::kLayerEnd - 1 : 0;
-        open += layerDepthChange(lines[i], from, &thirdTag);
-    }
-    if (qorv::opensPluginLayers(thirdTag)) {
-        check.shape = LayersShape::ThirdStops;
     } else if (last == lines.size()) {
-        check.shape = LayersShape::NoThirdLayerEnd;
+        check.shape = LayersShape::NoThirdLayerEnd;  // the form's end stops the search
     } else if (expanded > 0) {
         check.shape = LayersShape::LinesBefore;
         check.strayLines = expanded;
     } else if (last + 1 < lines.size()) {
-        check.shape = open > 0 ? LayersShape::NestedInThird : LayersShape::LinesAfter;
+        // Where no "</Layer>" of the last line closes every layer open, a
+        // layer nested deeper ends there, and its own layer's end stays.
+        check.shape = qorv::layersEndIn(lines[last], beforeLast) == std::string_view::npos
+                          ? LayersShape::NestedInThird
+                          : LayersShape::LinesAfter;
         check.strayLines = lines.size() - last - 1;
     }
     return check;

@@ -76,10 +76,10 @@ enum class LayersShape {
     NoThirdLayerEnd,  // fewer than two "</Layer>" lines after the condensed layer
     LinesBefore,      // lines in front of the expanded layer stay behind
     LinesAfter,       // lines after the plugin's last "</Layer>" stay behind
-    ThirdStops,       // the layer after the condensed one has an ID ending in "Expanded",
+    ThirdStops,       // a layer after the condensed one has an ID ending in "Expanded",
                       // which a later run takes for another plugin's first layer
-    NestedInThird,    // LinesAfter, as a layer inside the third closes on a line of its
-                      // own: a later run takes that line for the plugin's end
+    NestedInThird,    // LinesAfter, as a layer inside the third closes on the line a
+                      // later run takes for the plugin's end
 };
 
 struct LayersCheck {

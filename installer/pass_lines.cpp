@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "installer/layer_depth.h"
 #include "installer/layer_markers.h"
 #include "installer/replace_tabs.h"
 
@@ -95,81 +96,6 @@ ListView copyToListView(PassLines& lines, size_t* tagAt) {
 
 namespace {
 
-// The layer tags of a text one by one: at `at`, a "<Layer" tag that is not
-// closed in itself ("/>") gives +1 and *next after its '>', "</Layer>" -1
-// and *next after it; anything else 0 and the next character.  A tag that
-// goes on in the next line counts +1 and is left open in *d.
-int layerTagAt(std::string_view text, size_t at, size_t* next, LayerDepth* d) {
-    constexpr std::string_view kOpen = "<Layer";
-    constexpr std::string_view kClose = kLayerEnd;
-    *next = at + 1;
-    if (text.substr(at, kClose.size()) == kClose) {
-        *next = at + kClose.size();
-        return -1;
-    }
-    size_t after = at + kOpen.size();
-    if (text.substr(at, kOpen.size()) != kOpen ||
-        (after < text.size() &&
-         std::string_view(" \t\r\n/>").find(text[after]) == std::string_view::npos)) {
-        return 0;
-    }
-    bool quoted = false;
-    for (size_t i = after; i < text.size(); ++i) {
-        if (text[i] == '"')
-            quoted = !quoted;
-        if (text[i] == '>' && !quoted) {
-            *next = i + 1;
-            return text[i - 1] == '/' ? 0 : 1;
-        }
-    }
-    *next = text.size();
-    d->inTag = true;
-    d->quoted = quoted;
-    return 1;
-}
-
-// Where the scan of a line begins: after the end of a "<Layer" tag begun
-// on an earlier line, which, closed as "/>", opened no layer after all.
-size_t afterOpenTag(std::string_view text, LayerDepth* d) {
-    if (!d->inTag)
-        return 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '"') {
-            d->quoted = !d->quoted;
-        } else if (text[i] == '>' && !d->quoted) {
-            d->inTag = false;
-            if (i > 0 && text[i - 1] == '/')
-                --d->open;
-            return i + 1;
-        }
-    }
-    return text.size();
-}
-
-}  // namespace
-
-void layerDepthAfter(std::string_view text, LayerDepth* d) {
-    for (size_t i = afterOpenTag(text, d), next = 0; i < text.size(); i = next)
-        d->open += layerTagAt(text, i, &next, d);
-}
-
-bool stopsLayerEnd(std::string_view line, LayerDepth d) {
-    for (size_t i = afterOpenTag(line, &d), next = 0; i < line.size(); i = next) {
-        std::string_view at = line.substr(i);
-        if (at.starts_with(kLayerEnd))
-            return false;  // the line ends the layer looked for, or one inside it
-        if (at.starts_with(kFormEnd))
-            return true;
-        int change = layerTagAt(line, i, &next, &d);
-        if (d.open <= 0 && opensPluginLayers(at))
-            return true;
-        d.open += change;
-    }
-    return false;
-}
-
-namespace {
-
 // Reads and drops lines up to and including the next one holding text,
 // following the layers they open and close in *depth.  False at the end of
 // the file, and, when looking for the end of a layer (stopsLayerEnd), on a
@@ -218,15 +144,9 @@ void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
 // layers of another shape, with the line's first "</Layer>".
 void keepTextAfterLayers(LayoutLine& line, LayerDepth depth) {
     std::string_view text = line.view();
-    size_t from = text.find(kLayerEnd) + (sizeof kLayerEnd - 1);
-    for (size_t i = afterOpenTag(text, &depth), next = 0; i < text.size(); i = next) {
-        int change = layerTagAt(text, i, &next, &depth);
-        depth.open += change;
-        if (change < 0 && depth.open <= 0) {
-            from = next;
-            break;
-        }
-    }
+    size_t from = layersEndIn(text, depth);
+    if (from == std::string_view::npos)
+        from = text.find(kLayerEnd) + (sizeof kLayerEnd - 1);
     std::string_view rest = line.view().substr(from);
     size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
     std::memmove(line.text, line.text + from, length);

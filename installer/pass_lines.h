@@ -10,13 +10,12 @@
 #include <cstddef>
 #include <string_view>
 
+#include "installer/layer_depth.h"
 #include "installer/layout_line.h"
 #include "installer/rewrite_pass.h"
 #include "platform/platform.h"
 
 namespace qorv {
-
-constexpr std::string_view kFormEnd = "</Form>";
 
 struct PassLines {
     ce::File layout;   // read
@@ -81,22 +80,6 @@ ListView copyToListView(PassLines& lines, size_t* tagAt);
 // their "</Layer>" meets a line that no block can hold (stopsLayerEnd).
 enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
-
-// The layers open at a point of a layout file, and whether a "<Layer" tag
-// begun on an earlier line goes on (with a quoted value open in it).
-struct LayerDepth {
-    int open = 0;
-    bool inTag = false;
-    bool quoted = false;
-};
-// Follows the layer tags of text: "<Layer" tags that are not closed in
-// themselves ("/>", also on a later line) count up, "</Layer>" down.
-void layerDepthAfter(std::string_view text, LayerDepth* d);
-// True when a line, met at depth while looking for the end of a plugin's
-// layer, cannot belong to the plugin: before any "</Layer>" in it, it ends
-// the form, or, between layers, begins another plugin's (a "<Layer ID="
-// tag that opensPluginLayers).
-bool stopsLayerEnd(std::string_view line, LayerDepth depth);
 
 // The last phase of every kind: copies the lines after the current one up
 // to the form end, which it replaces by the text in front of "</Form>"

@@ -122,7 +122,7 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
         "its own: a later run takes the plugin to end at the second </Layer> after "
         "LorvendiCondensed";
     const std::string thirdStopsHint =
-        "hint: give the layer after LorvendiCondensed an ID that does not end with \"Expanded\": "
+        "hint: give the layers after LorvendiCondensed IDs that do not end with \"Expanded\": "
         "a later run takes such a layer for the first of another plugin's and stops there";
     const std::string namesHint =
         "hint: begin the block with a layer <Layer ID=\"LorvendiExpanded\" ...>, then <Layer "
@@ -186,6 +186,18 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
          {portrait + "ok FAILED FAILED",
           "replace: #70 Found Plugin in cpr, but unexpected end of file", thirdStopsHint,
           "remove: #170 Found Plugin in cpr, but unexpected end of file", thirdStopsHint}},
+        {"such an ID on the line that closes the condensed layer stops nothing",
+         replaced(replaced(sample, "\t\t</Layer>\r\n\t\t<Layer ID=\"LorvendiIcon\"",
+                           "\t\t</Layer><Layer ID=\"LorvendiIconExpanded\""),
+                  "\t\t</Layer>\r\n  </layout>\r\n  <layout screenWidth=\"800\"",
+                  "\t\t</Layer>\r\n\t\t<Text ID=\"LorvendiStray\"/>\r\n  </layout>\r\n  "
+                  "<layout screenWidth=\"800\""),
+         {},
+         1,
+         {portrait + "ok FAILED FAILED",
+          "replace: #0 Success, but the layout is not the one the first run left",
+          "hint: end the block with the </Layer> of the layer after LorvendiCondensed: the line "
+          "after it stays in the layout on a later run"}},
         {"a layer nested in the third, closed on a line of its own",
          replaced(sample, "\t\t\t<Image ID=\"LorvendiIconImage\"",
                   "\t\t\t<Layer ID=\"LorvendiBadge\">\r\n\t\t\t</Layer>\r\n\t\t\t<Image "
