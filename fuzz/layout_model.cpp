@@ -115,13 +115,17 @@ bool isBlank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
 
-// The layers open at a point of the layout, and whether a "<Layer" tag
-// begun in an earlier piece goes on (with a quoted value open in it).
+// The layers open at a point of the layout; a tag (or the start of one)
+// that the pieces so far end in, read whole with the next piece; and
+// whether a "<Layer" tag too long for that goes on (with a quoted value
+// open in it).
 struct Open {
     int layers = 0;
+    std::string pending;
     bool inTag = false;
     bool quoted = false;
 };
+constexpr size_t kLongestPending = 1024;
 
 // Follows the layers through a text: first the end of a tag left open
 // before it, which opened none when it ends in "/>"; then each "<Layer"
@@ -132,9 +136,13 @@ struct Open {
 // (npos if none does).  *stop, when given, is set when, before the text's
 // first "</Layer>", "</Form>" stands, or a "<Layer ID=" tag whose ID ends
 // with "Expanded" where no layer is open: no plugin's layers hold either.
-void follow(std::string_view text, Open* o, size_t* endAt = nullptr, bool* stop = nullptr) {
+void follow(std::string_view piece, Open* o, size_t* endAt = nullptr, bool* stop = nullptr) {
     if (endAt != nullptr)
         *endAt = std::string_view::npos;
+    const std::string joined = o->pending + std::string(piece);
+    const size_t before = o->pending.size();
+    o->pending.clear();
+    std::string_view text = joined;
     bool ended = false;  // a "</Layer>" was met
     size_t i = 0;
     for (; o->inTag && i < text.size(); ++i) {
@@ -152,7 +160,7 @@ void follow(std::string_view text, Open* o, size_t* endAt = nullptr, bool* stop 
             i += 8;
             ended = true;
             if (--o->layers <= 0 && endAt != nullptr && *endAt == std::string_view::npos) {
-                *endAt = i;
+                *endAt = i - before;
                 return;
             }
             continue;
@@ -163,6 +171,11 @@ void follow(std::string_view text, Open* o, size_t* endAt = nullptr, bool* stop 
             std::string_view id = here.substr(11);
             if (id.substr(0, id.find('"')).ends_with("Expanded"))
                 *stop = true;
+        }
+        if (here.size() < 8 && (std::string_view("</Layer>").starts_with(here) ||
+                                std::string_view("<Layer").starts_with(here))) {
+            o->pending = here;
+            return;
         }
         bool tag = here.starts_with("<Layer") &&
                    (here.size() == 6 ||
@@ -178,6 +191,10 @@ void follow(std::string_view text, Open* o, size_t* endAt = nullptr, bool* stop 
                 quoted = !quoted;
             else if (here[k] == '>' && !quoted)
                 close = k;
+        }
+        if (close == std::string_view::npos && here.size() <= kLongestPending) {
+            o->pending = here;
+            return;
         }
         if (close == std::string_view::npos) {
             ++o->layers;

@@ -1,25 +1,48 @@
 #include "installer/layer_depth.h"
 
+#include <string>
+
 #include "installer/layer_markers.h"
 
 namespace qorv {
 
 namespace {
 
+constexpr std::string_view kOpen = "<Layer";
+constexpr std::string_view kClose = kLayerEnd;
+
+// The text to scan: what an earlier piece or line left unfinished, then
+// this one.  *joined holds it when there is such a carry.
+std::string_view withCarry(std::string_view text, LayerDepth* d, std::string* joined) {
+    if (d->carry.empty())
+        return text;
+    *joined = d->carry;
+    joined->append(text);
+    d->carry.clear();
+    return *joined;
+}
+
 // The layer tags of a text one by one: at `at`, a "<Layer" tag that is not
 // closed in itself ("/>") gives +1 and *next after its '>', "</Layer>" -1
-// and *next after it; anything else 0 and the next character.  A tag that
-// goes on in the next line counts +1 and is left open in *d.
+// and *next after it; anything else 0 and the next character.  A tag, or
+// the start of one, that the text ends in goes into d->carry, to be read
+// whole with what follows: a long line arrives in pieces, which may cut a
+// tag anywhere, and a tag may go on in the next line.  Only one too long
+// to carry counts +1 at once and is left open in *d.
 int layerTagAt(std::string_view text, size_t at, size_t* next, LayerDepth* d) {
-    constexpr std::string_view kOpen = "<Layer";
-    constexpr std::string_view kClose = kLayerEnd;
     *next = at + 1;
-    if (text.substr(at, kClose.size()) == kClose) {
+    std::string_view rest = text.substr(at);
+    if (rest.starts_with(kClose)) {
         *next = at + kClose.size();
         return -1;
     }
+    if (rest.size() < kClose.size() && (kClose.starts_with(rest) || kOpen.starts_with(rest))) {
+        d->carry = rest;
+        *next = text.size();
+        return 0;
+    }
     size_t after = at + kOpen.size();
-    if (text.substr(at, kOpen.size()) != kOpen ||
+    if (!rest.starts_with(kOpen) ||
         (after < text.size() &&
          std::string_view(" \t\r\n/>").find(text[after]) == std::string_view::npos)) {
         return 0;
@@ -34,6 +57,10 @@ int layerTagAt(std::string_view text, size_t at, size_t* next, LayerDepth* d) {
         }
     }
     *next = text.size();
+    if (rest.size() <= kMaxTagCarried) {
+        d->carry = rest;
+        return 0;
+    }
     d->inTag = true;
     d->quoted = quoted;
     return 1;
@@ -60,11 +87,15 @@ size_t afterOpenTag(std::string_view text, LayerDepth* d) {
 }  // namespace
 
 void layerDepthAfter(std::string_view text, LayerDepth* d) {
+    std::string joined;
+    text = withCarry(text, d, &joined);
     for (size_t i = afterOpenTag(text, d), next = 0; i < text.size(); i = next)
         d->open += layerTagAt(text, i, &next, d);
 }
 
 bool stopsLayerEnd(std::string_view line, LayerDepth d) {
+    std::string joined;
+    line = withCarry(line, &d, &joined);
     for (size_t i = afterOpenTag(line, &d), next = 0; i < line.size(); i = next) {
         std::string_view at = line.substr(i);
         if (at.starts_with(kLayerEnd))
@@ -80,11 +111,14 @@ bool stopsLayerEnd(std::string_view line, LayerDepth d) {
 }
 
 size_t layersEndIn(std::string_view line, LayerDepth depth) {
-    for (size_t i = afterOpenTag(line, &depth), next = 0; i < line.size(); i = next) {
-        int change = layerTagAt(line, i, &next, &depth);
+    std::string joined;
+    const size_t carried = depth.carry.size();
+    std::string_view text = withCarry(line, &depth, &joined);
+    for (size_t i = afterOpenTag(text, &depth), next = 0; i < text.size(); i = next) {
+        int change = layerTagAt(text, i, &next, &depth);
         depth.open += change;
         if (change < 0 && depth.open <= 0)
-            return next;
+            return next - carried;  // a carry holds no whole "</Layer>"
     }
     return std::string_view::npos;
 }

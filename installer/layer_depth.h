@@ -5,16 +5,23 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace qorv {
 
 constexpr std::string_view kFormEnd = "</Form>";
 
-// The layers open at a point of a layout file, and whether a "<Layer" tag
-// begun on an earlier line goes on (with a quoted value open in it).
+// The longest unfinished "<Layer" tag that is kept to be read whole with
+// the next piece or line; a longer one counts as a layer at once.
+constexpr size_t kMaxTagCarried = 1024;
+
+// The layers open at a point of a layout file; the unfinished tag (or the
+// start of one) the text so far ends in; and whether a "<Layer" tag too
+// long to carry goes on (with a quoted value open in it).
 struct LayerDepth {
     int open = 0;
+    std::string carry;
     bool inTag = false;
     bool quoted = false;
 };

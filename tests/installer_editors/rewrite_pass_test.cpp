@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "installer/layout_line.h"
 #include "tests/installer_editors/editor_device.h"
 
 namespace qorv {
@@ -66,6 +67,11 @@ TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
     const std::string two =
         "<Layer ID=\"PExpanded\">\n</Layer>\n<Layer ID=\"PCondensed\">\n</Layer>\n";
     const std::string next = "<Layer ID=\"QExpanded\" Height=\"9\">\n</Layer>\n";
+    // A line long enough to arrive in pieces, whose first piece ends `into`
+    // bytes into the text after it.
+    auto cutAt = [](size_t into, const std::string& after) {
+        return "<T H=\"" + std::string(qorv::kLinePieceBytes - into - 9, 'x') + "\"/>" + after;
+    };
     const struct {
         std::string layers;
         PassOutcome outcome;
@@ -73,6 +79,12 @@ TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
         {two + next, PassOutcome::LayersUnfinished},
         {two + "<Layer ID=\"PIcon\"/>\n" + next, PassOutcome::LayersUnfinished},
         {two + "</Form>\n<Layer ID=\"X\">\n</Layer>\n", PassOutcome::LayersUnfinished},
+        // Tags that the pieces of a long line cut in two are read whole: the
+        // condensed layer's "</Layer>", and another plugin's first tag.
+        {"<Layer ID=\"PExpanded\">\n</Layer>\n<Layer ID=\"PCondensed\">\n" +
+             cutAt(4, "</Layer>\n") + "<Layer ID=\"PIcon\">\n</Layer>\n" + next,
+         PassOutcome::LayersUnfinished},
+        {two + cutAt(15, next), PassOutcome::LayersUnfinished},
         {"<Layer ID=\"PExpanded\"></Layer>\n<Layer ID=\"PCondensed\"></Layer>\n"
          "<Layer ID=\"PIcon\"></Layer>\n" +
              next,
