@@ -4,12 +4,29 @@ namespace qorv {
 
 // Where the Order attribute begins: "Order=\"" after white space, so
 // that another attribute ending in the name (SortOrder="1") is not taken.
-static size_t findOrderAttribute(std::u16string_view extXml) {
-    for (size_t at = extXml.find(kOrderAttribute); at != std::u16string_view::npos;
-         at = extXml.find(kOrderAttribute, at + 1)) {
-        if (at > 0 && (extXml[at - 1] == u' ' || extXml[at - 1] == u'\t' ||
-                       extXml[at - 1] == u'\r' || extXml[at - 1] == u'\n')) {
-            return at;
+static bool isBlank(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// The opening quotation mark of the Order attribute, and which one it is:
+// "Order" after a blank, then "=" with blanks around it allowed and the
+// value in either kind of quotation marks, as XML writes an attribute.
+static size_t findOrderAttribute(std::u16string_view extXml, char16_t* quote) {
+    constexpr std::u16string_view kName = u"Order";
+    for (size_t at = extXml.find(kName); at != std::u16string_view::npos;
+         at = extXml.find(kName, at + 1)) {
+        if (at == 0 || !isBlank(extXml[at - 1]))
+            continue;
+        size_t i = at + kName.size();
+        while (i < extXml.size() && isBlank(extXml[i]))
+            ++i;
+        if (i >= extXml.size() || extXml[i] != u'=')
+            continue;
+        for (++i; i < extXml.size() && isBlank(extXml[i]);)
+            ++i;
+        if (i < extXml.size() && (extXml[i] == u'"' || extXml[i] == u'\'')) {
+            *quote = extXml[i];
+            return i;
         }
     }
     return std::u16string_view::npos;
@@ -17,15 +34,14 @@ static size_t findOrderAttribute(std::u16string_view extXml) {
 
 OrderList findOrderList(std::u16string_view extXml) {
     OrderList found;
-    size_t attribute = findOrderAttribute(extXml);
-    size_t open = attribute != std::u16string_view::npos ? attribute + kOrderAttribute.size() - 1
-                                                         : extXml.find(u'"');
+    size_t attribute = findOrderAttribute(extXml, &found.quote);
+    size_t open = attribute != std::u16string_view::npos ? attribute : extXml.find(u'"');
     if (open == std::u16string_view::npos)
         return found;
     found.opened = true;
     found.before =
         attribute != std::u16string_view::npos ? extXml.substr(0, open + 1) : kOrderListStart;
-    size_t close = extXml.find(u'"', open + 1);
+    size_t close = extXml.find(found.quote, open + 1);
     if (close == std::u16string_view::npos) {
         found.list = extXml.substr(open + 1);
         return found;
@@ -119,7 +135,7 @@ OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view na
             newText->push_back(u';');
         newText->append(name);
     }
-    newText->push_back(u'"');
+    newText->push_back(order.quote);
     newText->append(order.rest);
     if (!*nameNew)
         newText->assign(extXml);
@@ -162,7 +178,7 @@ OrderEdit removeFromOrderList(std::u16string_view extXml, std::u16string_view na
     if (!order.closed)
         return OrderEdit::NoClosingQuote;
     appendKeptEntries(newText, order.list, name);
-    newText->push_back(u'"');
+    newText->push_back(order.quote);
     newText->append(order.rest);
     return OrderEdit::Ok;
 }

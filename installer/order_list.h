@@ -1,12 +1,13 @@
 // The home screen's plugin lists, edited as text.
 //
 // "ExtensibilityXML" holds the plugins' order in its Order attribute:
-// <Plugins Order="A;B;C" ...  A text without "Order=\"" is taken to hold
-// it between its first quotation mark and the next one (the home screen's
-// own values begin with the attribute); the attribute is looked for first,
-// so that a quoted text before it (an XML declaration, another attribute)
-// is never taken for the list.  "Plugins" holds the same names as a plain
-// list, A;B;C.  Entries are separated by
+// <Plugins Order="A;B;C" ...  (also Order='A;B;C', and with blanks around
+// the "=", as XML allows; a rewrite keeps that form).  A text without the
+// attribute is taken to hold it between its first quotation mark and the
+// next one (the home screen's own values begin with the attribute); the
+// attribute is looked for first, so that a quoted text before it (an XML
+// declaration, another attribute) is never taken for the list.  "Plugins" holds the same names as a
+// plain list, A;B;C.  Entries are separated by
 // ";" and compared exactly, unit by unit.  An empty order list ("") has no
 // entries; a ";" after the order list's closing quotation mark is never a
 // separator of the list.
@@ -18,8 +19,6 @@
 
 namespace qorv {
 
-// The attribute that holds the order list, up to its opening quotation mark.
-constexpr std::u16string_view kOrderAttribute = u"Order=\"";
 // A rewritten order text begins with what stood before the list, the
 // attribute included; a text without the attribute begins with this
 // instead of what stood before its first quotation mark.
@@ -29,6 +28,7 @@ constexpr std::u16string_view kOrderListStart = u"<Plugins Order=\"";
 struct OrderList {
     bool opened = false;         // the text holds the list's opening quotation mark
     bool closed = false;         // and another one after it
+    char16_t quote = u'"';       // the kind of quotation mark around the list
     std::u16string_view before;  // what a rewritten text begins with
     std::u16string_view list;    // between the two (to the end when not closed)
     std::u16string_view rest;    // after the closing quotation mark

@@ -86,6 +86,16 @@ TEST(OrderInsertion, TheListIsTheOrderAttributesAndTheTextBeforeItStays) {
         {u"<Plugins SortOrder=\"9\"\tOrder=\"A\"/>", u"<Plugins SortOrder=\"9\"\tOrder=\"A;X\"/>",
          u"<Plugins SortOrder=\"9\"\tOrder=\"\"/>"},
         {u"x\"A\" y", u"<Plugins Order=\"A;X\" y", u"<Plugins Order=\"\" y"},
+        // The attribute in any form XML gives it: another attribute's value
+        // is never taken for the list.
+        {u"<Plugins Order='A;B' CPRFileName=\"home\"/>",
+         u"<Plugins Order='A;B;X' CPRFileName=\"home\"/>",
+         u"<Plugins Order='B' CPRFileName=\"home\"/>"},
+        {u"<Plugins CPRFileName=\"home\" Order = \"A;B\"/>",
+         u"<Plugins CPRFileName=\"home\" Order = \"A;B;X\"/>",
+         u"<Plugins CPRFileName=\"home\" Order = \"B\"/>"},
+        {u"<Plugins Order='it\"s;A'/>", u"<Plugins Order='it\"s;A;X'/>",
+         u"<Plugins Order='it\"s'/>"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(inserted(c.ext, u"X", 9), c.added);
