@@ -16,6 +16,7 @@
 #include "platform/posix/registry/reg_file_tool.h"
 #include "platform/posix/registry/registry_value_text.h"
 #include "platform/wstr.h"
+#include "scanner/setting_path.h"
 
 namespace cedevice {
 
@@ -105,21 +106,31 @@ void printGroup(const char* title, const std::vector<std::pair<std::string, std:
     }
 }
 
-void printListFile(const std::u16string& path) {
+// The list file at the path Zandoval writes it to (a setting without its
+// leading backslash is taken from the root), each line whole, however
+// long: a line read in pieces is put together again.
+void printListFile(std::u16string setting) {
+    setting.resize(setting.size() + 2);
+    zandoval::fromTheRoot(setting.data(), setting.size());
+    const std::u16string path(setting.c_str());
     std::printf("\nList file %s\n", ce::utf8(path).c_str());
     ce::File file = ce::fileOpen(path.c_str(), ce::FileMode::Read);
     if (file == nullptr) {
         std::printf("  (cannot be read)\n");
         return;
     }
-    char line[4096];
-    size_t n = 0;
-    while ((n = ce::fileReadLine(file, line, sizeof line)) > 0) {
-        std::string text(line, n);
-        if (!text.empty() && text.back() == '\n')
+    char piece[4096];
+    std::string text;
+    for (size_t n = 0; (n = ce::fileReadLine(file, piece, sizeof piece)) > 0;) {
+        text.append(piece, n);
+        if (text.back() == '\n') {
             text.pop_back();
-        std::printf("  %s\n", text.c_str());
+            std::printf("  %s\n", text.c_str());
+            text.clear();
+        }
     }
+    if (!text.empty())
+        std::printf("  %s\n", text.c_str());  // the last line, without a line end
     ce::fileClose(file);
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
+#include "scanner/setting_path.h"
 
 namespace zandoval {
 
@@ -26,22 +27,6 @@ void storeResult(ScanRun& run, uint32_t code, const char16_t* text) {
     setResult(run, code, text);
     ce::regWriteString(run.key, u"ErrorDescription", run.resultText);
     ce::regWriteDword(run.key, u"ErrorNumber", run.resultCode);
-}
-
-// A setting written without its leading backslash ("Links") names the
-// folder below the root, as on the device, which has no current folder; a
-// desktop would take it from wherever the program was started.  A path
-// that has no room for the backslash stays as it is.
-void fromTheRoot(char16_t* path, size_t chars) {
-    size_t length = ce::u16len(path);
-    // A drive ("C:\\Links", on a desktop) is a root of its own.
-    if (length == 0 || path[0] == u'\\' || path[0] == u'/' || (length >= 2 && path[1] == u':') ||
-        length + 2 > chars) {
-        return;
-    }
-    for (size_t i = length + 1; i > 0; --i)
-        path[i] = path[i - 1];
-    path[0] = u'\\';
 }
 
 // Reads the remaining settings, writes the list and counts the shortcuts.

@@ -419,11 +419,26 @@ TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
                    "\\Program Files"})
                   .exitCode,
               0);
+    // Written without its backslash, the list file is at the root, for
+    // the record as for Zandoval.
     ASSERT_EQ(
-        run({"set", "HKLM\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1", "dirFile", "\\list.txt"})
+        run({"set", "HKLM\\SOFTWARE\\Microsoft\\CHome\\Lorvendi\\Page1", "dirFile", "list.txt"})
             .exitCode,
         0);
     cetest::writeHostFile(dev_ + "/fs/Program Files/Word.lnk", "");
+    // A list line longer than one read is shown whole.  The folders are
+    // made one by one: their host path is longer than the host takes.
+    std::string deep;
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dev_ + "/fs/Program Files");
+    for (int i = 0; i < 17; ++i) {
+        const std::string name(250, static_cast<char>('a' + i));
+        std::filesystem::create_directory(name);
+        std::filesystem::current_path(name);
+        deep += "\\" + name;
+    }
+    cetest::writeHostFile("Deep.lnk", "");
+    std::filesystem::current_path(cwd);
     ASSERT_EQ(cetest::runProgram(ZANDOVAL_EXE, {}, dev_).exitCode, 0);
 
     RunResult r = run({"record"});
@@ -434,7 +449,7 @@ TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
         {"callPLG", "\\Program Files\\Lorvendi\\lorvendi.plg"},
         {"callOrgPlugins", "Clock;Messaging;Calendar"},
         {"newPlugins", "Clock;Messaging;Calendar;Lorvendi"},
-        {"maxList", "1"},
+        {"maxList", "2"},
         {"Scanned", "1"},
         {"enter", "(not set)"},
         {"datei=Word", ""},
@@ -447,6 +462,7 @@ TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
     EXPECT_NE(r.out.find("qorvinstall run record: HKEY_CURRENT_USER\\SOFTWARE\\QORV\n"),
               std::string::npos);
     EXPECT_NE(r.out.find("\nList file \\list.txt\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\n  dir=" + deep + "\\\n"), std::string::npos) << r.out.substr(0, 300);
 }
 
 }  // namespace
