@@ -76,7 +76,9 @@ std::optional<ScreenSize> sizeInName(const std::string& entry, const std::string
     return size;
 }
 
-enum class EntryKind { File, Directory, Either };
+// What an entry looked for may be: a file or a directory (links followed),
+// or any entry at all (a link, a FIFO) taken as it stands.
+enum class EntryKind { File, Directory, Any };
 
 // The directory's entry of that name: exactly so, else the first listed
 // that differs only in case.
@@ -85,8 +87,9 @@ std::optional<std::string> entryNamed(const fs::path& dir, const std::string& na
     std::error_code ec;
     auto fits = [kind](const fs::directory_entry& e) {
         std::error_code ignored;
-        return (kind != EntryKind::File && e.is_directory(ignored)) ||
-               (kind != EntryKind::Directory && e.is_regular_file(ignored));
+        if (kind == EntryKind::Any)
+            return e.is_symlink(ignored) || e.exists(ignored);
+        return kind == EntryKind::Directory ? e.is_directory(ignored) : e.is_regular_file(ignored);
     };
     if (fits(fs::directory_entry(dir / name, ec)))
         return name;
@@ -131,11 +134,12 @@ DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string&
     const fs::path root = fs::path(deviceDir) / "fs";
     std::error_code ec;
     for (const char* name : kLeftoverNames) {
-        std::optional<std::string> entry = entryNamed(root, name, EntryKind::Either);
+        std::optional<std::string> entry = entryNamed(root, name, EntryKind::Any);
         if (entry.has_value()) {
             const fs::path path = root / *entry;
-            layouts.leftovers.push_back({path.string(), *entry, fs::is_directory(path, ec),
-                                         fs::symlink_status(path, ec).permissions()});
+            const fs::file_status status = fs::symlink_status(path, ec);
+            layouts.leftovers.push_back(
+                {path.string(), *entry, status.type(), status.permissions()});
         }
     }
     std::optional<std::string> windows = entryNamed(root, "Windows", EntryKind::Directory);

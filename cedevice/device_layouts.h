@@ -21,12 +21,13 @@ struct LayoutFile {
     bool reachable = true;
 };
 
-// A temporary copy of a layout left in the device's root by an earlier run,
-// or a directory of that name: the installer must replace it.
+// An entry in the device's root by the name of the installer's temporary
+// copy of a layout, left by an earlier run: the installer must replace it.
+// Its type and permissions are its own, a link's included.
 struct LeftoverFile {
     std::string hostPath;
     std::string entryName;
-    bool directory = false;
+    std::filesystem::file_type type = std::filesystem::file_type::regular;
     std::filesystem::perms perms = std::filesystem::perms::none;
 };
 

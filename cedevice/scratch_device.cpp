@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -121,10 +122,22 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
     }
     // The installer's temporary copies of a layout: a stale one that
     // cannot be replaced stops a run on the device, so it stops the check.
+    // What the installer replaces whatever it holds (a link) needs no
+    // copy; an entry it cannot replace (a FIFO, a socket) is made a FIFO.
     for (const LeftoverFile& f : layouts.leftovers) {
         const fs::path to = device / "fs" / f.entryName;
-        if (f.directory ? !makeDir(to, error) : !copyFile(f.hostPath, to, error))
+        if (f.type == fs::file_type::symlink)
+            continue;
+        if (f.type == fs::file_type::directory) {
+            if (!makeDir(to, error))
+                return false;
+        } else if (f.type == fs::file_type::regular) {
+            if (!copyFile(f.hostPath, to, error))
+                return false;
+        } else if (mkfifo(to.c_str(), 0644) != 0) {
+            *error = "cannot make " + to.string() + ": " + std::strerror(errno);
             return false;
+        }
         fs::permissions(to, f.perms, ec);
     }
     // The device's own facts, but its screen lines, after the screen line

@@ -141,8 +141,10 @@ _cedevice_quote_replies() {
         case $quote in
         \') reply=\'${reply//\'/\'\\\'\'} ;;
         \")
+            # A "!" goes outside the quotes, escaped: inside them its
+            # backslash would stay, and bare it expands history.
             reply=${reply//\\/\\\\} reply=${reply//\"/\\\"} reply=${reply//\`/\\\`}
-            reply=\"${reply//\$/\\\$}
+            reply=${reply//\$/\\\$} reply=\"${reply//!/\"\\!\"}
             ;;
         *) reply=$(printf '%q' "$reply") ;;
         esac

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -437,6 +438,17 @@ TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
              fs::permissions(dev + "/fs/tempTitaniumPortraitCpr.txt", fs::perms::owner_read);
          },
          false, "1 of 2 checks failed."},
+        {"a leftover temporary copy that is a FIFO",
+         [](const std::string& dev) {
+             ASSERT_EQ(mkfifo((dev + "/fs/tempTitaniumPortraitCpr.txt").c_str(), 0644), 0);
+         },
+         false, "1 of 2 checks failed."},
+        {"a leftover temporary copy that is a link, which the installer replaces",
+         [](const std::string& dev) {
+             fs::create_directories(dev + "/fs/old");
+             fs::create_symlink("old", dev + "/fs/tempTitaniumPortraitCpr.txt");
+         },
+         true, "All 2 checks passed."},
         {"a layout linked out of the device's files",
          [&](const std::string& dev) {
              const std::string layout = dev + "/fs/Windows/qorvhome_480x800.cpr";

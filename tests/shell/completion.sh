@@ -21,6 +21,7 @@ cedevice set 'HKCU\SOFTWARE\My Key' 'q"=x' y
 cedevice set 'HKCU\SOFTWARE\Odd' 'x`y`' 1
 cedevice set 'HKCU\SOFTWARE\Odd' "it's" 1
 cedevice set 'HKCU\SOFTWARE\Odd' 'k=v' 1
+cedevice set 'HKCU\SOFTWARE\Odd' 'ah!ec' 1
 cedevice set 'HKCR\.txt' '' txtfile
 # A key whose own section comes after its subkey's in the export.
 cedevice set 'HKLM\SOFTWARE\Microsoft' Foo 1
@@ -52,6 +53,7 @@ cases=(
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|\"x" '"x\`y\`'
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|'i" "'it'\\''s"
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|k|=" 'v'
+  "cedevice|get|'HKCU\\SOFTWARE\\Odd'|\"a" '"ah"\!"ec'
   'cedevice|set|--type|q' 'qword'
   "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
   'cedevice|record|z' 'zandoval'
