@@ -24,6 +24,7 @@
 #include "cedevice/tool.h"
 #include "platform/posix/device/device_conf.h"
 #include "platform/posix/device/device_dir.h"
+#include "platform/wstr.h"
 
 namespace cedevice {
 
@@ -102,18 +103,31 @@ std::vector<Trial> planTrials(const DeviceLayouts& layouts, const std::vector<Sc
 }
 
 // Text from the definition, the registry or a file name as it is printed:
-// control characters shown as \xNN, not sent, so that a downloaded .plg
-// cannot drive the terminal of whoever checks it.
+// control characters (C0, C1 and DEL) shown as \xNN, not sent, so that a
+// downloaded .plg cannot drive the terminal of whoever checks it; so are
+// bytes that are no UTF-8, which a terminal might take for C1 ones.
 std::string shown(const std::string& text) {
     std::string out;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) {
-            char code[5];
-            std::snprintf(code, sizeof code, "\\x%02X", c);
-            out += code;
-        } else {
-            out.push_back(static_cast<char>(c));
+    auto escape = [&out](unsigned char c) {
+        char code[5];
+        std::snprintf(code, sizeof code, "\\x%02X", c);
+        out += code;
+    };
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        uint32_t code = bytes[i];
+        size_t n = code < 0x80 ? 1 : ce::utf8DecodeOne(bytes + i, text.size() - i, &code);
+        if (n == 0) {
+            escape(bytes[i++]);
+            continue;
         }
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
+            for (size_t k = 0; k < n; ++k)
+                escape(bytes[i + k]);
+        } else {
+            out.append(text, i, n);
+        }
+        i += n;
     }
     return out;
 }
@@ -192,6 +206,7 @@ int checkPluginCommand(const Args& args) {
     if (std::filesystem::exists(file, ec) && !std::filesystem::is_regular_file(file, ec))
         return fail("cannot read " + file + ": not a regular file");
     std::string error;
+    check.plgFile = file;
     if (!readHostFile(file, &check.plgBytes, &error))
         return fail(error);
     check.plg = readPluginText(check.plgBytes);
@@ -255,9 +270,11 @@ int checkPluginCommand(const Args& args) {
         }
         if (!trials[i].file->reachable) {
             // The installer meets this file as missing (#51 or #151).
-            row.note =
-                "FAILED: a link that leads out of the device's files, which qorvinstall "
-                "cannot open";
+            row.note = std::string("FAILED: ") +
+                       (check.layouts.windowsReachable
+                            ? "a link"
+                            : "\\" + shown(check.layouts.windowsDir) + " is a link") +
+                       " that leads out of the device's files, which qorvinstall cannot open";
             ++checked;
             ++failed;
             printRow(row, width);

@@ -1,12 +1,14 @@
 #include "cedevice/device_layouts.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <optional>
 
 #include "cedevice/check_values.h"
-#include "platform/platform.h"
 #include "platform/posix/device/device_conf.h"
+#include "platform/posix/fs/fs_path.h"
 #include "platform/wstr.h"
 
 namespace cedevice {
@@ -20,19 +22,20 @@ constexpr char kAttribute[] = "CPRFileName=\"";
 constexpr const char* kLeftoverNames[] = {"tempTitaniumPortraitCpr.txt",
                                           "tempTitaniumLandscapeCpr.txt"};
 
-// True when the programs open \<dir>\<entry> as the installer opens a
-// layout: the host follows any link, the device none that leads out of
-// its files.
-bool programsCanOpen(const std::string& dir, const std::string& entry) {
-    const std::string text = "\\" + dir + "\\" + entry;
-    std::u16string path;
-    if (!ce::utf8ToU16(text.data(), text.size(), &path))
+// True when the programs reach \\<path> as an entry of that type, asked
+// quietly of the device's own lookup: the host follows any link, the
+// device none that leads out of its files.
+bool programsReach(const std::string& path, mode_t type) {
+    const std::string text = "\\" + path;
+    std::u16string devicePath;
+    ce::posix::DeviceEntry entry;
+    if (!ce::utf8ToU16(text.data(), text.size(), &devicePath) ||
+        !ce::posix::resolveDevicePath(devicePath.c_str(), ce::posix::LeafMode::MustExist, &entry)) {
         return false;
-    ce::File file = ce::fileOpen(path.c_str(), ce::FileMode::Read);
-    if (file == nullptr)
-        return false;
-    ce::fileClose(file);
-    return true;
+    }
+    const bool reached = entry.exists && (entry.type & S_IFMT) == type;
+    ce::posix::closeDeviceEntry(&entry);
+    return reached;
 }
 
 // A name as the device compares names: lower-cased as UTF-16; a name that
@@ -146,6 +149,7 @@ DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string&
     if (!windows.has_value())
         return layouts;
     layouts.windowsDir = *windows;
+    layouts.windowsReachable = programsReach(*windows, S_IFDIR);
     const fs::path dir = root / *windows;
     for (const fs::directory_entry& e : fs::directory_iterator(dir, ec)) {
         const std::string entry = e.path().filename().string();
@@ -156,8 +160,8 @@ DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string&
         std::optional<std::string> opened =
             entryNamed(dir, layoutName + "_" + sizeText(*size) + ".cpr", EntryKind::File);
         if (opened.has_value()) {
-            layouts.files.push_back(
-                {*size, (dir / *opened).string(), *opened, programsCanOpen(*windows, *opened)});
+            layouts.files.push_back({*size, (dir / *opened).string(), *opened,
+                                     programsReach(*windows + "\\" + *opened, S_IFREG)});
         }
     }
     std::sort(layouts.files.begin(), layouts.files.end(),

@@ -34,6 +34,7 @@ struct LeftoverFile {
 struct DeviceLayouts {
     std::string name;               // the current layout name
     std::string windowsDir;         // the name of \Windows below fs/ as it stands there
+    bool windowsReachable = true;   // false: a link out of the device's files
     std::vector<LayoutFile> files;  // ordered by size
     std::vector<LeftoverFile> leftovers;
 };

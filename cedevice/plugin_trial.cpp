@@ -45,6 +45,12 @@ size_t occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
+void replaceAll(std::string* text, const std::string& from, const std::string& to) {
+    for (size_t at = text->find(from); at != std::string::npos;
+         at = text->find(from, at + to.size()))
+        text->replace(at, from.size(), to);
+}
+
 // Runs the installer once; false with the step failed when it could not run
 // or recorded no result that fits its exit status.
 bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step* step,
@@ -57,6 +63,10 @@ bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step*
     std::string error;
     InstallerRun run =
         runInstaller(check.installer, words, check.area.root + "/qorvinstall.err", &error);
+    // What the installer says names the temporary device; the user knows
+    // only the device and the definition that it copies.
+    replaceAll(&run.errorText, check.area.device, check.userDevice);
+    replaceAll(&run.errorText, kCheckedPlgPath, check.plgFile);
     if (!run.started) {
         step->problem = error;
         return false;

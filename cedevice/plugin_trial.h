@@ -57,6 +57,7 @@ struct TrialOutcome {
 struct CheckRun {
     std::string installer;
     std::string userDevice;
+    std::string plgFile;  // the definition as the user named it
     ScratchArea area;
     DeviceLayouts layouts;
     std::string plgBytes;

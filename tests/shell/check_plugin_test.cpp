@@ -431,7 +431,7 @@ TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
          [](const std::string& dev) {
              fs::permissions(dev + "/registry.reg", fs::perms::owner_read | fs::perms::group_read);
          },
-         false, "/registry.reg: Permission denied"},
+         false, "cannot write the registry " + dev_ + "/registry.reg: Permission denied"},
         {"a leftover temporary copy that is read-only",
          [](const std::string& dev) {
              cetest::writeHostFile(dev + "/fs/tempTitaniumPortraitCpr.txt", "old");
@@ -456,6 +456,13 @@ TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
              fs::create_symlink(outside + "/qorvhome_480x800.cpr", layout);
          },
          false, "a link that leads out of the device's files"},
+        {"the layouts' folder linked out of the device's files",
+         [&](const std::string& dev) {
+             fs::remove_all(outside + "/Windows");
+             fs::rename(dev + "/fs/Windows", outside + "/Windows");
+             fs::create_symlink(outside + "/Windows", dev + "/fs/Windows");
+         },
+         false, "\\Windows is a link that leads out of the device's files"},
         {"a layout linked to a read-only file among the device's",
          [](const std::string& dev) {
              const std::string windows = dev + "/fs/Windows/";
@@ -474,6 +481,7 @@ TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
         RunResult r = check({kSamplePlg});
         EXPECT_EQ(r.exitCode, c.installs ? 0 : 1) << r.out << r.err;
         EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");  // the device is looked at quietly
         RunResult install =
             cetest::runProgram(QORVINSTALL_EXE,
                                {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
@@ -488,10 +496,10 @@ TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
 TEST_F(CheckPlugin, ControlCharactersOfTheDefinitionAreShown) {
     const std::string plg = scratch_.dir() + "/escape.plg";
     cetest::writeHostFile(plg, replaced(cetest::readHostFile(kSamplePlg), "<name>Lorvendi",
-                                        "<name>Lor\x1b]0;X\x07vendi"));
+                                        "<name>Lor\x1b]0;X\x07\xc2\x9bvendi"));
     RunResult r = check({plg});
-    EXPECT_EQ(r.out.find_first_of("\x1b\x07"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("Plugin Lor\\x1B]0;X\\x07vendi"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Plugin Lor\\x1B]0;X\\x07\\xC2\\x9Bvendi"), std::string::npos) << r.out;
 }
 
 TEST_F(CheckPlugin, AWrongCommandLineOrMissingPartsFailPlainly) {
