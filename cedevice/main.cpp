@@ -50,8 +50,8 @@ stay: cedevice get 'HKCU\SOFTWARE\QORV' ErrorDescription
 check-plugin runs the real qorvinstall (the one beside cedevice, else the one
 on PATH) on temporary copies of the device, never on the device itself.  For
 each layout file \Windows\<name>_<A>x<B>.cpr of the current layout <name>
-(CPRFile, or the CPRFileName in ExtensibilityXML when that does not name it), in its
-orientation and with the screen set to match it: an add must give
+(CPRFile, or the CPRFileName in ExtensibilityXML when that does not name
+it), in its orientation and with the screen set to match it: an add must give
 "#0 Success", put the plugin's block for that size into the layout and list
 the plugin in the home screen's values; a second add must leave the layout as
 the first left it; a delete must give back the layout and the values exactly

@@ -4,7 +4,8 @@
 const char* programUsage() {
     return R"(Usage: qorvinstall -addchange '-plg:\path\plugin.plg' -cpr:LAYOUT [OPTION]...
        qorvinstall -delete -cpr:LAYOUT -plugin:NAME [OPTION]...
-       qorvinstall -change -cpr:LAYOUT -view:TitaniumListView|-view:BronzeListView [OPTION]...
+       qorvinstall -change -cpr:LAYOUT -view:TitaniumListView [OPTION]...
+       qorvinstall -change -cpr:LAYOUT -view:BronzeListView [OPTION]...
        qorvinstall --help | -h | --version
 
 Edits one home-screen layout file (.cpr) of the emulated device per run:
@@ -19,7 +20,8 @@ Options:
   -nochangechomereg  leave the home screen's registry values alone
   -nochangecpr       addchange, delete: do not copy the result over the layout
                      file (a change always writes it)
-  -silent            show no message box (on a PC: no "QORV: text" line on stderr)
+  -silent            show no message box (on a PC: no "QORV: text" line on
+                     standard error)
 
 The result goes to the run record, HKEY_CURRENT_USER\SOFTWARE\QORV
 (ErrorNumber, ErrorDescription and the call values); read it with

@@ -16,8 +16,10 @@ UTF-8 or UTF-16LE:
   Action1=\My Documents\notes.txt
 Entries 1 to 10; an action is a file, optionally followed by | (or ;) and
 its parameters, and ends at its first =.  %PROGRAMFILES%, %WINDOWS%,
-%MYMUSIC%, %MYVIDEO% and %MYPICTURES% name device folders.  The menu closes itself after 6 seconds.
-Needs an X display (DISPLAY).
+%MYMUSIC%, %MYVIDEO% and %MYPICTURES% name device folders.  The menu closes
+itself after 6 seconds.  Needs an X display (DISPLAY).
+Exit status: 0, also when nothing was shown or chosen; 255 when another
+Vantrelo runs already, or its mark cannot be made.
 
 The device is the directory named by CE_DEVICE_DIR (default
 ~/.local/share/ce-device).

@@ -17,7 +17,8 @@ HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\CHome\Lorvendi\Page1:
   dirFile        the list file to write, e.g. \lorvendi.txt
   ErrorNumber, ErrorDescription, Version, maxList (the count), Scanned (1)
 Set and read them with cedevice, e.g.
-  cedevice set 'HKLM\SOFTWARE\Microsoft\CHome\Lorvendi\Page1' searchRootDir '\Links'
+  cedevice set 'HKLM\SOFTWARE\Microsoft\CHome\Lorvendi\Page1' \
+      searchRootDir '\Links'
   cedevice record zandoval
 Exit status: 0 when the result is 0, 1 otherwise.
 
