@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -25,8 +26,10 @@ struct FindImpl {
     std::vector<char16_t> names;   // every name, each followed by a NUL
     std::vector<uint32_t> starts;  // where each entry's name begins in names
     std::vector<uint32_t> attributes;
+    std::vector<bool> links;  // the entry is a link, to be followed after the listing
     size_t next = 0;
-    size_t leftOut = 0;  // host names that no device name can be
+    size_t leftOut = 0;      // host names that no device name can be
+    size_t unreachable = 0;  // entries that no device file can be
 };
 
 namespace {
@@ -68,29 +71,31 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
     return true;
 }
 
-// Attributes of one entry.  The kind comes from readdir where it can; a
-// link is looked through only to learn whether it leads to a directory.
-uint32_t attributesOf(int dirFd, const char* name, unsigned char kind) {
-    if (kind == DT_UNKNOWN) {
-        struct stat st;
-        if (posix::sysCalls().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISDIR(st.st_mode))
-                kind = DT_DIR;
-            if (S_ISLNK(st.st_mode))
-                kind = DT_LNK;
-        }
-    }
-    uint32_t attr = 0;
-    if (kind == DT_DIR) {
-        attr = kAttrDirectory;
-    } else if (kind == DT_LNK) {
-        struct stat target;
-        if (posix::sysCalls().fstatat(dirFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode))
-            attr = kAttrDirectory | kAttrReparsePoint;
-    }
+// An entry that no file or folder of the device can be: a FIFO, a socket,
+// a device node, or a link that leads nowhere or out of the device's files.
+constexpr uint32_t kUnreachable = UINT32_MAX;
+
+uint32_t visibleAttributes(uint32_t attr, const char* name) {
     if (name[0] == '.')
         attr |= kAttrHidden;
     return attr == 0 ? kAttrNormal : attr;
+}
+
+// Attributes of one entry.  The kind comes from readdir where it can; a
+// link is followed after the listing, by the device's own rules.
+uint32_t attributesOf(int dirFd, const char* name, unsigned char* kind) {
+    if (*kind == DT_UNKNOWN) {
+        struct stat st;
+        if (posix::sysCalls().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            *kind = S_ISDIR(st.st_mode)   ? DT_DIR
+                    : S_ISLNK(st.st_mode) ? DT_LNK
+                    : S_ISREG(st.st_mode) ? DT_REG
+                                          : DT_FIFO;
+        }
+    }
+    if (*kind == DT_FIFO || *kind == DT_SOCK || *kind == DT_CHR || *kind == DT_BLK)
+        return kUnreachable;
+    return visibleAttributes(*kind == DT_DIR ? kAttrDirectory : 0, name);
 }
 
 void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
@@ -100,8 +105,51 @@ void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
         ++f->leftOut;
         return;
     }
+    uint32_t attr = attributesOf(dirFd, name, &kind);
+    if (attr == kUnreachable) {
+        f->names.resize(start);
+        ++f->unreachable;
+        return;
+    }
     f->starts.push_back(static_cast<uint32_t>(start));
-    f->attributes.push_back(attributesOf(dirFd, name, kind));
+    f->attributes.push_back(attr);
+    f->links.push_back(kind == DT_LNK);
+}
+
+// Follows the links of the listing of `folder` (a device path that ends
+// with its separator) as every device path is followed, once the listing
+// is done (it holds the lookup's lock): one that leads to a folder is one,
+// to a file a file, and one that leads nowhere or out of the device's
+// files is left out, as a path through it fails like a missing file.
+void followLinks(FindImpl* f, std::u16string_view folder) {
+    size_t kept = 0;
+    std::u16string path;
+    for (size_t i = 0; i < f->starts.size(); ++i) {
+        const char16_t* name = f->names.data() + f->starts[i];
+        if (f->links[i]) {
+            path.assign(folder).append(name);
+            posix::DeviceEntry entry;
+            bool reached =
+                posix::resolveDevicePath(path.c_str(), posix::LeafMode::MustExist, &entry);
+            const mode_t type = reached && entry.exists ? entry.type & S_IFMT : 0;
+            if (reached)
+                posix::closeDeviceEntry(&entry);
+            if (type != S_IFDIR && type != S_IFREG) {
+                ++f->unreachable;
+                continue;
+            }
+            f->attributes[i] = type == S_IFDIR
+                                   ? f->attributes[i] | kAttrDirectory | kAttrReparsePoint
+                                   : f->attributes[i];
+            if (type == S_IFDIR)
+                f->attributes[i] &= ~kAttrNormal;
+        }
+        f->starts[kept] = f->starts[i];
+        f->attributes[kept] = f->attributes[i];
+        ++kept;
+    }
+    f->starts.resize(kept);
+    f->attributes.resize(kept);
 }
 
 // Keeps the entries whose names match namePattern, in their order.
@@ -151,6 +199,17 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
                         std::to_string(f->leftOut) + (f->leftOut == 1 ? " name" : " names") +
                         " that no name on the device can be (not UTF-8, too long, or holding a "
                         "backslash or a control character)");
+    }
+    if (listed && std::find(f->links.begin(), f->links.end(), true) != f->links.end())
+        followLinks(f, std::u16string_view(pattern, namePatternStart));
+    if (f->unreachable > 0) {
+        std::string folder;
+        u16ToUtf8(pattern, namePatternStart, &folder);
+        posix::diagnose("left out of the listing of " + (folder.empty() ? "\\" : folder) + ": " +
+                        std::to_string(f->unreachable) +
+                        (f->unreachable == 1 ? " entry" : " entries") +
+                        " that no file or folder of the device can be (a link that leads "
+                        "nowhere or out of the device's files, a FIFO, a socket)");
     }
     if (listed && !posix::findPatternMatchesAll(pattern + namePatternStart))
         keepMatching(f, pattern + namePatternStart);
