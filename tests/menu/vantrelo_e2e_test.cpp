@@ -432,7 +432,8 @@ TEST_F(VantreloE2E, CommandLineNamesTheMenuFileAndAnOverlongOneRunsNothing) {
 
 // A link to the program in a folder of the user's, with a menu file beside
 // it: the menu is the one beside the link, whether the link is started by
-// its path or found through PATH.
+// its path or found through PATH, also through a relative entry of PATH
+// (the shell's current folder).
 TEST_F(VantreloE2E, MenuFileBesideALinkToTheProgram) {
     s().writeMenu("", "[Menus]\nMenu1=Beside the program\n");
     const std::string folder = s().outDir() + "/my menus";
@@ -441,14 +442,18 @@ TEST_F(VantreloE2E, MenuFileBesideALinkToTheProgram) {
     cetest::writeHostFile(folder + "/Vantrelo.ini", "[Menus]\nMenu1=Beside the link\n");
     x_.movePointer(300, 300);
     const std::pair<std::string, std::string> starts[] = {{folder + "/Vantrelo", ""},
-                                                          {"Vantrelo", folder + ":/usr/bin:/bin"}};
+                                                          {"Vantrelo", folder + ":/usr/bin:/bin"},
+                                                          {"Vantrelo", ".:/usr/bin:/bin"}};
     size_t shown = 0;
+    const std::filesystem::path cwd = std::filesystem::current_path();
     for (const auto& [startedAs, path] : starts) {
-        SCOPED_TRACE(startedAs);
+        SCOPED_TRACE(startedAs + " " + path);
         std::map<std::string, std::string> env;
         if (!path.empty())
             env["PATH"] = path;
+        std::filesystem::current_path(path[0] == '.' ? std::filesystem::path(folder) : cwd);
         Process p = s().start({}, env, startedAs);
+        std::filesystem::current_path(cwd);
         ASSERT_TRUE(waitForMenu(shown)) << "no menu appeared";
         EXPECT_EQ(s().shownMenus().at(shown++).entries,
                   (std::vector<MenuEntry>{{101, "Beside the link"}}));

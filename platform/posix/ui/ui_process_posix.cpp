@@ -115,15 +115,20 @@ std::string startedByPath() {
     const std::string name = program_invocation_name;
     if (name.empty())
         return "";
+    // A relative path, or a relative or empty PATH entry (the current
+    // directory), is taken from where the program stands now: where the
+    // shell stood when it started it.
+    auto absolute = [](const std::string& relative) {
+        if (!relative.empty() && relative[0] == '/')
+            return relative;
+        char cwd[PATH_MAX];
+        if (getcwd(cwd, sizeof cwd) == nullptr)
+            return std::string();
+        return relative.empty() ? std::string(cwd) : std::string(cwd) + "/" + relative;
+    };
     std::string path;
     if (name.find('/') != std::string::npos) {
-        path = name;
-        if (path[0] != '/') {
-            char cwd[PATH_MAX];
-            if (getcwd(cwd, sizeof cwd) == nullptr)
-                return "";
-            path = std::string(cwd) + "/" + path;
-        }
+        path = absolute(name);
     } else {
         const char* env = getenv("PATH");
         std::string dirs = env != nullptr ? env : "";
@@ -132,11 +137,9 @@ std::string startedByPath() {
             size_t colon = dirs.find(':', from);
             if (colon == std::string::npos)
                 colon = dirs.size();
-            std::string dir = dirs.substr(from, colon - from);
+            std::string dir = absolute(dirs.substr(from, colon - from));
             from = colon + 1;
-            if (dir.empty() || dir[0] != '/')
-                continue;  // a relative PATH entry would depend on where we stand
-            if (isExecutableFile(dir + "/" + name))
+            if (!dir.empty() && isExecutableFile(dir + "/" + name))
                 path = dir + "/" + name;
         }
     }
