@@ -152,16 +152,26 @@ _cedevice_quote_replies() {
     done
 }
 
-# Readline replaces only what follows the last "=" or ":" of a bare word
-# (they break words for it), where the replies are whole words: they lose
-# the head that readline keeps.
+# Readline replaces only what follows the last character of a bare word
+# that breaks words for it ("=" or ":", as COMP_WORDBREAKS says, and not
+# escaped), where the replies are whole names: each loses as many
+# characters as the text up to there holds (they match it, in some case).
+# Run before the replies are quoted.
 _cedevice_trim_head() {
-    local cur=$1 head i
+    local cur=$1 i last=-1 c head
     [[ $cur == [\'\"]* ]] && return
-    head=${cur%"${cur##*[=:]}"}
-    [[ $head && $COMP_WORDBREAKS == *"${head: -1}"* ]] || return
+    for ((i = 0; i < ${#cur}; i++)); do
+        c=${cur:i:1}
+        if [[ $c == \\ ]]; then
+            i=$((i + 1))
+        elif [[ $c != [\'\"$' \t\n'] && $COMP_WORDBREAKS == *"$c"* ]]; then
+            last=$i
+        fi
+    done
+    ((last >= 0)) || return
+    head=$(_cedevice_unquote "${cur:0:last+1}")
     for i in "${!COMPREPLY[@]}"; do
-        COMPREPLY[i]=${COMPREPLY[i]#"$head"}
+        COMPREPLY[i]=${COMPREPLY[i]:${#head}}
     done
 }
 
@@ -254,7 +264,7 @@ _cedevice() {
         ;;
     1) [[ $command != export ]] && _cedevice_values "${args[0]}" "$typed" ;;
     esac
-    _cedevice_quote_replies "$quote"
     _cedevice_trim_head "$cur"
+    _cedevice_quote_replies "$quote"
 } &&
     complete -F _cedevice cedevice

@@ -53,6 +53,7 @@ cases=(
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|\"x" '"x\`y\`'
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|'i" "'it'\\''s"
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|k|=" 'v'
+  "cedevice|get|'HKCU\\SOFTWARE\\Odd'|K|=" 'v'
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|\"a" '"ah"\!"ec'
   'cedevice|set|--type|q' 'qword'
   "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
