@@ -153,18 +153,24 @@ _cedevice_quote_replies() {
 }
 
 # Readline replaces only what follows the last character of a bare word
-# that breaks words for it ("=" or ":", as COMP_WORDBREAKS says, and not
-# escaped), where the replies are whole names: each loses as many
+# that breaks words for it ("=" or ":", as COMP_WORDBREAKS says, neither
+# escaped nor quoted), where the replies are whole names: each loses as many
 # characters as the text up to there holds (they match it, in some case).
 # Run before the replies are quoted.
 _cedevice_trim_head() {
-    local cur=$1 i last=-1 c head
+    local cur=$1 i last=-1 c head quote=
     [[ $cur == [\'\"]* ]] && return
     for ((i = 0; i < ${#cur}; i++)); do
         c=${cur:i:1}
-        if [[ $c == \\ ]]; then
+        if [[ $quote == \' ]]; then
+            [[ $c == \' ]] && quote=
+        elif [[ $c == \\ ]]; then
             i=$((i + 1))
-        elif [[ $c != [\'\"$' \t\n'] && $COMP_WORDBREAKS == *"$c"* ]]; then
+        elif [[ $quote == \" ]]; then
+            [[ $c == \" ]] && quote=
+        elif [[ $c == [\'\"] ]]; then
+            quote=$c
+        elif [[ $c != [$' \t\n'] && $COMP_WORDBREAKS == *"$c"* ]]; then
             last=$i
         fi
     done

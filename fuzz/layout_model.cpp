@@ -157,8 +157,8 @@ void follow(std::string_view piece, Open* o, size_t* endAt = nullptr, bool* stop
     while (i < text.size()) {
         std::string_view here = text.substr(i);
         if (here.starts_with("</Layer>")) {
+            ended = ended || i >= before;  // one begun in an earlier piece ends no search
             i += 8;
-            ended = true;
             if (--o->layers <= 0 && endAt != nullptr && *endAt == std::string_view::npos) {
                 *endAt = i - before;
                 return;

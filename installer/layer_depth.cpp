@@ -95,11 +95,15 @@ void layerDepthAfter(std::string_view text, LayerDepth* d) {
 
 bool stopsLayerEnd(std::string_view line, LayerDepth d) {
     std::string joined;
+    const size_t carried = d.carry.size();
     line = withCarry(line, &d, &joined);
     for (size_t i = afterOpenTag(line, &d), next = 0; i < line.size(); i = next) {
         std::string_view at = line.substr(i);
-        if (at.starts_with(kLayerEnd))
-            return false;  // the line ends the layer looked for, or one inside it
+        // The line ends the layer looked for, or one inside it: the search
+        // takes it.  A "</Layer>" begun in an earlier piece is no end to the
+        // search, which looks at each piece alone; it only closes its layer.
+        if (at.starts_with(kLayerEnd) && i >= carried)
+            return false;
         if (at.starts_with(kFormEnd))
             return true;
         int change = layerTagAt(line, i, &next, &d);

@@ -85,6 +85,8 @@ TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
              cutAt(4, "</Layer>\n") + "<Layer ID=\"PIcon\">\n</Layer>\n" + next,
          PassOutcome::LayersUnfinished},
         {two + cutAt(15, next), PassOutcome::LayersUnfinished},
+        {two + "<Layer ID=\"PIcon\">\n" + cutAt(4, "</Layer>" + next),
+         PassOutcome::LayersUnfinished},
         {"<Layer ID=\"PExpanded\"></Layer>\n<Layer ID=\"PCondensed\"></Layer>\n"
          "<Layer ID=\"PIcon\"></Layer>\n" +
              next,

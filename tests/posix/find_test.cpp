@@ -81,8 +81,12 @@ TEST(FindFiles, LinksToDirectoriesAreReparsePointsAndLoopsEndNowhere) {
                                                   {"dirlink", linkDir},
                                                   {"file.txt", ce::kAttrNormal},
                                                   {"filelink", ce::kAttrNormal}}));
-    EXPECT_NE(said.find("left out of the listing of \\Root\\: 4 entries"), std::string::npos)
-        << said;
+    for (const char* part :
+         {"left out of the listing of \\Root\\, as no file or folder of the device: ",
+          "dangling (a link that leads nowhere", "pipe.lnk (neither a file nor a folder)",
+          " and 1 more"}) {
+        EXPECT_NE(said.find(part), std::string::npos) << said;
+    }
     EXPECT_EQ(listing(u"\\Root\\Target")["up"], linkDir);
 }
 

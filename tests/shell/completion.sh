@@ -54,6 +54,7 @@ cases=(
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|'i" "'it'\\''s"
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|k|=" 'v'
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|K|=" 'v'
+  "cedevice|get|'HKCU\\SOFTWARE\\Odd'|k'='" 'k=v'
   "cedevice|get|'HKCU\\SOFTWARE\\Odd'|\"a" '"ah"\!"ec'
   'cedevice|set|--type|q' 'qword'
   "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'

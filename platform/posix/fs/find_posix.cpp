@@ -28,8 +28,9 @@ struct FindImpl {
     std::vector<uint32_t> attributes;
     std::vector<bool> links;  // the entry is a link, to be followed after the listing
     size_t next = 0;
-    size_t leftOut = 0;      // host names that no device name can be
-    size_t unreachable = 0;  // entries that no device file can be
+    size_t leftOut = 0;            // host names that no device name can be
+    size_t unreachable = 0;        // entries that no device file can be
+    std::string unreachableNamed;  // the first few of them, each with why
 };
 
 namespace {
@@ -74,6 +75,13 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
 // An entry that no file or folder of the device can be: a FIFO, a socket,
 // a device node, or a link that leads nowhere or out of the device's files.
 constexpr uint32_t kUnreachable = UINT32_MAX;
+// How many of them the diagnostic names.
+constexpr size_t kUnreachableNamed = 3;
+
+void noteUnreachable(FindImpl* f, const std::string& name, const char* why) {
+    if (f->unreachable++ < kUnreachableNamed)
+        f->unreachableNamed += (f->unreachableNamed.empty() ? "" : ", ") + name + " (" + why + ")";
+}
 
 uint32_t visibleAttributes(uint32_t attr, const char* name) {
     if (name[0] == '.')
@@ -81,20 +89,28 @@ uint32_t visibleAttributes(uint32_t attr, const char* name) {
     return attr == 0 ? kAttrNormal : attr;
 }
 
-// Attributes of one entry.  The kind comes from readdir where it can; a
-// link is followed after the listing, by the device's own rules.
-uint32_t attributesOf(int dirFd, const char* name, unsigned char* kind) {
-    if (*kind == DT_UNKNOWN) {
-        struct stat st;
-        if (posix::sysCalls().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-            *kind = S_ISDIR(st.st_mode)   ? DT_DIR
-                    : S_ISLNK(st.st_mode) ? DT_LNK
-                    : S_ISREG(st.st_mode) ? DT_REG
-                                          : DT_FIFO;
-        }
+// Attributes of one entry, or kUnreachable with *why.  The kind comes from
+// readdir where it can.  A link the host cannot follow leads nowhere (a
+// dangling one, a loop); one it can is followed again after the listing,
+// by the device's rules, which keep it inside the device's files.
+uint32_t attributesOf(int dirFd, const char* name, unsigned char* kind, const char** why) {
+    struct stat st;
+    if (*kind == DT_UNKNOWN &&
+        posix::sysCalls().fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        *kind = S_ISDIR(st.st_mode)   ? DT_DIR
+                : S_ISLNK(st.st_mode) ? DT_LNK
+                : S_ISREG(st.st_mode) ? DT_REG
+                                      : DT_FIFO;
     }
-    if (*kind == DT_FIFO || *kind == DT_SOCK || *kind == DT_CHR || *kind == DT_BLK)
+    if (*kind == DT_LNK && (posix::sysCalls().fstatat(dirFd, name, &st, 0) != 0 ||
+                            !(S_ISDIR(st.st_mode) || S_ISREG(st.st_mode)))) {
+        *why = "a link that leads nowhere, or to neither a file nor a folder";
         return kUnreachable;
+    }
+    if (*kind == DT_FIFO || *kind == DT_SOCK || *kind == DT_CHR || *kind == DT_BLK) {
+        *why = "neither a file nor a folder";
+        return kUnreachable;
+    }
     return visibleAttributes(*kind == DT_DIR ? kAttrDirectory : 0, name);
 }
 
@@ -105,10 +121,11 @@ void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
         ++f->leftOut;
         return;
     }
-    uint32_t attr = attributesOf(dirFd, name, &kind);
+    const char* why = nullptr;
+    uint32_t attr = attributesOf(dirFd, name, &kind, &why);
     if (attr == kUnreachable) {
         f->names.resize(start);
-        ++f->unreachable;
+        noteUnreachable(f, name, why);
         return;
     }
     f->starts.push_back(static_cast<uint32_t>(start));
@@ -119,15 +136,16 @@ void addEntry(void* context, const char* name, unsigned char kind, int dirFd) {
 // Follows the links of the listing of `folder` (a device path that ends
 // with its separator) as every device path is followed, once the listing
 // is done (it holds the lookup's lock): one that leads to a folder is one,
-// to a file a file, and one that leads nowhere or out of the device's
-// files is left out, as a path through it fails like a missing file.
+// to a file a file, and one that leads out of the device's files is left
+// out, as a path through it fails like a missing file.
 void followLinks(FindImpl* f, std::u16string_view folder) {
     size_t kept = 0;
     std::u16string path;
+    std::string name;
     for (size_t i = 0; i < f->starts.size(); ++i) {
-        const char16_t* name = f->names.data() + f->starts[i];
+        const char16_t* entryName = f->names.data() + f->starts[i];
         if (f->links[i]) {
-            path.assign(folder).append(name);
+            path.assign(folder).append(entryName);
             posix::DeviceEntry entry;
             bool reached =
                 posix::resolveDevicePath(path.c_str(), posix::LeafMode::MustExist, &entry);
@@ -135,14 +153,14 @@ void followLinks(FindImpl* f, std::u16string_view folder) {
             if (reached)
                 posix::closeDeviceEntry(&entry);
             if (type != S_IFDIR && type != S_IFREG) {
-                ++f->unreachable;
+                u16ToUtf8(entryName, u16len(entryName), &name);
+                noteUnreachable(f, name, "a link out of the device's files");
                 continue;
             }
-            f->attributes[i] = type == S_IFDIR
-                                   ? f->attributes[i] | kAttrDirectory | kAttrReparsePoint
-                                   : f->attributes[i];
-            if (type == S_IFDIR)
-                f->attributes[i] &= ~kAttrNormal;
+            if (type == S_IFDIR) {
+                f->attributes[i] =
+                    (f->attributes[i] & ~kAttrNormal) | kAttrDirectory | kAttrReparsePoint;
+            }
         }
         f->starts[kept] = f->starts[i];
         f->attributes[kept] = f->attributes[i];
@@ -205,11 +223,10 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
     if (f->unreachable > 0) {
         std::string folder;
         u16ToUtf8(pattern, namePatternStart, &folder);
-        posix::diagnose("left out of the listing of " + (folder.empty() ? "\\" : folder) + ": " +
-                        std::to_string(f->unreachable) +
-                        (f->unreachable == 1 ? " entry" : " entries") +
-                        " that no file or folder of the device can be (a link that leads "
-                        "nowhere or out of the device's files, a FIFO, a socket)");
+        const size_t more = f->unreachable - std::min(f->unreachable, kUnreachableNamed);
+        posix::diagnose("left out of the listing of " + (folder.empty() ? "\\" : folder) +
+                        ", as no file or folder of the device: " + f->unreachableNamed +
+                        (more > 0 ? " and " + std::to_string(more) + " more" : ""));
     }
     if (listed && !posix::findPatternMatchesAll(pattern + namePatternStart))
         keepMatching(f, pattern + namePatternStart);
