@@ -190,34 +190,23 @@ LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
         check.shape = LayersShape::NoExpanded;
         return check;
     }
-    // A later run's search, as the installer makes it: the condensed
-    // marker's line, then two "</Layer>", following the layers that the
-    // lines open; a search for a "</Layer>" stops at a line that no block
-    // can hold.
-    const std::string condensedText = condensedMarker(plg.name);
-    qorv::LayerDepth depth;
-    qorv::layerDepthAfter(
-        std::string_view(lines[expanded]).substr(lines[expanded].find(expandedText)), &depth);
-    size_t condensed = lines.size();
-    size_t firstEnd = lines.size();
+    // A later run's search, as the installer makes it.
+    qorv::LayersSearch search;
+    qorv::startLayersSearch(
+        &search, std::string_view(lines[expanded]).substr(lines[expanded].find(expandedText)),
+        condensedMarker(plg.name));
     size_t last = lines.size();
-    qorv::LayerDepth beforeLast;
     for (size_t i = expanded + 1; i < lines.size() && last == lines.size(); ++i) {
-        const std::string& line = lines[i];
-        if (condensed == lines.size()) {
-            if (holds(line, condensedText))
-                condensed = i;
-        } else if (qorv::stopsLayerEnd(line, depth)) {
-            check.shape = holds(line, qorv::kFormEnd) ? LayersShape::NoThirdLayerEnd
-                                                      : LayersShape::ThirdStops;
+        qorv::LayersLine met = qorv::nextLayersLine(&search, lines[i]);
+        if (met == qorv::LayersLine::Stopped) {
+            check.shape = holds(lines[i], qorv::kFormEnd) ? LayersShape::NoThirdLayerEnd
+                                                          : LayersShape::ThirdStops;
             return check;
-        } else if (holds(line, qorv::kLayerEnd)) {
-            (firstEnd == lines.size() ? firstEnd : last) = i;
-            beforeLast = depth;
         }
-        qorv::layerDepthAfter(line, &depth);
+        if (met == qorv::LayersLine::Last)
+            last = i;
     }
-    if (condensed == lines.size()) {
+    if (search.found == 0) {
         check.shape = LayersShape::NoCondensed;
     } else if (last == lines.size()) {
         check.shape = LayersShape::NoThirdLayerEnd;  // the form's end stops the search
@@ -227,7 +216,7 @@ LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
     } else if (last + 1 < lines.size()) {
         // Where no "</Layer>" of the last line closes every layer open, a
         // layer nested deeper ends there, and its own layer's end stays.
-        check.shape = qorv::layersEndIn(lines[last], beforeLast) == std::string_view::npos
+        check.shape = qorv::layersEndIn(lines[last], search.depth) == std::string_view::npos
                           ? LayersShape::NestedInThird
                           : LayersShape::LinesAfter;
         check.strayLines = lines.size() - last - 1;

@@ -153,7 +153,6 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
         !buildCondensedMarker(name, condensed, sizeof condensed)) {
         return kCutShort;
     }
-    const char* wanted[] = {nullptr, expanded, condensed, kLayerEnd, kLayerEnd};
     constexpr const char16_t* kNoCondensed =
         u"no line after its expanded layer holds its condensed layer's <Layer ID=";
     constexpr const char16_t* kNoFirstEnd = u"no </Layer> follows its condensed layer";
@@ -162,31 +161,30 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
     constexpr const char16_t* kMeetsOther =
         u"another plugin's layers (a <Layer ID=\"...Expanded\") or the form's end follow its "
         u"condensed layer before the second </Layer> after it, where a plugin's layers end";
-    const char16_t* missing[] = {kCutShort, kCutShort, kNoCondensed, kNoFirstEnd, kNoSecondEnd};
+    // Before the search: the list view, then the expanded marker.
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
-    size_t step = 0;
+    bool inListView = false;
+    bool searching = false;
     size_t at = 0;
-    LayerDepth depth;
-    bool stopped = false;
-    while (file != nullptr && step < 5 && readLayoutLine(file, line) == ReadStatus::Line) {
+    LayersSearch search;
+    LayersLine met = LayersLine::Inside;
+    while (file != nullptr && met == LayersLine::Inside &&
+           readLayoutLine(file, line) == ReadStatus::Line) {
         std::string_view text = line.view();
-        if (step >= 3 && stopsLayerEnd(text, depth)) {
-            stopped = true;
-            break;
+        if (searching) {
+            met = nextLayersLine(&search, text);
+        } else if (inListView && lineHolds(text, expanded)) {
+            startLayersSearch(&search, text.substr(text.find(expanded)), condensed);
+            searching = true;
+        } else if (!inListView) {
+            inListView = findListViewTag(text, &at) != ListView::None;
         }
-        bool met = step == 0 ? findListViewTag(text, &at) != ListView::None
-                             : lineHolds(text, wanted[step]);
-        if (step == 1 && met) {
-            depth = LayerDepth{};
-            layerDepthAfter(text.substr(text.find(expanded)), &depth);
-        } else if (step >= 1) {
-            layerDepthAfter(text, &depth);
-        }
-        if (met)
-            ++step;
     }
     ce::fileClose(file);
-    return stopped ? kMeetsOther : missing[step < 5 ? step : 4];
+    if (met == LayersLine::Stopped)
+        return kMeetsOther;
+    const char16_t* missing[] = {kNoCondensed, kNoFirstEnd, kNoSecondEnd, kNoSecondEnd};
+    return searching ? missing[search.found] : kCutShort;
 }
 
 // What a refused plugin name holds: "a blank", "a control character

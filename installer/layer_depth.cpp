@@ -3,6 +3,7 @@
 #include <string>
 
 #include "installer/layer_markers.h"
+#include "installer/layout_line.h"
 
 namespace qorv {
 
@@ -125,6 +126,22 @@ size_t layersEndIn(std::string_view line, LayerDepth depth) {
             return next - carried;  // a carry holds no whole "</Layer>"
     }
     return std::string_view::npos;
+}
+
+void startLayersSearch(LayersSearch* s, std::string_view fromMarker,
+                       std::string_view condensedMarker) {
+    *s = LayersSearch{std::string(condensedMarker), 0, LayerDepth{}};
+    layerDepthAfter(fromMarker, &s->depth);
+}
+
+LayersLine nextLayersLine(LayersSearch* s, std::string_view line) {
+    const std::string_view wanted = s->found == 0 ? std::string_view(s->condensed) : kLayerEnd;
+    if (s->found > 0 && stopsLayerEnd(line, s->depth))
+        return LayersLine::Stopped;
+    if (lineHolds(line, wanted) && ++s->found == 3)
+        return LayersLine::Last;
+    layerDepthAfter(line, &s->depth);
+    return LayersLine::Inside;
 }
 
 }  // namespace qorv

@@ -38,4 +38,24 @@ bool stopsLayerEnd(std::string_view line, LayerDepth depth);
 // closes there, or none).
 size_t layersEndIn(std::string_view line, LayerDepth depth);
 
+// The search for a plugin's layers after its expanded marker, a line at a
+// time, as every pass and every replay of one makes it: the line holding
+// the condensed marker, then two lines holding "</Layer>", following the
+// layers the lines open; the search for a "</Layer>" stops at a line that
+// no block can hold (stopsLayerEnd).
+struct LayersSearch {
+    std::string condensed;  // the condensed layer's marker
+    int found = 0;          // of the three lines looked for
+    LayerDepth depth;       // before the line met last
+};
+enum class LayersLine {
+    Inside,   // a line of the layers; the search goes on
+    Stopped,  // a line no block can hold: the layers are cut short
+    Last,     // the line of their last "</Layer>"; depth is the one before it
+};
+// Begins at the expanded marker, with the text of its line from there.
+void startLayersSearch(LayersSearch* s, std::string_view fromMarker,
+                       std::string_view condensedMarker);
+LayersLine nextLayersLine(LayersSearch* s, std::string_view line);
+
 }  // namespace qorv

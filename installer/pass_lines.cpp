@@ -96,23 +96,6 @@ ListView copyToListView(PassLines& lines, size_t* tagAt) {
 
 namespace {
 
-// Reads and drops lines up to and including the next one holding text,
-// following the layers they open and close in *depth.  False at the end of
-// the file, and, when looking for the end of a layer (stopsLayerEnd), on a
-// line that ends the form or, between layers, begins another plugin's
-// layers: a block without its third layer in front of another plugin
-// would otherwise take that plugin's first layer with it.
-bool dropThrough(PassLines& lines, std::string_view text, LayerDepth* depth) {
-    while (nextLine(lines)) {
-        if (text == kLayerEnd && stopsLayerEnd(lines.line.view(), *depth))
-            return false;
-        if (lineHolds(lines.line.view(), text))
-            return true;
-        layerDepthAfter(lines.line.view(), depth);
-    }
-    return false;
-}
-
 size_t lineEndSize(std::string_view line) {
     if (line.ends_with("\r\n"))
         return 2;
@@ -163,20 +146,20 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     while (nextLine(lines)) {
         size_t markerAt = lookForPlugin ? lines.line.view().find(marker) : std::string_view::npos;
         if (markerAt != std::string_view::npos) {
-            LayerDepth depth;
-            layerDepthAfter(lines.line.view().substr(markerAt), &depth);
-            copyTextBeforeLayers(lines, markerAt);
+            // The plugin's lines are dropped up to the last of its layers.
+            // The search stops where no block can go on: a block without
+            // its third layer in front of another plugin would otherwise
+            // take that plugin's first layer with it.
+            LayersSearch search;
             buildCondensedMarker(pluginName, marker, sizeof marker);
-            bool complete = dropThrough(lines, marker, &depth);
-            if (complete)
-                layerDepthAfter(lines.line.view(), &depth);
-            complete = complete && dropThrough(lines, kLayerEnd, &depth);
-            if (complete)
-                layerDepthAfter(lines.line.view(), &depth);
-            complete = complete && dropThrough(lines, kLayerEnd, &depth);
-            if (!complete)
+            startLayersSearch(&search, lines.line.view().substr(markerAt), marker);
+            copyTextBeforeLayers(lines, markerAt);
+            LayersLine met = LayersLine::Inside;
+            while (met == LayersLine::Inside && nextLine(lines))
+                met = nextLayersLine(&search, lines.line.view());
+            if (met != LayersLine::Last)
                 return LayersFound::Unfinished;
-            keepTextAfterLayers(lines.line, depth);
+            keepTextAfterLayers(lines.line, search.depth);
             return LayersFound::Dropped;
         }
         if (lineHolds(lines.line.view(), kFormEnd))
