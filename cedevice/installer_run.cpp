@@ -37,14 +37,12 @@ std::string ownDirectory() {
     return path.substr(0, path.rfind('/'));
 }
 
-// The lines of the file joined by "; ": a run that fails may say first
-// what it noticed on the way, and only then why it stopped.
-std::string linesOf(const std::string& path) {
+std::vector<std::string> linesOf(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::string text;
+    std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
-        text += (text.empty() ? "" : "; ") + line;
-    return text;
+        lines.push_back(line);
+    return lines;
 }
 
 }  // namespace
@@ -100,7 +98,7 @@ InstallerRun runInstaller(const std::string& installer, const std::vector<std::s
     }
     run.started = true;
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.errorText = linesOf(errFile);
+    run.errorLines = linesOf(errFile);
     std::shared_ptr<const ce::posix::RegFile> registry = readRegistry();
     if (registry != nullptr)
         run.result = readRecordedResult(*registry);

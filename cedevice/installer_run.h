@@ -16,7 +16,9 @@ struct InstallerRun {
     bool started = false;  // false: *error says why it could not be run
     int exitStatus = -1;   // -1 when it ended by a signal
     RecordedResult result;
-    std::string errorText;  // what it wrote on standard error, its lines joined by "; "
+    // What it wrote on standard error: a run that fails may say first what
+    // it noticed on the way, and only then why it stopped.
+    std::vector<std::string> errorLines;
 };
 
 // Runs the installer with the words as its command line, on the device

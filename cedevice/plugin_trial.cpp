@@ -3,6 +3,8 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "cedevice/check_hints.h"
 #include "cedevice/check_values.h"
@@ -51,6 +53,16 @@ void replaceAll(std::string* text, const std::string& from, const std::string& t
         text->replace(at, from.size(), to);
 }
 
+// The lines joined by "; ", each without `prefix` when it begins with it.
+std::string joined(const std::vector<std::string>& lines, std::string_view prefix = "") {
+    std::string text;
+    for (const std::string& line : lines) {
+        text += text.empty() ? "" : "; ";
+        text += line.starts_with(prefix) ? line.substr(prefix.size()) : line;
+    }
+    return text;
+}
+
 // Runs the installer once; false with the step failed when it could not run
 // or recorded no result that fits its exit status.
 bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step* step,
@@ -65,8 +77,10 @@ bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step*
         runInstaller(check.installer, words, check.area.root + "/qorvinstall.err", &error);
     // What the installer says names the temporary device; the user knows
     // only the device and the definition that it copies.
-    replaceAll(&run.errorText, check.area.device, check.userDevice);
-    replaceAll(&run.errorText, kCheckedPlgPath, check.plgFile);
+    for (std::string& line : run.errorLines) {
+        replaceAll(&line, check.area.device, check.userDevice);
+        replaceAll(&line, kCheckedPlgPath, check.plgFile);
+    }
     if (!run.started) {
         step->problem = error;
         return false;
@@ -78,13 +92,13 @@ bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step*
                             ? "qorvinstall ended by a signal"
                             : "qorvinstall ended with status " + std::to_string(run.exitStatus) +
                                   " and no result of its own";
-        if (!run.errorText.empty())
-            step->problem += ": " + run.errorText;
+        if (!run.errorLines.empty())
+            step->problem += ": " + joined(run.errorLines);
         return false;
     }
     *result = run.result;
     step->problem = run.result.text;
-    step->said = run.errorText;
+    step->said = joined(run.errorLines, "qorvinstall: ");
     return true;
 }
 
@@ -92,17 +106,7 @@ bool runStep(const CheckRun& check, const std::vector<std::string>& words, Step*
 // definition, else what the installer said of the layout it ran on (it
 // replays its search there, so it knows what the block ran into).
 std::string hintOr(const std::string& hint, const Step& step) {
-    if (!hint.empty())
-        return hint;
-    const std::string prefix = "qorvinstall: ";
-    std::string said = step.said;
-    for (size_t at = 0; (at = said.find(prefix, at)) != std::string::npos;) {
-        if (at == 0 || said.compare(at - 2, 2, "; ") == 0)
-            said.erase(at, prefix.size());
-        else
-            at += prefix.size();
-    }
-    return said;
+    return hint.empty() ? step.said : hint;
 }
 
 void failWith(Step* step, const std::string& problem, const std::string& hint) {

@@ -39,7 +39,7 @@ struct Step {
     StepState state = StepState::Skipped;
     std::string problem;  // the installer's result text, and what was wrong beside it
     std::string hint;
-    std::string said;  // what the installer wrote on standard error, its lines joined by "; "
+    std::string said;  // what the installer wrote on standard error, in its own words
 };
 
 struct TrialOutcome {
