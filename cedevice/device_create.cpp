@@ -93,8 +93,8 @@ bool fillDevice(const fs::path& dir, const fs::path& sample, bool fromSample,
 }
 
 // The device that dir would lie inside: the nearest directory above it that
-// holds fs/ with registry.reg or device.conf beside it, or those two files;
-// empty when none.
+// holds fs/ with registry.reg or device.conf beside it, or those two files,
+// or one of them while dir lies in its fs/; empty when none.
 // Symbolic links are resolved first, so a link into a device is caught too.
 fs::path enclosingDevice(const fs::path& dir) {
     std::error_code ec;
@@ -102,12 +102,14 @@ fs::path enclosingDevice(const fs::path& dir) {
     if (ec)
         return {};
     while (at.has_relative_path()) {
+        const bool inFs = at.filename() == "fs";
         at = at.parent_path();
         const bool registry = fs::exists(at / "registry.reg", ec);
         const bool conf = fs::exists(at / "device.conf", ec);
-        // A device makes its fs/ when first needed: its two files alone
-        // make one too.
-        if ((fs::is_directory(at / "fs", ec) && (registry || conf)) || (registry && conf))
+        // A device makes its fs/ when first needed (a device that the tool
+        // made by default holds only its registry at first): its files
+        // alone make one too.
+        if (((inFs || fs::is_directory(at / "fs", ec)) && (registry || conf)) || (registry && conf))
             return at;
     }
     return {};

@@ -1,6 +1,7 @@
 // cedevice: the emulated device from a shell (see tool.h).
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "ce_version.h"
@@ -105,7 +106,14 @@ int main(int argc, char** argv) {
     }
     for (const Command& c : kCommands) {
         if (command == c.name) {
-            int status = c.run(Args(argv + 2, argv + argc));
+            int status = kExitOk;
+            // Memory that runs out (a registry larger than the machine's
+            // memory) ends the command with a message, not an abort.
+            try {
+                status = c.run(Args(argv + 2, argv + argc));
+            } catch (const std::bad_alloc&) {
+                return fail("out of memory");
+            }
             if (std::fflush(stdout) != 0 && status == kExitOk)
                 return fail("cannot write the output");
             return status;

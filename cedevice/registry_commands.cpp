@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <new>
 #include <unordered_set>
 
 #include "cedevice/key_path.h"
@@ -16,6 +17,7 @@
 #include "cedevice/tool.h"
 #include "cedevice/value_text.h"
 #include "platform/posix/registry/reg_file_tool.h"
+#include "platform/posix/registry/registry_store.h"
 #include "platform/posix/registry/registry_value_text.h"
 #include "platform/posix/sys/diagnostic.h"
 #include "platform/wstr.h"
@@ -212,9 +214,9 @@ int setCommand(const Args& argsIn) {
             return true;
         }
         *refusal = "the value " + shownName(name) + " of " + text(key) +
-                   " cannot be written into this registry file (a line break in a name, a name "
-                   "or text with no form in the file's encoding, or text of an odd number of "
-                   "bytes, which a REGEDIT4 file cannot hold)";
+                   " cannot be written into this registry file (a line break in the key's path or "
+                   "the name, a path, name or text with no form in the file's encoding, or text "
+                   "of an odd number of bytes, which a REGEDIT4 file cannot hold)";
         return false;
     });
 }
@@ -267,25 +269,39 @@ bool readImportSource(const std::string& name, ce::posix::RegBytes* bytes, int* 
         error = EISDIR;
     else if (!fromStdin && !S_ISREG(st.st_mode) && !S_ISFIFO(st.st_mode))
         error = EINVAL;
-    if (error == 0 && S_ISREG(st.st_mode))
-        bytes->reserve(static_cast<size_t>(st.st_size) + 1);  // a file growing meanwhile grows it
-    char buf[64 * 1024];
-    for (ssize_t n = 1; error == 0 && n > 0;) {
-        n = read(fd, buf, sizeof buf);
-        if (n > 0)
-            bytes->insert(bytes->end(), buf, buf + n);
-        else if (n < 0 && errno != EINTR)
-            error = errno;
-        else if (n < 0)
-            n = 1;
+    else if (S_ISREG(st.st_mode) &&
+             static_cast<uint64_t>(st.st_size) > ce::posix::kRegistryMaxBytes)
+        error = EFBIG;
+    // A file larger than the memory there is is one that cannot be read,
+    // not the end of the program.
+    try {
+        if (error == 0 && S_ISREG(st.st_mode))
+            bytes->reserve(static_cast<size_t>(st.st_size) +
+                           1);  // a file growing meanwhile grows it
+        char buf[64 * 1024];
+        for (ssize_t n = 1; error == 0 && n > 0;) {
+            n = read(fd, buf, sizeof buf);
+            if (n > 0 && bytes->size() + static_cast<size_t>(n) > ce::posix::kRegistryMaxBytes)
+                error = EFBIG;  // a pipe that never ends, say
+            else if (n > 0)
+                bytes->insert(bytes->end(), buf, buf + n);
+            else if (n < 0 && errno != EINTR)
+                error = errno;
+            else if (n < 0)
+                n = 1;
+        }
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+        *bytes = ce::posix::RegBytes();
     }
     if (fd > 0)
         close(fd);
     if (error == 0)
         return true;
     *status = fail("cannot read " + (fromStdin ? std::string("standard input") : name) + ": " +
-                   (error == EINVAL ? std::string("not a regular file or pipe")
-                                    : ce::posix::systemError(error)));
+                   (error == EINVAL  ? std::string("not a regular file or pipe")
+                    : error == EFBIG ? std::string(ce::posix::kRegistryTooLarge)
+                                     : ce::posix::systemError(error)));
     return false;
 }
 

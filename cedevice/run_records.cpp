@@ -108,12 +108,13 @@ void printGroup(const char* title, const std::vector<std::pair<std::string, std:
 
 // The list file at the path Zandoval writes it to (a setting without its
 // leading backslash is taken from the root), each line whole, however
-// long: a line read in pieces is put together again.
+// long: a line read in pieces is put together again.  Control characters
+// are shown, not sent: the file is any program's to write.
 void printListFile(std::u16string setting) {
     setting.resize(setting.size() + 2);
     zandoval::fromTheRoot(setting.data(), setting.size());
     const std::u16string path(setting.c_str());
-    std::printf("\nList file %s\n", ce::utf8(path).c_str());
+    std::printf("\nList file %s\n", escapedText(ce::utf8(path)).c_str());
     ce::File file = ce::fileOpen(path.c_str(), ce::FileMode::Read);
     if (file == nullptr) {
         std::printf("  (cannot be read)\n");
@@ -125,12 +126,12 @@ void printListFile(std::u16string setting) {
         text.append(piece, n);
         if (text.back() == '\n') {
             text.pop_back();
-            std::printf("  %s\n", text.c_str());
+            std::printf("  %s\n", escapedText(text).c_str());
             text.clear();
         }
     }
     if (!text.empty())
-        std::printf("  %s\n", text.c_str());  // the last line, without a line end
+        std::printf("  %s\n", escapedText(text).c_str());  // the last line, without a line end
     ce::fileClose(file);
 }
 
@@ -155,7 +156,7 @@ bool printRecord(const RegFile& file, const RunRecord& r) {
     for (const std::u16string& name : ce::posix::regFileValueNames(file, r.key)) {
         RegValueData v;
         if (!inGroups(r, name) && ce::posix::regFileGetValue(file, r.key, name, &v))
-            others.emplace_back(ce::utf8(name), shortText(v));
+            others.emplace_back(escapedText(ce::utf8(name)), shortText(v));
     }
     printGroup("Other values", others);
     RegValueData list;

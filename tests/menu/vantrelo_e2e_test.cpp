@@ -121,9 +121,10 @@ TEST_F(VantreloE2E, ClickedEntryRunsWithFolderVariablesInFileAndParameters) {
                                 // Parameters are split like a shell splits words: quotes keep
                                 // the backslashes of device paths, which
                                 // outside quotes escape the next character.
+                                // A word that opens with "#" is no comment.
                                 "Action3=%WINDOWS%\\rec.sh|'%MYMUSIC%\\a.mp3' "
                                 "\"%MYPICTURES%\\b c.jpg\" %windows% "
-                                "'%PROGRAMFILES%%MYVIDEO%' un\\quoted\n"));
+                                "'%PROGRAMFILES%%MYVIDEO%' un\\quoted #5 last\n"));
     x_.movePointer(500, 400);
     Process p = s().start({});
     auto rect = waitForMenu();
@@ -145,7 +146,7 @@ TEST_F(VantreloE2E, ClickedEntryRunsWithFolderVariablesInFileAndParameters) {
               "\\My Documents\\My Pictures\\b c.jpg\n"
               "%windows%\n"
               "\\Program Files\\My Documents\\My Videos\n"
-              "unquoted\n");
+              "unquoted\n#5\nlast\n");
 }
 
 TEST_F(VantreloE2E, DataFileOpensWithTheDesktopDefaultApplication) {

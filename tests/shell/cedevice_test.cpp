@@ -55,6 +55,8 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
     cetest::writeHostFile(scratch_.dir() + "/nofs/registry.reg", "");
     cetest::writeHostFile(scratch_.dir() + "/nofs/device.conf", "screen=480x800\n");
     std::filesystem::create_directory_symlink(dev_ + "/fs", scratch_.dir() + "/link");
+    std::filesystem::create_directory(scratch_.dir() + "/regonly");
+    cetest::writeHostFile(scratch_.dir() + "/regonly/registry.reg", "");
     struct Refusal {
         std::vector<std::string> args;
         int exit;
@@ -71,6 +73,11 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
         {{"create", scratch_.dir() + "/nofs/inner"},
          1,
          "inside the device " + scratch_.dir() + "/nofs"},
+        // A device that holds its registry alone, as the default device
+        // does at first, is a device too, into whose fs/ nothing nests.
+        {{"create", scratch_.dir() + "/regonly/fs/inner"},
+         1,
+         "inside the device " + scratch_.dir() + "/regonly"},
     };
     for (const Refusal& r : refusals) {
         RunResult out = run(r.args);
@@ -407,6 +414,29 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
     EXPECT_EQ(unreadable.exitCode, 1);
     EXPECT_EQ(unreadable.err,
               "cedevice: cannot read the registry " + dev_ + "/registry.reg: not a regular file\n");
+
+    // Files larger than any registry (sparse ones) are not read into
+    // memory: a failure that says so, in the device tool and the programs.
+    std::filesystem::remove(dev_ + "/registry.reg");
+    const std::string huge = scratch_.dir() + "/huge.reg";
+    cetest::writeHostFile(huge, "");
+    std::error_code sparse;
+    std::filesystem::resize_file(huge, uint64_t{4} << 40, sparse);
+    if (sparse)
+        GTEST_SKIP() << "no sparse file of 4 TB here: " << sparse.message();
+    const std::string tooLarge = ": larger than 1 GiB, more than any registry holds";
+    RunResult import = run({"import", huge});
+    EXPECT_EQ(import.exitCode, 1);
+    EXPECT_EQ(import.err, "cedevice: cannot read " + huge + tooLarge + "\n");
+    std::filesystem::rename(huge, dev_ + "/registry.reg");
+    const std::string cannot = "cannot read the registry " + dev_ + "/registry.reg" + tooLarge;
+    const std::pair<std::string, std::vector<std::string>> runs[] = {
+        {CEDEVICE_EXE, {"get", "HKLM"}}, {ZANDOVAL_EXE, {}}};
+    for (const auto& [exe, args] : runs) {
+        RunResult r = cetest::runProgram(exe, args, dev_);
+        EXPECT_EQ(r.exitCode, 1) << exe << "\n" << r.err;
+        EXPECT_NE(r.err.find(cannot), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
@@ -441,8 +471,16 @@ TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
     std::filesystem::current_path(cwd);
     ASSERT_EQ(cetest::runProgram(ZANDOVAL_EXE, {}, dev_).exitCode, 0);
 
+    // What other programs wrote is shown, not sent to the terminal.
+    ASSERT_EQ(run({"set", "HKCU\\SOFTWARE\\QORV", "x\x1b]0;t\x07", "v"}).exitCode, 0);
+    cetest::writeHostFile(dev_ + "/fs/list.txt",
+                          cetest::readHostFile(dev_ + "/fs/list.txt") + "odd=\x1b[2J\n");
+
     RunResult r = run({"record"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
+    EXPECT_TRUE(hasRow(r.out, {"x\\x1b]0;t\\x07", "v"})) << r.out;
+    EXPECT_NE(r.out.find("\n  odd=\\x1b[2J\n"), std::string::npos) << r.out;
     const std::pair<std::string, std::string> rows[] = {
         {"ErrorDescription", "#0 Success"},
         {"callAction", "addchange"},

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "platform/posix/device/device_dir.h"
@@ -167,6 +168,23 @@ void keepEmpty(Store& s, const std::string& path) {
 
 enum class ReadResult { Read, Missing, Unreachable };
 
+// A registry larger than the memory there is is one that cannot be read:
+// the programs report that, where the allocation would end them.
+bool reserveFor(RegBytes* bytes, off_t size) {
+    try {
+        // Room for a run's edits, so that splicing them in moves the bytes
+        // within the buffer instead of into a second one.  Large pages:
+        // filling a buffer of megabytes page by page costs more than the
+        // read into it.
+        bytes->reserve(static_cast<size_t>(size) + kEditRoom);
+        adviseLargePages(bytes->data(), bytes->capacity());
+        bytes->resize(static_cast<size_t>(size));
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
 // Reads the file at path whole and indexes it into the store.
 ReadResult load(Store& s, const std::string& path) {
     forget(s);
@@ -190,14 +208,17 @@ ReadResult load(Store& s, const std::string& path) {
                 failedBecause(kCannotRead, path, "not a regular file");
             return ReadResult::Unreachable;
         }
-        // Room for a run's edits, so that splicing them in moves the bytes
-        // within the buffer instead of into a second one.  Large pages:
-        // filling a buffer of megabytes page by page costs more than the
-        // read into it.
+        if (static_cast<uint64_t>(before.st_size) > kRegistryMaxBytes) {
+            sysClose(fd);
+            failedBecause(kCannotRead, path, kRegistryTooLarge);
+            return ReadResult::Unreachable;
+        }
         RegBytes bytes;
-        bytes.reserve(static_cast<size_t>(before.st_size) + kEditRoom);
-        adviseLargePages(bytes.data(), bytes.capacity());
-        bytes.resize(static_cast<size_t>(before.st_size));
+        if (!reserveFor(&bytes, before.st_size)) {
+            sysClose(fd);
+            failed(kCannotRead, path, ENOMEM);
+            return ReadResult::Unreachable;
+        }
         // A file changed within the stamping clock's tick could change again
         // unseen; once the tick is over, its identity tells every change.
         // So the read starts after the wait, and the buffer is filled while

@@ -28,6 +28,7 @@
 // The programs run on one thread; so does the store.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,10 +36,16 @@
 
 namespace ce::posix {
 
+// The largest registry.reg (and export) that is read: a phone's registry
+// is megabytes, and a larger file (a sparse one, say) would only take the
+// memory there is.
+constexpr uint64_t kRegistryMaxBytes = uint64_t{1} << 30;
+constexpr char kRegistryTooLarge[] = "larger than 1 GiB, more than any registry holds";
+
 // The registry of the device named now by CE_DEVICE_DIR.  A missing file is
 // the empty registry.  nullptr when registry.reg exists but cannot be read
-// as a file (a directory, no permission), or the device directory cannot
-// be used (device_dir.h).  The parsed file is the store's own, shared: a
+// as a file (a directory, no permission, over kRegistryMaxBytes), or the
+// device directory cannot be used (device_dir.h).  The parsed file is the store's own, shared: a
 // change made later is made on a copy when the caller still holds it.
 std::shared_ptr<const RegFile> registryRead();
 

@@ -52,6 +52,28 @@ std::string errorText(GError* error) {
     return text;
 }
 
+// The parameters with every '#' escaped that GLib's splitter would take
+// for the start of a comment (one outside quotes right after a blank, a
+// line break or at the start) and drop with the rest of its line: the
+// device hands a program its parameters whole, so no word may be lost.
+std::string withoutComments(const std::string& text) {
+    std::string out;
+    char quote = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quote == 0 && c == '#' && (i == 0 || text[i - 1] == ' ' || text[i - 1] == '\n'))
+            out.push_back('\\');
+        out.push_back(c);
+        if (c == '\\' && quote != '\'' && i + 1 < text.size())
+            out.push_back(text[++i]);  // escaped, outside quotes or inside double ones
+        else if (quote == 0 && (c == '\'' || c == '"'))
+            quote = c;
+        else if (quote != 0 && c == quote)
+            quote = 0;
+    }
+    return out;
+}
+
 bool startExecutable(const std::string& file, const std::string& host,
                      const std::string& parameters) {
     std::vector<gchar*> argv;
@@ -61,7 +83,7 @@ bool startExecutable(const std::string& file, const std::string& host,
     if (!onlyBlanks(parameters)) {
         // Unbalanced quotes and the like make the parameters unusable: the
         // program is not started with a guess at them.
-        if (!g_shell_parse_argv(parameters.c_str(), nullptr, &words, &error)) {
+        if (!g_shell_parse_argv(withoutComments(parameters).c_str(), nullptr, &words, &error)) {
             return cannotStart(file, host,
                                "its parameters cannot be split into words: " + errorText(error));
         }
