@@ -1,6 +1,8 @@
 #include "platform/wstr.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace ce {
 
@@ -68,30 +70,70 @@ bool u16append(char16_t* dst, size_t dstChars, const char16_t* src) {
     return true;
 }
 
+namespace {
+
+// Capitals and their small letters, as Unicode pairs them one to one, for
+// the letters of Unicode 3.2 (what the device's own lower-casing knows):
+// each range maps every unit from first to last (step 1), or every other
+// one from first (step 2), by adding delta.  Pairs whose UTF-8 forms differ
+// in length (the Kelvin and Ohm signs, the Angstrom sign) are left out, so
+// that lower-casing a UTF-8 name keeps its length.
+struct CaseRange {
+    char16_t first;
+    char16_t last;
+    int16_t delta;
+    uint8_t step;
+};
+constexpr CaseRange kCaseRanges[] = {
+    {0x00C0, 0x00D6, 32, 1},   {0x00D8, 0x00DE, 32, 1},   {0x0100, 0x012E, 1, 2},
+    {0x0132, 0x0136, 1, 2},    {0x0139, 0x0147, 1, 2},    {0x014A, 0x0176, 1, 2},
+    {0x0178, 0x0178, -121, 1}, {0x0179, 0x017D, 1, 2},    {0x0181, 0x0181, 210, 1},
+    {0x0182, 0x0184, 1, 2},    {0x0186, 0x0186, 206, 1},  {0x0187, 0x0187, 1, 1},
+    {0x0189, 0x018A, 205, 1},  {0x018B, 0x018B, 1, 1},    {0x018E, 0x018E, 79, 1},
+    {0x018F, 0x018F, 202, 1},  {0x0190, 0x0190, 203, 1},  {0x0191, 0x0191, 1, 1},
+    {0x0193, 0x0193, 205, 1},  {0x0194, 0x0194, 207, 1},  {0x0196, 0x0196, 211, 1},
+    {0x0197, 0x0197, 209, 1},  {0x0198, 0x0198, 1, 1},    {0x019C, 0x019C, 211, 1},
+    {0x019D, 0x019D, 213, 1},  {0x019F, 0x019F, 214, 1},  {0x01A0, 0x01A4, 1, 2},
+    {0x01A6, 0x01A6, 218, 1},  {0x01A7, 0x01A7, 1, 1},    {0x01A9, 0x01A9, 218, 1},
+    {0x01AC, 0x01AC, 1, 1},    {0x01AE, 0x01AE, 218, 1},  {0x01AF, 0x01AF, 1, 1},
+    {0x01B1, 0x01B2, 217, 1},  {0x01B3, 0x01B5, 1, 2},    {0x01B7, 0x01B7, 219, 1},
+    {0x01B8, 0x01B8, 1, 1},    {0x01BC, 0x01BC, 1, 1},    {0x01C4, 0x01C4, 2, 1},
+    {0x01C5, 0x01C5, 1, 1},    {0x01C7, 0x01C7, 2, 1},    {0x01C8, 0x01C8, 1, 1},
+    {0x01CA, 0x01CA, 2, 1},    {0x01CB, 0x01DB, 1, 2},    {0x01DE, 0x01EE, 1, 2},
+    {0x01F1, 0x01F1, 2, 1},    {0x01F2, 0x01F4, 1, 2},    {0x01F6, 0x01F6, -97, 1},
+    {0x01F7, 0x01F7, -56, 1},  {0x01F8, 0x021E, 1, 2},    {0x0220, 0x0220, -130, 1},
+    {0x0222, 0x0232, 1, 2},    {0x0386, 0x0386, 38, 1},   {0x0388, 0x038A, 37, 1},
+    {0x038C, 0x038C, 64, 1},   {0x038E, 0x038F, 63, 1},   {0x0391, 0x03A1, 32, 1},
+    {0x03A3, 0x03AB, 32, 1},   {0x03D8, 0x03EE, 1, 2},    {0x03F4, 0x03F4, -60, 1},
+    {0x0400, 0x040F, 80, 1},   {0x0410, 0x042F, 32, 1},   {0x0460, 0x0480, 1, 2},
+    {0x048A, 0x04BE, 1, 2},    {0x04C1, 0x04CD, 1, 2},    {0x04D0, 0x04F4, 1, 2},
+    {0x04F8, 0x04F8, 1, 1},    {0x0500, 0x050E, 1, 2},    {0x0531, 0x0556, 48, 1},
+    {0x1E00, 0x1E94, 1, 2},    {0x1EA0, 0x1EF8, 1, 2},    {0x1F08, 0x1F0F, -8, 1},
+    {0x1F18, 0x1F1D, -8, 1},   {0x1F28, 0x1F2F, -8, 1},   {0x1F38, 0x1F3F, -8, 1},
+    {0x1F48, 0x1F4D, -8, 1},   {0x1F59, 0x1F5F, -8, 2},   {0x1F68, 0x1F6F, -8, 1},
+    {0x1F88, 0x1F8F, -8, 1},   {0x1F98, 0x1F9F, -8, 1},   {0x1FA8, 0x1FAF, -8, 1},
+    {0x1FB8, 0x1FB9, -8, 1},   {0x1FBA, 0x1FBB, -74, 1},  {0x1FBC, 0x1FBC, -9, 1},
+    {0x1FC8, 0x1FCB, -86, 1},  {0x1FCC, 0x1FCC, -9, 1},   {0x1FD8, 0x1FD9, -8, 1},
+    {0x1FDA, 0x1FDB, -100, 1}, {0x1FE8, 0x1FE9, -8, 1},   {0x1FEA, 0x1FEB, -112, 1},
+    {0x1FEC, 0x1FEC, -7, 1},   {0x1FF8, 0x1FF9, -128, 1}, {0x1FFA, 0x1FFB, -126, 1},
+    {0x1FFC, 0x1FFC, -9, 1},   {0x2160, 0x216F, 16, 1},   {0x24B6, 0x24CF, 26, 1},
+    {0xFF21, 0xFF3A, 32, 1},
+};
+
+}  // namespace
+
 char16_t u16lowerChar(char16_t c) {
-    if (c >= u'A' && c <= u'Z')
-        return static_cast<char16_t>(c + 32);
-    if ((c >= 0xC0 && c <= 0xDE) && c != 0xD7)
-        return static_cast<char16_t>(c + 32);
-    if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x131 && c != 0x138 && c != 0x149 &&
-        c != 0x17F) {
-        // Latin Extended-A pairs: the capital is the even one up to U+0137
-        // and from U+014A to U+0177, the odd one in between and from U+0179.
-        bool evenUpper = c < 0x138 || (c >= 0x14A && c <= 0x177);
-        bool isUpper = evenUpper ? (c % 2 == 0) : (c % 2 == 1);
-        if (c == 0x178)
-            return 0xFF;
-        if (isUpper)
-            return static_cast<char16_t>(c + 1);
-    }
-    // Greek and Cyrillic capitals, for names the device folds the same way.
-    if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
-        return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x410 && c <= 0x42F)
-        return static_cast<char16_t>(c + 0x20);
-    if (c >= 0x400 && c <= 0x40F)
-        return static_cast<char16_t>(c + 0x50);
-    return c;
+    if (c < 0x80)
+        return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+    const CaseRange* r =
+        std::upper_bound(std::begin(kCaseRanges), std::end(kCaseRanges), c,
+                         [](char16_t v, const CaseRange& e) { return v < e.first; });
+    if (r == std::begin(kCaseRanges))
+        return c;
+    --r;
+    if (c > r->last || (c - r->first) % r->step != 0)
+        return c;
+    return static_cast<char16_t>(c + r->delta);
 }
 
 void u16lower(char16_t* s) {

@@ -24,8 +24,10 @@ bool u16copyN(char16_t* dst, size_t dstChars, const char16_t* src, size_t n);
 // Appends src to the text in dst; false (dst unchanged) when it does not fit.
 bool u16append(char16_t* dst, size_t dstChars, const char16_t* src);
 
-// Lower-cases in place: ASCII, Latin-1, the Latin Extended-A pairs, and the
-// basic Greek and Cyrillic capitals.
+// Lower-cases in place, unit by unit, as Unicode pairs capitals and small
+// letters one to one (Latin, Greek, Cyrillic, Armenian, the fullwidth
+// forms, ...).  A unit keeps the length of its UTF-8 form, and ASCII stays
+// ASCII.
 void u16lower(char16_t* s);
 char16_t u16lowerChar(char16_t c);
 

@@ -109,11 +109,26 @@ TEST(TextConversion, Utf8IsTheDefaultCodePage) {
     EXPECT_EQ(utf8, "a\xEF\xBF\xBD");
 }
 
-TEST(TextConversion, LowerCasingPairsLatinLettersAsUnicodeDoes) {
-    std::u16string text = u"ÀÞĀāĹĺŊŋŐőŶŷŸŹźſ";
-    ce::u16lower(text.data());
-    EXPECT_EQ(text, u"àþāāĺĺŋŋőőŷŷÿźźſ");
-    std::u16string other = u"ΑΩΫΣς ЀЏАЯая";
-    ce::u16lower(other.data());
-    EXPECT_EQ(other, u"αωϋσς ѐџаяая");
+TEST(TextConversion, LowerCasingPairsLettersAsUnicodeDoes) {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        {u"ÀÞĀāĹĺŊŋŐőŶŷŸŹźſ", u"àþāāĺĺŋŋőőŷŷÿźźſ"},
+        {u"ΑΩΫΣς ЀЏАЯая", u"αωϋσς ѐџаяая"},
+        // Romanian, accented Greek, Ukrainian, Vietnamese, Armenian.
+        {u"ȘȚ ΆΏ Ґ ỨẠ Ա ǅ", u"șț άώ ґ ứạ ա ǆ"},
+        {u"\u0130 \u212A \u2126 \u212B \u00DF",
+         u"\u0130 \u212A \u2126 \u212B \u00DF"},  // no pair of one UTF-8 length
+    };
+    for (auto [text, lower] : cases) {
+        ce::u16lower(text.data());
+        EXPECT_EQ(text, lower);
+    }
+    // Every unit keeps its UTF-8 length, ASCII stays ASCII, and lower-case
+    // is lower-cased no further: device path lookups rely on all three.
+    auto utf8Size = [](char16_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : 3; };
+    for (uint32_t u = 0; u <= 0xFFFF; ++u) {
+        const auto c = static_cast<char16_t>(u);
+        const char16_t lower = ce::u16lowerChar(c);
+        ASSERT_EQ(utf8Size(lower), utf8Size(c)) << std::hex << u;
+        ASSERT_EQ(ce::u16lowerChar(lower), lower) << std::hex << u;
+    }
 }
