@@ -6,10 +6,12 @@
 // to Bronze), the plugin name, then "<<<>>>", the layout file, "<<<>>>"
 // and the plugin definition.
 //
-// An add and a removal must give the outcome and the copy of the plain
-// model of layout_model.h, and so must a switch that asks for no variant
+// A layout in UTF-16 must be a read failure.  Otherwise an add and a
+// removal must give the outcome and the copy of the plain model of
+// layout_model.h, and so must a switch that asks for no variant
 // (a plain copy); a switch that asks for one is only held to the bound on
 // the copy's size.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -19,6 +21,7 @@
 #include "fuzz/layout_model.h"
 #include "fuzz/memory_device.h"
 #include "installer/layer_markers.h"
+#include "installer/layout_line.h"
 #include "installer/rewrite_pass.h"
 
 namespace {
@@ -67,12 +70,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Memory stays bounded: a switch adds a few bytes to two lines, an add
     // one block.
     FUZZ_CHECK(out.size() <= layout.size() + plg.size() + 2 * 16 + 7);
-    FUZZ_CHECK(outcome != qorv::PassOutcome::ReadFailed &&
-               outcome != qorv::PassOutcome::WriteFailed);
+    FUZZ_CHECK(outcome != qorv::PassOutcome::WriteFailed);
+    // A layout whose first piece is UTF-16 text is not read; any other is
+    // read to its end.
+    const size_t lineEnd = std::min(layout.find('\n'), layout.size() - 1) + 1;
+    const std::string_view first = layout.substr(0, std::min(lineEnd, qorv::kLinePieceBytes));
+    const bool utf16 = !layout.empty() && qorv::looksLikeUtf16(first);
+    FUZZ_CHECK((outcome == qorv::PassOutcome::ReadFailed) == utf16);
 
     bool switchAsked =
         pass.kind == qorv::PassKind::SwitchListView && (pass.toTitanium || pass.toBronze);
-    if (switchAsked)
+    if (switchAsked || utf16)
         return 0;
     char marker[qorv::kMarkerBytes];
     cefuzz::ModelPass model;

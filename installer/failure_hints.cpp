@@ -361,6 +361,9 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
         case Result::AddLayoutNotRead:
         case Result::DeleteLayoutNotRead:
         case Result::ChangeLayoutNotRead:
+            if (isUtf16Text(request.targetCpr))
+                return u"{cpr} is UTF-16 text, which the installer does not rewrite: a layout is "
+                       u"8-bit text (save it as UTF-8); it is unchanged";
             return u"{cpr} could not be read to its end; it is unchanged";
         case Result::NameTagMissing:
             if (isUtf16Text(request.plgPath))
@@ -400,6 +403,10 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
         case Result::NameNotConvertible:
             return u"the plugin's name in {plg} is not text of the device's code page (UTF-8 on "
                    u"a PC)";
+        case Result::NameHoldsListQuote:
+            plgName(ctx, name, kPluginNameBytes, head);
+            return u"the plugin's name \"{name}\" in {plg} holds ', which the home screen's "
+                   u"order list cannot take: the list holds a \" inside its ' quotes";
         case Result::NameNotAllowed:
             plgName(ctx, name, kPluginNameBytes, head);
             refusedCharacter(head.name, detail, kTextChars);

@@ -29,6 +29,15 @@ enum class ReadStatus { Line, End, Failed };
 // the read stopped short of the end (an I/O error).
 ReadStatus readLayoutLine(ce::File file, LayoutLine& line);
 
+// True when the first bytes of a file are UTF-16 text (a byte-order mark,
+// or a zero byte among them), which these 8-bit lines cannot read: the
+// tags of a plugin definition are then never found, however right they
+// are, and a layout would be rewritten byte by byte.
+inline bool looksLikeUtf16(std::string_view head) {
+    return head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
+           head.find('\0') != std::string_view::npos;
+}
+
 // Plain, case-sensitive substring search.
 inline bool lineHolds(std::string_view line, std::string_view text) {
     return line.find(text) != std::string_view::npos;

@@ -107,6 +107,19 @@ OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view na
         *nameNew = !unclosedListHolds(order.list, name);
         return OrderEdit::NoClosingQuote;
     }
+    // A name that holds the list's own quotation mark (Bob's in
+    // Order='...') would end the attribute early: the list then takes the
+    // other kind, which no name holds.  A list that holds that kind too
+    // can take the name in neither.
+    char16_t quote = order.quote;
+    if (name.find(quote) != std::u16string_view::npos) {
+        quote = quote == u'\'' ? u'"' : u'\'';
+        if (order.list.find(quote) != std::u16string_view::npos) {
+            *nameNew = !listHolds(order.list, name);
+            return OrderEdit::NameHoldsQuote;
+        }
+        newText->back() = quote;
+    }
     bool placed = false;
     if (position == 0) {
         newText->append(name);
@@ -135,7 +148,7 @@ OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view na
             newText->push_back(u';');
         newText->append(name);
     }
-    newText->push_back(order.quote);
+    newText->push_back(quote);
     newText->append(order.rest);
     if (!*nameNew)
         newText->assign(extXml);

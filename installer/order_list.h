@@ -46,10 +46,13 @@ struct ListWalk {
 ListWalk startWalk(std::u16string_view list);
 bool nextEntry(ListWalk& walk, std::u16string_view* entry);
 
-enum class OrderEdit { Ok, NoOpeningQuote, NoClosingQuote };
+// NameHoldsQuote: the name holds a quotation mark of each kind that the
+// list could stand in (only an insertion fails so).
+enum class OrderEdit { Ok, NoOpeningQuote, NoClosingQuote, NameHoldsQuote };
 
 // Puts name into the order list as entry number position counting from 0;
-// a position below 0 or past the last entry appends it.  When an entry
+// a position below 0 or past the last entry appends it.  A name that holds
+// the list's quotation mark puts the list in the other kind.  When an entry
 // already equals the name, *nameNew is false and *newText is the old text
 // unchanged.  *newText is complete only on Ok.
 OrderEdit insertIntoOrderList(std::u16string_view extXml, std::u16string_view name,

@@ -13,6 +13,11 @@ bool nextLine(PassLines& lines) {
         return false;
     lines.continuesLine = lines.pieceOpen;
     ReadStatus status = readLayoutLine(lines.layout, lines.line);
+    // Layouts are 8-bit text: one in UTF-16 would have the 0x09 bytes of
+    // its characters taken for tabs and replaced.
+    if (status == ReadStatus::Line && !lines.started && looksLikeUtf16(lines.line.view()))
+        status = ReadStatus::Failed;
+    lines.started = true;
     if (status == ReadStatus::Failed)
         lines.readFailed = true;
     // Taken now: the phases may change the line once they have it.

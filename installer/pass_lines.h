@@ -28,10 +28,12 @@ struct PassLines {
     // read last is a piece that such a line goes on after.
     bool continuesLine = false;
     bool pieceOpen = false;
+    bool started = false;  // a line has been read
 };
 
 // Reads the next line into lines.line.  False at the end of the file, on a
-// read failure and once a write has failed.
+// read failure and once a write has failed.  A layout in UTF-16 is not
+// read: its first line is a read failure.
 bool nextLine(PassLines& lines);
 
 // Writes a line through replaceTabs.  False once a write has failed.

@@ -66,14 +66,6 @@ inline size_t firstNameCharNotAllowed(std::string_view name) {
     return text;
 }
 
-// True when the first bytes of a plugin definition are UTF-16 text (a
-// byte-order mark, or a zero byte among them), which the installer's 8-bit
-// lines cannot read: its tags are then never found, however right they are.
-inline bool looksLikeUtf16(std::string_view head) {
-    return head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
-           head.find('\0') != std::string_view::npos;
-}
-
 // Reads the name line into line; on Ok (and NameNotAllowed) head.name holds
 // the name.
 PlgHeadStatus readPluginName(ce::File plg, LayoutLine& line, PluginHead& head);

@@ -38,6 +38,8 @@ bool stageOrder(const EditorRun& run, const PluginValues& values, OrderEdit edit
         failure = results.noOpeningQuote;
     } else if (edit == OrderEdit::NoClosingQuote) {
         failure = results.noClosingQuote;
+    } else if (edit == OrderEdit::NameHoldsQuote) {
+        failure = Result::NameHoldsListQuote;
     } else if (values.newOrder.size() > kMaxValueChars) {
         failure = results.tooLong;
     }

@@ -56,6 +56,8 @@ constexpr ResultRow kResults[] = {
     {Result::NameNotConvertible, 68, nullptr, u"#68 Name of Plugin in plg could not be converted"},
     {Result::NameNotAllowed, 69, nullptr,
      u"#69 Name of Plugin in plg holds a character not allowed"},
+    {Result::NameHoldsListQuote, 69, nullptr,
+     u"#69 Name of Plugin in plg holds a quote the order list cannot take"},
     {Result::AddLayersUnfinished, 70, nullptr,
      u"#70 Found Plugin in cpr, but unexpected end of file"},
     {Result::AddNoExtXml, 70, nullptr, u"#70 No ExtensibilityXML in CHome found"},

@@ -50,6 +50,7 @@ enum class Result : uint8_t {
     PositionTooLong,      // 67
     NameNotConvertible,   // 68
     NameNotAllowed,       // 69
+    NameHoldsListQuote,   // 69: a ' where the order list can take none
     AddLayersUnfinished,  // 70
     AddNoExtXml,          // 70
     AddNoDefaultXml,      // 71

@@ -103,6 +103,30 @@ TEST(FaultInjection, FailedStepsGiveTheirResultAndLeaveLayoutAndRegistryWhole) {
     }
 }
 
+// A layout in UTF-16 is none the installer can rewrite (a 0x09 byte of a
+// character would be taken for a tab): it fails as a layout that cannot
+// be read, and nothing changes.
+TEST(FaultInjection, AUtf16LayoutIsNotReadAndStaysAsItIs) {
+    std::string utf16;
+    for (char c : kInstalled + "<!-- x -->\r\n")
+        utf16 += std::string{c, '\0'};
+    utf16.replace(utf16.size() - 14, 2, "\x09\x04");  // the x becomes U+0409
+    const std::pair<const Action*, int64_t> cases[] = {
+        {&kAdd, 54}, {&kDelete, 154}, {&kChange, 354}};
+    for (const std::string& start : {"\xFF\xFE" + utf16, utf16}) {
+        for (const auto& [action, code] : cases) {
+            SCOPED_TRACE(std::string(action->name) + (start[0] == '\xFF' ? " with" : " without") +
+                         " a byte-order mark");
+            TempDevice dev;
+            prepare(dev, start);
+            EXPECT_EQ(runFaulted(dev, action->line, noFault()), 1);
+            EXPECT_EQ(resultCode(dev), code) << resultText(dev);
+            EXPECT_EQ(dev.readFile(kPortrait), start);
+            EXPECT_EQ(homeValue(dev, "Plugins"), "Clock;Mail");
+        }
+    }
+}
+
 TEST(FaultInjection, InterruptedCallsAndShortTransfersGiveTheCleanResult) {
     for (const Action* action : {&kAdd, &kDelete, &kChange}) {
         const std::string& start = action == &kDelete ? kInstalled : kLayout;

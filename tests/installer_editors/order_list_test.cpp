@@ -103,6 +103,18 @@ TEST(OrderInsertion, TheListIsTheOrderAttributesAndTheTextBeforeItStays) {
     }
 }
 
+// A name with the list's own quotation mark puts the list in the other
+// kind, where a delete finds it again; a list that holds the other kind
+// too takes it in neither.
+TEST(OrderInsertion, ANameWithTheListsQuoteTurnsTheQuotes) {
+    const std::u16string turned = inserted(u"<P Order='A;B' C='x'/>", u"Bob's", 1);
+    EXPECT_EQ(turned, u"<P Order=\"A;Bob's;B\" C='x'/>");
+    EXPECT_TRUE(orderListHolds(turned, u"Bob's"));
+    EXPECT_EQ(removed(turned, u"Bob's"), u"<P Order=\"A;B\" C='x'/>");
+    EXPECT_EQ(inserted(u"<P Order=\"A\"/>", u"Bob's", 9), u"<P Order=\"A;Bob's\"/>");
+    inserted(u"<P Order='it\"s'/>", u"Bob's", 9, OrderEdit::NameHoldsQuote);
+}
+
 TEST(OrderInsertion, ExistingNameKeepsTheOldTextAndIsNotNew) {
     bool isNew = true;
     std::u16string old = u"<x> <Plugins Order=\"A;B;C\"/>";
