@@ -98,15 +98,20 @@ long numberAfter(std::string_view line, std::string_view text) {
     return digits > 0 ? value : -1;
 }
 
-// The screen sizes a plugin definition has layout blocks for: "240x320,
+// The screen sizes a plugin definition has layout blocks for after its
+// position line, where the add looks for them: "240x320,
 // 480x800", or nothing.  A block whose line the installer's search passes
 // over (height first, or more than one blank between) is marked, so that
 // the hint does not seem to say that the block for this screen is there.
 void blockSizes(const char16_t* plg, LayoutLine& line, char16_t* out, size_t outChars) {
     out[0] = 0;
     ce::File file = ce::fileOpen(plg, ce::FileMode::Read);
+    // Only the blocks after the position line count, as for the add.
+    PluginHead head = {};
+    bool afterPosition = file != nullptr && readPluginName(file, line, head) == PlgHeadStatus::Ok &&
+                         readPluginPosition(file, line, head) == PlgHeadStatus::Ok;
     size_t found = 0;
-    while (file != nullptr && readLayoutLine(file, line) == ReadStatus::Line) {
+    while (afterPosition && readLayoutLine(file, line) == ReadStatus::Line) {
         if (!lineHolds(line.view(), "ayout "))
             continue;
         long w = numberAfter(line.view(), "screenWidth=\"");
@@ -384,7 +389,7 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
             blockSizes(request.plgPath, scratch, detail, kTextChars);
             if (detail[0] == 0)
                 return u"{plg} has no layout block (<layout screenWidth=\"W\" screenHeight=\"H\">) "
-                       u"at all; this screen needs one for {screen}";
+                       u"after its position line; this screen needs one for {screen}";
             return u"{plg} has no layout block for this screen, {screen}; it has blocks for "
                    u"{detail}";
         case Result::NoLayoutEnd:

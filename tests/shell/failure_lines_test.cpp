@@ -113,6 +113,17 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: \\p\\w.plg has no layout block for this screen, 480x800; it has blocks "
          "for 480x800 (not found: write screenWidth=\"480\" screenHeight=\"800\", width first, "
          "one blank between)"},
+        {"a block before the position line, where the add does not look",
+         [](const std::string& dev) {
+             writeFs(dev, "p/b.plg",
+                     "<name>W</name>\r\n<layout screenWidth=\"480\" screenHeight=\"800\">\r\n"
+                     "<B/>\r\n</layout>\r\n<position>1</position>\r\n");
+         },
+         QORVINSTALL_EXE,
+         {"-addchange", "-plg:\\p\\b.plg", "-cpr:\\Windows\\qorvhome_480x800.cpr", "-silent"},
+         1,
+         "qorvinstall: \\p\\b.plg has no layout block (<layout screenWidth=\"W\" "
+         "screenHeight=\"H\">) after its position line; this screen needs one for 480x800"},
         {"a NUL byte in the name",
          [](const std::string& dev) {
              writeFs(dev, "p/n.plg",
@@ -148,7 +159,8 @@ TEST(FailureLines, SayWhatToFix) {
          QORVINSTALL_EXE,
          {"-addchange", kPlg, "-cpr:\\Windows\\cut.cpr", "-silent"},
          1,
-         "qorvinstall: the layers of Lorvendi in \\Windows\\cut.cpr are cut short: only one </Layer> "
+         "qorvinstall: the layers of Lorvendi in \\Windows\\cut.cpr are cut short: only one "
+         "</Layer> "
          "follows its condensed layer, and a plugin's layers end with the second; mend or remove "
          "them"},
         {"a removal whose layers lack the condensed one",
