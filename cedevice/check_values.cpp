@@ -69,6 +69,39 @@ bool operator==(const HomeValues& a, const HomeValues& b) {
            sameValue(a.defaultXml, b.defaultXml) && sameValue(a.plugins, b.plugins);
 }
 
+namespace {
+
+void putOrderInDoubleQuotes(std::optional<RegValueData>* value) {
+    if (!value->has_value() || (*value)->type != ce::kRegSz)
+        return;
+    const std::vector<uint8_t>& bytes = (*value)->bytes;
+    std::u16string text;
+    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    text = text.substr(0, text.find(u'\0'));
+    qorv::OrderList order = qorv::findOrderList(text);
+    if (!order.closed || order.quote != u'\'' || order.list.find(u'"') != std::u16string::npos)
+        return;
+    std::u16string turned(order.before);
+    turned.back() = u'"';
+    turned.append(order.list).append(u"\"").append(order.rest);
+    std::vector<uint8_t> out;
+    for (char16_t c : turned) {
+        out.push_back(static_cast<uint8_t>(c & 0xff));
+        out.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    out.insert(out.end(), {0, 0});
+    (*value)->bytes = std::move(out);
+}
+
+}  // namespace
+
+HomeValues orderInDoubleQuotes(HomeValues values) {
+    putOrderInDoubleQuotes(&values.extensibilityXml);
+    putOrderInDoubleQuotes(&values.defaultXml);
+    return values;
+}
+
 HomeValues readHomeValues(const RegFile& registry) {
     HomeValues values;
     values.extensibilityXml = rawValue(registry, kHomeScreenKey, u"ExtensibilityXML");

@@ -27,6 +27,11 @@ struct HomeValues {
 
 bool operator==(const HomeValues& a, const HomeValues& b);
 
+// The values with the order list of each XML value put in " quotes where it
+// stands in ' quotes, as an add of a name that holds ' leaves it (the list
+// then holds no ").
+HomeValues orderInDoubleQuotes(HomeValues values);
+
 HomeValues readHomeValues(const ce::posix::RegFile& registry);
 
 // The names of the three values that do not hold name as an entry of their

@@ -6,11 +6,11 @@
 // to Bronze), the plugin name, then "<<<>>>", the layout file, "<<<>>>"
 // and the plugin definition.
 //
-// A layout in UTF-16 must be a read failure.  Otherwise an add and a
-// removal must give the outcome and the copy of the plain model of
-// layout_model.h, and so must a switch that asks for no variant
-// (a plain copy); a switch that asks for one is only held to the bound on
-// the copy's size.
+// A layout in UTF-16 (or holding a zero byte) must be a read failure.
+// Otherwise an add and a removal must give the outcome and the copy of the
+// plain model of layout_model.h, and so must a switch that asks for no
+// variant (a plain copy); a switch that asks for one is only held to the
+// bound on the copy's size.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -71,16 +71,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // one block.
     FUZZ_CHECK(out.size() <= layout.size() + plg.size() + 2 * 16 + 7);
     FUZZ_CHECK(outcome != qorv::PassOutcome::WriteFailed);
-    // A layout whose first piece is UTF-16 text is not read; any other is
-    // read to its end.
+    // A layout whose first piece opens as UTF-16 text is not read, nor is
+    // one with a zero byte in a piece that the pass reaches (it may stop
+    // before); any other is read to its end.
     const size_t lineEnd = std::min(layout.find('\n'), layout.size() - 1) + 1;
     const std::string_view first = layout.substr(0, std::min(lineEnd, qorv::kLinePieceBytes));
     const bool utf16 = !layout.empty() && qorv::looksLikeUtf16(first);
-    FUZZ_CHECK((outcome == qorv::PassOutcome::ReadFailed) == utf16);
+    const bool zero = layout.find('\0') != std::string_view::npos;
+    FUZZ_CHECK(!utf16 || outcome == qorv::PassOutcome::ReadFailed);
+    FUZZ_CHECK(outcome != qorv::PassOutcome::ReadFailed || utf16 || zero);
 
     bool switchAsked =
         pass.kind == qorv::PassKind::SwitchListView && (pass.toTitanium || pass.toBronze);
-    if (switchAsked || utf16)
+    if (switchAsked || outcome == qorv::PassOutcome::ReadFailed)
         return 0;
     char marker[qorv::kMarkerBytes];
     cefuzz::ModelPass model;

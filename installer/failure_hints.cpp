@@ -247,6 +247,20 @@ void plgName(RunContext& ctx, char16_t* out, size_t outChars, PluginHead& head) 
     acpForHint(head.name, out, outChars);
 }
 
+// False when a line of the layout is not 8-bit text, as the rewrite pass
+// reads it (notEightBitLine).
+bool isEightBitText(const char16_t* cpr, LayoutLine& line) {
+    ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
+    bool first = true;
+    bool eightBit = true;
+    while (eightBit && file != nullptr && readLayoutLine(file, line) == ReadStatus::Line) {
+        eightBit = !notEightBitLine(line.view(), first);
+        first = false;
+    }
+    ce::fileClose(file);
+    return eightBit;
+}
+
 // True when the file is UTF-16 text (looksLikeUtf16 on its first bytes).
 bool isUtf16Text(const char16_t* path) {
     char text[64];
@@ -366,9 +380,9 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
         case Result::AddLayoutNotRead:
         case Result::DeleteLayoutNotRead:
         case Result::ChangeLayoutNotRead:
-            if (isUtf16Text(request.targetCpr))
-                return u"{cpr} is UTF-16 text, which the installer does not rewrite: a layout is "
-                       u"8-bit text (save it as UTF-8); it is unchanged";
+            if (!isEightBitText(request.targetCpr, scratch))
+                return u"{cpr} is UTF-16 text (or holds a zero byte), which the installer does not "
+                       u"rewrite: a layout is 8-bit text (save it as UTF-8); it is unchanged";
             return u"{cpr} could not be read to its end; it is unchanged";
         case Result::NameTagMissing:
             if (isUtf16Text(request.plgPath))

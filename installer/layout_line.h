@@ -37,6 +37,12 @@ inline bool looksLikeUtf16(std::string_view head) {
     return head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF") ||
            head.find('\0') != std::string_view::npos;
 }
+// The same for any line of a layout: a first line that is UTF-16, or a
+// zero byte in any line (no 8-bit text holds one; UTF-16 whose first line
+// is empty shows its first zero byte in the second).
+inline bool notEightBitLine(std::string_view line, bool first) {
+    return first ? looksLikeUtf16(line) : line.find('\0') != std::string_view::npos;
+}
 
 // Plain, case-sensitive substring search.
 inline bool lineHolds(std::string_view line, std::string_view text) {

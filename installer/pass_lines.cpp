@@ -15,7 +15,7 @@ bool nextLine(PassLines& lines) {
     ReadStatus status = readLayoutLine(lines.layout, lines.line);
     // Layouts are 8-bit text: one in UTF-16 would have the 0x09 bytes of
     // its characters taken for tabs and replaced.
-    if (status == ReadStatus::Line && !lines.started && looksLikeUtf16(lines.line.view()))
+    if (status == ReadStatus::Line && notEightBitLine(lines.line.view(), !lines.started))
         status = ReadStatus::Failed;
     lines.started = true;
     if (status == ReadStatus::Failed)

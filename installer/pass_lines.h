@@ -33,7 +33,7 @@ struct PassLines {
 
 // Reads the next line into lines.line.  False at the end of the file, on a
 // read failure and once a write has failed.  A layout in UTF-16 is not
-// read: its first line is a read failure.
+// read: a line that is not 8-bit text (notEightBitLine) is a read failure.
 bool nextLine(PassLines& lines);
 
 // Writes a line through replaceTabs.  False once a write has failed.

@@ -107,16 +107,24 @@ TEST(FaultInjection, FailedStepsGiveTheirResultAndLeaveLayoutAndRegistryWhole) {
 // character would be taken for a tab): it fails as a layout that cannot
 // be read, and nothing changes.
 TEST(FaultInjection, AUtf16LayoutIsNotReadAndStaysAsItIs) {
-    std::string utf16;
-    for (char c : kInstalled + "<!-- x -->\r\n")
-        utf16 += std::string{c, '\0'};
-    utf16.replace(utf16.size() - 14, 2, "\x09\x04");  // the x becomes U+0409
+    auto utf16 = [](const std::string& text) {
+        std::string out;
+        for (char c : text + "<!-- x -->\r\n")
+            out += std::string{c, '\0'};
+        return out.replace(out.size() - 14, 2, "\x09\x04");  // the x becomes U+0409
+    };
+    std::string lf = kInstalled;
+    for (size_t at; (at = lf.find('\r')) != std::string::npos;)
+        lf.erase(at, 1);
     const std::pair<const Action*, int64_t> cases[] = {
         {&kAdd, 54}, {&kDelete, 154}, {&kChange, 354}};
-    for (const std::string& start : {"\xFF\xFE" + utf16, utf16}) {
+    // With a byte-order mark, without one, and with an empty first line of
+    // LF alone, whose one byte holds no zero.
+    for (const std::string& start :
+         {"\xFF\xFE" + utf16(kInstalled), utf16(kInstalled), utf16("\n" + lf)}) {
         for (const auto& [action, code] : cases) {
-            SCOPED_TRACE(std::string(action->name) + (start[0] == '\xFF' ? " with" : " without") +
-                         " a byte-order mark");
+            SCOPED_TRACE(std::string(action->name) + " on " + std::to_string(start.size()) +
+                         " bytes");
             TempDevice dev;
             prepare(dev, start);
             EXPECT_EQ(runFaulted(dev, action->line, noFault()), 1);

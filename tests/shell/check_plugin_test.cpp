@@ -357,15 +357,27 @@ TEST_F(CheckPlugin, TheScreenOfTheCheckHoldsWhateverTheDeviceConfSays) {
 }
 
 TEST_F(CheckPlugin, TheOrderListIsTheOrderAttributeWhereverItStands) {
-    for (const char* value : {"ExtensibilityXML", "DefaultXML"}) {
-        RunResult set = cetest::runProgram(CEDEVICE_EXE,
-                                           {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", value,
-                                            "<?xml version=\"1.0\"?><Plugins "
-                                            "CPRFileName=\"qorvhome\" Order=\"Clock;Messaging\"/>"},
-                                           dev_);
-        ASSERT_EQ(set.exitCode, 0) << set.err;
-    }
+    auto setOrder = [&](const std::string& attribute) {
+        for (const char* value : {"ExtensibilityXML", "DefaultXML"}) {
+            RunResult set = cetest::runProgram(
+                CEDEVICE_EXE,
+                {"set", "HKLM\\SOFTWARE\\Microsoft\\CHome", value,
+                 "<?xml version=\"1.0\"?><Plugins CPRFileName=\"qorvhome\" " + attribute + "/>"},
+                dev_);
+            ASSERT_EQ(set.exitCode, 0) << set.err;
+        }
+    };
+    setOrder("Order=\"Clock;Messaging\"");
     RunResult r = check({kSamplePlg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
+    // A name with ' puts a list in ' quotes in " quotes, for good.
+    std::string bobs = cetest::readHostFile(kSamplePlg);
+    for (size_t at; (at = bobs.find("Lorvendi")) != std::string::npos;)
+        bobs.replace(at, 8, "Bob's");
+    cetest::writeHostFile(scratch_.dir() + "/bobs.plg", bobs);
+    setOrder("Order='Clock;Messaging'");
+    r = check({scratch_.dir() + "/bobs.plg"});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
     EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
     // A read-only layout is tried as the device has it.

@@ -423,6 +423,12 @@ bool registryUpdate(RegistryChange change, const void* context) {
         forget(s);
         return failed(kCannotWrite, path, EACCES);
     }
+    // A registry no reader would take is not written (an import of a large
+    // export grows it: UTF-16 doubles its text).
+    if (regFileBytes(*s.file).size() > kRegistryMaxBytes) {
+        forget(s);
+        return failedBecause(kCannotWrite, path, std::string("it would be ") + kRegistryTooLarge);
+    }
     bool replaced = replaceRegistry(s, lock.dir);
     // Written just now (or not at all): read again at the next use.
     forget(s);

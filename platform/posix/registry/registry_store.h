@@ -55,7 +55,8 @@ using RegistryChange = bool (*)(RegFile* file, const void* context);
 
 // Applies the change under the lock and replaces the file when the change
 // altered it; a file that nobody may write (no write permission bit) is
-// read-only, and a change that would alter it fails.  A missing file is created as a new registry.
+// read-only, and a change that would alter it fails, as does one that would
+// make it larger than kRegistryMaxBytes.  A missing file is created as a new registry.
 // False when the registry cannot be reached, the change fails or the file cannot be written; the
 // file is then as it was.
 bool registryUpdate(RegistryChange change, const void* context);
