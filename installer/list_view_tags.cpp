@@ -16,8 +16,11 @@ bool isWhite(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
 }
 
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && isWhite(text.front()))
+// The text without white space at its end, nor at its start unless it
+// goes on from an earlier piece of its line: there its blanks part what
+// came before (two attributes, say).
+std::string_view trimmed(std::string_view text, bool continuesLine = false) {
+    while (!continuesLine && !text.empty() && isWhite(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && isWhite(text.back()))
         text.remove_suffix(1);
@@ -75,10 +78,10 @@ std::string_view closingSearchText(ListView variant) {
 }
 
 size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, char* out,
-                         size_t outBytes, bool* closedHere) {
+                         size_t outBytes, bool* closedHere, bool continuesLine) {
     Out o{out, outBytes, 0};
     out[0] = 0;
-    o.put(trimmed(line.substr(0, tagAt)));
+    o.put(trimmed(line.substr(0, tagAt), continuesLine));
     o.put(kSwitchIndent);
     o.put(openText(other(found)));
     std::string_view rest = line.substr(tagAt + openText(found).size());
@@ -94,10 +97,10 @@ size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, ch
 }
 
 size_t switchClosingLine(std::string_view line, size_t closeAt, ListView found, char* out,
-                         size_t outBytes) {
+                         size_t outBytes, bool continuesLine) {
     Out o{out, outBytes, 0};
     out[0] = 0;
-    o.put(trimmed(line.substr(0, closeAt)));
+    o.put(trimmed(line.substr(0, closeAt), continuesLine));
     o.put(kSwitchIndent);
     o.put(closingSearchText(other(found)));
     o.put(">");

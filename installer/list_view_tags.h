@@ -32,15 +32,18 @@ constexpr size_t kSwitchedLineBytes = kLineBytes + 16;
 // with its white space trimmed, three blanks, the other tag, and the rest of
 // the line.  When the rest also closes the list view, that closing tag is
 // switched too and *closedHere is set.  Returns the length written into out.
+// A later piece of a long line (continuesLine) keeps the blanks it opens
+// with: they go on from the piece before.
 size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, char* out,
-                         size_t outBytes, bool* closedHere);
+                         size_t outBytes, bool* closedHere, bool continuesLine = false);
 
 // Rewrites the line that closes the list view (closing search text at
 // closeAt): the trimmed text in front of the tag, three blanks and the other
 // variant's closing tag.  What follows the tag's ">" is kept, line end
 // included, when it is more than white space; otherwise the line ends there
-// without a line end.  Returns the length written into out.
+// without a line end.  Returns the length written into out.  A later piece
+// keeps its leading blanks, as above.
 size_t switchClosingLine(std::string_view line, size_t closeAt, ListView found, char* out,
-                         size_t outBytes);
+                         size_t outBytes, bool continuesLine = false);
 
 }  // namespace qorv

@@ -14,8 +14,8 @@ bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, siz
     while (nextLine(lines)) {
         size_t at = lines.line.view().find(closing);
         if (at != std::string_view::npos) {
-            size_t length =
-                switchClosingLine(lines.line.view(), at, found, switchedLine, switchedBytes);
+            size_t length = switchClosingLine(lines.line.view(), at, found, switchedLine,
+                                              switchedBytes, lines.continuesLine);
             return copyLine(lines, switchedLine, length);
         }
         copyCurrentLine(lines);
@@ -34,7 +34,7 @@ PassOutcome switchPass(const RewritePass& pass, PassLines& lines, ListView found
     }
     bool closedHere = false;
     size_t length = switchOpeningLine(lines.line.view(), tagAt, found, switchedLine, switchedBytes,
-                                      &closedHere);
+                                      &closedHere, lines.continuesLine);
     if (!copyLine(lines, switchedLine, length))
         return passEnd(lines, PassOutcome::Done);
     if (!closedHere && !copyToClosingLine(lines, found, switchedLine, switchedBytes))

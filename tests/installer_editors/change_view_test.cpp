@@ -61,6 +61,15 @@ TEST(ChangeView, TextBesideTheTagsIsKept) {
         change(dev, "<Form><TitaniumListView a=\"1\">\n<x/>\n<y/> </TitaniumListView></Form>\n",
                " -view:BronzeListView"),
         "<Form>   <BronzeListView a=\"1\">\n<x/>\n<y/>   </BronzeListView></Form>\n");
+    // In a later piece of a long line, the blanks in front of a tag part
+    // what went before: they stay.
+    const std::string piece = "<L T=\"" + std::string(4999 - 7, 'a') + "\"";
+    const std::string opens = piece + " H=\"5\"/><TitaniumListView>\n</TitaniumListView>\n";
+    const std::string closes = "<TitaniumListView>\n" + piece + " H=\"5\"/></TitaniumListView>\n";
+    EXPECT_EQ(change(dev, opens, " -view:BronzeListView"),
+              piece + " H=\"5\"/>   <BronzeListView>\n   </BronzeListView>");
+    EXPECT_EQ(change(dev, closes, " -view:BronzeListView"),
+              "   <BronzeListView>\n" + piece + " H=\"5\"/>   </BronzeListView>");
 }
 
 // A switched closing tag has no line end, so the form end shares its line.
