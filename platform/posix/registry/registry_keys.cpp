@@ -249,9 +249,11 @@ RegKey regCreateKey(Hive hive, const char16_t* subKey) {
     // A path that no header can hold is refused now, not at the commit.
     if (!posix::regFileCanCreateKey(*file, key.path))
         return nullptr;
-    // A registry that takes no change takes no key either.
+    // A registry that takes no change takes no key either, nor the values
+    // the program meant for it: a write lost, as a commit that fails.
     if (!posix::registryWritable()) {
         explainFailure();
+        posix::noteWriteLost();
         return nullptr;
     }
     RegKey handle = openHandle(std::move(key));
