@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -186,6 +188,31 @@ TEST(FileMoveAndDelete, RenameOverAndDeleteFilesOnly) {
     EXPECT_FALSE(ce::fileDelete(u"\\TO.TXT"));
     EXPECT_FALSE(ce::fileDelete(u"\\d"));
     EXPECT_TRUE(dev.fileExists("\\d\\x"));
+}
+
+// A link that leads to a folder is that folder: no write replaces it
+// (a list file named so took the place of a tree of shortcuts).
+TEST(FileMoveAndDelete, ALinkToAFolderIsNoFileToReplace) {
+    TempDevice dev;
+    dev.writeFile("\\Storage\\Links\\Word.lnk", "");
+    ASSERT_EQ(symlink("Storage/Links", dev.hostPath("\\Links").c_str()), 0);
+    dev.writeFile("\\new.txt", "new");
+    const std::pair<const char*, bool (*)()> writes[] = {
+        {"open",
+         [] {
+             ce::File f = ce::fileOpen(u"\\Links", ce::FileMode::Write);
+             return f != nullptr && ce::fileClose(f);
+         }},
+        {"copy", [] { return ce::fileCopyOver(u"\\new.txt", u"\\links"); }},
+        {"move", [] { return ce::fileMoveOver(u"\\new.txt", u"\\Links"); }},
+    };
+    testing::internal::CaptureStderr();  // said once for the path
+    for (const auto& [what, write] : writes) {
+        EXPECT_FALSE(write()) << what;
+        EXPECT_TRUE(std::filesystem::is_symlink(dev.hostPath("\\Links"))) << what;
+        EXPECT_TRUE(dev.fileExists("\\Links\\Word.lnk")) << what;
+    }
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("Is a directory"), std::string::npos);
 }
 
 // A file that nobody may write is read-only, as with the device's

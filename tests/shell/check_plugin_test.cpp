@@ -455,12 +455,18 @@ TEST_F(CheckPlugin, ADeviceThatStopsTheInstallerStopsTheCheck) {
              ASSERT_EQ(mkfifo((dev + "/fs/tempTitaniumPortraitCpr.txt").c_str(), 0644), 0);
          },
          false, "1 of 2 checks failed."},
-        {"a leftover temporary copy that is a link, which the installer replaces",
+        {"a leftover temporary copy that is a link to a file, which the installer replaces",
+         [](const std::string& dev) {
+             cetest::writeHostFile(dev + "/fs/old", "old");
+             fs::create_symlink("old", dev + "/fs/tempTitaniumPortraitCpr.txt");
+         },
+         true, "All 2 checks passed."},
+        {"a leftover temporary copy that is a link to a folder, which is that folder",
          [](const std::string& dev) {
              fs::create_directories(dev + "/fs/old");
              fs::create_symlink("old", dev + "/fs/tempTitaniumPortraitCpr.txt");
          },
-         true, "All 2 checks passed."},
+         false, "1 of 2 checks failed."},
         {"a layout linked out of the device's files",
          [&](const std::string& dev) {
              const std::string layout = dev + "/fs/Windows/qorvhome_480x800.cpr";

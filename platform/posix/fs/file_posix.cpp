@@ -147,12 +147,26 @@ void reportOpenFailure(const char16_t* path, FileMode mode, const std::string& r
 
 namespace {
 
+// True when the device path leads, through a link, to a folder.
+bool leadsToFolder(const char16_t* path) {
+    posix::DeviceEntry target;
+    bool folder = posix::resolveDevicePath(path, posix::LeafMode::MustExist, &target) &&
+                  target.exists && target.type == S_IFDIR;
+    posix::closeDeviceEntry(&target);
+    return folder;
+}
+
 // The entry a file opened, copied or moved for writing will be: an
 // existing one as it stands (a link is the entry, not what it points to,
-// and is replaced), else the new name in its directory.
+// and is replaced), else the new name in its directory.  A link that
+// leads to a folder is that folder to the device, which no file replaces:
+// its type is given as a folder's.
 bool resolveForWriting(const char16_t* path, posix::DeviceEntry* e) {
-    if (posix::resolveDevicePath(path, posix::LeafMode::NoFollow, e))
+    if (posix::resolveDevicePath(path, posix::LeafMode::NoFollow, e)) {
+        if (e->type == S_IFLNK && leadsToFolder(path))
+            e->type = S_IFDIR;
         return true;
+    }
     posix::closeDeviceEntry(e);
     *e = posix::DeviceEntry{};
     return posix::resolveDevicePath(path, posix::LeafMode::MayCreate, e);
@@ -387,6 +401,9 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
         reason = posix::systemError(EISDIR);  // the root directory is no file to move
     } else if (!resolveForWriting(dst, &to)) {
         reason = resolveFailureReason(to, errno);
+    } else if (to.exists && to.type == S_IFDIR) {
+        reason = posix::systemError(EISDIR);  // a folder, or a link to one
+        posix::closeDeviceEntry(&to);
     } else {
         // src's bytes reach the disk before src takes dst's name: a power
         // cut after the rename must not leave dst empty.  A dst that is

@@ -39,7 +39,9 @@ namespace {
 // appended) when the name is not valid UTF-8, does not fit the record, or
 // holds what no name on the device can: a backslash, which separates the
 // parts of a device path (a folder "a\\.." would lead a walk back to where
-// it was), or a control character (a line break in a list of names).
+// it was), a control character (a line break in a list of names), or one
+// of the characters the device's file system refuses in a name (* ? : " <
+// > |: a name filter takes "*" and "?" for patterns).
 bool appendName(const char* name, std::vector<char16_t>* out) {
     size_t mark = out->size();
     const auto* p = reinterpret_cast<const unsigned char*>(name);
@@ -48,7 +50,7 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
     while (left > 0) {
         uint32_t c = 0;
         size_t len = utf8DecodeOne(p, left, &c);
-        if (len == 0 || c < 0x20 || c == u'\\') {
+        if (len == 0 || c < 0x20 || (c < 0x80 && std::strchr("\\*?:\"<>|", static_cast<int>(c)))) {
             out->resize(mark);
             return false;
         }
@@ -216,7 +218,7 @@ Find findFirst(const char16_t* pattern, FindRecord* record) {
         posix::diagnose("left out of the listing of " + (folder.empty() ? "\\" : folder) + ": " +
                         std::to_string(f->leftOut) + (f->leftOut == 1 ? " name" : " names") +
                         " that no name on the device can be (not UTF-8, too long, or holding a "
-                        "backslash or a control character)");
+                        "control character or one of \\ * ? : \" < > |)");
     }
     if (listed && std::find(f->links.begin(), f->links.end(), true) != f->links.end())
         followLinks(f, std::u16string_view(pattern, namePatternStart));
