@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cedevice/value_text.h"
 #include "installer/order_list.h"
 #include "platform/platform.h"
 #include "platform/wstr.h"
@@ -20,6 +21,18 @@ std::optional<RegValueData> rawValue(const RegFile& registry, const char16_t* ke
     if (!ce::posix::regFileGetValue(registry, key, name, &v))
         return std::nullopt;
     return v;
+}
+
+// The text of string data, up to its first NUL.
+std::u16string textOf(const RegValueData& v) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < v.bytes.size(); i += 2) {
+        char16_t c = static_cast<char16_t>(v.bytes[i] | (v.bytes[i + 1] << 8));
+        if (c == 0)
+            break;
+        text.push_back(c);
+    }
+    return text;
 }
 
 bool sameValue(const std::optional<RegValueData>& a, const std::optional<RegValueData>& b) {
@@ -54,14 +67,7 @@ std::optional<std::string> stringValue(const RegFile& registry, const char16_t* 
     std::optional<RegValueData> v = rawValue(registry, key, name);
     if (!v.has_value())
         return std::nullopt;
-    std::u16string text;
-    for (size_t i = 0; i + 1 < v->bytes.size(); i += 2) {
-        char16_t c = static_cast<char16_t>(v->bytes[i] | (v->bytes[i + 1] << 8));
-        if (c == 0)
-            break;
-        text.push_back(c);
-    }
-    return ce::utf8(text);
+    return ce::utf8(textOf(*v));
 }
 
 bool operator==(const HomeValues& a, const HomeValues& b) {
@@ -74,24 +80,15 @@ namespace {
 void putOrderInDoubleQuotes(std::optional<RegValueData>* value) {
     if (!value->has_value() || (*value)->type != ce::kRegSz)
         return;
-    const std::vector<uint8_t>& bytes = (*value)->bytes;
-    std::u16string text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2)
-        text.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
-    text = text.substr(0, text.find(u'\0'));
+    const std::u16string text = textOf(**value);
     qorv::OrderList order = qorv::findOrderList(text);
     if (!order.closed || order.quote != u'\'' || order.list.find(u'"') != std::u16string::npos)
         return;
     std::u16string turned(order.before);
     turned.back() = u'"';
     turned.append(order.list).append(u"\"").append(order.rest);
-    std::vector<uint8_t> out;
-    for (char16_t c : turned) {
-        out.push_back(static_cast<uint8_t>(c & 0xff));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    out.insert(out.end(), {0, 0});
-    (*value)->bytes = std::move(out);
+    (*value)->bytes.clear();
+    appendUtf16(turned, &(*value)->bytes);
 }
 
 }  // namespace

@@ -141,8 +141,10 @@ DeviceLayouts findDeviceLayouts(const std::string& deviceDir, const std::string&
         if (entry.has_value()) {
             const fs::path path = root / *entry;
             const fs::file_status status = fs::symlink_status(path, ec);
-            layouts.leftovers.push_back(
-                {path.string(), *entry, status.type(), status.permissions()});
+            fs::file_type type = status.type();
+            if (type == fs::file_type::symlink && programsReach(*entry, S_IFDIR))
+                type = fs::file_type::directory;
+            layouts.leftovers.push_back({path.string(), *entry, type, status.permissions()});
         }
     }
     std::optional<std::string> windows = entryNamed(root, "Windows", EntryKind::Directory);

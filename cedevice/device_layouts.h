@@ -23,7 +23,9 @@ struct LayoutFile {
 
 // An entry in the device's root by the name of the installer's temporary
 // copy of a layout, left by an earlier run: the installer must replace it.
-// Its type and permissions are its own, a link's included.
+// Its type is the one the installer meets (a link that leads to a folder of
+// the device's is that folder), its permissions are its own, a link's
+// included.
 struct LeftoverFile {
     std::string hostPath;
     std::string entryName;

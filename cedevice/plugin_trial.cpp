@@ -223,7 +223,6 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
         } else if (!(removed.values == before.values) &&
                    // An add of a name with ' turns a list in ' quotes to ".
                    !(removed.values == orderInDoubleQuotes(before.values))) {
-            // (An add of a name with ' turns a list in ' quotes to ".)
             failWith(&out.remove,
                      ", but ExtensibilityXML, DefaultXML and Plugins are not the ones before the "
                      "add",

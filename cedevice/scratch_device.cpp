@@ -123,20 +123,13 @@ bool makeScratchDevice(const ScratchArea& area, const std::string& userDevice,
     // The installer's temporary copies of a layout: a stale one that
     // cannot be replaced stops a run on the device, so it stops the check.
     // What the installer replaces whatever it holds (a link) needs no
-    // copy, but for a link to a folder of the device's, which is that
-    // folder; an entry it cannot replace (a FIFO, a socket) is made a FIFO.
-    const fs::path userFs = fs::weakly_canonical(user / "fs", ec);
+    // copy; a folder, or a link to one of the device's, is made a folder,
+    // and an entry it cannot replace (a FIFO, a socket) is made a FIFO.
     for (const LeftoverFile& f : layouts.leftovers) {
         const fs::path to = device / "fs" / f.entryName;
-        if (f.type == fs::file_type::symlink) {
-            const fs::path target = fs::weakly_canonical(f.hostPath, ec);
-            const bool inFs =
-                std::mismatch(userFs.begin(), userFs.end(), target.begin(), target.end()).first ==
-                userFs.end();
-            if (!inFs || !fs::is_directory(target, ec))
-                continue;
-        }
-        if (f.type == fs::file_type::directory || f.type == fs::file_type::symlink) {
+        if (f.type == fs::file_type::symlink)
+            continue;
+        if (f.type == fs::file_type::directory) {
             if (!makeDir(to, error))
                 return false;
         } else if (f.type == fs::file_type::regular) {

@@ -113,15 +113,6 @@ bool parseHexBytes(const std::string& text, std::vector<uint8_t>* out) {
     return true;
 }
 
-void appendUtf16(const std::u16string& text, std::vector<uint8_t>* bytes) {
-    for (char16_t c : text) {
-        bytes->push_back(static_cast<uint8_t>(c & 0xff));
-        bytes->push_back(static_cast<uint8_t>(c >> 8));
-    }
-    bytes->push_back(0);
-    bytes->push_back(0);
-}
-
 // "hex(N)": the type number N.
 bool hexTypeNumber(const std::string& type, uint32_t* number) {
     if (type.size() < 6 || type.compare(0, 4, "hex(") != 0 || type.back() != ')')
@@ -134,6 +125,15 @@ bool hexTypeNumber(const std::string& type, uint32_t* number) {
 }
 
 }  // namespace
+
+void appendUtf16(const std::u16string& text, std::vector<uint8_t>* bytes) {
+    for (char16_t c : text) {
+        bytes->push_back(static_cast<uint8_t>(c & 0xff));
+        bytes->push_back(static_cast<uint8_t>(c >> 8));
+    }
+    bytes->push_back(0);
+    bytes->push_back(0);
+}
 
 std::string escapedText(const std::string& text) {
     std::string out;

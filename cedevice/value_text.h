@@ -17,6 +17,9 @@ namespace cedevice {
 // that what a file holds cannot drive the terminal it is shown on.
 std::string escapedText(const std::string& text);
 
+// Appends the text as string data: UTF-16LE and a NUL.
+void appendUtf16(const std::u16string& text, std::vector<uint8_t>* bytes);
+
 // "REG_SZ", "REG_DWORD", ...; "REG_TYPE_0x1a" for a number without a name.
 std::string typeName(uint32_t type);
 

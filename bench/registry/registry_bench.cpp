@@ -259,6 +259,13 @@ std::string readFile(const std::string& path) {
     return bytes;
 }
 
+// Flushes the directory that holds path, so that a rename in it lasts.
+void syncParentDirectory(const std::string& path) {
+    int dir = open(std::filesystem::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    fsync(dir);
+    close(dir);
+}
+
 // The floor: one durable rewrite of the file, its bytes streamed through a
 // small buffer into a copy beside it.
 double durableRewrite(const std::string& path) {
@@ -277,9 +284,7 @@ double durableRewrite(const std::string& path) {
     fsync(out);
     close(out);
     rename(temp.c_str(), path.c_str());
-    int dir = open(std::filesystem::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    fsync(dir);
-    close(dir);
+    syncParentDirectory(path);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
@@ -292,9 +297,7 @@ void replaceDurably(const std::string& path, const char* bytes, size_t size) {
         std::exit(1);
     close(out);
     rename(temp.c_str(), path.c_str());
-    int dir = open(std::filesystem::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    fsync(dir);
-    close(dir);
+    syncParentDirectory(path);
 }
 
 // The least that a run holding the registry in one buffer must do, with
