@@ -191,8 +191,13 @@ std::vector<FileLine> linesOf(const RegFile& f) {
         }
         size_t last = i;
         if (ce::posix::regTextValueContinues(texts[i])) {
-            while (last + 1 < lines.size() && ce::posix::regTextIsContinuation(texts[last + 1])) {
-                ++last;
+            for (;;) {
+                size_t next = last + 1;  // comment lines in between are the value's
+                while (next < lines.size() && ce::posix::regTextIsComment(texts[next]))
+                    ++next;
+                if (next == lines.size() || !ce::posix::regTextIsContinuation(texts[next]))
+                    break;
+                last = next;
                 if (!ce::posix::regTextContinuationContinues(ce::posix::regTextTrim(texts[last])))
                     break;
             }

@@ -141,6 +141,12 @@ TEST(RegFileEdit, NewValueGoesAtTheEndOfItsKeysLastBlock) {
     expectEdit(folders, desktop, "hiddenbydefault", 4, dwordBytes(1),
                replaceOnce(folders, utf16le(hidden),
                            utf16le("\"HiddenByDefault\"=dword:00000001\r\n\r\n; Documents")));
+    // Values whose closing backslash promised a line that never came: a
+    // line after them would be taken for it, so the new one goes before.
+    const std::string head = "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"a\"=dword:1\n";
+    const std::string cut = "\"b\"=hex:01,\\\n\"c\"=hex:02,\\\n\n";
+    expectEdit(head + cut, "HKEY_CURRENT_USER\\K", "d", 4, dwordBytes(2),
+               head + "\"d\"=dword:00000002\n" + cut);
 }
 
 TEST(RegFileEdit, KeepsAMissingFinalLineEnd) {
@@ -246,6 +252,8 @@ TEST(RegFileEdit, NewHeadersSpellWhatExistsAsTheFileDoes) {
         {"[HKEY_LOCAL_MACHINE\\A]", "HKEY_CURRENT_USER", "[HKEY_CURRENT_USER]"},
         {"[HKEY_CURRENT_USER\\A\\B]\n[-HKEY_CURRENT_USER\\A]", "HKEY_CURRENT_USER\\A",
          "[HKEY_CURRENT_USER\\A]"},
+        {"[hkey_current_user\\software\\X]\n[HKEY_CURRENT_USER\\SOFTWARE\\B]",
+         "HKEY_CURRENT_USER\\Software\\b\\C", "[hkey_current_user\\software\\B\\C]"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.headers);

@@ -148,6 +148,33 @@ TEST(RegFileRead, HexListsAsTheEditorReadsThem) {
     }
 }
 
+// Hand-annotated exports: a comment line between continued lines is
+// passed over, a blank line ends the value, and a comment after a number,
+// a hex list or a deletion is a comment.
+TEST(RegFileRead, CommentsInAndAfterValueData) {
+    const uint32_t none = 0xffffffffu;
+    const struct {
+        std::string lines;
+        uint32_t type;
+        std::vector<uint8_t> bytes;
+    } cases[] = {
+        {"\"v\"=hex:01,\\\n; note\n\t;\n  02\n", 3, {0x01, 0x02}},
+        {"\"v\"=hex:01,\\\n\n  02\n", 3, {0x01}},
+        {"\"v\"=hex:01,\\\n; note\n\"w\"=dword:1\n", 3, {0x01}},
+        {"\"v\"=dword:0000001e ; thirty\n", 4, {0x1e, 0, 0, 0}},
+        {"\"v\"=hex:01,\\\n  02 ;two\n", 3, {0x01, 0x02}},
+        {"\"v\"=\"a;b\"\n", 1, {'a', 0, ';', 0, 'b', 0, 0, 0}},
+        {"\"v\"=dword:1\n\"v\"=-;gone\n", none, {}},
+        {"\"v\"=dword:;1\n", none, {}},
+    };
+    for (const auto& c : cases) {
+        RegFile f = regFileParse("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n" + c.lines);
+        ce::posix::RegValueData v = valueOf(f, "HKEY_CURRENT_USER\\K", "v");
+        EXPECT_EQ(v.type, c.type) << c.lines;
+        EXPECT_EQ(v.bytes, c.bytes) << c.lines;
+    }
+}
+
 TEST(RegFileRead, UnescapedBackslashesStayAsWritten) {
     RegFile f = regFileParse(readCorpus("mswcs_knownfolders_kfdef.reg"));
     const std::string key =

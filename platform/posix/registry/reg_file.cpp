@@ -345,6 +345,8 @@ bool regNextLogical(RegLineCursor& c, RegLogical* e) {
             break;
         }
         regLineText(c.utf16, line.bytes, &next);
+        while (regTextIsComment(next) && regNextLine(c, &line))
+            regLineText(c.utf16, line.bytes, &next);
         if (!regTextIsContinuation(next)) {
             c.pos = before;
             e->cutShort = true;

@@ -146,17 +146,23 @@ bool regLastLine(const RegFileData& d, std::u16string* text, bool* hasEnd) {
 }
 
 size_t regInsertPoint(const RegFileData& d, size_t block) {
-    // A comment before the next header usually belongs to that header.
+    // A comment before the next header usually belongs to that header.  A
+    // new line after values whose closing backslash promised a line that
+    // is not there would be taken for that line by a reader that joins
+    // whatever follows: it goes before them.
     RegLineCursor c = regLineCursor(d, block);
     RegLogical e;
     size_t end = 0;
+    size_t cutFrom = std::string::npos;
     bool header = true;
     while (regNextLogical(c, &e)) {
-        if (header || !e.blankOrComment)
+        if (header || !e.blankOrComment) {
             end = e.end;
+            cutFrom = !e.cutShort ? std::string::npos : std::min(cutFrom, e.at);
+        }
         header = false;
     }
-    return end;
+    return std::min(end, cutFrom);
 }
 
 size_t regPlaceNewLines(const RegFileData& d, size_t block, std::string* lines) {
@@ -218,10 +224,19 @@ std::u16string regDisplayPath(const RegFileData& d, std::u16string_view keyPath)
             break;
         found.assign(parts.size(), false);
     }
-    size_t known = 0;
-    while (known < parts.size() && found[known])
-        ++known;
-    return regPathSpelt(known > 0 ? first[known - 1] : u"", known, keyPath);
+    // Each known part as the first header below it spells it: the case in
+    // which that key was first written.
+    std::u16string spelt;
+    bool known = true;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        std::u16string_view each = parts[i];
+        known = known && found[i];
+        pos = 0;
+        for (size_t k = 0; known && k <= i; ++k)
+            regPathNextPart(first[i], &pos, &each);
+        spelt.append(i == 0 ? u"" : u"\\").append(each);
+    }
+    return spelt;
 }
 
 bool regAppendKeyBlock(RegFileData* d, std::u16string_view keyPath, std::u16string_view values,

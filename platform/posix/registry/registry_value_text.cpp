@@ -362,6 +362,11 @@ bool regTextIsContinuation(std::u16string_view line) {
     return c != u'[' && c != u'"' && c != u'@' && c != u';';
 }
 
+bool regTextIsComment(std::u16string_view line) {
+    std::u16string_view t = regTextTrim(line);
+    return !t.empty() && t[0] == u';';
+}
+
 bool regTextValueName(std::u16string_view logical, std::u16string* name) {
     size_t pos = 0;
     return parseNameAndEquals(regTextTrim(logical), name, &pos);
@@ -375,6 +380,10 @@ bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* 
         return false;
     std::u16string_view rest = t.substr(pos);
     *deletion = false;
+    // No ";" can stand in a number or a hex list: one after them (or after
+    // "-") begins a comment.  A quoted string may hold one.
+    if (rest.empty() || rest[0] != u'"')
+        rest = regTextTrim(rest.substr(0, rest.find(u';')));
     if (rest == u"-") {
         *deletion = true;
         data->type = kRegNone;

@@ -76,6 +76,10 @@ bool regTextContinuationContinues(std::u16string_view line);
 // True when a line can be a continuation of hex data (not blank, not a
 // comment, not a header or a new value).
 bool regTextIsContinuation(std::u16string_view line);
+// True for a comment line (";" after blanks).  Comment lines between
+// continued lines are passed over, as in a hand-annotated export; a blank
+// line ends the value.
+bool regTextIsComment(std::u16string_view line);
 
 // The name of a value line ("Name"=... or @=...), unescaped; false when the
 // line does not open with a name and "=".  Cheaper than regTextParseValue
@@ -85,7 +89,8 @@ bool regTextValueName(std::u16string_view logical, std::u16string* name);
 // A logical value line (continuations joined, their backslashes removed):
 // "Name"=data or @=data.  *deletion is set for "Name"=-.  False when the
 // line is not understood.  Text after a quoted string's closing quote is
-// ignored, and *textAfter (when not null) set.  With eightBitHex, the hex
+// ignored, and *textAfter (when not null) set; a comment (";") after other
+// data or after "-" is ignored as a comment.  With eightBitHex, the hex
 // data of text (hex(1), hex(2), hex(7)) is 8-bit and given back as UTF-16LE:
 // UTF-8 when it is valid UTF-8, else Latin-1, as lines are read.
 bool regTextParseValue(std::u16string_view logical, std::u16string* name, bool* deletion,
