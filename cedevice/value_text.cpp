@@ -138,19 +138,33 @@ void appendUtf16(const std::u16string& text, std::vector<uint8_t>* bytes) {
 std::string escapedText(const std::string& text) {
     std::string out;
     char buf[8];
-    for (unsigned char c : text) {
+    auto escape = [&](unsigned char c) {
+        std::snprintf(buf, sizeof buf, "\\x%02x", c);
+        out += buf;
+    };
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        unsigned char c = bytes[i];
+        uint32_t code = c;
+        // C1 controls (U+0080 to U+009F) drive a terminal as C0 ones do,
+        // and a byte that is no UTF-8 may be taken for one.
+        size_t n = c < 0x80 ? 1 : ce::utf8DecodeOne(bytes + i, text.size() - i, &code);
         if (c == '\n') {
             out += "\\n";
         } else if (c == '\r') {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 0x20 || c == 0x7f) {
-            std::snprintf(buf, sizeof buf, "\\x%02x", c);
-            out += buf;
+        } else if (n == 0) {
+            escape(c);
+            n = 1;
+        } else if (code < 0x20 || (code >= 0x7f && code < 0xa0)) {
+            for (size_t k = 0; k < n; ++k)
+                escape(bytes[i + k]);
         } else {
-            out.push_back(static_cast<char>(c));
+            out.append(text, i, n);
         }
+        i += n;
     }
     return out;
 }

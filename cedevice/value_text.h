@@ -13,8 +13,9 @@
 
 namespace cedevice {
 
-// Text with its control characters written as \n, \r, \t or \xHH, so
-// that what a file holds cannot drive the terminal it is shown on.
+// Text with its control characters (C0, DEL and C1) written as \n, \r,
+// \t or \xHH (each byte of a C1 one), and so are bytes that are no UTF-8,
+// so that what a file holds cannot drive the terminal it is shown on.
 std::string escapedText(const std::string& text);
 
 // Appends the text as string data: UTF-16LE and a NUL.

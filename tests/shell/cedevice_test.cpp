@@ -190,12 +190,13 @@ TEST_F(Cedevice, EveryTypeIsSetAndReadBackAndDeletingRestoresTheFile) {
     }
     EXPECT_EQ(typeColumns.size(), 1u);
     // What a name holds cannot drive the terminal: its control characters
-    // are written out, in the key's line, its values and its subkeys.
-    ASSERT_EQ(run({"set", key + "\\Sub\x1b[31m", "n\x1b[0m", "x"}).exitCode, 0);
+    // (C1 ones too) are written out, in the key's line, its values and its
+    // subkeys.
+    ASSERT_EQ(run({"set", key + "\\Sub\x1b[31m", "n\x1b[0m\xc2\x9b", "x"}).exitCode, 0);
     const std::string shown = run({"get", key}).out + run({"get", key + "\\Sub\x1b[31m"}).out;
     EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
     EXPECT_NE(shown.find("  Sub\\x1b[31m\n"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("n\\x1b[0m  REG_SZ"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("n\\x1b[0m\\xc2\\x9b  REG_SZ"), std::string::npos) << shown;
     EXPECT_EQ(registry().substr(0, 2), "\xFF\xFE") << "the registry keeps its encoding";
     ASSERT_EQ(run({"delete", key}).exitCode, 0);
     EXPECT_EQ(registry(), original) << "the key's lines were not all taken away again";
