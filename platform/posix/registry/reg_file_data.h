@@ -200,8 +200,14 @@ RegTextForm regTextFormFor(const RegFileData& d, std::u16string_view name, uint3
 inline void regAppendBytes(RegBytes* out, std::string_view bytes) {
     out->insert(out->end(), bytes.begin(), bytes.end());
 }
-// Where a new value goes in a key's block: after its last logical line that
-// is neither blank nor a comment.
+// Where a key's block ends but for the blank lines and comments at its end
+// (a comment before the next header usually belongs to that header): after
+// its last logical line that is neither.
+size_t regContentEnd(const RegFileData& d, size_t block);
+// Where a new value goes in a key's block: at its content's end, but before
+// the values there whose closing backslash promised a line that is not
+// there (a reader that joins whatever follows would take a line after them
+// for that line).
 size_t regInsertPoint(const RegFileData& d, size_t block);
 // The last line of the file: its text and whether it has a line end.
 bool regLastLine(const RegFileData& d, std::u16string* text, bool* hasEnd);

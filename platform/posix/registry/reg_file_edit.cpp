@@ -145,23 +145,34 @@ bool regLastLine(const RegFileData& d, std::u16string* text, bool* hasEnd) {
     return false;
 }
 
-size_t regInsertPoint(const RegFileData& d, size_t block) {
-    // A comment before the next header usually belongs to that header.  A
-    // new line after values whose closing backslash promised a line that
-    // is not there would be taken for that line by a reader that joins
-    // whatever follows: it goes before them.
+namespace {
+
+size_t contentEnd(const RegFileData& d, size_t block, size_t* cutFrom) {
     RegLineCursor c = regLineCursor(d, block);
     RegLogical e;
     size_t end = 0;
-    size_t cutFrom = std::string::npos;
+    *cutFrom = std::string::npos;
     bool header = true;
     while (regNextLogical(c, &e)) {
         if (header || !e.blankOrComment) {
             end = e.end;
-            cutFrom = !e.cutShort ? std::string::npos : std::min(cutFrom, e.at);
+            *cutFrom = !e.cutShort ? std::string::npos : std::min(*cutFrom, e.at);
         }
         header = false;
     }
+    return end;
+}
+
+}  // namespace
+
+size_t regContentEnd(const RegFileData& d, size_t block) {
+    size_t cutFrom = 0;
+    return contentEnd(d, block, &cutFrom);
+}
+
+size_t regInsertPoint(const RegFileData& d, size_t block) {
+    size_t cutFrom = 0;
+    size_t end = contentEnd(d, block, &cutFrom);
     return std::min(end, cutFrom);
 }
 

@@ -193,7 +193,7 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
     std::vector<Stretch> stretches;
     std::u16string text;
     for (size_t b : blocks) {
-        size_t end = regInsertPoint(*d, b);
+        size_t end = regContentEnd(*d, b);
         RegLineCursor c = regLineCursor(*d, b);
         c.pos = end;
         RegLine line;
