@@ -60,6 +60,12 @@ std::string addFailureHint(const PluginText& plg, const ScreenSize& size,
                    " (width first, one blank between), its layers, and a line </layout>";
         }
         case 64:
+            if (text.find("zero byte") != std::string::npos)
+                return "save the .plg as UTF-8: the block for " + sizeText(size) +
+                       " holds a zero byte, which no layout may hold";
+            if (text.find("</Form>") != std::string::npos)
+                return "take </Form> out of the block for " + sizeText(size) +
+                       " (a comment too): later runs take it for the layout's end";
             return "close the block for " + sizeText(size) +
                    " with a line holding </layout>, written in lower case";
         case 65:

@@ -56,6 +56,10 @@ qorv::PassOutcome layoutBlock(std::string_view plg, int w, int h, std::string* b
             open = holds(piece, marker);
         } else if (holds(piece, "</layout>")) {
             return qorv::PassOutcome::Done;
+        } else if (holds(piece, std::string_view("\0", 1))) {
+            return qorv::PassOutcome::BlockNotText;
+        } else if (holds(piece, "</Form>")) {
+            return qorv::PassOutcome::BlockHoldsFormEnd;
         } else {
             *block += tabsToBlanks(piece);
         }

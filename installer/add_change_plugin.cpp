@@ -32,6 +32,8 @@ constexpr ResultOf<PassOutcome> kPassResults[] = {
     {PassOutcome::LayersUnfinished, Result::AddLayersUnfinished},
     {PassOutcome::NoResolution, Result::NoResolution},
     {PassOutcome::NoLayoutEnd, Result::NoLayoutEnd},
+    {PassOutcome::BlockNotText, Result::BlockNotText},
+    {PassOutcome::BlockHoldsFormEnd, Result::BlockHoldsFormEnd},
     {PassOutcome::NothingInjected, Result::NothingInjected},
 };
 

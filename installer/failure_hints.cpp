@@ -408,6 +408,14 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
                    u"{detail}";
         case Result::NoLayoutEnd:
             return u"in {plg} the layout block for {screen} has no </layout> line after it";
+        case Result::BlockNotText:
+            return u"in {plg} the layout block for {screen} holds a zero byte (UTF-16 text?): a "
+                   u"layout is 8-bit text, and one that held it could no longer be read (save "
+                   u"the definition as UTF-8); nothing was changed";
+        case Result::BlockHoldsFormEnd:
+            return u"in {plg} a line of the layout block for {screen} holds </Form> (a comment "
+                   u"too), which every later run would take for the end of the layout's form: "
+                   u"take it out; nothing was changed";
         case Result::NothingInjected:
             if (!hasListView(request.targetCpr, scratch)) {
                 return u"{cpr} has no list view (<TitaniumListView or <BronzeListView), so there "

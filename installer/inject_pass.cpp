@@ -28,6 +28,14 @@ PassOutcome copyLayoutBlock(const RewritePass& pass, PassLines& lines, LayoutLin
             open = lineHolds(block.view(), resolution);
         } else if (lineHolds(block.view(), kLayoutEnd)) {
             return PassOutcome::Done;
+        } else if (notEightBitLine(block.view(), false)) {
+            // Written into the layout, it would make the layout one that no
+            // later run reads, the delete of this plugin included.
+            return PassOutcome::BlockNotText;
+        } else if (lineHolds(block.view(), kFormEnd)) {
+            // Every later run would take it for the form's end and cut the
+            // plugin's layers there.
+            return PassOutcome::BlockHoldsFormEnd;
         } else {
             copyLine(lines, block.text, block.length);
         }

@@ -50,6 +50,8 @@ constexpr ResultRow kResults[] = {
     {Result::PositionMissing, 62, nullptr, u"#62 Position of Plugin in plg not found"},
     {Result::NoResolution, 63, nullptr, u"#63 Didn't found correct resolution in .plg to inject"},
     {Result::NoLayoutEnd, 64, nullptr, u"#64 Didn't found final <layout>-Tag in .plg to inject"},
+    {Result::BlockNotText, 64, nullptr, u"#64 Layout block in plg holds a zero byte"},
+    {Result::BlockHoldsFormEnd, 64, nullptr, u"#64 Layout block in plg holds </Form>"},
     {Result::NothingInjected, 65, nullptr, u"#65 No place to inject the plugin found in cpr"},
     {Result::NameTooLong, 66, nullptr, u"#66 Name of Plugin in plg too long"},
     {Result::PositionTooLong, 67, nullptr, u"#67 Position of Plugin in plg too long"},

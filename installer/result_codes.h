@@ -45,6 +45,8 @@ enum class Result : uint8_t {
     PositionMissing,      // 62
     NoResolution,         // 63
     NoLayoutEnd,          // 64
+    BlockNotText,         // 64: a zero byte in the block
+    BlockHoldsFormEnd,    // 64: "</Form>" in the block
     NothingInjected,      // 65
     NameTooLong,          // 66
     PositionTooLong,      // 67

@@ -56,12 +56,14 @@ struct RewritePass {
 
 enum class PassOutcome {
     Done,
-    LayersUnfinished,  // the file ended inside the plugin's old layers
-    NoResolution,      // no layout block for this screen in the .plg
-    NoLayoutEnd,       // the block has no closing "</layout>" line
-    NothingInjected,   // an add found no place for the block
-    ReadFailed,        // the layout file could not be read to its end
-    WriteFailed,       // the temporary layout copy could not be written
+    LayersUnfinished,   // the file ended inside the plugin's old layers
+    NoResolution,       // no layout block for this screen in the .plg
+    NoLayoutEnd,        // the block has no closing "</layout>" line
+    BlockNotText,       // a line of the block holds a zero byte
+    BlockHoldsFormEnd,  // a line of the block holds "</Form>"
+    NothingInjected,    // an add found no place for the block
+    ReadFailed,         // the layout file could not be read to its end
+    WriteFailed,        // the temporary layout copy could not be written
 };
 
 // The pass's line buffers: the run keeps them with its other big buffers.

@@ -173,6 +173,15 @@ TEST(AddChange, FailuresBeforeTheCopyBackChangeNothing) {
         {"block not closed", kLayout,
          head + "<layout screenWidth=\"480\" screenHeight=\"800\">\n<x/>\n", 64,
          "#64 Didn't found final <layout>-Tag in .plg to inject"},
+        // Either would leave a layout that later runs misread.
+        {"zero byte in the block", kLayout,
+         head + "<layout screenWidth=\"480\" screenHeight=\"800\">\n<x a=\"" +
+             std::string(1, '\0') + "\"/>\n</layout>\n",
+         64, "#64 Layout block in plg holds a zero byte"},
+        {"form end in the block", kLayout,
+         head +
+             "<layout screenWidth=\"480\" screenHeight=\"800\">\n<!-- not </Form> -->\n</layout>\n",
+         64, "#64 Layout block in plg holds </Form>"},
         {"layers cut off", unfinished, head + blocks, 70,
          "#70 Found Plugin in cpr, but unexpected end of file"},
         {"no list view", "<Form>\r\n</Form>\r\n", head + blocks, 65,
