@@ -7,6 +7,7 @@
 #include "ce_version.h"
 #include "cedevice/tool.h"
 #include "platform/posix/sys/diagnostic.h"
+#include "platform/posix/sys/sys_io.h"
 
 namespace cedevice {
 
@@ -93,6 +94,7 @@ int usageError(const std::string& text) {
 
 int main(int argc, char** argv) {
     using namespace cedevice;
+    ce::posix::openStandardStreams();
     if (argc < 2)
         return usageError("no command given");
     const std::string command = argv[1];

@@ -170,6 +170,12 @@ TEST_F(VantreloE2E, DataFileOpensWithTheDesktopDefaultApplication) {
 
 TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
     s().recorderScript(fsHost("\\Windows\\rec.sh"), "rec");
+    // A program the kernel refuses: /bin/sh would run its second line.
+    s().device().writeFile("\\Windows\\foreign",
+                           "\x7f"
+                           "ELF\n" +
+                               fsHost("\\Windows\\rec.sh") + "\n");
+    chmod(fsHost("\\Windows\\foreign").c_str(), 0755);
     std::string tooLong = "%WINDOWS%\\rec.sh|";
     for (int i = 0; i < 12; ++i)
         tooLong += "%MYPICTURES%";  // 25 + 12 x 25 characters
@@ -179,18 +185,19 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                                 "Action3=%WINDOWS%\\rec.sh\n"));
     s().writeMenu("2", utf16Menu("[Menus]\nMenu1=No action\nMenu2=Empty action\nMenu3=Too long\n"
                                  "Menu4=Missing program\nMenu5=Separators only\nMenu6=Cut line\n"
+                                 "Menu7=Foreign program\n"
                                  "[Actions]\nAction2=\nAction3=" +
                                  tooLong +
                                  "\nAction4=%WINDOWS%\\missing.exe|-x\nAction5=|\n"
                                  "Action6=%WINDOWS%\\rec.sh|" +
-                                 std::string(250, 'p') + "\n"));
+                                 std::string(250, 'p') + "\nAction7=%WINDOWS%\\foreign\n"));
     x_.movePointer(200, 200);
-    for (int entry = 1; entry <= 6; ++entry) {
+    for (int entry = 1; entry <= 7; ++entry) {
         SCOPED_TRACE("entry " + std::to_string(entry));
         const size_t before = s().shownMenus().size();
         Process p = s().start({"-2"});
         ASSERT_TRUE(waitForMenu(before)) << "no menu appeared";
-        EXPECT_EQ(s().shownMenus().back().entries.size(), 6u);
+        EXPECT_EQ(s().shownMenus().back().entries.size(), 7u);
         std::vector<std::string> keys{"key", "--delay", "80"};
         for (int i = 0; i < entry; ++i)
             keys.push_back("Down");
@@ -215,7 +222,9 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                   "vantrelo: cannot start the chosen action: it names no file (only "
                   "separators)\n"
                   "vantrelo: Action6 of the menu file is longer than a line of it can be read "
-                  "(254 characters), so nothing was started\n");
+                  "(254 characters), so nothing was started\n"
+                  "vantrelo: cannot start \\Windows\\foreign (" +
+                  fsHost("\\Windows") + "/foreign): Exec format error\n");
 }
 
 TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {

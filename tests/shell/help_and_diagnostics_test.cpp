@@ -241,6 +241,42 @@ TEST(Diagnostics, OnlyTheDefaultDeviceDirectoryIsMadeOnFirstUse) {
     }
 }
 
+// Without HOME the default device lies in the user database's home, never
+// in the working directory.  Run as nobody, whose home cannot be made, so
+// that no test leaves a device in a real home.
+TEST(Diagnostics, WithoutHomeNoDeviceIsMadeInTheWorkingDirectory) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run as nobody";
+    cetest::TempDevice scratch;
+    fs::permissions(scratch.dir(), fs::perms::all);
+    RunResult r =
+        cetest::runProgram("/usr/bin/setpriv",
+                           {"--reuid=65534", "--regid=65534", "--clear-groups", "/usr/bin/env",
+                            "-C", scratch.dir(), "-u", "HOME", "-u", "XDG_DATA_HOME", ZANDOVAL_EXE},
+                           "");
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_FALSE(fs::exists(scratch.dir() + "/.local")) << r.err;
+    EXPECT_EQ(r.err.find("./.local"), std::string::npos) << r.err;
+}
+
+// A standard stream that is closed takes no file's place: a diagnostic
+// went into the run lock, the first file the installer opened.
+TEST(Diagnostics, AClosedStandardErrorTakesNoFilesPlace) {
+    cetest::TempDevice dev;
+    RunResult r = cetest::runProgram(
+        "/bin/sh",
+        {"-c", std::string("exec 2>&- \"") + QORVINSTALL_EXE +
+                   "\" -addchange '-plg:\\nope.plg' -cpr:currentPortrait -silent"},
+        dev.dir());
+    EXPECT_EQ(r.exitCode, 1);
+    std::string all;
+    for (const auto& e : fs::recursive_directory_iterator(dev.dir())) {
+        if (e.is_regular_file())
+            all += cetest::readHostFile(e.path().string());
+    }
+    EXPECT_EQ(all.find("qorvinstall:"), std::string::npos);
+}
+
 // An add on the device, as a user who may not write what lost its owner's
 // write permission (root writes into read-only directories: the run is then
 // nobody's, who may write only what others may).

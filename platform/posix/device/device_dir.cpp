@@ -1,11 +1,14 @@
 #include "platform/posix/device/device_dir.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 #include "platform/posix/sys/diagnostic.h"
 #include "platform/posix/sys/sys_io.h"
@@ -120,6 +123,30 @@ bool checkDir(const std::string& dir) {
     return false;
 }
 
+// The user's home: $HOME when it is a path from the root, else the user
+// database's.  Without either, /dev/null, under which nothing can be made:
+// a relative home would name a different device in every working
+// directory, and the device would be made wherever the program started.
+std::string homeDir() {
+    const char* home = getenv("HOME");
+    if (home != nullptr && home[0] == '/')
+        return home;
+    std::vector<char> buf(16384);
+    struct passwd entry;
+    struct passwd* found = nullptr;
+    if (getpwuid_r(getuid(), &entry, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
+        found->pw_dir != nullptr && found->pw_dir[0] == '/') {
+        return found->pw_dir;
+    }
+    static std::once_flag told;
+    std::call_once(told, [] {
+        diagnose(
+            "no home directory: HOME is not set (or not a path from the root) and the user "
+            "database has none for this user; name the device with CE_DEVICE_DIR");
+    });
+    return "/dev/null";
+}
+
 }  // namespace
 
 std::string deviceDirPath() {
@@ -134,8 +161,7 @@ std::string deviceDirPath() {
         if (xdg != nullptr && xdg[0] == '/') {
             dir = std::string(xdg) + "/ce-device";
         } else {
-            const char* home = getenv("HOME");
-            dir = std::string(home != nullptr ? home : ".") + "/.local/share/ce-device";
+            dir = homeDir() + "/.local/share/ce-device";
         }
     }
     return stripSlash(dir);

@@ -7,6 +7,7 @@
 #include "ce_version.h"
 #include "platform/entry.h"
 #include "platform/posix/sys/exit_status.h"
+#include "platform/posix/sys/sys_io.h"
 #include "platform/wstr.h"
 
 namespace {
@@ -32,6 +33,7 @@ bool answeredHere(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ce::posix::openStandardStreams();
     if (answeredHere(argc, argv))
         return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
     std::string line;

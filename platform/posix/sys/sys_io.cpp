@@ -279,6 +279,17 @@ void adviseLargePages(void* data, size_t size) {
 #endif
 }
 
+void openStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (gTable.fcntl(fd, F_GETFD, 0) >= 0 || errno != EBADF)
+            continue;
+        // The lowest free number is the one closed.
+        int opened = openRetrying(AT_FDCWD, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (opened > 2)
+            sysClose(opened);
+    }
+}
+
 bool clearNonBlocking(int fd) {
     int flags = gTable.fcntl(fd, F_GETFL, 0);
     return flags >= 0 && gTable.fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;

@@ -115,6 +115,12 @@ bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* n
 // the same.  Without large pages nothing changes.
 void adviseLargePages(void* data, size_t size);
 
+// Opens each closed standard stream (0, 1, 2) on /dev/null, first thing in
+// a program: else the next file opened (the registry's lock, a layout, the
+// display's connection) would take its number, and output meant for the
+// stream would be written into that file.
+void openStandardStreams();
+
 // Clears O_NONBLOCK on fd (set to open a file without waiting on a FIFO).
 bool clearNonBlocking(int fd);
 

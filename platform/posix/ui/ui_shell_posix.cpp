@@ -4,13 +4,16 @@
 // its parameters split into words as a shell would split them but without
 // any shell; any other existing file is opened with the desktop's default
 // application for its type.  Nothing is waited for.  The started program
-// inherits no descriptor of the launcher: GLib closes every descriptor
-// above standard error in the child.  The caller learns nothing of a
+// inherits no descriptor of the launcher: every descriptor above standard
+// error is closed in the child.  The caller learns nothing of a
 // failure, as on the device; a user at a PC is told on standard error what
 // could not be started and why.
 #include <fcntl.h>
 #include <gio/gio.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -74,6 +77,79 @@ std::string withoutComments(const std::string& text) {
     return out;
 }
 
+// Closes the descriptors from `from` up, but for `keep`: between fork and
+// exec, so by system calls alone.
+void closeDescriptorsFrom(int from, int keep, long max) {
+#if defined(__linux__) && defined(SYS_close_range)
+    int rest = from;
+    bool closed = true;
+    if (keep >= from) {
+        closed = keep == from || syscall(SYS_close_range, from, keep - 1, 0) == 0;
+        rest = keep + 1;
+    }
+    if (closed && syscall(SYS_close_range, rest, ~0U, 0) == 0)
+        return;
+#endif
+    for (long fd = from; fd < max; ++fd) {
+        if (fd != keep)
+            close(static_cast<int>(fd));
+    }
+}
+
+// Starts the program at `path` by execv alone, in a grandchild, so that it
+// is no child of the launcher: the intermediate process ends at once and
+// is reaped here.  A file the kernel refuses (ENOEXEC: a damaged binary,
+// one for another machine) is not started at all, where GLib's spawn would
+// hand it to /bin/sh to run line by line.  The program gets the launcher's
+// standard streams only, an empty signal mask and default signal
+// dispositions.  0, or the error that kept it from starting.
+int spawnDetached(const char* path, char* const argv[]) {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    const long max = sysconf(_SC_OPEN_MAX) > 0 ? sysconf(_SC_OPEN_MAX) : 1024;
+    const pid_t child = fork();
+    if (child < 0) {
+        int err = errno;
+        close(report[0]);
+        close(report[1]);
+        return err;
+    }
+    if (child == 0) {
+        close(report[0]);
+        const pid_t program = fork();
+        int err = errno;
+        if (program == 0) {
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            struct sigaction byDefault = {};
+            byDefault.sa_handler = SIG_DFL;
+            for (int sig = 1; sig < NSIG; ++sig)
+                sigaction(sig, &byDefault, nullptr);
+            closeDescriptorsFrom(3, report[1], max);
+            execv(path, argv);
+            err = errno;
+        }
+        if (program > 0)
+            _exit(0);
+        while (write(report[1], &err, sizeof err) < 0 && errno == EINTR) {
+        }
+        _exit(127);
+    }
+    close(report[1]);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    // The write end closes at the program's exec, or brings the error.
+    int err = 0;
+    ssize_t got = 0;
+    while ((got = read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    return got == static_cast<ssize_t>(sizeof err) ? err : 0;
+}
+
 bool startExecutable(const std::string& file, const std::string& host,
                      const std::string& parameters) {
     std::vector<gchar*> argv;
@@ -91,12 +167,9 @@ bool startExecutable(const std::string& file, const std::string& host,
             argv.push_back(*w);
     }
     argv.push_back(nullptr);
-    // Without G_SPAWN_DO_NOT_REAP_CHILD the child is started through an
-    // intermediate process, so it is detached from the launcher.
-    const gboolean ok = g_spawn_async(nullptr, argv.data(), nullptr, G_SPAWN_DEFAULT, nullptr,
-                                      nullptr, nullptr, &error);
+    const int err = spawnDetached(host.c_str(), argv.data());
     g_strfreev(words);
-    return ok != FALSE || cannotStart(file, host, errorText(error));
+    return err == 0 || cannotStart(file, host, posix::systemError(err));
 }
 
 // A file the kernel starts itself: one we may execute that is an ELF
