@@ -224,4 +224,38 @@ LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
     return check;
 }
 
+std::string unclosedMarkup(std::string_view text) {
+    size_t opened = 0;
+    size_t closed = 0;
+    for (size_t at = 0; at < text.size();) {
+        size_t tag = text.find('<', at);
+        if (tag == std::string_view::npos)
+            break;
+        std::string_view rest = text.substr(tag);
+        if (rest.starts_with("<!--")) {
+            size_t end = text.find("-->", tag + 4);
+            if (end == std::string_view::npos)
+                return "a comment <!-- is not closed";
+            at = end + 3;
+            continue;
+        }
+        size_t end = text.find('>', tag);
+        std::string_view whole =
+            text.substr(tag, end == std::string_view::npos ? text.npos : end + 1 - tag);
+        auto named = [&](std::string_view open) {
+            return whole.starts_with(open) && whole.size() > open.size() &&
+                   std::string_view(" \t\r\n/>").find(whole[open.size()]) != std::string_view::npos;
+        };
+        if (named("</Layer"))
+            ++closed;
+        else if (named("<Layer") && !whole.ends_with("/>"))
+            ++opened;
+        at = tag + 1;
+    }
+    if (opened == closed)
+        return "";
+    return std::to_string(opened) + (opened == 1 ? " layer opens" : " layers open") + " and " +
+           std::to_string(closed) + " close" + (closed == 1 ? "s" : "");
+}
+
 }  // namespace cedevice

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace cedevice {
@@ -88,6 +89,12 @@ struct LayersCheck {
 };
 
 LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block);
+
+// What leaves a layout that holds the block's text no longer well-formed:
+// a comment not closed, or layers (<Layer ...>, not <Layer .../>) opened
+// and closed (</Layer>) a different number of times outside comments.
+// Empty when neither.
+std::string unclosedMarkup(std::string_view text);
 
 // The markers a later run looks for.
 std::string expandedMarker(const std::string& name);

@@ -182,11 +182,20 @@ TrialOutcome runTrial(const CheckRun& check, const Trial& trial) {
     }
     // An empty block installs nothing, and every later check would pass on
     // nothing.
-    if (blockText.empty()) {
+    if (blockText.find_first_not_of(" \t\r\n") == std::string::npos) {
         failWith(&out.add,
                  ", but the .plg's block for " + sizeText(trial.fileSize) +
-                     " holds no lines, so nothing was put into the layout",
+                     (blockText.empty() ? " holds no lines" : " holds blank lines only") +
+                     ", so nothing was put into the layout",
                  layersHint(plg, trial.fileSize));
+        return out;
+    }
+    const std::string unclosed = unclosedMarkup(blockText);
+    if (!unclosed.empty()) {
+        failWith(&out.add,
+                 ", but in the block for " + sizeText(trial.fileSize) + " " + unclosed +
+                     ", so the layout is no longer well-formed",
+                 "close every <Layer ...> with </Layer> and every <!-- with -->");
         return out;
     }
     if (!notListing.empty()) {

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 // SIGPIPE too: output into a pager or `head` that has quit ends the
 // check, and must not leave its temporary device behind.
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT};
 
 volatile sig_atomic_t gSignal = 0;
 

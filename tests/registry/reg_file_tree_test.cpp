@@ -61,6 +61,18 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"h\"=hex:01,\\\n\"x\"=\"1\"\n  02\n",
          [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\A", "x"); }, true,
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"h\"=hex:01,\\\n\n  02\n"},
+        {"the same with a comment between, which the reader passes over as it waits",
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"h\"=hex:01,\\\n; note\n\"x\"=\"1\"\n  02\n",
+         [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\A", "x"); }, true,
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"h\"=hex:01,\\\n; note\n\n  02\n"},
+        {"an import that adds a value before a cut-short one and changes that one too",
+         kHead + "[HKEY_LOCAL_MACHINE\\K]\n\"c\"=hex:02,\\\n\n[HKEY_LOCAL_MACHINE\\L]\n",
+         [](RegFile* f) {
+             return import(f, kHead + "[HKEY_LOCAL_MACHINE\\K]\n\"c\"=dword:5\n\"d\"=dword:6\n");
+         },
+         true,
+         kHead + "[HKEY_LOCAL_MACHINE\\K]\n\"d\"=dword:00000006\n\"c\"=dword:00000005\n\n"
+                 "[HKEY_LOCAL_MACHINE\\L]\n"},
         {"a missing value", tree,
          [](RegFile* f) { return deleteValue(f, "HKEY_LOCAL_MACHINE\\C", "x"); }, false, tree},
         {"a key, its subkeys and their blank lines, not a sibling with the same start", tree,

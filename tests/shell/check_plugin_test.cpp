@@ -253,6 +253,28 @@ TEST_F(CheckPlugin, ReportsEachLayoutWithTheInstallersResultAndAHint) {
           "add: #0 Success, but the .plg's block for 480x800 holds no lines, so nothing was put "
           "into the layout",
           namesHint}},
+        {"a block of blank lines, which installs nothing either",
+         [&] {
+             size_t open = sample.find('\n', sample.find("screenHeight=\"800\"")) + 1;
+             return sample.substr(0, open) + "\t\r\n" + sample.substr(sample.find("  </layout>"));
+         }(),
+         {},
+         1,
+         {portrait + "FAILED - -",
+          "add: #0 Success, but the .plg's block for 480x800 holds blank lines only, so nothing "
+          "was put into the layout"}},
+        {"a layer left open, which the delete takes out again but leaves a layout no XML reader "
+         "takes",
+         [&] {
+             const std::string end = "\t\t</Layer>\r\n";
+             return std::string(sample).erase(sample.find(end), end.size());
+         }(),
+         {},
+         1,
+         {portrait + "FAILED - -",
+          "add: #0 Success, but in the block for 480x800 3 layers open and 2 close, so the layout "
+          "is no longer well-formed",
+          "hint: close every <Layer ...> with </Layer> and every <!-- with -->"}},
         {"a block whose size begins like the layout's is the one it gets",
          replaced(sample, "screenWidth=\"480\" screenHeight=\"800\"",
                   "screenWidth=\"480\" screenHeight=\"8000\""),

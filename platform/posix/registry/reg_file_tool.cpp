@@ -3,6 +3,7 @@
 #include "platform/posix/registry/reg_file_tool.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/posix/registry/reg_file_data.h"
 #include "platform/posix/registry/registry_value_text.h"
@@ -85,8 +86,12 @@ bool afterCutShortLine(const RegFileData& d, size_t block, size_t at) {
     RegLineCursor c = regLineCursor(d, block);
     RegLogical e;
     bool cut = false;
-    while (c.pos < at && regNextLogical(c, &e))
-        cut = e.cutShort;
+    // A comment line goes on waiting with it: the reader passes over
+    // comments between continued lines.
+    while (c.pos < at && regNextLogical(c, &e)) {
+        if (!regTextIsComment(e.text))
+            cut = e.cutShort;
+    }
     return cut;
 }
 
@@ -896,8 +901,11 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
     }
     regAppendBytes(&added, trailer);
     if (!edits.empty()) {
-        std::stable_sort(edits.begin(), edits.end(),
-                         [](const Edit& a, const Edit& b) { return a.at < b.at; });
+        // New values go in front of the cut-short values at a block's end,
+        // where a change of the first of those begins: the insertion first.
+        std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+            return std::pair(a.at, a.removed != 0) < std::pair(b.at, b.removed != 0);
+        });
         size_t size = d->bytes.size();
         for (const Edit& edit : edits)
             size += edit.bytes.size() - edit.removed;  // wraps round for a shrink, as intended
