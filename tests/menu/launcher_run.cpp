@@ -106,6 +106,9 @@ std::string LauncherSetup::recorderScript(const std::string& hostPath,
         "ls /proc/self/fd > '" +
         out +
         ".fds'\n"
+        "readlink /proc/$$/fd/0 > '" +
+        out +
+        ".stdin'\n"
         "printf '%s\\n' \"$@\" > '" +
         out +
         ".tmp'\n"

@@ -108,6 +108,8 @@ TEST_F(VantreloE2E, MenuAtPointerKeepsNumberOrderAndRunsTheEntryChosenByKeyboard
     // The started program holds only the standard descriptors and the one
     // its own listing opened: nothing of the launcher.
     EXPECT_EQ(s().readOut("rec.fds"), "0\n1\n2\n3\n");
+    // It reads nothing of the terminal the launcher may have been started on.
+    EXPECT_EQ(s().readOut("rec.stdin"), "/dev/null\n");
     EXPECT_FALSE(menuVisible());
     EXPECT_FALSE(s().windowMarkerExists());
     EXPECT_FALSE(s().eventMarkerExists());

@@ -131,12 +131,15 @@ std::string homeDir() {
     const char* home = getenv("HOME");
     if (home != nullptr && home[0] == '/')
         return home;
-    std::vector<char> buf(16384);
     struct passwd entry;
     struct passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buf.data(), buf.size(), &found) == 0 && found != nullptr &&
-        found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-        return found->pw_dir;
+    int error = ERANGE;
+    // An entry larger than the buffer asks for a larger one.
+    for (size_t size = 16384; error == ERANGE && size <= (size_t{1} << 24); size *= 4) {
+        std::vector<char> buf(size);
+        error = getpwuid_r(getuid(), &entry, buf.data(), buf.size(), &found);
+        if (error == 0 && found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/')
+            return found->pw_dir;
     }
     static std::once_flag told;
     std::call_once(told, [] {

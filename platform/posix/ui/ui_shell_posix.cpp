@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -77,6 +78,9 @@ std::string withoutComments(const std::string& text) {
     return out;
 }
 
+// Descriptors closed one by one where the system cannot close a range.
+constexpr long kMaxDescriptorsClosed = 65536;
+
 // Closes the descriptors from `from` up, but for `keep`: between fork and
 // exec, so by system calls alone.
 void closeDescriptorsFrom(int from, int keep, long max) {
@@ -90,7 +94,9 @@ void closeDescriptorsFrom(int from, int keep, long max) {
     if (closed && syscall(SYS_close_range, rest, ~0U, 0) == 0)
         return;
 #endif
-    for (long fd = from; fd < max; ++fd) {
+    // Without close_range, up to a bound: a limit of a billion descriptors
+    // would keep the launcher waiting for minutes, and its own lie low.
+    for (long fd = from; fd < std::min(max, kMaxDescriptorsClosed); ++fd) {
         if (fd != keep)
             close(static_cast<int>(fd));
     }
@@ -100,17 +106,27 @@ void closeDescriptorsFrom(int from, int keep, long max) {
 // is no child of the launcher: the intermediate process ends at once and
 // is reaped here.  A file the kernel refuses (ENOEXEC: a damaged binary,
 // one for another machine) is not started at all, where GLib's spawn would
-// hand it to /bin/sh to run line by line.  The program gets the launcher's
-// standard streams only, an empty signal mask and default signal
-// dispositions.  0, or the error that kept it from starting.
+// hand it to /bin/sh to run line by line.  The program reads /dev/null (it
+// would compete for a terminal with the shell that started the launcher),
+// writes to the launcher's standard output and error, and gets no other
+// descriptor and an empty signal mask; signals its caller chose to ignore
+// stay ignored (nohup).  0, or the error that kept it from starting.
 int spawnDetached(const char* path, char* const argv[]) {
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0)
         return errno;
     const long max = sysconf(_SC_OPEN_MAX) > 0 ? sysconf(_SC_OPEN_MAX) : 1024;
+    const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (nothing < 0) {
+        int err = errno;
+        close(report[0]);
+        close(report[1]);
+        return err;
+    }
     const pid_t child = fork();
     if (child < 0) {
         int err = errno;
+        close(nothing);
         close(report[0]);
         close(report[1]);
         return err;
@@ -123,13 +139,13 @@ int spawnDetached(const char* path, char* const argv[]) {
             sigset_t none;
             sigemptyset(&none);
             sigprocmask(SIG_SETMASK, &none, nullptr);
-            struct sigaction byDefault = {};
-            byDefault.sa_handler = SIG_DFL;
-            for (int sig = 1; sig < NSIG; ++sig)
-                sigaction(sig, &byDefault, nullptr);
-            closeDescriptorsFrom(3, report[1], max);
-            execv(path, argv);
-            err = errno;
+            if (dup2(nothing, 0) < 0) {
+                err = errno;
+            } else {
+                closeDescriptorsFrom(3, report[1], max);
+                execv(path, argv);
+                err = errno;
+            }
         }
         if (program > 0)
             _exit(0);
@@ -137,6 +153,7 @@ int spawnDetached(const char* path, char* const argv[]) {
         }
         _exit(127);
     }
+    close(nothing);
     close(report[1]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
