@@ -73,7 +73,18 @@ std::u16string listTempName(std::u16string_view name) {
         bytes += size;
         keep += units;
     }
-    return std::u16string(name.substr(0, keep)) + kListTempSuffix;
+    // A name cut to make room that ends in the suffix itself would come
+    // back as the list file's own name (the device ignores case): one
+    // character less.
+    std::u16string temp = std::u16string(name.substr(0, keep)) + kListTempSuffix;
+    if (keep > 0 && keep < name.size() && temp.size() == name.size()) {
+        keep -= keep >= 2 && name[keep - 1] >= 0xDC00 && name[keep - 1] <= 0xDFFF &&
+                        name[keep - 2] >= 0xD800 && name[keep - 2] <= 0xDBFF
+                    ? 2
+                    : 1;
+        temp = std::u16string(name.substr(0, keep)) + kListTempSuffix;
+    }
+    return temp;
 }
 
 size_t fileNameStart(std::u16string_view path) {

@@ -119,8 +119,10 @@ int runWithKey(ScanRun& run) {
 }  // namespace
 
 int runScanner(ScanRun& run) {
-    // Without a lock (no place to keep it) the run still goes ahead: the
-    // list file is replaced atomically either way.
+    // Without a lock (no place to keep it, which a lock file of another
+    // user's no longer means) the run still goes ahead, as on the device:
+    // a reader sees the old list or the new one, though two such runs at
+    // once share the list's temporary file.
     ce::RunLock lock = ce::acquireRunLock(kRunLockName);
     int status = runWithKey(run);
     ce::releaseRunLock(lock);

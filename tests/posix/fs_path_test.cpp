@@ -57,9 +57,14 @@ TEST(DevicePath, NewFilesKeepTheCaseWrittenInTheirName) {
     // Writing over an existing file in another case replaces that file.
     ASSERT_TRUE(writeDeviceFile(u"\\windows\\KEEP.TXT", "k"));
     EXPECT_EQ(dev.readFile("\\Windows\\keep.txt"), "k");
-    // No name on the device holds a control character, so none is made.
-    EXPECT_FALSE(writeDeviceFile(u"\\Windows\\\x03", "c"));
-    EXPECT_FALSE(writeDeviceFile(u"\\Windows\\a\tb.txt", "c"));
+    // No name on the device holds a control character or one of
+    // * ? : " < > |, so none is made (through a link to a folder neither).
+    for (const char16_t* name :
+         {u"\x03", u"a\tb.txt", u"to*do", u"a?b", u"c:d", u"q\"", u"<x>", u"p|q"}) {
+        EXPECT_FALSE(writeDeviceFile(u"\\Windows\\" + std::u16string(name), "c"));
+    }
+    ASSERT_EQ(symlink("Windows", (dev.dir() + "/fs/Win").c_str()), 0);
+    EXPECT_FALSE(writeDeviceFile(u"\\Win\\a?b", "c"));
     EXPECT_EQ(posixtest::hostListing(dev.dir() + "/fs/Windows"),
               (std::vector<std::string>{"NewFile.TXT", "keep.txt"}));
 }

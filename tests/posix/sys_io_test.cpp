@@ -3,8 +3,11 @@
 // they were given.
 #include "platform/posix/sys/sys_io.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -97,3 +100,33 @@ TEST_F(SysIo, LargePageAdviceCoversTheWholeLargePagesInsideTheBuffer) {
 }
 
 }  // namespace
+
+// Another user's lock file (a run as root made it) may only be read: the
+// lock is still taken, through a descriptor for reading, and still keeps
+// a second holder out.
+int refusedForWriting(int dirFd, const char* name, int flags, mode_t mode) {
+    if ((flags & O_ACCMODE) != O_RDONLY) {
+        errno = EACCES;
+        return -1;
+    }
+    return openat(dirFd, name, flags, mode);
+}
+
+TEST_F(SysIo, ALockFileThatMayOnlyBeReadIsStillLocked) {
+    char dir[] = "/tmp/sysio-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/run.lock";
+    int made = ce::posix::lockFileExclusive(path, O_NOFOLLOW);
+    ASSERT_GE(made, 0);
+    close(made);
+    ce::posix::sysCalls().openat = refusedForWriting;
+    int fd = ce::posix::lockFileExclusive(path, O_NOFOLLOW);
+    ce::posix::restoreSysCalls();
+    ASSERT_GE(fd, 0);
+    int other = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0);
+    close(other);
+    close(fd);
+    unlink(path.c_str());
+    rmdir(dir);
+}

@@ -65,6 +65,12 @@ TEST(ListFileWriting, ANameWithoutRoomForTheSuffixGetsACutTemporaryName) {
     // A pair is kept whole or left out whole.
     EXPECT_EQ(zandoval::listTempName(std::u16string(room - 3, u'a') + u"\U0001F600"),
               std::u16string(room - 3, u'a') + suffix);
+    // A name that ends in the suffix, cut, is never the list file itself.
+    for (std::u16string end : {suffix, std::u16string(u".ZANDOVAL-TMP")}) {
+        EXPECT_EQ(zandoval::listTempName(a + end), a.substr(1) + suffix);
+        EXPECT_EQ(zandoval::listTempName(std::u16string(room - 2, u'a') + u"\U0001F600" + end),
+                  std::u16string(room - 2, u'a') + suffix);
+    }
 
     cetest::TempDevice dev;
     auto list = std::make_unique<zandoval::ListFile>();

@@ -126,7 +126,7 @@ std::string openFailureReason(const posix::DeviceEntry& e, int error) {
 // a new name that the device cannot hold.
 std::string resolveFailureReason(const posix::DeviceEntry& e, int error) {
     if (error == EILSEQ)
-        return "no name on the device holds a control character";
+        return "no name on the device holds a control character or one of * ? : \" < > |";
     if (error == ENOTDIR || error == EINVAL || error == ELOOP || error == EXDEV)
         error = ENOENT;
     return openFailureReason(e, error);

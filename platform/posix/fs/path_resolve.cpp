@@ -183,6 +183,19 @@ bool isDotName(const char16_t* s, size_t n) {
     return (n == 1 && s[0] == u'.') || (n == 2 && s[0] == u'.' && s[1] == u'.');
 }
 
+// No name on the device holds a control character or one of * ? : " < > |
+// (its listings leave such host names out), so none is made: false, with
+// errno EILSEQ, for such a new name.
+bool deviceMayHoldName(const std::string& name) {
+    for (char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("*?:\"<>|", c) != nullptr) {
+            errno = EILSEQ;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* entry,
                    std::string* hostPath) {
     if (path == nullptr || path[0] != u'\\' || !prepareRoot(s))
@@ -209,16 +222,8 @@ bool resolveLocked(State& s, const char16_t* path, LeafMode mode, DeviceEntry* e
     mode_t type = 0;
     bool missing = false;
     if (!lookupChild(s.walker.fd(), leaf, &hostName, &type, &missing)) {
-        if (!missing || mode != LeafMode::MayCreate)
+        if (!missing || mode != LeafMode::MayCreate || !deviceMayHoldName(leaf))
             return false;
-        // No name on the device holds a control character (its listings
-        // leave such host names out), so none is made.
-        for (size_t i = leafStart; i < len; ++i) {
-            if (path[i] < 0x20) {
-                errno = EILSEQ;
-                return false;
-            }
-        }
         if (hostPath != nullptr && !buildHostPath(s, s.walker, leaf, hostPath))
             return false;
         return fillEntry(s.walker, leaf, false, 0, entry);
@@ -394,7 +399,7 @@ bool walkPending(const State& s, Walker& w, std::vector<std::string>& pending, L
         mode_t type = 0;
         bool missing = false;
         if (!lookupChild(w.fd(), comp, &hostName, &type, &missing)) {
-            if (missing && mode == LeafMode::MayCreate)
+            if (missing && mode == LeafMode::MayCreate && deviceMayHoldName(comp))
                 return fillEntry(w, comp, false, 0, entry);
             return false;
         }

@@ -301,6 +301,10 @@ bool lockRetrying(int fd, int operation) {
 
 int lockFileExclusive(const std::string& path, int extraFlags) {
     int fd = openRetrying(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | extraFlags, 0644);
+    // A lock file that another user made (a run as root) cannot be opened
+    // for writing, but a lock needs no more than reading it.
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        fd = openRetrying(AT_FDCWD, path.c_str(), O_RDONLY | O_CLOEXEC | extraFlags);
     if (fd < 0)
         return -1;
     if (!lockRetrying(fd, LOCK_EX)) {

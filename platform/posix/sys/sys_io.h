@@ -129,7 +129,8 @@ bool clearNonBlocking(int fd);
 bool lockRetrying(int fd, int operation);
 
 // Opens (creating it when absent) the lock file at path and holds an
-// exclusive lock on it, waiting for other holders.  The descriptor, whose
+// exclusive lock on it, waiting for other holders; one that may only be
+// read (another user's) is locked through a descriptor for reading.  The descriptor, whose
 // closing releases the lock, or -1 with errno set.  extraFlags is added
 // to the open flags (O_NOFOLLOW, say).
 int lockFileExclusive(const std::string& path, int extraFlags);
