@@ -11,14 +11,6 @@ bool holds(std::string_view piece, std::string_view text) {
     return piece.find(text) != std::string_view::npos;
 }
 
-// The first piece from `from` on that holds text, or pieces.size().
-size_t nextHolding(const std::vector<std::string_view>& pieces, size_t from,
-                   std::string_view text) {
-    while (from < pieces.size() && !holds(pieces[from], text))
-        ++from;
-    return from;
-}
-
 }  // namespace
 
 std::vector<std::string_view> layoutPieces(std::string_view bytes) {
@@ -238,10 +230,16 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             size_t markerAt = first.find(expanded);
             Open open;
             follow(first.substr(markerAt), &open);
-            size_t last = nextHolding(pieces, i + 1, condensed);
-            for (size_t k = i + 1; k <= last && k < pieces.size(); ++k)
-                follow(pieces[k], &open);
             bool stopped = false;
+            size_t last = i + 1;
+            for (; last < pieces.size() && !stopped; ++last) {
+                Open after = open;
+                follow(pieces[last], &after, nullptr, &stopped);
+                if (!stopped)
+                    open = after;
+                if (!stopped && holds(pieces[last], condensed))
+                    break;
+            }
             for (int end = 0; end < 2 && !stopped && last < pieces.size(); ++end) {
                 if (end == 1)
                     follow(pieces[last], &open);

@@ -136,7 +136,10 @@ void startLayersSearch(LayersSearch* s, std::string_view fromMarker,
 
 LayersLine nextLayersLine(LayersSearch* s, std::string_view line) {
     const std::string_view wanted = s->found == 0 ? std::string_view(s->condensed) : kLayerEnd;
-    if (s->found > 0 && stopsLayerEnd(line, s->depth))
+    // The search for the condensed layer stops at another plugin's layers
+    // too: a block without it would otherwise take theirs up to its own
+    // next copy's condensed layer.
+    if (stopsLayerEnd(line, s->depth))
         return LayersLine::Stopped;
     if (lineHolds(line, wanted) && ++s->found == 3)
         return LayersLine::Last;

@@ -41,8 +41,8 @@ size_t layersEndIn(std::string_view line, LayerDepth depth);
 // The search for a plugin's layers after its expanded marker, a line at a
 // time, as every pass and every replay of one makes it: the line holding
 // the condensed marker, then two lines holding "</Layer>", following the
-// layers the lines open; the search for a "</Layer>" stops at a line that
-// no block can hold (stopsLayerEnd).
+// layers the lines open; the search stops at a line that no block can hold
+// (stopsLayerEnd).
 struct LayersSearch {
     std::string condensed;  // the condensed layer's marker
     int found = 0;          // of the three lines looked for

@@ -103,6 +103,11 @@ TEST(Delete, FailuresLeaveLayoutAndHomeScreenAlone) {
     const Case cases[] = {
         {"layers cut off", kTop + layers("Weather", "W").substr(0, 120), threePlugins(),
          deleteLine("Weather"), "#170 Found Plugin in cpr, but unexpected end of file"},
+        {"a copy without its condensed layer before another plugin's: theirs stay",
+         kTop + "    <Layer ID=\"WeatherExpanded\">\r\n    </Layer>\r\n" + layers("Clock", "C") +
+             layers("Weather", "W") + "</Form>",
+         threePlugins(), deleteLine("Weather"),
+         "#170 Found Plugin in cpr, but unexpected end of file"},
         {"no ExtensibilityXML", good, Home{.withExt = false},
          "-delete -cpr:" + kPortrait + " -plugin:Weather",
          "#170 No ExtensibilityXML in CHome found"},
