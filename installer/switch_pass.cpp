@@ -8,14 +8,18 @@ namespace qorv {
 namespace {
 
 // Copies the lines after the switched opening line, up to the one holding
-// the closing tag of the variant found, which is switched too.
-bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, size_t switchedBytes) {
+// the closing tag of the variant found, which is switched too.  A closing
+// line that holds the form's end ends the pass with it (*formEnded), as any
+// line holding it after the list view does: the lines after it are dropped.
+bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, size_t switchedBytes,
+                       bool* formEnded) {
     std::string_view closing = closingSearchText(found);
     while (nextLine(lines)) {
         size_t at = lines.line.view().find(closing);
         if (at != std::string_view::npos) {
             size_t length = switchClosingLine(lines.line.view(), at, found, switchedLine,
                                               switchedBytes, lines.continuesLine);
+            *formEnded = lineHolds(std::string_view(switchedLine, length), kFormEnd);
             return copyLine(lines, switchedLine, length);
         }
         copyCurrentLine(lines);
@@ -37,7 +41,9 @@ PassOutcome switchPass(const RewritePass& pass, PassLines& lines, ListView found
                                       &closedHere, lines.continuesLine);
     if (!copyLine(lines, switchedLine, length))
         return passEnd(lines, PassOutcome::Done);
-    if (!closedHere && !copyToClosingLine(lines, found, switchedLine, switchedBytes))
+    bool formEnded = false;
+    if (!closedHere &&
+        (!copyToClosingLine(lines, found, switchedLine, switchedBytes, &formEnded) || formEnded))
         return passEnd(lines, PassOutcome::Done);
     return copyToFormEnd(lines);
 }

@@ -57,10 +57,13 @@ TEST(ChangeView, SameVariantOrNoFlagStillRewrites) {
 
 TEST(ChangeView, TextBesideTheTagsIsKept) {
     TempDevice dev;
-    EXPECT_EQ(
-        change(dev, "<Form><TitaniumListView a=\"1\">\n<x/>\n<y/> </TitaniumListView></Form>\n",
-               " -view:BronzeListView"),
-        "<Form>   <BronzeListView a=\"1\">\n<x/>\n<y/>   </BronzeListView></Form>\n");
+    // The form ends on the closing line: what follows goes, a second
+    // </Form> included.
+    EXPECT_EQ(change(dev,
+                     "<Form><TitaniumListView a=\"1\">\n<x/>\n<y/> </TitaniumListView></Form>\n"
+                     "<!-- old: </Form> -->\n",
+                     " -view:BronzeListView"),
+              "<Form>   <BronzeListView a=\"1\">\n<x/>\n<y/>   </BronzeListView></Form>\n");
     // In a later piece of a long line, the blanks in front of a tag part
     // what went before: they stay.
     const std::string piece = "<L T=\"" + std::string(4999 - 7, 'a') + "\"";
