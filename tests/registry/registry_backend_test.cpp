@@ -1,6 +1,8 @@
 // The platform's registry functions on a temporary device's registry.reg.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <fstream>
 
 #include "platform/platform.h"
+#include "platform/posix/sys/sys_io.h"
 #include "platform/reg_values.h"
 #include "platform/wstr.h"
 #include "tests/registry/reg_test_util.h"
@@ -139,12 +142,61 @@ TEST(RegistryBackend, ValueFitsOnlyWhenItsBytesFit) {
     ce::regCloseKey(key);
 }
 
+// A directory of that name, or a link that leads nowhere (to a card not
+// mounted), which a first write would replace.
 TEST(RegistryBackend, UnreachableRegistryFailsEveryOpenAndCreate) {
-    TempDevice dev;
-    std::filesystem::create_directory(registryPath(dev));
-    EXPECT_EQ(ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV"), nullptr);
-    EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u""), nullptr);
-    EXPECT_TRUE(std::filesystem::is_directory(registryPath(dev)));
+    for (bool link : {false, true}) {
+        TempDevice dev;
+        if (link)
+            ASSERT_EQ(symlink("/nonexistent/registry.reg", registryPath(dev).c_str()), 0);
+        else
+            std::filesystem::create_directory(registryPath(dev));
+        EXPECT_EQ(ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV"), nullptr) << link;
+        EXPECT_EQ(ce::regOpenKey(ce::Hive::CurrentUser, u""), nullptr) << link;
+        EXPECT_EQ(
+            std::filesystem::symlink_status(registryPath(dev)).type(),
+            link ? std::filesystem::file_type::symlink : std::filesystem::file_type::directory);
+    }
+}
+
+// The lock is taken on the file of that name: one that another user made
+// (a run as root) is locked through a descriptor for reading, and one that
+// was removed while this writer waited for it is taken anew.
+int gFlocks = 0;
+std::string gLockPath;
+int refusedForWriting(int dirFd, const char* name, int flags, mode_t mode) {
+    if (std::string_view(name).ends_with(".lock") && (flags & O_ACCMODE) != O_RDONLY) {
+        errno = EACCES;
+        return -1;
+    }
+    return openat(dirFd, name, flags, mode);
+}
+int removedWhileWaiting(int fd, int operation) {
+    if (++gFlocks == 1)
+        unlink(gLockPath.c_str());
+    return flock(fd, operation);
+}
+
+TEST(RegistryBackend, TheLockIsTakenOnTheLockFileOfThatName) {
+    for (bool removed : {false, true}) {
+        TempDevice dev;
+        gLockPath = registryPath(dev) + ".lock";
+        dev.writeRegistry("REGEDIT4\n\n");
+        std::ofstream(gLockPath).put('\n');
+        gFlocks = 0;
+        if (removed)
+            ce::posix::sysCalls().flock = removedWhileWaiting;
+        else
+            ce::posix::sysCalls().openat = refusedForWriting;
+        ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+        EXPECT_TRUE(ce::regWriteDword(key, u"N", 7));
+        ce::regCloseKey(key);
+        ce::posix::restoreSysCalls();
+        // Held on the name: a lock file removed meanwhile is made anew.
+        EXPECT_TRUE(std::filesystem::exists(gLockPath)) << removed;
+        EXPECT_EQ(regtest::fileText(dev.readRegistryFile()),
+                  "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\QORV]\n\"N\"=dword:00000007\n");
+    }
 }
 
 // File permissions do not bind root: as root, the check runs in a child
@@ -209,6 +261,24 @@ TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
 // rename would replace it all the same.  Whether the run has keys to create
 // or only values to write into keys that are there, it fails naming the
 // file, and the file stays as it was.
+// Root's write keeps the file its owner's, who may alone read it.
+TEST(RegistryBackend, RootsWriteKeepsTheOwner) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    TempDevice dev;
+    dev.writeRegistry("REGEDIT4\n\n");
+    ASSERT_EQ(chown(registryPath(dev).c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(registryPath(dev).c_str(), 0600), 0);
+    ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+    EXPECT_TRUE(ce::regWriteDword(key, u"N", 7));
+    ce::regCloseKey(key);
+    struct stat st;
+    ASSERT_EQ(stat(registryPath(dev).c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_NE(dev.readRegistryFile().find("\"N\"=dword:00000007"), std::string::npos);
+}
+
 TEST(RegistryBackend, ARegistryNobodyMayWriteIsNeverWritten) {
     for (const char* held : {"", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Concurrent\\Writer1]\n"}) {
         SCOPED_TRACE(held);

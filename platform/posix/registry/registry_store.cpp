@@ -52,6 +52,8 @@ struct Store {
     Identity id;
     bool trusted = false;  // the identity alone tells whether the file changed
     mode_t mode = 0644;
+    uid_t owner = 0;  // of the file read: a replacement keeps them
+    gid_t group = 0;
     std::shared_ptr<RegFile> file;  // shared with callers of registryRead
 };
 
@@ -89,6 +91,7 @@ constexpr char kCannotRead[] = "cannot read the registry";
 constexpr char kCannotWrite[] = "cannot write the registry";
 constexpr char kCannotWriteIn[] = "cannot write the registry in";
 constexpr char kCannotLock[] = "cannot write the registry's lock file";
+constexpr char kLeadsNowhere[] = "a symbolic link that leads nowhere";
 
 // A registry.reg that nobody may write (chmod a-w) is read-only, as the
 // device's other files are: a rename would replace it all the same, so the
@@ -163,7 +166,17 @@ void keepEmpty(Store& s, const std::string& path) {
     s.missing = true;
     s.trusted = true;
     s.mode = 0644;
+    s.owner = geteuid();
+    s.group = getegid();
     s.file = std::make_shared<RegFile>();
+}
+
+// A registry.reg that is a link leading nowhere (to a card not mounted,
+// say) is no empty registry: the first write would replace the link.
+bool danglingLink(const std::string& path) {
+    struct stat st;
+    return sysCalls().fstatat(AT_FDCWD, path.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+           S_ISLNK(st.st_mode);
 }
 
 enum class ReadResult { Read, Missing, Unreachable };
@@ -192,6 +205,10 @@ ReadResult load(Store& s, const std::string& path) {
         // O_NONBLOCK: a FIFO of that name must not hang the program.
         int fd = sysOpen(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
+            if (errno == ENOENT && danglingLink(path)) {
+                failedBecause(kCannotRead, path, kLeadsNowhere);
+                return ReadResult::Unreachable;
+            }
             if (errno == ENOENT)
                 return ReadResult::Missing;
             failed(kCannotRead, path, errno);
@@ -253,6 +270,8 @@ ReadResult load(Store& s, const std::string& path) {
         s.id = identityOf(after);
         s.trusted = steady && stampIsPast(before.st_ctim, now);
         s.mode = before.st_mode & 07777;
+        s.owner = before.st_uid;
+        s.group = before.st_gid;
         s.file = std::make_shared<RegFile>(std::move(file));
         return ReadResult::Read;
     }
@@ -269,6 +288,10 @@ bool refresh(Store& s, const std::string& path) {
         if (error != ENOENT || !deviceDirUsable()) {
             forget(s);
             return error == ENOENT ? failedQuietly() : failed(kCannotRead, path, error);
+        }
+        if (danglingLink(path)) {
+            forget(s);
+            return failedBecause(kCannotRead, path, kLeadsNowhere);
         }
         if (!(s.valid && s.missing && s.path == path))
             keepEmpty(s, path);
@@ -336,12 +359,33 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
     // Never through a link: the lock file is made when missing, and a link
     // in its place would make an empty file wherever it leads.
     std::string lockPath = registryPath + ".lock";
-    lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (lock->fd < 0 && errno == ELOOP)
-        return failedBecause(kCannotLock, lockPath, "a symbolic link, which is never followed");
-    if (lock->fd < 0 || !lockRetrying(lock->fd, LOCK_EX))
-        return failed(kCannotLock, lockPath, errno);
-    return true;
+    for (;;) {
+        lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+        // Another user's lock file (a run as root made it): a lock needs no
+        // more than reading it.
+        if (lock->fd < 0 && (errno == EACCES || errno == EROFS)) {
+            int refused = errno;
+            lock->fd = sysOpen(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+            if (lock->fd < 0 && errno == ENOENT)
+                errno = refused;  // none to read: what kept it from being made
+        }
+        if (lock->fd < 0 && errno == ELOOP)
+            return failedBecause(kCannotLock, lockPath, "a symbolic link, which is never followed");
+        if (lock->fd < 0 || !lockRetrying(lock->fd, LOCK_EX))
+            return failed(kCannotLock, lockPath, errno);
+        // A lock file removed (or replaced) while another held it is no
+        // lock on the name the next writer opens: that one is taken anew.
+        struct stat held;
+        struct stat named;
+        if (sysCalls().fstat(lock->fd, &held) != 0)
+            return failed(kCannotLock, lockPath, errno);
+        if (sysCalls().fstatat(AT_FDCWD, lockPath.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == held.st_dev && named.st_ino == held.st_ino) {
+            return true;
+        }
+        sysClose(lock->fd);
+        lock->fd = -1;
+    }
 }
 
 // Writes the file to a temporary file beside it, flushes it and renames it
@@ -353,6 +397,10 @@ bool replaceRegistry(const Store& s, int dir) {
     if (fd < 0)
         return failed(kCannotWriteIn, directoryOf(s.path), errno);
     std::string_view bytes = regFileBytes(*s.file);
+    // Root's write keeps the file its owner's, who could no longer read a
+    // registry of mode 0600 else; nobody else can give a file away.
+    if (geteuid() == 0 && !s.missing)
+        sysCalls().fchown(fd, s.owner, s.group);
     bool ok = sysCalls().fchmod(fd, s.mode) == 0 &&
               writeAllWritingBehind(fd, bytes.data(), bytes.size()) && syncFd(fd) &&
               sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;

@@ -78,6 +78,7 @@ constexpr SysCalls kKernel = {
     .lseek = ::lseek,
     .flock = ::flock,
     .fchmod = ::fchmod,
+    .fchown = ::fchown,
     .dupCloexec = kernelDupCloexec,
     .pread = ::pread,
     .copyFileRange = kernelCopyFileRange,
@@ -303,8 +304,12 @@ int lockFileExclusive(const std::string& path, int extraFlags) {
     int fd = openRetrying(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | extraFlags, 0644);
     // A lock file that another user made (a run as root) cannot be opened
     // for writing, but a lock needs no more than reading it.
-    if (fd < 0 && (errno == EACCES || errno == EROFS))
+    if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+        int refused = errno;
         fd = openRetrying(AT_FDCWD, path.c_str(), O_RDONLY | O_CLOEXEC | extraFlags);
+        if (fd < 0 && errno == ENOENT)
+            errno = refused;  // none to read: what kept it from being made
+    }
     if (fd < 0)
         return -1;
     if (!lockRetrying(fd, LOCK_EX)) {

@@ -40,6 +40,7 @@ struct SysCalls {
     off_t (*lseek)(int fd, off_t offset, int whence);
     int (*flock)(int fd, int operation);
     int (*fchmod)(int fd, mode_t mode);
+    int (*fchown)(int fd, uid_t owner, gid_t group);
     int (*dupCloexec)(int fd);
     ssize_t (*pread)(int fd, void* buf, size_t size, off_t offset);
     // copy_file_range: from `from` at *fromOffset (advanced) to `to` at its
