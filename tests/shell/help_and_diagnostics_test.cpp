@@ -259,6 +259,25 @@ TEST(Diagnostics, WithoutHomeNoDeviceIsMadeInTheWorkingDirectory) {
     EXPECT_EQ(r.err.find("./.local"), std::string::npos) << r.err;
 }
 
+// A device directory that may not be searched is named with the reason,
+// not called a directory that holds no device.
+TEST(Diagnostics, ADeviceDirectoryThatMayNotBeSearchedSaysSo) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run as nobody";
+    cetest::TempDevice scratch;
+    const std::string dev = scratch.dir() + "/dev";
+    sampleDevice(dev);
+    fs::permissions(scratch.dir(), fs::perms::all);
+    fs::permissions(dev, fs::perms::owner_all | fs::perms::others_read);
+    RunResult r = cetest::runProgram(
+        "/usr/bin/setpriv",
+        {"--reuid=65534", "--regid=65534", "--clear-groups", CEDEVICE_EXE, "record"}, dev);
+    fs::permissions(dev, fs::perms::all);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err,
+              "cedevice: cannot reach the device directory " + dev + ": Permission denied\n");
+}
+
 // A standard stream that is closed takes no file's place: a diagnostic
 // went into the run lock, the first file the installer opened.
 TEST(Diagnostics, AClosedStandardErrorTakesNoFilesPlace) {

@@ -44,11 +44,16 @@ bool namedByEnvironment() {
 // What a device directory holds at least one of.
 constexpr const char* kDeviceParts[] = {"fs", "registry.reg", "device.conf"};
 
-bool holdsDevice(const std::string& dir) {
+// *error is set when a part could not be looked for (EACCES: a directory
+// without search permission), which tells nothing of the parts.
+bool holdsDevice(const std::string& dir, int* error) {
     struct stat st;
+    *error = 0;
     for (const char* part : kDeviceParts) {
         if (sysCalls().fstatat(AT_FDCWD, (dir + "/" + part).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             return true;
+        if (errno != ENOENT)
+            *error = errno;
     }
     return false;
 }
@@ -57,7 +62,7 @@ bool holdsDevice(const std::string& dir) {
 // holds one of its parts: $HOME or an empty folder named by mistake must
 // not be made into one.  A directory found to be a device stays one while
 // it is the same directory, so the parts are looked for once.
-bool isDevice(const std::string& dir, const struct stat& st) {
+bool isDevice(const std::string& dir, const struct stat& st, int* error) {
     // Never destroyed: the writes that wait for the program's exit are
     // committed after the destructors of statics made before them.
     static std::mutex mutex;
@@ -65,9 +70,10 @@ bool isDevice(const std::string& dir, const struct stat& st) {
     static dev_t knownDev;
     static ino_t knownIno;
     std::lock_guard<std::mutex> guard(mutex);
+    *error = 0;
     if (*known == dir && knownDev == st.st_dev && knownIno == st.st_ino)
         return true;
-    if (!holdsDevice(dir))
+    if (!holdsDevice(dir, error))
         return false;
     *known = dir;
     knownDev = st.st_dev;
@@ -99,8 +105,13 @@ bool checkDir(const std::string& dir) {
             diagnose("the device directory " + dir + " is not a directory");
             return false;
         }
-        if (!namedByEnvironment() || isDevice(dir, st))
+        int error = 0;
+        if (!namedByEnvironment() || isDevice(dir, st, &error))
             return true;
+        if (error != 0) {
+            diagnose("cannot reach the device directory " + dir + ": " + systemError(error));
+            return false;
+        }
         diagnose("the directory " + dir +
                  " (CE_DEVICE_DIR) is not a device: it holds none of fs/, registry.reg and "
                  "device.conf; name a device directory, or make a new one with: cedevice create "
