@@ -11,22 +11,39 @@ static bool isBlank(char16_t c) {
 // The opening quotation mark of the Order attribute, and which one it is:
 // "Order" after a blank, then "=" with blanks around it allowed and the
 // value in either kind of quotation marks, as XML writes an attribute.
+// Text inside a comment or inside another attribute's value is no
+// attribute (<!-- Order="old" -->, Title="Sort Order = 'x'").
 static size_t findOrderAttribute(std::u16string_view extXml, char16_t* quote) {
     constexpr std::u16string_view kName = u"Order";
-    for (size_t at = extXml.find(kName); at != std::u16string_view::npos;
-         at = extXml.find(kName, at + 1)) {
-        if (at == 0 || !isBlank(extXml[at - 1]))
-            continue;
-        size_t i = at + kName.size();
-        while (i < extXml.size() && isBlank(extXml[i]))
-            ++i;
-        if (i >= extXml.size() || extXml[i] != u'=')
-            continue;
-        for (++i; i < extXml.size() && isBlank(extXml[i]);)
-            ++i;
-        if (i < extXml.size() && (extXml[i] == u'"' || extXml[i] == u'\'')) {
-            *quote = extXml[i];
-            return i;
+    bool inComment = false;
+    bool inTag = false;
+    char16_t value = 0;  // the quotation mark of a value open in a tag
+    for (size_t i = 0; i < extXml.size(); ++i) {
+        const std::u16string_view at = extXml.substr(i);
+        const char16_t c = extXml[i];
+        if (inComment) {
+            inComment = !at.starts_with(u"-->");
+        } else if (value != 0) {
+            value = c == value ? 0 : value;
+        } else if (at.starts_with(u"<!--")) {
+            inComment = true;
+            i += 3;
+        } else if (c == u'<' || c == u'>') {
+            inTag = c == u'<';
+        } else if (inTag && (c == u'"' || c == u'\'')) {
+            value = c;
+        } else if (at.starts_with(kName) && i > 0 && isBlank(extXml[i - 1])) {
+            size_t j = i + kName.size();
+            while (j < extXml.size() && isBlank(extXml[j]))
+                ++j;
+            if (j >= extXml.size() || extXml[j] != u'=')
+                continue;
+            for (++j; j < extXml.size() && isBlank(extXml[j]);)
+                ++j;
+            if (j < extXml.size() && (extXml[j] == u'"' || extXml[j] == u'\'')) {
+                *quote = extXml[j];
+                return j;
+            }
         }
     }
     return std::u16string_view::npos;

@@ -52,6 +52,11 @@ TEST(ListWalk, OrderListEndsAtItsClosingQuote) {
     EXPECT_EQ(l.list, u"A;B");
     EXPECT_EQ(l.rest, u" Other=\"1;2\"");
     EXPECT_FALSE(findOrderList(u"<Plugins Order=A;B").opened);
+    // Neither a comment nor another attribute's value holds the attribute.
+    for (const char16_t* text : {u"<!-- was: Order=\"X\" --><Plugins Order=\"A;B\"",
+                                 u"<P Title=\"Sort Order = 'X'\" Order=\"A;B\""}) {
+        EXPECT_EQ(findOrderList(text).list, u"A;B");
+    }
     OrderList open = findOrderList(u"<Plugins Order=\"A;B");
     EXPECT_TRUE(open.opened);
     EXPECT_FALSE(open.closed);
