@@ -318,7 +318,8 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
         case Result::CommandLineTooLong:
             detail[0] = 0;
             appendNumber(detail, kTextChars, ce::u16len(line));
-            return u"the command line has {detail} characters; the installer takes at most 8091";
+            return u"the command line has {detail} characters, counted as UTF-16 units (one "
+                   u"beyond U+FFFF counts two); the installer takes at most 8091";
         case Result::NoCprSwitch:
             return u"the run needs the layout file after a blank: -cpr:currentPortrait, "
                    u"-cpr:currentLandscape, -cpr:forcecurrentPortrait, -cpr:forcecurrentLandscape, "
@@ -342,7 +343,10 @@ const char16_t* failureTemplate(RunContext& ctx, const char16_t* line, char16_t*
                    u"than 497 characters); set it, or name the layout file with "
                    u"'-cpr:\\path\\x.cpr'";
         case Result::NoExtensibilityXml:
-            return valueMissing(u"ExtensibilityXML", detail);
+            // Selection reads the value whatever its type.
+            return u"the home screen's key HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\CHome has no "
+                   u"ExtensibilityXML value that can be read (missing, or longer than 8091 "
+                   u"characters)";
         case Result::NoPluginToDelete:
             return u"-delete needs the plugin's name: -plugin:NAME after a blank";
         case Result::NoRunRecord:

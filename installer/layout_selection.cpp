@@ -1,5 +1,7 @@
 #include "installer/layout_selection.h"
 
+#include <iterator>
+
 #include "installer/command_line.h"
 #include "installer/layout_mode.h"
 #include "installer/layout_name.h"
@@ -118,14 +120,48 @@ bool takePluginPath(RunContext& ctx, const char16_t* line) {
     return true;
 }
 
+namespace {
+
+// The longest part of a switch word that a warning repeats.
+constexpr size_t kWarnedWordChars = 200;
+
+// A mode word with more after it (-cpr:allday.cpr, a path whose backslash
+// the shell took) is that mode, as the device reads the line: the user is
+// told, since another file than the one meant is edited.
+void warnOfLongerModeWord(const char16_t* line, const LayoutModeInfo& mode) {
+    const char16_t* at = ce::u16str(line, mode.switchText) + 1;  // after its blank
+    const size_t length = ce::u16len(mode.switchText) - 1;
+    if (at[length] == 0 || at[length] == u' ')
+        return;
+    char16_t word[kWarnedWordChars + 1];
+    size_t n = 0;
+    while (n < kWarnedWordChars && at[n] != 0 && at[n] != u' ') {
+        word[n] = at[n];
+        ++n;
+    }
+    word[n] = 0;
+    char16_t text[3 * kWarnedWordChars];
+    ce::u16copy(text, std::size(text), word);
+    ce::u16append(text, std::size(text), u" is read as ");
+    ce::u16append(text, std::size(text), mode.switchText + 1);
+    ce::u16append(text, std::size(text),
+                  u", whose word begins it; a layout file is named by its path from a backslash, "
+                  u"quoted in a shell: '-cpr:\\path\\x.cpr'");
+    ce::diagnostic(text);
+}
+
+}  // namespace
+
 bool selectTargetLayout(RunContext& ctx, const char16_t* line) {
     const LayoutModeInfo* mode = findLayoutMode(line);
     if (mode->mode == LayoutMode::None) {
         raiseFailure(ctx, Result::NoCprSwitch);
         return false;
     }
-    if (mode->mode != LayoutMode::Direct)
+    if (mode->mode != LayoutMode::Direct) {
+        warnOfLongerModeWord(line, *mode);
         return composeTarget(ctx, *mode);
+    }
 
     // A direct path is always edited as a portrait file, and never as the
     // layout in use.

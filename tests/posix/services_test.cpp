@@ -30,6 +30,7 @@ TEST(DeviceConf, ScreenLineGivesTheSizeElseTheDefault) {
     EXPECT_EQ(size("screen=240x320\n"), "240x320");
     EXPECT_EQ(size("# screen=1x1\r\nother=5\r\n screen = 800 x 480 \r\n"), "800x480");
     EXPECT_EQ(size("screen=240x320\nscreen=640x480"), "640x480");
+    EXPECT_EQ(size("\xEF\xBB\xBFscreen=800x480\r\n"), "800x480");  // saved by a Windows editor
     for (const char* bad : {"screen=480", "screen=0x800", "screen=-1x5", "screen=480x800x2",
                             "screen=x", "screen=99999999x1", "screen=480X800junk"}) {
         EXPECT_EQ(size(std::string("screen=240x320\n") + bad), "480x800") << bad;

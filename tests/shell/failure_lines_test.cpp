@@ -79,6 +79,13 @@ TEST(FailureLines, SayWhatToFix) {
          "qorvinstall: the path after -plg: must be a device path that begins with a backslash, "
          "such as '-plg:\\Program Files\\Lorvendi\\lorvendi.plg'; quote it in a shell, which "
          "otherwise eats the backslashes"},
+        {"a layout path whose backslash the shell ate, which begins with a mode word",
+         nothing,
+         QORVINSTALL_EXE,
+         {"-change", "-cpr:allday.cpr", "-view:BronzeListView", "-silent"},
+         0,
+         "qorvinstall: -cpr:allday.cpr is read as -cpr:all, whose word begins it; a layout file is "
+         "named by its path from a backslash, quoted in a shell: '-cpr:\\path\\x.cpr'"},
         {"a layout mode in the wrong case",
          nothing,
          QORVINSTALL_EXE,

@@ -76,7 +76,9 @@ std::string deviceConfLineName(const std::string& line) {
 
 DeviceConf parseDeviceConf(const std::string& text, std::vector<std::string>* problems) {
     DeviceConf conf;
-    size_t pos = 0;
+    // A byte-order mark (a file saved by a Windows editor) is no part of
+    // the first name.
+    size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     size_t number = 0;
     auto problem = [&](const std::string& what) {
         if (problems != nullptr)
