@@ -360,15 +360,7 @@ bool takeWriteLock(const std::string& registryPath, WriteLock* lock) {
     // in its place would make an empty file wherever it leads.
     std::string lockPath = registryPath + ".lock";
     for (;;) {
-        lock->fd = sysOpen(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-        // Another user's lock file (a run as root made it): a lock needs no
-        // more than reading it.
-        if (lock->fd < 0 && (errno == EACCES || errno == EROFS)) {
-            int refused = errno;
-            lock->fd = sysOpen(lockPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-            if (lock->fd < 0 && errno == ENOENT)
-                errno = refused;  // none to read: what kept it from being made
-        }
+        lock->fd = openLockFile(lockPath, O_NOFOLLOW);
         if (lock->fd < 0 && errno == ELOOP)
             return failedBecause(kCannotLock, lockPath, "a symbolic link, which is never followed");
         if (lock->fd < 0 || !lockRetrying(lock->fd, LOCK_EX))

@@ -300,7 +300,7 @@ bool lockRetrying(int fd, int operation) {
     return retryInterrupted([&] { return gTable.flock(fd, operation); }) == 0;
 }
 
-int lockFileExclusive(const std::string& path, int extraFlags) {
+int openLockFile(const std::string& path, int extraFlags) {
     int fd = openRetrying(AT_FDCWD, path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | extraFlags, 0644);
     // A lock file that another user made (a run as root) cannot be opened
     // for writing, but a lock needs no more than reading it.
@@ -310,6 +310,11 @@ int lockFileExclusive(const std::string& path, int extraFlags) {
         if (fd < 0 && errno == ENOENT)
             errno = refused;  // none to read: what kept it from being made
     }
+    return fd;
+}
+
+int lockFileExclusive(const std::string& path, int extraFlags) {
+    int fd = openLockFile(path, extraFlags);
     if (fd < 0)
         return -1;
     if (!lockRetrying(fd, LOCK_EX)) {

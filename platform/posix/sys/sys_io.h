@@ -129,6 +129,11 @@ bool clearNonBlocking(int fd);
 // with LOCK_NB to fail at once when another holds it).
 bool lockRetrying(int fd, int operation);
 
+// Opens the lock file at path, creating it when absent; one that may only
+// be read (another user's) is opened for reading, which is all a lock
+// needs.  -1 with errno set (the refusal to make it, when there is none).
+int openLockFile(const std::string& path, int extraFlags);
+
 // Opens (creating it when absent) the lock file at path and holds an
 // exclusive lock on it, waiting for other holders; one that may only be
 // read (another user's) is locked through a descriptor for reading.  The descriptor, whose
