@@ -257,10 +257,6 @@ TEST(RegistryBackend, AFileThatIsNoExportIsNeverWritten) {
     }
 }
 
-// A registry.reg that nobody may write is read-only, even to root: a
-// rename would replace it all the same.  Whether the run has keys to create
-// or only values to write into keys that are there, it fails naming the
-// file, and the file stays as it was.
 // Root's write keeps the file its owner's, who may alone read it.
 TEST(RegistryBackend, RootsWriteKeepsTheOwner) {
     if (geteuid() != 0)
@@ -279,6 +275,26 @@ TEST(RegistryBackend, RootsWriteKeepsTheOwner) {
     EXPECT_NE(dev.readRegistryFile().find("\"N\"=dword:00000007"), std::string::npos);
 }
 
+// A new registry gets what the umask leaves of 0666, as other new files.
+TEST(RegistryBackend, ANewRegistryFollowsTheUmask) {
+    for (mode_t mask : {mode_t{022}, mode_t{077}}) {
+        TempDevice dev;
+        std::filesystem::remove(registryPath(dev));
+        const mode_t before = umask(mask);
+        ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+        EXPECT_TRUE(ce::regWriteDword(key, u"N", 7));
+        ce::regCloseKey(key);
+        umask(before);
+        struct stat st;
+        ASSERT_EQ(stat(registryPath(dev).c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+    }
+}
+
+// A registry.reg that nobody may write is read-only, even to root: a
+// rename would replace it all the same.  Whether the run has keys to create
+// or only values to write into keys that are there, it fails naming the
+// file, and the file stays as it was.
 TEST(RegistryBackend, ARegistryNobodyMayWriteIsNeverWritten) {
     for (const char* held : {"", "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Concurrent\\Writer1]\n"}) {
         SCOPED_TRACE(held);

@@ -51,8 +51,8 @@ struct Store {
     bool missing = false;  // there was no file
     Identity id;
     bool trusted = false;  // the identity alone tells whether the file changed
-    mode_t mode = 0644;
-    uid_t owner = 0;  // of the file read: a replacement keeps them
+    mode_t mode = 0666;    // a new registry's, less the umask
+    uid_t owner = 0;       // of the file read: a replacement keeps them
     gid_t group = 0;
     std::shared_ptr<RegFile> file;  // shared with callers of registryRead
 };
@@ -165,7 +165,7 @@ void keepEmpty(Store& s, const std::string& path) {
     s.valid = true;
     s.missing = true;
     s.trusted = true;
-    s.mode = 0644;
+    s.mode = 0666;
     s.owner = geteuid();
     s.group = getegid();
     s.file = std::make_shared<RegFile>();
@@ -393,7 +393,9 @@ bool replaceRegistry(const Store& s, int dir) {
     // registry of mode 0600 else; nobody else can give a file away.
     if (geteuid() == 0 && !s.missing)
         sysCalls().fchown(fd, s.owner, s.group);
-    bool ok = sysCalls().fchmod(fd, s.mode) == 0 &&
+    // A new registry gets what the umask leaves of its mode, as every other
+    // file the programs make.
+    bool ok = (s.missing || sysCalls().fchmod(fd, s.mode) == 0) &&
               writeAllWritingBehind(fd, bytes.data(), bytes.size()) && syncFd(fd) &&
               sysCalls().renameat(dir, temp.c_str(), dir, kRegistryName) == 0;
     if (!ok) {
