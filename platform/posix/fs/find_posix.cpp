@@ -50,7 +50,9 @@ bool appendName(const char* name, std::vector<char16_t>* out) {
     while (left > 0) {
         uint32_t c = 0;
         size_t len = utf8DecodeOne(p, left, &c);
-        if (len == 0 || c < 0x20 || (c < 0x80 && std::strchr("\\*?:\"<>|", static_cast<int>(c)))) {
+        if (len == 0 || c < 0x20 ||
+            (c < 0x80 &&
+             (c == '\\' || std::strchr(posix::kCharsNoDeviceName, static_cast<int>(c))))) {
             out->resize(mark);
             return false;
         }

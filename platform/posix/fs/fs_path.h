@@ -36,6 +36,11 @@ namespace ce::posix {
 // Most symbolic links followed while resolving one path.
 constexpr int kMaxLinkHops = 40;
 
+// Characters that no name on the device holds, besides the control
+// characters and the separator: listings leave host names with them out,
+// and no new entry gets one.
+constexpr char kCharsNoDeviceName[] = "*?:\"<>|";
+
 enum class LeafMode {
     MustExist,  // the entry must exist; a link as the last component is followed
     MayCreate,  // the directory must exist, the entry need not; a link is followed

@@ -188,7 +188,7 @@ bool isDotName(const char16_t* s, size_t n) {
 // errno EILSEQ, for such a new name.
 bool deviceMayHoldName(const std::string& name) {
     for (char c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || std::strchr("*?:\"<>|", c) != nullptr) {
+        if (static_cast<unsigned char>(c) < 0x20 || std::strchr(kCharsNoDeviceName, c) != nullptr) {
             errno = EILSEQ;
             return false;
         }
