@@ -53,6 +53,22 @@ ListView other(ListView v) {
     return v == ListView::Titanium ? ListView::Bronze : ListView::Titanium;
 }
 
+// Whether the opening tag that `rest` goes on closes itself ("/>"): the
+// first '>' outside a quoted value has a '/' before it.
+bool closesItself(std::string_view rest) {
+    char quote = 0;
+    for (size_t i = 0; i < rest.size(); ++i) {
+        if (quote != 0) {
+            quote = rest[i] == quote ? 0 : quote;
+        } else if (rest[i] == '"' || rest[i] == '\'') {
+            quote = rest[i];
+        } else if (rest[i] == '>') {
+            return i > 0 && rest[i - 1] == '/';
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 ListView findListViewTag(std::string_view line, size_t* at) {
@@ -85,6 +101,13 @@ size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, ch
     o.put(kSwitchIndent);
     o.put(openText(other(found)));
     std::string_view rest = line.substr(tagAt + openText(found).size());
+    // A list view that closes itself has no closing tag to switch: the
+    // next one belongs to another list view.
+    if (closesItself(rest)) {
+        *closedHere = true;
+        o.put(rest);
+        return o.length;
+    }
     size_t closeAt = rest.find(closingSearchText(found));
     *closedHere = closeAt != std::string_view::npos;
     if (*closedHere) {

@@ -24,14 +24,17 @@ const char16_t* listViewName(ListView variant);
 std::string_view closingSearchText(ListView variant);
 
 // A switched line may be a few bytes longer than the piece it replaces:
-// three blanks are put before a tag whose name may be longer.
-constexpr size_t kSwitchedLineBytes = kLineBytes + 16;
+// three blanks are put before a tag whose name may be longer, and a
+// closing tag cut by the end of a piece is switched with the piece after
+// it, the start of the tag in front.
+constexpr size_t kSwitchedLineBytes = kLineBytes + 64;
 
 // Rewrites the line that opens a list view of the variant found (its tag at
 // tagAt) into the other variant's opening line: the text in front of the tag
 // with its white space trimmed, three blanks, the other tag, and the rest of
 // the line.  When the rest also closes the list view, that closing tag is
-// switched too and *closedHere is set.  Returns the length written into out.
+// switched too and *closedHere is set; so it is when the tag closes itself
+// ("<TitaniumListView ID=\"x\"/>").  Returns the length written into out.
 // A later piece of a long line (continuesLine) keeps the blanks it opens
 // with: they go on from the piece before.
 size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, char* out,

@@ -94,6 +94,29 @@ TEST(ChangeView, TheClosingTagBeforeTheFormEndSurvivesLaterRuns) {
                   layers("Weather", "Port") + "</Form>");
 }
 
+// Whatever the pieces of a long line, the closing tag switched matches the
+// opening one: a piece may end inside the tag's name, or between its name
+// and its '>', or before the line's end.  A list view that closes itself has no closing tag; the next
+// one is another list view's.
+TEST(ChangeView, TheClosingTagSwitchedIsTheListViewsOwn) {
+    TempDevice dev;
+    for (size_t fill = 4970; fill <= 4992; ++fill) {
+        SCOPED_TRACE(fill);
+        const std::string before = "<L D=\"" + std::string(fill, 'a') + "\"/>";
+        EXPECT_EQ(
+            change(dev, "<Form>\n<TitaniumListView>\n" + before + "</TitaniumListView>\n</Form>\n",
+                   " -view:BronzeListView"),
+            "<Form>\n   <BronzeListView>\n" + before + "   </BronzeListView></Form>");
+    }
+    EXPECT_EQ(
+        change(dev,
+               "<Form>\n  <TitaniumListView ID=\"Empty\"/>\n  <TitaniumListView ID=\"Main\">\n"
+               "  </TitaniumListView>\n</Form>\n<!-- after -->\n",
+               " -view:BronzeListView"),
+        "<Form>\n   <BronzeListView ID=\"Empty\"/>\n  <TitaniumListView ID=\"Main\">\n"
+        "  </TitaniumListView>\n</Form>");
+}
+
 TEST(ChangeView, NoClosingTagCopiesEverythingAfterTheOpeningLine) {
     TempDevice dev;
     EXPECT_EQ(change(dev, "<TitaniumListView>\n</Form>\n<after/>", " -view:BronzeListView"),

@@ -256,8 +256,8 @@ TEST(RewritePass, TextInFrontOfTheFormEndStaysOnlyWhenWhole) {
 TEST(RewritePass, SwitchOfAListViewOpenedAndClosedOnOneLine) {
     TempDevice dev;
     PassRun run = runPass(dev, PassKind::SwitchListView,
-                          "<TitaniumListView/>x</TitaniumListView>\n</Form>\n<gone/>\n");
-    EXPECT_EQ(run.out, "   <BronzeListView/>x</BronzeListView>\n</Form>");
+                          "<TitaniumListView>x</TitaniumListView>\n</Form>\n<gone/>\n");
+    EXPECT_EQ(run.out, "   <BronzeListView>x</BronzeListView>\n</Form>");
 }
 
 }  // namespace
