@@ -296,6 +296,23 @@ TEST(Diagnostics, AClosedStandardErrorTakesNoFilesPlace) {
     EXPECT_EQ(all.find("qorvinstall:"), std::string::npos);
 }
 
+// A closed standard output is no place to export to: the export fails, as
+// writing it anywhere else fails, and a closed standard input is no empty
+// export.
+TEST(Diagnostics, AClosedStandardStreamStaysClosed) {
+    cetest::TempDevice dev;
+    const std::string exe = std::string("\"") + CEDEVICE_EXE + "\"";
+    for (const auto& [line, message] :
+         {std::pair{"exec >&- " + exe + " export", "cannot write the export: Bad file descriptor"},
+          std::pair{"exec >&- " + exe + " get HKLM", "cannot write the output"},
+          std::pair{"exec <&- " + exe + " import -", "Bad file descriptor"}}) {
+        SCOPED_TRACE(line);
+        RunResult r = cetest::runProgram("/bin/sh", {"-c", line}, dev.dir());
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+}
+
 // An add on the device, as a user who may not write what lost its owner's
 // write permission (root writes into read-only directories: the run is then
 // nobody's, who may write only what others may).

@@ -284,8 +284,11 @@ void openStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (gTable.fcntl(fd, F_GETFD, 0) >= 0 || errno != EBADF)
             continue;
-        // The lowest free number is the one closed.
-        int opened = openRetrying(AT_FDCWD, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        // The lowest free number is the one closed.  It is opened the other
+        // way round, so that the stream stays as closed as it was: reading
+        // standard input or writing the output fails (EBADF), where
+        // /dev/null would read as empty and take whatever is written.
+        int opened = openRetrying(AT_FDCWD, "/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
         if (opened > 2)
             sysClose(opened);
     }

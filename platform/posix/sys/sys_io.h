@@ -116,10 +116,12 @@ bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* n
 // the same.  Without large pages nothing changes.
 void adviseLargePages(void* data, size_t size);
 
-// Opens each closed standard stream (0, 1, 2) on /dev/null, first thing in
-// a program: else the next file opened (the registry's lock, a layout, the
-// display's connection) would take its number, and output meant for the
-// stream would be written into that file.
+// Holds each closed standard stream's number (0, 1, 2) with /dev/null, first
+// thing in a program: else the next file opened (the registry's lock, a
+// layout, the display's connection) would take its number, and output meant
+// for the stream would be written into that file.  The stream still fails
+// as a closed one does: an export to a closed standard output is an error,
+// not an export into nothing.
 void openStandardStreams();
 
 // Clears O_NONBLOCK on fd (set to open a file without waiting on a FIFO).
