@@ -296,6 +296,23 @@ TEST(Diagnostics, AClosedStandardErrorTakesNoFilesPlace) {
     EXPECT_EQ(all.find("qorvinstall:"), std::string::npos);
 }
 
+// The advice for a missing device directory is a command to paste, for
+// any name: pasted into a shell, it makes that directory.
+TEST(Diagnostics, TheAdviceForAMissingDeviceMakesIt) {
+    cetest::TempDevice scratch;
+    const std::string dev = scratch.dir() + "/it's a \"dev\"";
+    RunResult r = cetest::runProgram(ZANDOVAL_EXE, {}, dev);
+    const std::string lead = "make it with: ";
+    const size_t at = r.err.find(lead);
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string advice =
+        r.err.substr(at + lead.size(), r.err.find('\n', at) - at - lead.size());
+    RunResult made = cetest::runProgram(
+        "/bin/sh", {"-c", "\"$0\" " + advice.substr(advice.find(' ') + 1), CEDEVICE_EXE}, "");
+    EXPECT_EQ(made.exitCode, 0) << advice << made.err;
+    EXPECT_TRUE(fs::exists(dev + "/registry.reg")) << advice;
+}
+
 // A closed standard output is no place to export to: the export fails, as
 // writing it anywhere else fails, and a closed standard input is no empty
 // export.

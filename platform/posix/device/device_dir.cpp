@@ -81,12 +81,20 @@ bool isDevice(const std::string& dir, const struct stat& st, int* error) {
     return true;
 }
 
-// The advice for a CE_DEVICE_DIR that does not exist.  A shell leaves a
-// quoted ~ as it stands, so '~/phone' names ./~/phone: copying it into the
-// advice would make that very folder.
+// Text in single quotes, for a shell: each ' in it as '\''.
+std::string shellQuoted(std::string_view text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// The advice for a CE_DEVICE_DIR that does not exist, a command to paste.
+// A shell leaves a quoted ~ as it stands, so '~/phone' names ./~/phone:
+// copying it into the advice would make that very folder.
 std::string missingDirAdvice(const std::string& dir) {
     if (dir[0] != '~')
-        return "make it with: cedevice create '" + dir + "'";
+        return "make it with: cedevice create " + shellQuoted(dir);
     std::string advice =
         "a ~ in quotes is not your home directory (the shell leaves it as it "
         "stands, so this names ./" +
