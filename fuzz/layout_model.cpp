@@ -215,10 +215,29 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     bool lookFor = pass.lookForLayers;
     bool injected = false;
     size_t i = 0;
-    while (i < pieces.size() && !holds(pieces[i], "<TitaniumListView") &&
-           !holds(pieces[i], "<BronzeListView")) {
+    // The list view opens at the first piece holding its tag outside
+    // comments; a comment runs from a "<!--" to the next "-->", each whole
+    // in one piece.
+    bool inComment = false;
+    auto opensListView = [&](std::string_view piece) {
+        bool opens = false;
+        for (size_t at = 0; at < piece.size(); ++at) {
+            std::string_view here = piece.substr(at);
+            if (inComment && here.starts_with("-->")) {
+                inComment = false;
+                at += 2;
+            } else if (!inComment && here.starts_with("<!--")) {
+                inComment = true;
+                at += 3;
+            } else if (!inComment && (here.starts_with("<TitaniumListView") ||
+                                      here.starts_with("<BronzeListView"))) {
+                opens = true;
+            }
+        }
+        return opens;
+    };
+    while (i < pieces.size() && !opensListView(pieces[i]))
         r.out += tabsToBlanks(pieces[i++]);
-    }
     if (i < pieces.size())
         r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
     for (; i < pieces.size(); ++i) {

@@ -4,7 +4,8 @@
 //   - the file is read in pieces (a piece ends after a line feed or at
 //     4,999 bytes), and the first 100 tabs of each copied piece become
 //     blanks;
-//   - the list view opens at the first piece holding a list-view tag;
+//   - the list view opens at the first piece holding a list-view tag
+//     outside comments ("<!--" to the next "-->", each whole in one piece);
 //     only later pieces are looked at for layers and the form end;
 //   - a plugin's layers run from the piece holding its expanded marker
 //     through the first piece holding its condensed marker and two more

@@ -139,9 +139,10 @@ void blockSizes(const char16_t* plg, LayoutLine& line, char16_t* out, size_t out
 bool hasListView(const char16_t* cpr, LayoutLine& line) {
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     bool found = false;
+    bool inComment = false;
     size_t at = 0;
     while (!found && file != nullptr && readLayoutLine(file, line) == ReadStatus::Line)
-        found = findListViewTag(line.view(), &at) != ListView::None;
+        found = findListViewTagOutsideComments(line.view(), &at, &inComment) != ListView::None;
     ce::fileClose(file);
     return found;
 }
@@ -169,6 +170,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
     // Before the search: the list view, then the expanded marker.
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     bool inListView = false;
+    bool inComment = false;
     bool searching = false;
     size_t at = 0;
     LayersSearch search;
@@ -182,7 +184,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
             startLayersSearch(&search, text.substr(text.find(expanded)), condensed);
             searching = true;
         } else if (!inListView) {
-            inListView = findListViewTag(text, &at) != ListView::None;
+            inListView = findListViewTagOutsideComments(text, &at, &inComment) != ListView::None;
         }
     }
     ce::fileClose(file);

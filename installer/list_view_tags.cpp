@@ -85,6 +85,39 @@ ListView findListViewTag(std::string_view line, size_t* at) {
     return ListView::None;
 }
 
+ListView findListViewTagOutsideComments(std::string_view line, size_t* at, bool* inComment) {
+    constexpr std::string_view kCommentOpen = "<!--";
+    constexpr std::string_view kCommentClose = "-->";
+    size_t titanium = std::string_view::npos;
+    size_t bronze = std::string_view::npos;
+    for (size_t i = 0; i < line.size();) {
+        if (*inComment) {
+            size_t close = line.find(kCommentClose, i);
+            if (close == std::string_view::npos)
+                break;
+            *inComment = false;
+            i = close + kCommentClose.size();
+            continue;
+        }
+        size_t open = line.find(kCommentOpen, i);
+        std::string_view outside = line.substr(i, open == std::string_view::npos ? open : open - i);
+        size_t t = outside.find(kTitaniumOpen);
+        size_t b = outside.find(kBronzeOpen);
+        if (titanium == std::string_view::npos && t != std::string_view::npos)
+            titanium = i + t;
+        if (bronze == std::string_view::npos && b != std::string_view::npos)
+            bronze = i + b;
+        if (open == std::string_view::npos)
+            break;
+        *inComment = true;
+        i = open + kCommentOpen.size();
+    }
+    *at = titanium != std::string_view::npos ? titanium : bronze;
+    return titanium != std::string_view::npos ? ListView::Titanium
+           : bronze != std::string_view::npos ? ListView::Bronze
+                                              : ListView::None;
+}
+
 const char16_t* listViewName(ListView variant) {
     return variant == ListView::Titanium ? u"Titanium" : u"Bronze";
 }

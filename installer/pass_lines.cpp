@@ -90,8 +90,9 @@ PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
 }
 
 ListView copyToListView(PassLines& lines, size_t* tagAt) {
+    bool inComment = false;
     while (nextLine(lines)) {
-        ListView found = findListViewTag(lines.line.view(), tagAt);
+        ListView found = findListViewTagOutsideComments(lines.line.view(), tagAt, &inComment);
         if (found != ListView::None)
             return found;
         copyCurrentLine(lines);

@@ -66,7 +66,8 @@ bool wholeMarkup(std::string_view text);
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound);
 
 // Phase one, for every kind: copies the lines in front of the list view and
-// stops on the first line holding a list-view tag, which is then current
+// stops on the first line holding a list-view tag outside a comment
+// (findListViewTagOutsideComments), which is then current
 // and not yet copied.  None when the file ended first; *tagAt receives where
 // the tag begins.
 ListView copyToListView(PassLines& lines, size_t* tagAt);

@@ -96,8 +96,8 @@ TEST(ChangeView, TheClosingTagBeforeTheFormEndSurvivesLaterRuns) {
 
 // Whatever the pieces of a long line, the closing tag switched matches the
 // opening one: a piece may end inside the tag's name, or between its name
-// and its '>', or before the line's end.  A list view that closes itself has no closing tag; the next
-// one is another list view's.
+// and its '>', or before the line's end.  A list view that closes itself has no closing tag; the
+// next one is another list view's.
 TEST(ChangeView, TheClosingTagSwitchedIsTheListViewsOwn) {
     TempDevice dev;
     for (size_t fill = 4970; fill <= 4992; ++fill) {
@@ -108,6 +108,14 @@ TEST(ChangeView, TheClosingTagSwitchedIsTheListViewsOwn) {
                    " -view:BronzeListView"),
             "<Form>\n   <BronzeListView>\n" + before + "   </BronzeListView></Form>");
     }
+    // One commented out, on its line or over several, is none.
+    EXPECT_EQ(change(dev,
+                     "<Form>\n<!-- <TitaniumListView ID=\"Old\"> --> <!--\n<BronzeListView>\n-->"
+                     "<TitaniumListView ID=\"Main\">\n</TitaniumListView>\n</Form>\n",
+                     " -view:BronzeListView"),
+              "<Form>\n<!-- <TitaniumListView ID=\"Old\"> --> <!--\n<BronzeListView>\n-->"
+              "   <BronzeListView ID=\"Main\">\n   </BronzeListView></Form>");
+    EXPECT_EQ(runValue(dev, "ListView"), "Titanium");
     EXPECT_EQ(
         change(dev,
                "<Form>\n  <TitaniumListView ID=\"Empty\"/>\n  <TitaniumListView ID=\"Main\">\n"
