@@ -197,6 +197,10 @@ int setCommand(const Args& argsIn) {
         type = args[0].substr(7);
         args.erase(args.begin());
     }
+    // No key path begins with '-': a second --type, or "--", is an option
+    // where KEY stands.
+    if (!args.empty() && args[0].size() > 1 && args[0][0] == '-')
+        return usageError("set takes one [--type TYPE] before KEY, not " + args[0]);
     if (args.size() < 2 || (args.size() < 3 && type != "multi_sz"))
         return usageError("set takes [--type TYPE] KEY NAME DATA");
     int status = kExitOk;

@@ -378,6 +378,7 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
          "no value Nothing in HKEY_CURRENT_USER\\SOFTWARE\\QORV"},
         {{"set", "-t", "dword", "HKCU\\X", "n", "4294967296"}, 2, "is no 32-bit number"},
         {{"set", "-t", "word", "HKCU\\X", "n", "1"}, 2, "unknown type 'word'"},
+        {{"set", "-t", "dword", "--type=sz", "HKCU\\X", "n", "1"}, 2, "not --type=sz"},
         {{"set", "-t", "binary", "HKCU\\X", "n", "0g"}, 2, "is not hex bytes"},
         {{"set", "-t", "binary", "HKCU\\X", "n", "012"}, 2, "is not hex bytes"},
         {{"set", "-t", "multi_sz", "HKCU\\X", "n", "a", "", "c"}, 2, "cannot hold an empty string"},
