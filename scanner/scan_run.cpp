@@ -43,12 +43,13 @@ void scanTree(ScanRun& run) {
     }
     run.walk.rootLength = rootLength;
     run.walk.shortcutCount = 0;
-    // Empty when missing; one that is there but cannot be read filters
-    // nothing either, which a user would not guess.
+    // Empty when missing; one that is there but too long to read filters
+    // nothing either, which a user would not guess.  Its type is not looked
+    // at, as on the phone: a number reads as the text its bytes make.
     if (!ce::regReadString(run.key, u"enter", run.filterText, kFilterChars) &&
         ce::regValueExists(run.key, u"enter")) {
         hint(std::u16string(kKeyName) +
-             u" has an enter that cannot be read (longer than 199 characters, or not text), so "
+             u" has an enter too long to read (longer than 199 characters), so "
              u"every shortcut is listed");
     }
     ce::regReadString(run.key, u"dirFile", run.listFileName, kTextChars);

@@ -380,7 +380,7 @@ TEST(FailureLines, SayWhatToFix) {
          {},
          0,
          "zandoval: " + std::string(kPage) +
-             " has an enter that cannot be read (longer than 199 characters, or not text), so "
+             " has an enter too long to read (longer than 199 characters), so "
              "every shortcut is listed"},
         {"a scan whose list file is a folder: the system's reason, no full disk",
          [](const std::string& dev) {
