@@ -142,7 +142,7 @@ bool hasListView(const char16_t* cpr, LayoutLine& line) {
     bool inComment = false;
     size_t at = 0;
     while (!found && file != nullptr && readLayoutLine(file, line) == ReadStatus::Line)
-        found = findListViewTagOutsideComments(line.view(), &at, &inComment) != ListView::None;
+        found = findListViewTag(line.view(), &at, &inComment) != ListView::None;
     ce::fileClose(file);
     return found;
 }
@@ -184,7 +184,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
             startLayersSearch(&search, text.substr(text.find(expanded)), condensed);
             searching = true;
         } else if (!inListView) {
-            inListView = findListViewTagOutsideComments(text, &at, &inComment) != ListView::None;
+            inListView = findListViewTag(text, &at, &inComment) != ListView::None;
         }
     }
     ce::fileClose(file);

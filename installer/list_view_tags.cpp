@@ -71,21 +71,7 @@ bool closesItself(std::string_view rest) {
 
 }  // namespace
 
-ListView findListViewTag(std::string_view line, size_t* at) {
-    size_t p = line.find(kTitaniumOpen);
-    if (p != std::string_view::npos) {
-        *at = p;
-        return ListView::Titanium;
-    }
-    p = line.find(kBronzeOpen);
-    if (p != std::string_view::npos) {
-        *at = p;
-        return ListView::Bronze;
-    }
-    return ListView::None;
-}
-
-ListView findListViewTagOutsideComments(std::string_view line, size_t* at, bool* inComment) {
+ListView findListViewTag(std::string_view line, size_t* at, bool* inComment) {
     constexpr std::string_view kCommentOpen = "<!--";
     constexpr std::string_view kCommentClose = "-->";
     size_t titanium = std::string_view::npos;

@@ -11,17 +11,14 @@ namespace qorv {
 
 enum class ListView { None, Titanium, Bronze };
 
-// The first list-view tag of a line: "<TitaniumListView" is looked for
-// first, "<BronzeListView" only when it is absent.  *at receives where the
-// tag begins.
-ListView findListViewTag(std::string_view line, size_t* at);
-
-// The same, outside comments: a list view commented out ("<!--
+// The first list-view tag of a line outside comments: "<TitaniumListView"
+// is looked for first, "<BronzeListView" only when it is absent.  *at
+// receives where the tag begins.  A list view commented out ("<!--
 // <TitaniumListView ID=\"old\"> -->") is none.  *inComment tells whether
 // the line begins inside a comment, which may span lines, and is left
 // telling whether the next one does.  A "<!--" or "-->" cut by the end of a
 // piece is none, as a tag cut there is none.
-ListView findListViewTagOutsideComments(std::string_view line, size_t* at, bool* inComment);
+ListView findListViewTag(std::string_view line, size_t* at, bool* inComment);
 
 // The value recorded as "ListView" for the variant found.
 const char16_t* listViewName(ListView variant);

@@ -81,6 +81,14 @@ void copyTextBeforeFormEnd(PassLines& lines) {
     copyLine(lines, lines.line.text, end);
 }
 
+void keepLineFrom(LayoutLine& line, size_t from) {
+    std::string_view rest = line.view().substr(from);
+    size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
+    std::memmove(line.text, line.text + from, length);
+    line.length = length;
+    line.text[length] = '\0';
+}
+
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
     if (lines.readFailed)
         return PassOutcome::ReadFailed;
@@ -92,7 +100,7 @@ PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
 ListView copyToListView(PassLines& lines, size_t* tagAt) {
     bool inComment = false;
     while (nextLine(lines)) {
-        ListView found = findListViewTagOutsideComments(lines.line.view(), tagAt, &inComment);
+        ListView found = findListViewTag(lines.line.view(), tagAt, &inComment);
         if (found != ListView::None)
             return found;
         copyCurrentLine(lines);
@@ -136,11 +144,7 @@ void keepTextAfterLayers(LayoutLine& line, LayerDepth depth) {
     size_t from = layersEndIn(text, depth);
     if (from == std::string_view::npos)
         from = text.find(kLayerEnd) + (sizeof kLayerEnd - 1);
-    std::string_view rest = line.view().substr(from);
-    size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
-    std::memmove(line.text, line.text + from, length);
-    line.length = length;
-    line.text[length] = '\0';
+    keepLineFrom(line, from);
 }
 
 }  // namespace

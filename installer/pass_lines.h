@@ -62,12 +62,16 @@ void copyTextBeforeFormEnd(PassLines& lines);
 // swallow what the pass writes after it, the form end included.
 bool wholeMarkup(std::string_view text);
 
+// Makes the line's text from `from` on the current line, or empties it
+// when that is blank.
+void keepLineFrom(LayoutLine& line, size_t from);
+
 // ReadFailed or WriteFailed after a failure, otherwise sound.
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound);
 
 // Phase one, for every kind: copies the lines in front of the list view and
 // stops on the first line holding a list-view tag outside a comment
-// (findListViewTagOutsideComments), which is then current
+// (findListViewTag), which is then current
 // and not yet copied.  None when the file ended first; *tagAt receives where
 // the tag begins.
 ListView copyToListView(PassLines& lines, size_t* tagAt);

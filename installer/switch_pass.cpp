@@ -2,7 +2,6 @@
 // its closing line become those of the other variant when it is asked for.
 // The form end is looked for only once the closing line lies behind.
 #include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "installer/pass_lines.h"
@@ -21,27 +20,18 @@ size_t tagStartAtEnd(std::string_view piece, std::string_view tag) {
     return 0;
 }
 
-// The closing line goes on in the next piece.  When the tag's '>' came
-// there, what stands up to it goes, as it does on one piece; when nothing
-// but white space follows the tag, that goes too, as it does on one piece.
-// The current line is left with the rest.
-void restOfClosingLine(PassLines& lines, bool toTagEnd, bool dropWhite) {
+// The closing tag's line goes on in the next piece, and nothing but white
+// space follows the tag in this one: the next piece is taken as it would
+// be on one piece.  When the tag's '>' came there, what stands up to it
+// goes; white space alone after the tag goes too.  The current line is left
+// with the rest.
+void restOfClosingLine(PassLines& lines, bool toTagEnd) {
     while (nextLine(lines)) {
-        std::string_view text = lines.line.view();
-        size_t from = 0;
-        if (toTagEnd) {
-            size_t gt = text.find('>');
-            from = gt == std::string_view::npos ? text.size() : gt + 1;
-            if (gt == std::string_view::npos && lines.pieceOpen)
-                continue;
-        }
-        std::string_view rest = text.substr(from);
-        size_t length = rest.size();
-        if (dropWhite && rest.find_first_not_of(" \t\r\n") == std::string_view::npos)
-            length = 0;
-        std::memmove(lines.line.text, lines.line.text + from, length);
-        lines.line.length = length;
-        lines.line.text[length] = '\0';
+        size_t gt = toTagEnd ? lines.line.view().find('>') : std::string_view::npos;
+        if (toTagEnd && gt == std::string_view::npos && lines.pieceOpen)
+            continue;
+        size_t from = !toTagEnd ? 0 : gt == std::string_view::npos ? lines.line.length : gt + 1;
+        keepLineFrom(lines.line, from);
         return;
     }
     lines.line.length = 0;
@@ -51,42 +41,50 @@ void restOfClosingLine(PassLines& lines, bool toTagEnd, bool dropWhite) {
 // the closing tag of the variant found, which is switched too.  A closing
 // line that holds the form's end ends the pass with it (*formEnded), as any
 // line holding it after the list view does: the lines after it are dropped.
-// When the tag's '>' lies in a later piece, *restPending tells that the
-// current line holds what follows it, still to be copied.
+// When the closing tag's line goes on in the next piece with nothing after
+// the tag in this one, *restPending tells that the current line holds what
+// follows it, still to be copied.
 bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, size_t switchedBytes,
                        bool* formEnded, bool* restPending) {
     std::string_view closing = closingSearchText(found);
     // The end of the piece before, when it may begin the closing tag: it is
-    // written with this piece.
+    // searched and written with this piece.
     std::string held;
+    std::string joined;
     while (nextLine(lines)) {
-        std::string joined = held + std::string(lines.line.view());
-        const bool continues = lines.continuesLine;
-        held.clear();
-        size_t at = joined.find(closing);
-        if (at != std::string::npos) {
-            size_t length =
-                switchClosingLine(joined, at, found, switchedLine, switchedBytes, continues);
-            if (lines.pieceOpen) {
-                size_t gt = joined.find('>', at + closing.size());
-                bool nothingAfter =
-                    gt == std::string::npos ||
-                    joined.find_first_not_of(" \t\r\n", gt + 1) == std::string::npos;
-                if (!copyLine(lines, switchedLine, length))
+        char* text = lines.line.text;
+        size_t length = lines.line.length;
+        if (!held.empty()) {
+            joined = held;
+            joined.append(text, length);
+            held.clear();
+            text = joined.data();
+            length = joined.size();
+        }
+        std::string_view view(text, length);
+        size_t at = view.find(closing);
+        if (at != std::string_view::npos) {
+            size_t switched = switchClosingLine(view, at, found, switchedLine, switchedBytes,
+                                                lines.continuesLine);
+            size_t gt = view.find('>', at + closing.size());
+            if (lines.pieceOpen &&
+                (gt == std::string_view::npos ||
+                 view.find_first_not_of(" \t\r\n", gt + 1) == std::string_view::npos)) {
+                if (!copyLine(lines, switchedLine, switched))
                     return false;
-                restOfClosingLine(lines, gt == std::string::npos, nothingAfter);
+                restOfClosingLine(lines, gt == std::string_view::npos);
                 *restPending = true;
                 return true;
             }
-            *formEnded = lineHolds(std::string_view(switchedLine, length), kFormEnd);
-            return copyLine(lines, switchedLine, length);
+            *formEnded = lineHolds(std::string_view(switchedLine, switched), kFormEnd);
+            return copyLine(lines, switchedLine, switched);
         }
         if (lines.pieceOpen) {
-            size_t keep = tagStartAtEnd(joined, closing);
-            held = joined.substr(joined.size() - keep);
-            joined.resize(joined.size() - keep);
+            size_t keep = tagStartAtEnd(view, closing);
+            held.assign(text + length - keep, keep);
+            length -= keep;
         }
-        copyLine(lines, joined.data(), joined.size());
+        copyLine(lines, text, length);
     }
     if (!held.empty())
         copyLine(lines, held.data(), held.size());

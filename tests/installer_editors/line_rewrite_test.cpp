@@ -102,16 +102,19 @@ TEST(Markers, LongestNameFitsAndOneMoreByteDoesNot) {
 
 TEST(ListViewTags, TitaniumIsLookedForFirst) {
     size_t at = 99;
-    EXPECT_EQ(findListViewTag("<BronzeListView/><TitaniumListView>", &at), ListView::Titanium);
+    bool inComment = false;
+    EXPECT_EQ(findListViewTag("<BronzeListView/><TitaniumListView>", &at, &inComment),
+              ListView::Titanium);
     EXPECT_EQ(at, 17u);
-    EXPECT_EQ(findListViewTag("  <BronzeListView>", &at), ListView::Bronze);
+    EXPECT_EQ(findListViewTag("  <BronzeListView>", &at, &inComment), ListView::Bronze);
     EXPECT_EQ(at, 2u);
-    EXPECT_EQ(findListViewTag("<titaniumListView>", &at), ListView::None);
+    EXPECT_EQ(findListViewTag("<titaniumListView>", &at, &inComment), ListView::None);
 }
 
 std::string opening(const std::string& line, bool* closedHere = nullptr) {
     size_t at = 0;
-    ListView v = findListViewTag(line, &at);
+    bool inComment = false;
+    ListView v = findListViewTag(line, &at, &inComment);
     char out[kSwitchedLineBytes];
     bool closed = false;
     size_t n = switchOpeningLine(line, at, v, out, sizeof out, &closed);
