@@ -108,6 +108,14 @@ TEST(ChangeView, TheClosingTagSwitchedIsTheListViewsOwn) {
                    " -view:BronzeListView"),
             "<Form>\n   <BronzeListView>\n" + before + "   </BronzeListView></Form>");
     }
+    // A closing piece that holds the form's end ends the pass, whole or cut.
+    const std::string before = "<L D=\"" + std::string(4900, 'a') + "\"/>";
+    const std::string after = std::string(4999 - before.size() - 26, 'y');
+    EXPECT_EQ(change(dev,
+                     "<Form>\n<TitaniumListView>\n" + before + "</TitaniumListView></Form>" +
+                         after + "yyy\n</Form>\n",
+                     " -view:BronzeListView"),
+              "<Form>\n   <BronzeListView>\n" + before + "   </BronzeListView></Form>" + after);
     // One commented out, on its line or over several, is none.
     EXPECT_EQ(change(dev,
                      "<Form>\n<!-- <TitaniumListView ID=\"Old\"> --> <!--\n<BronzeListView>\n-->"
