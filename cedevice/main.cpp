@@ -121,5 +121,7 @@ int main(int argc, char** argv) {
             return status;
         }
     }
+    if (command == "--help" || command == "-h" || command == "--version")
+        return usageError(command + " takes nothing after it");
     return usageError("unknown command '" + command + "'");
 }

@@ -56,7 +56,7 @@ _cedevice_offer() {
 # Each ends in a backslash, which cedevice accepts, so that the next Tab
 # goes on below it.
 _cedevice_keys() {
-    local typed=$1 parent line listing in_subkeys=
+    local typed=$1 parent line listing name in_subkeys=
     local -a names=()
     if [[ $typed != *\\* ]]; then
         _cedevice_offer "$typed" '\' HKEY_LOCAL_MACHINE HKEY_CURRENT_USER HKEY_CLASSES_ROOT \
@@ -69,7 +69,10 @@ _cedevice_keys() {
         if [[ $line == subkeys: ]]; then
             in_subkeys=1
         elif [[ $in_subkeys && $line == '  '* ]]; then
-            names+=("${line:2}")
+            # The listing writes control characters as \t, \r, \n and
+            # \xHH; a key's name holds no backslash of its own.
+            printf -v name '%b' "${line:2}"
+            names+=("$name")
         fi
     done <<<"$listing"
     _cedevice_offer "${typed##*\\}" '\' "${names[@]}"

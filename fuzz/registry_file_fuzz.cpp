@@ -478,8 +478,10 @@ void checkImport(const RegFile& file, const Registry& registry,
 
 // Whatever the device tool exports, it imports: the export of the whole
 // registry passes the export check, and imports into an empty registry as
-// the registry without what the export left out, each named.
-void checkExport(const RegFile& file, Registry registry) {
+// the registry without what the export left out, each named; every key
+// listed exists there, but for those left out and the keys above them.
+void checkExport(const RegFile& file, Registry registry,
+                 const std::vector<ce::posix::RegKeyContents>& keys) {
     std::string out;
     std::vector<ce::posix::RegLeftOut> leftOut;
     ce::posix::regFileExport(file, u"", &out, &leftOut);
@@ -499,6 +501,14 @@ void checkExport(const RegFile& file, Registry registry) {
     RegFile imported = ce::posix::regFileNew();
     FUZZ_CHECK(ce::posix::regFileImport(&imported, exported));
     FUZZ_CHECK(registryOf(imported) == registry);
+    for (const ce::posix::RegKeyContents& key : keys) {
+        std::u16string folded = ce::posix::regTextFoldPath(key.path);
+        bool gap = std::any_of(leftOut.begin(), leftOut.end(), [&](const auto& g) {
+            return sameOrBelow(ce::posix::regTextFoldPath(g.key), folded);
+        });
+        FUZZ_CHECK(gap || folded.find(u'\\') == std::u16string::npos ||
+                   ce::posix::regFileKeyExists(imported, key.path));
+    }
 }
 
 }  // namespace
@@ -511,7 +521,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Registry registry = registryOf(keys);
     checkOnePassAgrees(file, keys, size);
     checkImport(file, registry, keys);
-    checkExport(file, registry);
+    checkExport(file, registry, keys);
     // A NUL byte makes a file without a byte-order mark that begins with
     // it read as UTF-16 (registry exports that lost their mark begin that
     // way), so an edit that takes the first line away may change how the

@@ -370,6 +370,7 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
     const Failure failures[] = {
         {{}, 2, "no command given"},
         {{"frobnicate"}, 2, "unknown command 'frobnicate'"},
+        {{"--version", "x"}, 2, "--version takes nothing after it"},
         {{"get", "HKEY_BOGUS\\x"}, 2, "does not begin with HKEY_LOCAL_MACHINE (HKLM)"},
         {{"import", scratch_.dir()}, 1, "cannot read " + scratch_.dir() + ": Is a directory"},
         {{"get", "HKCU\\SOFTWARE\\None"}, 1, "no key HKEY_CURRENT_USER\\SOFTWARE\\None"},

@@ -59,6 +59,8 @@ cases=(
   'cedevice|set|--type|q' 'qword'
   "cedevice|set|--type|dword|'HKLM\\SOFTWARE\\Microsoft\\CHome'|C" 'CPRFile'
   'cedevice|record|z' 'zandoval'
+  # A name with a control character, as the listing escapes it.
+  'cedevice|get|HKCU\\Soft\\a' $'$\'HKCU\\\\Soft\\\\a\\rb\\\\\''
 )
 
 for ((i = 0; i < ${#cases[@]}; i += 2)); do

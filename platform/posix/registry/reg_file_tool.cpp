@@ -249,7 +249,8 @@ struct ViewKey {
     uint32_t firstValue = kNone;  // its values in order, chained by ViewValue::next
     uint32_t lastValue = kNone;
     uint32_t valueCount = 0;
-    bool gone = false;  // deleted by a later "[-KEY]"
+    bool gone = false;     // deleted by a later "[-KEY]"
+    bool implied = false;  // kept without a header of its own: see applyDeletion
 };
 
 struct ViewSpot {
@@ -465,6 +466,44 @@ void noteValue(RegView* v, uint32_t key, uint32_t value, std::u16string* folded)
     }
 }
 
+const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
+    if (k->written.empty())
+        regBlockHeaderPath(d, k->firstHeader, &k->written);
+    return k->written;
+}
+
+// "[-KEY]" takes the key and the keys below it, never the key above: one
+// that existed only through them (a key of its own, not a root) goes on
+// existing without a header, and the view holds it, spelt as the first of
+// them spells it, so that a listing shows it and an export keeps it.
+void applyDeletion(const RegFileData& d, RegView* v, std::u16string_view folded) {
+    const size_t cut = folded.rfind(u'\\');
+    const std::u16string_view parent = folded.substr(0, cut == std::u16string_view::npos ? 0 : cut);
+    const auto depth = static_cast<size_t>(std::count(parent.begin(), parent.end(), u'\\')) + 1;
+    bool parentHeld = depth < 2;  // a root is always there
+    uint32_t firstGone = kNone;
+    for (uint32_t i = 0; i < v->keys.size(); ++i) {
+        ViewKey& k = v->keys[i];
+        if (k.gone)
+            continue;
+        std::u16string_view key = foldedOf(*v, k);
+        if (regPathIsSameOrBelow(key, folded)) {
+            k.gone = true;
+            firstGone = firstGone == kNone ? i : firstGone;
+        } else if (!parentHeld && regPathIsSameOrBelow(key, parent)) {
+            parentHeld = true;
+        }
+    }
+    if (firstGone == kNone || parentHeld)
+        return;
+    std::u16string written = regPathSpelt(writtenPath(d, &v->keys[firstGone]), depth, u"");
+    uint32_t* slot = slotFor(&v->keyIndex, hashOf(parent), [&](uint32_t i) {
+        return foldedOf(*v, v->keys[i]) == parent;
+    });
+    *slot = addKey(v, 0, 0, parent, std::move(written));
+    v->keys[*slot].implied = true;
+}
+
 // Where a stretch of blocks ends: at the end, or at a key's deletion when
 // asked to stop there (its block, and where reading goes on after its
 // line).
@@ -611,6 +650,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
                 *slot = addKey(v, b, b, folded, {});
             key = *slot;
             v->keys[key].lastHeader = b;
+            v->keys[key].implied = false;
         }
         RegLineCursor c = regLineCursor(d, b);
         c.pos = at;
@@ -629,8 +669,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             if (header && kind == RegBlockKind::DeleteKey && e.at == 0) {
                 if (stopAtDeletion)
                     return ViewStop{true, b, e.end, path};
-                for (ViewKey& k : v->keys)
-                    k.gone = k.gone || regPathIsSameOrBelow(foldedOf(*v, k), folded);
+                applyDeletion(d, v, folded);
             }
             if (key == kNone || !understood)
                 continue;
@@ -665,12 +704,6 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             RegExportFault{check->lineNo, "the UTF-16 text is cut off inside a character"};
     }
     return {};
-}
-
-const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
-    if (k->written.empty())
-        regBlockHeaderPath(d, k->firstHeader, &k->written);
-    return k->written;
 }
 
 // The folded length and the hash of each leading part of a folded path,
@@ -795,6 +828,13 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         const auto srcKey = static_cast<uint32_t>(&k - src.keys.data());
         std::u16string_view folded = foldedOf(src, k);
         uint32_t key = findKey(t, folded);
+        // A key kept without a header takes the export's values under a
+        // header of its own, as a new key does.
+        if (key != kNone && t.keys[key].implied) {
+            if (k.valueCount == 0)
+                continue;
+            key = kNone;
+        }
         // A key that exists already through a key below needs no header;
         // one made to exist by this import's own keys gets its header, as
         // the export gave it.

@@ -66,7 +66,8 @@ struct RegKeyContents {
 
 // Every key that has a header of its own and exists, in the order of its
 // first header, with its values: the whole registry in one pass (a key
-// that exists only through a subkey's header has no entry).
+// that exists only through a subkey's header has no entry, unless a
+// deletion took every such subkey: then it has one, at the deletion).
 std::vector<RegKeyContents> regFileContents(const RegFile& file);
 
 // What an export cannot hold, so that the device tool imports whatever it
