@@ -497,9 +497,8 @@ void applyDeletion(const RegFileData& d, RegView* v, std::u16string_view folded)
     if (firstGone == kNone || parentHeld)
         return;
     std::u16string written = regPathSpelt(writtenPath(d, &v->keys[firstGone]), depth, u"");
-    uint32_t* slot = slotFor(&v->keyIndex, hashOf(parent), [&](uint32_t i) {
-        return foldedOf(*v, v->keys[i]) == parent;
-    });
+    uint32_t* slot = slotFor(&v->keyIndex, hashOf(parent),
+                             [&](uint32_t i) { return foldedOf(*v, v->keys[i]) == parent; });
     *slot = addKey(v, 0, 0, parent, std::move(written));
     v->keys[*slot].implied = true;
 }
