@@ -8,6 +8,23 @@ namespace {
 
 constexpr char16_t kAttribute[] = u"CPRFileName=\"";
 
+// The first place of `text` in the XML outside its comments, or nullptr: a
+// layout named in a comment (<!-- was: CPRFileName="old" -->) is none the
+// home screen uses, and taking it wrote that name into "CPRFile".
+const char16_t* findOutsideComments(const char16_t* xml, const char16_t* text) {
+    for (const char16_t* at = xml; *at != 0;) {
+        const char16_t* found = ce::u16str(at, text);
+        const char16_t* comment = ce::u16str(at, u"<!--");
+        if (found == nullptr || comment == nullptr || found < comment)
+            return found;
+        const char16_t* close = ce::u16str(comment + 4, u"-->");
+        if (close == nullptr)
+            return nullptr;
+        at = close + 3;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 LayoutNameResult resolveLayoutName(const char16_t* cprFile, const char16_t* extensibilityXml,
@@ -21,7 +38,7 @@ LayoutNameResult resolveLayoutName(const char16_t* cprFile, const char16_t* exte
     ce::u16copy(pattern, kLayoutNameBufChars, kAttribute);
     ce::u16append(pattern, kLayoutNameBufChars, cprFile);
     ce::u16append(pattern, kLayoutNameBufChars, u"\"");
-    if (ce::u16str(extensibilityXml, pattern) != nullptr) {
+    if (findOutsideComments(extensibilityXml, pattern) != nullptr) {
         ce::u16copy(out, kLayoutNameBufChars, cprFile);
         return LayoutNameResult::Current;
     }
@@ -30,7 +47,7 @@ LayoutNameResult resolveLayoutName(const char16_t* cprFile, const char16_t* exte
     // attribute without a usable name gives nothing better than "CPRFile";
     // writing an empty or unterminated name into the home screen would
     // leave it without a layout.
-    const char16_t* attr = ce::u16str(extensibilityXml, kAttribute);
+    const char16_t* attr = findOutsideComments(extensibilityXml, kAttribute);
     const char16_t* start = attr == nullptr ? nullptr : attr + ce::u16len(kAttribute);
     const char16_t* end = start == nullptr ? nullptr : ce::u16chr(start, u'"');
     if (end == nullptr || end == start) {

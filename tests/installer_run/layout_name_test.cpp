@@ -27,6 +27,18 @@ TEST(LayoutName, FallsBackToTheFirstNamedLayout) {
     EXPECT_EQ(r, LayoutNameResult::Fallback);
 }
 
+// A layout named only inside a comment is none.
+TEST(LayoutName, CommentsNameNoLayout) {
+    LayoutNameResult r;
+    const std::u16string xml = u"<!-- was: CPRFileName=\"old\" --><P CPRFileName=\"home\"/>";
+    EXPECT_EQ(resolve(u"stale", xml, &r), u"home");
+    EXPECT_EQ(r, LayoutNameResult::Fallback);
+    EXPECT_EQ(resolve(u"old", xml, &r), u"home");
+    EXPECT_EQ(r, LayoutNameResult::Fallback);
+    EXPECT_EQ(resolve(u"a", u"<!-- CPRFileName=\"old\"", &r), u"a");
+    EXPECT_EQ(r, LayoutNameResult::Current);
+}
+
 TEST(LayoutName, KeepsCprFileWhenTheXmlNamesNoUsableLayout) {
     LayoutNameResult r;
     EXPECT_EQ(resolve(u"a", u"<Plugins Order=\"x;y\"/>", &r), u"a");

@@ -275,6 +275,48 @@ TEST(RegistryBackend, RootsWriteKeepsTheOwner) {
     EXPECT_NE(dev.readRegistryFile().find("\"N\"=dword:00000007"), std::string::npos);
 }
 
+// What a run as root makes in a device, or replaces there, stays the
+// device owner's, whatever root's umask: the owner's later runs still take
+// the run lock (without it two installs at once lost a plugin) and write
+// the registry and the layout.
+TEST(RegistryBackend, WhatARootRunMakesStaysTheOwners) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    TempDevice dev;
+    dev.writeRegistry("REGEDIT4\n\n");
+    dev.writeFile("\\own.txt", "old");
+    dev.writeFile("\\new.txt", "new");
+    ASSERT_EQ(chmod(dev.hostPath("\\own.txt").c_str(), 0600), 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dev.dir()))
+        ASSERT_EQ(lchown(entry.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(dev.dir().c_str(), 65534, 65534), 0);
+    const mode_t mask = umask(077);
+    ce::releaseRunLock(ce::acquireRunLock(u"qorvinstall"));
+    EXPECT_TRUE(ce::fileCopyOver(u"\\new.txt", u"\\own.txt"));
+    ce::RegKey key = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+    EXPECT_TRUE(ce::regWriteDword(key, u"N", 7));
+    ce::regCloseKey(key);
+    umask(mask);
+    for (const std::string& made :
+         {dev.dir() + "/run", dev.dir() + "/run/locks", dev.dir() + "/run/locks/qorvinstall.lock",
+          registryPath(dev) + ".lock", dev.hostPath("\\own.txt")}) {
+        struct stat st;
+        ASSERT_EQ(stat(made.c_str(), &st), 0) << made;
+        EXPECT_EQ(st.st_uid, 65534u) << made;
+    }
+    EXPECT_TRUE(asUnprivileged([] {
+        ce::RunLock lock = ce::acquireRunLock(u"qorvinstall");
+        ce::RegKey again = ce::regCreateKey(ce::Hive::CurrentUser, u"SOFTWARE\\QORV");
+        bool wrote = lock != nullptr && ce::regWriteDword(again, u"N", 8) &&
+                     ce::fileCopyOver(u"\\new.txt", u"\\own.txt");
+        ce::regCloseKey(again);
+        ce::releaseRunLock(lock);
+        std::ifstream in(std::string(std::getenv("CE_DEVICE_DIR")) + "/registry.reg");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        return wrote && text.find("\"N\"=dword:00000008") != std::string::npos;
+    }));
+}
+
 // A new registry gets what the umask leaves of 0666, as other new files.
 TEST(RegistryBackend, ANewRegistryFollowsTheUmask) {
     for (mode_t mask : {mode_t{022}, mode_t{077}}) {

@@ -180,6 +180,14 @@ bool readOnlyFile(const struct stat& st) {
     return S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0;
 }
 
+// Root's replacement of a file keeps it its owner's, who could no longer
+// write it (or read it, at mode 0600) else; nobody else can give a file
+// away.
+void keepOwner(int fd, bool replacing, const struct stat& old) {
+    if (replacing && geteuid() == 0)
+        posix::sysCalls().fchown(fd, old.st_uid, old.st_gid);
+}
+
 bool isReadOnly(const posix::DeviceEntry& e) {
     struct stat st;
     return e.exists &&
@@ -367,6 +375,7 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst) {
     if (ok) {
         if (keepPerms)
             posix::sysCalls().fchmod(out, perms);
+        keepOwner(out, keepPerms, old);
         ok = copyBytes(in, out) && posix::syncFd(out);
         if (!ok)
             error = errno;
@@ -416,6 +425,8 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
         int fd = readOnly ? -1 : openRegular(from, O_RDONLY);
         if (fd >= 0 && replacing)
             posix::sysCalls().fchmod(fd, old.st_mode & 07777);
+        if (fd >= 0)
+            keepOwner(fd, replacing, old);
         if (readOnly)
             errno = EACCES;
         ok = fd >= 0 && posix::syncFd(fd) && to.name != "." &&

@@ -250,9 +250,9 @@ bool runMarkerPath(const char* kind, const char16_t* name, std::string* path) {
     if (!deviceDirUsable())
         return false;
     std::string runDir = deviceRunDir();
-    sysMkdir(runDir.c_str(), 0755);
+    sysMakeDeviceFolder(runDir.c_str(), 0755);
     std::string kindDir = runDir + "/" + kind;
-    sysMkdir(kindDir.c_str(), 0755);
+    sysMakeDeviceFolder(kindDir.c_str(), 0755);
     *path = kindDir + "/" + utf8Name;
     return true;
 }
@@ -312,8 +312,8 @@ RunMarker joinRunMarker(const std::string& path) {
             markerFailed(path, errno);
     } else if (owner != getpid()) {
         const std::string dir = holdersDir(path);
-        sysMkdir((parentOf(path) + "/.held").c_str(), 0755);
-        sysMkdir(dir.c_str(), 0755);
+        sysMakeDeviceFolder((parentOf(path) + "/.held").c_str(), 0755);
+        sysMakeDeviceFolder(dir.c_str(), 0755);
         const std::string mine = ownHolderPath(path);
         sysUnlink(mine.c_str());  // left by a gone process that had this id
         // Without the record the event still reports that it existed; it

@@ -46,9 +46,9 @@ RunLock acquireRunLock(const char16_t* name) {
     if (!posix::deviceDirUsable())
         return nullptr;  // no run/ in a directory that is no device
     std::string runDir = posix::deviceRunDir();
-    posix::sysMkdir(runDir.c_str(), 0755);
+    posix::sysMakeDeviceFolder(runDir.c_str(), 0755);
     std::string lockDir = runDir + "/locks";
-    posix::sysMkdir(lockDir.c_str(), 0755);
+    posix::sysMakeDeviceFolder(lockDir.c_str(), 0755);
     std::string path = lockDir + "/" + file;
     int fd = posix::lockFileExclusive(path, O_NOFOLLOW);
     if (fd < 0)

@@ -125,6 +125,34 @@ int sysMkdir(const char* path, mode_t mode) {
     return gTable.mkdirat(AT_FDCWD, path, mode);
 }
 
+int sysMakeDeviceFolder(const char* path, mode_t mode) {
+    int made = sysMkdir(path, mode);
+    int saved = errno;
+    if (geteuid() == 0) {
+        int fd = gTable.openat(AT_FDCWD, path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC, 0);
+        giveToFolderOwner(fd, path);
+        if (fd >= 0)
+            gTable.close(fd);
+    }
+    errno = saved;
+    return made;
+}
+
+void giveToFolderOwner(int fd, const std::string& path) {
+    if (fd < 0 || geteuid() != 0)
+        return;
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+    struct stat self;
+    struct stat above;
+    int saved = errno;
+    if (gTable.fstat(fd, &self) == 0 && self.st_uid == 0 &&
+        gTable.fstatat(AT_FDCWD, folder.c_str(), &above, 0) == 0 && above.st_uid != 0) {
+        gTable.fchown(fd, above.st_uid, above.st_gid);
+    }
+    errno = saved;
+}
+
 int sysLink(const char* from, const char* to) {
     return gTable.linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
 }
@@ -313,6 +341,7 @@ int openLockFile(const std::string& path, int extraFlags) {
         if (fd < 0 && errno == ENOENT)
             errno = refused;  // none to read: what kept it from being made
     }
+    giveToFolderOwner(fd, path);
     return fd;
 }
 

@@ -70,6 +70,9 @@ int sysRename(const char* from, const char* to);
 int sysUnlink(const char* path);
 int sysRmdir(const char* path);
 int sysMkdir(const char* path, mode_t mode);
+// A folder of the device's own (run/ and what lies in it): made when
+// missing, as sysMkdir makes it, and given as giveToFolderOwner gives.
+int sysMakeDeviceFolder(const char* path, mode_t mode);
 int sysLink(const char* from, const char* to);
 // Closes fd when it is open; the result of close() otherwise 0.
 int sysClose(int fd);
@@ -109,6 +112,14 @@ long readDirEntries(int fd, void* buf, size_t size);
 // "..", in the order the file system lists them.  False when the
 // directory cannot be opened or read; names then holds what was read.
 bool listDirectoryNames(int dirFd, const char* path, std::vector<std::string>* names);
+
+// A file or folder that a run as root made in a device is given to the
+// owner of the folder it lies in: the device's owner could not go on using
+// a lock or a folder that root had made (its later runs went ahead without
+// a lock, or could write nothing).  Nothing changes for other users, for
+// what root does not own, or in a folder that is root's.  fd is open on
+// the file or folder at path.
+void giveToFolderOwner(int fd, const std::string& path);
 
 // Asks for the memory [data, data + size) to be backed by large pages
 // where whole ones fit in it.  A buffer of many megabytes that is filled at
