@@ -240,13 +240,32 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
         r.out += tabsToBlanks(pieces[i++]);
     if (i < pieces.size())
         r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
+    // Where the plugin's first layer stands in a piece outside comments,
+    // the comments followed on.
+    auto expandedAt = [&](std::string_view piece) {
+        size_t found = std::string_view::npos;
+        for (size_t at = 0; at < piece.size(); ++at) {
+            std::string_view here = piece.substr(at);
+            if (inComment && here.starts_with("-->")) {
+                inComment = false;
+                at += 2;
+            } else if (!inComment && here.starts_with("<!--")) {
+                inComment = true;
+                at += 3;
+            } else if (!inComment && found == std::string_view::npos &&
+                       here.starts_with(expanded)) {
+                found = at;
+            }
+        }
+        return found;
+    };
     for (; i < pieces.size(); ++i) {
-        if (lookFor && holds(pieces[i], expanded)) {
+        size_t markerAt = lookFor ? expandedAt(pieces[i]) : std::string_view::npos;
+        if (markerAt != std::string_view::npos) {
             lookFor = false;
             // The condensed layer, then two "</Layer>", each looked for up
             // to a piece that no plugin's layers hold.
             std::string_view first = pieces[i];
-            size_t markerAt = first.find(expanded);
             Open open;
             follow(first.substr(markerAt), &open);
             bool stopped = false;

@@ -72,6 +72,31 @@ bool wholeMarkup(std::string_view text) {
     return !inTag && quote == '\0';
 }
 
+size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment) {
+    constexpr std::string_view kCommentOpen = "<!--";
+    constexpr std::string_view kCommentClose = "-->";
+    size_t found = std::string_view::npos;
+    for (size_t i = 0; i < line.size();) {
+        if (*inComment) {
+            size_t close = line.find(kCommentClose, i);
+            if (close == std::string_view::npos)
+                break;
+            *inComment = false;
+            i = close + kCommentClose.size();
+            continue;
+        }
+        size_t open = line.find(kCommentOpen, i);
+        size_t at = line.substr(0, open).find(text, i);
+        if (found == std::string_view::npos && at != std::string_view::npos)
+            found = at;
+        if (open == std::string_view::npos)
+            break;
+        *inComment = true;
+        i = open + kCommentOpen.size();
+    }
+    return found;
+}
+
 void copyTextBeforeFormEnd(PassLines& lines) {
     std::string_view line = lines.line.view();
     size_t end = line.find(kFormEnd);
@@ -98,9 +123,8 @@ PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
 }
 
 ListView copyToListView(PassLines& lines, size_t* tagAt) {
-    bool inComment = false;
     while (nextLine(lines)) {
-        ListView found = findListViewTag(lines.line.view(), tagAt, &inComment);
+        ListView found = findListViewTag(lines.line.view(), tagAt, &lines.inComment);
         if (found != ListView::None)
             return found;
         copyCurrentLine(lines);
@@ -153,8 +177,12 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     // A name too long for its marker cannot stand in the file either.
     char marker[kMarkerBytes];
     bool lookForPlugin = buildExpandedMarker(pluginName, marker, sizeof marker);
+    // A copy of the layers commented out is no plugin: taken for one, a
+    // delete emptied the comment and left the live layers.
     while (nextLine(lines)) {
-        size_t markerAt = lookForPlugin ? lines.line.view().find(marker) : std::string_view::npos;
+        size_t markerAt = lookForPlugin
+                              ? findOutsideComments(lines.line.view(), marker, &lines.inComment)
+                              : std::string_view::npos;
         if (markerAt != std::string_view::npos) {
             // The plugin's lines are dropped up to the last of its layers.
             // The search stops where no block can go on: a block without

@@ -29,6 +29,9 @@ struct PassLines {
     bool continuesLine = false;
     bool pieceOpen = false;
     bool started = false;  // a line has been read
+    // The current line ends inside a comment, as the searches for tags
+    // outside comments (the list view's, a plugin's layers) read it.
+    bool inComment = false;
 };
 
 // Reads the next line into lines.line.  False at the end of the file, on a
@@ -61,6 +64,11 @@ void copyTextBeforeFormEnd(PassLines& lines);
 // comment or an attribute whose end stood after "</Form>" would, kept,
 // swallow what the pass writes after it, the form end included.
 bool wholeMarkup(std::string_view text);
+
+// Where `text` first stands on the line outside comments, or npos.
+// *inComment tells whether the line begins inside a comment, which may span
+// lines, and is left telling whether the next one does.
+size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment);
 
 // Makes the line's text from `from` on the current line, or empties it
 // when that is blank.
