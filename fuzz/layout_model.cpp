@@ -72,7 +72,7 @@ bool standsAlone(std::string_view front) {
     }
     if (end == 0 || front[end - 1] != '>')
         return false;
-    enum { Text, Tag, Quoted, Comment } state = Text;
+    enum { Text, Tag, Quoted, Comment, Cdata } state = Text;
     char quote = 0;
     for (size_t i = 0; i < front.size(); ++i) {
         std::string_view here = front.substr(i);
@@ -80,6 +80,12 @@ bool standsAlone(std::string_view front) {
             state = Comment;
             i += 3;
         } else if (state == Comment && here.rfind("-->", 0) == 0) {
+            state = Text;
+            i += 2;
+        } else if (state == Text && here.rfind("<![CDATA[", 0) == 0) {
+            state = Cdata;
+            i += 8;
+        } else if (state == Cdata && here.rfind("]]>", 0) == 0) {
             state = Text;
             i += 2;
         } else if (state == Text && front[i] == '<') {

@@ -45,6 +45,8 @@ void writeFormEnd(PassLines& lines) {
 bool wholeMarkup(std::string_view text) {
     constexpr std::string_view kCommentOpen = "<!--";
     constexpr std::string_view kCommentClose = "-->";
+    constexpr std::string_view kCdataOpen = "<![CDATA[";
+    constexpr std::string_view kCdataClose = "]]>";
     size_t last = text.find_last_not_of(" \t\r\n");
     if (last == std::string_view::npos || text[last] != '>')
         return false;
@@ -65,6 +67,12 @@ bool wholeMarkup(std::string_view text) {
             if (close == std::string_view::npos)
                 return false;
             i = close + kCommentClose.size() - 1;
+        } else if (text.substr(i, kCdataOpen.size()) == kCdataOpen) {
+            // Text, whatever it holds: a quote in it opens no value.
+            size_t close = text.find(kCdataClose, i + kCdataOpen.size());
+            if (close == std::string_view::npos)
+                return false;
+            i = close + kCdataClose.size() - 1;
         } else if (c == '<') {
             inTag = true;
         }

@@ -55,6 +55,8 @@ TEST(FormEnd, WholeMarkupClosesItsTagsCommentsAndQuotes) {
         {"<Label>5\" screen</Label>", true},  // a quote in an element's text
         {"line two\"/>", true},               // an attribute begun on an earlier line
         {"<a t=\"x\"", false},
+        {"<Help><![CDATA[Don't say \"]]></Help>", true},  // quotes in CDATA are text
+        {"<Help><![CDATA[<open", false},
     };
     for (const auto& [text, whole] : cases)
         EXPECT_EQ(wholeMarkup(text), whole) << text;
