@@ -71,11 +71,10 @@ bool closesItself(std::string_view rest) {
 
 }  // namespace
 
-ListView findListViewTag(std::string_view line, size_t* at, bool* inComment) {
+size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment) {
     constexpr std::string_view kCommentOpen = "<!--";
     constexpr std::string_view kCommentClose = "-->";
-    size_t titanium = std::string_view::npos;
-    size_t bronze = std::string_view::npos;
+    size_t found = std::string_view::npos;
     for (size_t i = 0; i < line.size();) {
         if (*inComment) {
             size_t close = line.find(kCommentClose, i);
@@ -86,18 +85,22 @@ ListView findListViewTag(std::string_view line, size_t* at, bool* inComment) {
             continue;
         }
         size_t open = line.find(kCommentOpen, i);
-        std::string_view outside = line.substr(i, open == std::string_view::npos ? open : open - i);
-        size_t t = outside.find(kTitaniumOpen);
-        size_t b = outside.find(kBronzeOpen);
-        if (titanium == std::string_view::npos && t != std::string_view::npos)
-            titanium = i + t;
-        if (bronze == std::string_view::npos && b != std::string_view::npos)
-            bronze = i + b;
+        size_t at = line.substr(0, open).find(text, i);
+        if (found == std::string_view::npos && at != std::string_view::npos)
+            found = at;
         if (open == std::string_view::npos)
             break;
         *inComment = true;
         i = open + kCommentOpen.size();
     }
+    return found;
+}
+
+ListView findListViewTag(std::string_view line, size_t* at, bool* inComment) {
+    // Both searches start in the same state and end in the same one.
+    bool forTitanium = *inComment;
+    size_t titanium = findOutsideComments(line, kTitaniumOpen, &forTitanium);
+    size_t bronze = findOutsideComments(line, kBronzeOpen, inComment);
     *at = titanium != std::string_view::npos ? titanium : bronze;
     return titanium != std::string_view::npos ? ListView::Titanium
            : bronze != std::string_view::npos ? ListView::Bronze

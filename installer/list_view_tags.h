@@ -11,6 +11,12 @@ namespace qorv {
 
 enum class ListView { None, Titanium, Bronze };
 
+// Where `text` first stands on the line outside comments, or npos.
+// *inComment tells whether the line begins inside a comment, which may span
+// lines, and is left telling whether the next one does.  A "<!--" or "-->"
+// cut by the end of a piece is none.
+size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment);
+
 // The first list-view tag of a line outside comments: "<TitaniumListView"
 // is looked for first, "<BronzeListView" only when it is absent.  *at
 // receives where the tag begins.  A list view commented out ("<!--

@@ -80,31 +80,6 @@ bool wholeMarkup(std::string_view text) {
     return !inTag && quote == '\0';
 }
 
-size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment) {
-    constexpr std::string_view kCommentOpen = "<!--";
-    constexpr std::string_view kCommentClose = "-->";
-    size_t found = std::string_view::npos;
-    for (size_t i = 0; i < line.size();) {
-        if (*inComment) {
-            size_t close = line.find(kCommentClose, i);
-            if (close == std::string_view::npos)
-                break;
-            *inComment = false;
-            i = close + kCommentClose.size();
-            continue;
-        }
-        size_t open = line.find(kCommentOpen, i);
-        size_t at = line.substr(0, open).find(text, i);
-        if (found == std::string_view::npos && at != std::string_view::npos)
-            found = at;
-        if (open == std::string_view::npos)
-            break;
-        *inComment = true;
-        i = open + kCommentOpen.size();
-    }
-    return found;
-}
-
 void copyTextBeforeFormEnd(PassLines& lines) {
     std::string_view line = lines.line.view();
     size_t end = line.find(kFormEnd);

@@ -65,11 +65,6 @@ void copyTextBeforeFormEnd(PassLines& lines);
 // swallow what the pass writes after it, the form end included.
 bool wholeMarkup(std::string_view text);
 
-// Where `text` first stands on the line outside comments, or npos.
-// *inComment tells whether the line begins inside a comment, which may span
-// lines, and is left telling whether the next one does.
-size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment);
-
 // Makes the line's text from `from` on the current line, or empties it
 // when that is blank.
 void keepLineFrom(LayoutLine& line, size_t from);
