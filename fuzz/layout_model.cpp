@@ -1,5 +1,8 @@
 #include "fuzz/layout_model.h"
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace cefuzz {
 
 namespace {
@@ -221,34 +224,12 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     bool lookFor = pass.lookForLayers;
     bool injected = false;
     size_t i = 0;
-    // The list view opens at the first piece holding its tag outside
-    // comments; a comment runs from a "<!--" to the next "-->", each whole
-    // in one piece.
+    // Where one of the texts first stands in a piece outside comments, the
+    // comments followed on from piece to piece; a comment runs from a
+    // "<!--" to the next "-->", each whole in one piece.
     bool inComment = false;
-    auto opensListView = [&](std::string_view piece) {
-        bool opens = false;
-        for (size_t at = 0; at < piece.size(); ++at) {
-            std::string_view here = piece.substr(at);
-            if (inComment && here.starts_with("-->")) {
-                inComment = false;
-                at += 2;
-            } else if (!inComment && here.starts_with("<!--")) {
-                inComment = true;
-                at += 3;
-            } else if (!inComment && (here.starts_with("<TitaniumListView") ||
-                                      here.starts_with("<BronzeListView"))) {
-                opens = true;
-            }
-        }
-        return opens;
-    };
-    while (i < pieces.size() && !opensListView(pieces[i]))
-        r.out += tabsToBlanks(pieces[i++]);
-    if (i < pieces.size())
-        r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
-    // Where the plugin's first layer stands in a piece outside comments,
-    // the comments followed on.
-    auto expandedAt = [&](std::string_view piece) {
+    auto outsideComments = [&](std::string_view piece,
+                               std::initializer_list<std::string_view> texts) {
         size_t found = std::string_view::npos;
         for (size_t at = 0; at < piece.size(); ++at) {
             std::string_view here = piece.substr(at);
@@ -259,14 +240,23 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 inComment = true;
                 at += 3;
             } else if (!inComment && found == std::string_view::npos &&
-                       here.starts_with(expanded)) {
+                       std::any_of(texts.begin(), texts.end(),
+                                   [&](std::string_view t) { return here.starts_with(t); })) {
                 found = at;
             }
         }
         return found;
     };
+    // The list view opens at the first piece holding its tag.
+    while (i < pieces.size() &&
+           outsideComments(pieces[i], {"<TitaniumListView", "<BronzeListView"}) ==
+               std::string_view::npos) {
+        r.out += tabsToBlanks(pieces[i++]);
+    }
+    if (i < pieces.size())
+        r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
     for (; i < pieces.size(); ++i) {
-        size_t markerAt = lookFor ? expandedAt(pieces[i]) : std::string_view::npos;
+        size_t markerAt = lookFor ? outsideComments(pieces[i], {expanded}) : std::string_view::npos;
         if (markerAt != std::string_view::npos) {
             lookFor = false;
             // The condensed layer, then two "</Layer>", each looked for up
