@@ -110,10 +110,14 @@ bool continuesLine(const std::vector<std::string_view>& pieces, size_t i) {
     return i > 0 && pieces[i - 1].size() == kPieceBytes && !pieces[i - 1].ends_with('\n');
 }
 
-std::string_view lineEndOf(std::string_view piece) {
-    if (piece.ends_with("\r\n"))
-        return "\r\n";
-    return piece.ends_with('\n') ? "\n" : "";
+// What stays of the text in front of a plugin's layers or of "</Form>" on
+// pieces[i]: all of it on a later piece of a long line, else the text up
+// to its last '>' when it stands alone, else nothing.
+std::string_view keptFront(const std::vector<std::string_view>& pieces, size_t i,
+                           std::string_view front) {
+    if (continuesLine(pieces, i))
+        return front;
+    return standsAlone(front) ? front.substr(0, front.rfind('>') + 1) : std::string_view();
 }
 
 bool isBlank(std::string_view text) {
@@ -289,16 +293,10 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 r.outcome = qorv::PassOutcome::LayersUnfinished;
                 return r;
             }
-            // Whole markup in front of the layers stays, with the piece's
-            // line end; what follows them on their last piece is handled as
-            // a piece of its own.
-            std::string_view front = first.substr(0, markerAt);
-            if (continuesLine(pieces, i)) {
-                r.out += tabsToBlanks(std::string(front) + std::string(lineEndOf(first)));
-            } else if (standsAlone(front)) {
-                r.out += tabsToBlanks(std::string(front.substr(0, front.rfind('>') + 1)) +
-                                      std::string(lineEndOf(first)));
-            }
+            // Whole markup in front of the layers stays, without a line
+            // end; what follows them on their last piece is handled as a
+            // piece of its own.
+            r.out += tabsToBlanks(keptFront(pieces, i, first.substr(0, markerAt)));
             size_t endAt = 0;
             follow(pieces[last], &open, &endAt);
             if (endAt == std::string_view::npos)
@@ -315,9 +313,8 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 injected = true;
             }
             if (holds(rest, "</Form>")) {
-                std::string_view beforeEnd = rest.substr(0, rest.find("</Form>"));
-                if (continuesLine(pieces, last) || standsAlone(beforeEnd))
-                    r.out += tabsToBlanks(beforeEnd);
+                r.out +=
+                    tabsToBlanks(keptFront(pieces, last, rest.substr(0, rest.find("</Form>"))));
                 r.out += "</Form>";
                 return r;
             }
@@ -326,11 +323,9 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             continue;
         }
         bool formEnd = holds(pieces[i], "</Form>");
-        if (formEnd) {
-            std::string_view front = pieces[i].substr(0, pieces[i].find("</Form>"));
-            if (continuesLine(pieces, i) || standsAlone(front))
-                r.out += tabsToBlanks(front);
-        }
+        if (formEnd)
+            r.out +=
+                tabsToBlanks(keptFront(pieces, i, pieces[i].substr(0, pieces[i].find("</Form>"))));
         bool consumed = false;
         if (pass.inject && !injected && formEnd) {
             std::string block;

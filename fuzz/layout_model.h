@@ -12,11 +12,13 @@
 //     pieces holding "</Layer>"; only the first such run is edited: a
 //     removal drops it, an add puts its layout block in its place;
 //   - the first piece holding "</Form>" is replaced by the text in front of
-//     "</Form>" when that stands alone as markup (it ends with '>', leaves
-//     no comment and no quoted text open; unless the piece ends
-//     the layers an add replaces), what goes before the form's end (an
-//     add's block, when it has not been put in) and "</Form>", and nothing
-//     after it is kept.
+//     "</Form>" up to its last '>' when that stands alone as markup (it
+//     ends with '>', leaves no comment and no quoted text open), what goes
+//     before the form's end (an add's block, when it has not been put in)
+//     and "</Form>", and nothing after it is kept;
+//   - text in front of a plugin's layers on their first piece stays by the
+//     same rule, without a line end: what takes the layers' place follows
+//     it on that line.
 // A pass with no plugin to look for and no block to put copies the file
 // through, which is also what a list-view switch that asks for nothing does.
 #pragma once

@@ -130,7 +130,9 @@ size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, ch
         o.put(rest);
         return o.length;
     }
-    size_t closeAt = rest.find(closingSearchText(found));
+    // The tag stands outside comments, and so must its closing tag.
+    bool inComment = false;
+    size_t closeAt = findOutsideComments(rest, closingSearchText(found), &inComment);
     *closedHere = closeAt != std::string_view::npos;
     if (*closedHere) {
         o.put(rest.substr(0, closeAt));

@@ -42,7 +42,7 @@ constexpr size_t kSwitchedLineBytes = kLineBytes + 64;
 // Rewrites the line that opens a list view of the variant found (its tag at
 // tagAt) into the other variant's opening line: the text in front of the tag
 // with its white space trimmed, three blanks, the other tag, and the rest of
-// the line.  When the rest also closes the list view, that closing tag is
+// the line.  When the rest also closes the list view outside comments, that tag is
 // switched too and *closedHere is set; so it is when the tag closes itself
 // ("<TitaniumListView ID=\"x\"/>").  Returns the length written into out.
 // A later piece of a long line (continuesLine) keeps the blanks it opens

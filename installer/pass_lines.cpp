@@ -83,9 +83,16 @@ bool wholeMarkup(std::string_view text) {
 void copyTextBeforeFormEnd(PassLines& lines) {
     std::string_view line = lines.line.view();
     size_t end = line.find(kFormEnd);
-    if (end == std::string_view::npos ||
-        (!lines.continuesLine && !wholeMarkup(line.substr(0, end))))
+    if (end == std::string_view::npos)
         return;
+    std::string_view before = line.substr(0, end);
+    if (!lines.continuesLine) {
+        if (!wholeMarkup(before))
+            return;
+        // Up to its last '>', as the text in front of a plugin's layers
+        // is kept: an add's block then follows it as a replace's does.
+        end = before.find_last_of('>') + 1;
+    }
     copyLine(lines, lines.line.text, end);
 }
 
@@ -117,27 +124,21 @@ ListView copyToListView(PassLines& lines, size_t* tagAt) {
 
 namespace {
 
-size_t lineEndSize(std::string_view line) {
-    if (line.ends_with("\r\n"))
-        return 2;
-    return line.ends_with('\n') ? 1 : 0;
-}
-
 // Writes what stands in front of the plugin's first layer on its line, up
-// to its last '>' and with the line's own end, when it is whole markup: it
-// belongs to no layer of the plugin.  A switched closing tag ends without a
-// line end, so the next line, a plugin's first, follows it on one line;
-// were that text dropped with the layers, a delete or a replace would lose
-// the list view's closing tag.
+// to its last '>', when it is whole markup: it belongs to no layer of the
+// plugin.  A switched closing tag ends without a line end, so the next
+// line, a plugin's first, follows it on one line, and so does the block an
+// add puts after what stands in front of "</Form>" on its line: were that
+// text dropped with the layers, a delete or a replace would lose the list
+// view's closing tag.  No line end follows it: what comes after the layers
+// (a replace's block, the form end) takes the place the layers had, so a
+// replace gives what the add gave and a delete what was there before it.
 void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
     std::string_view before = lines.line.view().substr(0, markerAt);
     if (!lines.continuesLine && !wholeMarkup(before))
         return;
     // On a later piece of a long line, all of it: the line's start is written.
-    size_t keep = lines.continuesLine ? markerAt : before.find_last_of('>') + 1;
-    size_t eol = lineEndSize(lines.line.view());
-    std::memmove(lines.line.text + keep, lines.line.text + lines.line.length - eol, eol);
-    copyLine(lines, lines.line.text, keep + eol);
+    copyLine(lines, lines.line.text, lines.continuesLine ? markerAt : before.find_last_of('>') + 1);
 }
 
 // Makes what follows the plugin's layers on their last line the current

@@ -37,13 +37,28 @@ void restOfClosingLine(PassLines& lines, bool toTagEnd) {
     lines.line.length = 0;
 }
 
+// A closing tag may end on the next line ("</TitaniumListView" and then
+// ">"): that '>', with the white space in front of it, went with the
+// switched tag, which has its own.  The current line is left with what
+// follows, or with the whole next line when it does not begin so.
+void tagEndOnNextLine(PassLines& lines) {
+    if (!nextLine(lines)) {
+        lines.line.length = 0;
+        return;
+    }
+    std::string_view line = lines.line.view();
+    size_t at = line.find_first_not_of(" \t\r\n");
+    keepLineFrom(lines.line, at != std::string_view::npos && line[at] == '>' ? at + 1 : 0);
+}
+
 // Copies the lines after the switched opening line, up to the one holding
-// the closing tag of the variant found, which is switched too.  A closing
-// line that holds the form's end ends the pass with it (*formEnded), as any
-// line holding it after the list view does: the lines after it are dropped.
-// When the closing tag's line goes on in the next piece with nothing after
-// the tag in this one, *restPending tells that the current line holds what
-// follows it, still to be copied.
+// the closing tag of the variant found outside comments, which is switched
+// too.  A closing line that holds the form's end ends the pass with it
+// (*formEnded), as any line holding it after the list view does: the lines
+// after it are dropped.  When the closing tag's line goes on in the next
+// piece with nothing after the tag in this one, or its '>' is still to
+// come, *restPending tells that the current line holds what follows it,
+// still to be copied.
 bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, size_t switchedBytes,
                        bool* formEnded, bool* restPending) {
     std::string_view closing = closingSearchText(found);
@@ -62,7 +77,9 @@ bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, siz
             length = joined.size();
         }
         std::string_view view(text, length);
-        size_t at = view.find(closing);
+        // The end of a piece held back holds no comment mark, nor the end
+        // of one: searched again, it leaves the comment state as it was.
+        size_t at = findOutsideComments(view, closing, &lines.inComment);
         if (at != std::string_view::npos) {
             size_t switched = switchClosingLine(view, at, found, switchedLine, switchedBytes,
                                                 lines.continuesLine);
@@ -77,7 +94,13 @@ bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, siz
                 return true;
             }
             *formEnded = lineHolds(std::string_view(switchedLine, switched), kFormEnd);
-            return copyLine(lines, switchedLine, switched);
+            if (!copyLine(lines, switchedLine, switched))
+                return false;
+            if (!*formEnded && gt == std::string_view::npos) {
+                tagEndOnNextLine(lines);
+                *restPending = true;
+            }
+            return true;
         }
         if (lines.pieceOpen) {
             size_t keep = tagStartAtEnd(view, closing);

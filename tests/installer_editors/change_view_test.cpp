@@ -123,6 +123,14 @@ TEST(ChangeView, TheClosingTagSwitchedIsTheListViewsOwn) {
                      " -view:BronzeListView"),
               "<Form>\n<!-- <TitaniumListView ID=\"Old\"> --> <!--\n<BronzeListView>\n-->"
               "   <BronzeListView ID=\"Main\">\n   </BronzeListView></Form>");
+    // So is a closing tag commented out, on the opening line or inside the
+    // list view; the '>' of the list view's own may come on the next line.
+    EXPECT_EQ(change(dev,
+                     "<Form>\n<TitaniumListView><!-- </TitaniumListView> -->\n<!-- old:\n"
+                     "</TitaniumListView> -->\n</TitaniumListView\n  >\n<F/>\n</Form>\n",
+                     " -view:BronzeListView"),
+              "<Form>\n   <BronzeListView><!-- </TitaniumListView> -->\n<!-- old:\n"
+              "</TitaniumListView> -->\n   </BronzeListView><F/>\n</Form>");
     EXPECT_EQ(runValue(dev, "ListView"), "Titanium");
     EXPECT_EQ(
         change(dev,

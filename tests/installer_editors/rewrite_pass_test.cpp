@@ -173,12 +173,14 @@ TEST(RewritePass, PhaseBoundaries) {
              kLayers.substr(kLayers.find('\n') + 1) + "<Z/>\n",
          PassOutcome::Done, "<BronzeListView>\n<Z/>\n"},
         // What shares a line with the layers but is none of them stays.
-        {"a closing tag in front of the layers stays, with the line's end", PassKind::Remove,
+        // It keeps no line end of its own: what follows the layers takes
+        // their place on its line, as the block of an add did there.
+        {"a closing tag in front of the layers stays", PassKind::Remove,
          "<BronzeListView>\r\n   </BronzeListView>  " + kLayers + "</Form>\n", PassOutcome::Done,
-         "<BronzeListView>\r\n   </BronzeListView>\n</Form>"},
+         "<BronzeListView>\r\n   </BronzeListView></Form>"},
         {"the block goes after a closing tag in front of the layers", PassKind::Inject,
          "<BronzeListView>\n</BronzeListView>" + kLayers + "</Form>\n", PassOutcome::Done,
-         "<BronzeListView>\n</BronzeListView>\n<B/>\n</Form>"},
+         "<BronzeListView>\n</BronzeListView><B/>\n</Form>"},
         {"text in front of the layers that is no whole markup goes", PassKind::Remove,
          "<BronzeListView>\n<Tag " + kLayers + "</Form>\n", PassOutcome::Done,
          "<BronzeListView>\n</Form>"},

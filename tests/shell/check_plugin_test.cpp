@@ -378,6 +378,21 @@ TEST_F(CheckPlugin, TheScreenOfTheCheckHoldsWhateverTheDeviceConfSays) {
     EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
 }
 
+// A form end that shares its line with a closing tag, as a list-view
+// switch leaves it: the add puts the block after that tag, and a replace
+// and a delete must find the layout as the add left it and as it was.
+TEST_F(CheckPlugin, AFormEndOnTheLineOfAClosingTagTakesASoundPlugin) {
+    for (const char* size : {"480x800", "800x480"}) {
+        const std::string file = dev_ + "/fs/Windows/qorvhome_" + size + ".cpr";
+        const std::string glued = std::string(size) == "480x800" ? "</Footer>" : "</Footer>\t ";
+        cetest::writeHostFile(file, replaced(cetest::readHostFile(file), "</Footer>\r\n</Form>",
+                                             glued + "</Form>"));
+    }
+    RunResult r = check({kSamplePlg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("All 2 checks passed."), std::string::npos) << r.out;
+}
+
 TEST_F(CheckPlugin, TheOrderListIsTheOrderAttributeWhereverItStands) {
     auto setOrder = [&](const std::string& attribute) {
         for (const char* value : {"ExtensibilityXML", "DefaultXML"}) {
