@@ -133,6 +133,8 @@ struct Open {
     std::string pending;
     bool inTag = false;
     bool quoted = false;
+    // pending is the plugin's own first tag, which is no other plugin's.
+    bool ownPending = false;
 };
 constexpr size_t kLongestPending = 1024;
 
@@ -150,7 +152,9 @@ void follow(std::string_view piece, Open* o, size_t* endAt = nullptr, bool* stop
         *endAt = std::string_view::npos;
     const std::string joined = o->pending + std::string(piece);
     const size_t before = o->pending.size();
+    const bool own = o->ownPending;
     o->pending.clear();
+    o->ownPending = false;
     std::string_view text = joined;
     bool ended = false;  // a "</Layer>" was met
     size_t i = 0;
@@ -176,7 +180,8 @@ void follow(std::string_view piece, Open* o, size_t* endAt = nullptr, bool* stop
         }
         if (stop != nullptr && !ended && here.starts_with("</Form>"))
             *stop = true;
-        if (stop != nullptr && !ended && o->layers <= 0 && here.starts_with("<Layer ID=\"")) {
+        if (stop != nullptr && !ended && o->layers <= 0 && !(own && i < before) &&
+            here.starts_with("<Layer ID=\"")) {
             std::string_view id = here.substr(11);
             if (id.substr(0, id.find('"')).ends_with("Expanded"))
                 *stop = true;
@@ -259,15 +264,45 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     }
     if (i < pieces.size())
         r.out += tabsToBlanks(pieces[i++]);  // the piece that opens the list view
+    // The end of a piece that a later piece of its line follows, when it
+    // may begin the expanded marker, is searched and written with the next
+    // piece: a marker cut by a piece's end is found where it begins.
+    std::string held;
+    bool formEnded = false;
     for (; i < pieces.size(); ++i) {
-        size_t markerAt = lookFor ? outsideComments(pieces[i], {expanded}) : std::string_view::npos;
+        std::string_view piece = pieces[i];
+        size_t keep = 0;
+        for (size_t n = std::min(piece.size(), expanded.size() - 1);
+             lookFor && keep == 0 && n > 0 && piece.size() == kPieceBytes && !piece.ends_with('\n');
+             --n) {
+            keep = std::string_view(expanded).starts_with(piece.substr(piece.size() - n)) ? n : 0;
+        }
+        const std::string text = held + std::string(piece);
+        size_t markerAt =
+            lookFor
+                ? outsideComments(std::string_view(text).substr(0, text.size() - keep), {expanded})
+                : std::string_view::npos;
         if (markerAt != std::string_view::npos) {
             lookFor = false;
+            // Whole markup in front of the layers stays, without a line
+            // end (all of it on a later piece of a long line); what follows
+            // them on their last piece is handled as a piece of its own.
+            std::string_view fromMarker;
+            if (markerAt < held.size()) {
+                r.out += tabsToBlanks(held.substr(0, markerAt));
+                fromMarker = std::string_view(text).substr(markerAt);
+            } else {
+                r.out += tabsToBlanks(held);
+                markerAt -= held.size();
+                r.out += tabsToBlanks(keptFront(pieces, i, piece.substr(0, markerAt)));
+                fromMarker = piece.substr(markerAt);
+            }
+            held.clear();
             // The condensed layer, then two "</Layer>", each looked for up
             // to a piece that no plugin's layers hold.
-            std::string_view first = pieces[i];
             Open open;
-            follow(first.substr(markerAt), &open);
+            follow(fromMarker, &open);
+            open.ownPending = open.pending == fromMarker;
             bool stopped = false;
             size_t last = i + 1;
             for (; last < pieces.size() && !stopped; ++last) {
@@ -293,10 +328,6 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
                 r.outcome = qorv::PassOutcome::LayersUnfinished;
                 return r;
             }
-            // Whole markup in front of the layers stays, without a line
-            // end; what follows them on their last piece is handled as a
-            // piece of its own.
-            r.out += tabsToBlanks(keptFront(pieces, i, first.substr(0, markerAt)));
             size_t endAt = 0;
             follow(pieces[last], &open, &endAt);
             if (endAt == std::string_view::npos)
@@ -322,6 +353,8 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             i = last;
             continue;
         }
+        r.out += tabsToBlanks(held);
+        held.clear();
         bool formEnd = holds(pieces[i], "</Form>");
         if (formEnd)
             r.out +=
@@ -337,11 +370,16 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
         }
         if (formEnd) {
             r.out += "</Form>";
+            formEnded = true;
             break;
         }
-        if (!consumed)
-            r.out += tabsToBlanks(pieces[i]);
+        if (!consumed) {
+            r.out += tabsToBlanks(piece.substr(0, piece.size() - keep));
+            held = piece.substr(piece.size() - keep);
+        }
     }
+    if (!formEnded)
+        r.out += tabsToBlanks(held);
     if (pass.inject && !injected)
         r.outcome = qorv::PassOutcome::NothingInjected;
     return r;

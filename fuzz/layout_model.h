@@ -8,6 +8,8 @@
 //     outside comments ("<!--" to the next "-->", each whole in one piece);
 //     only later pieces are looked at for layers and the form end;
 //   - a plugin's layers run from the piece holding its expanded marker
+//     (one cut by the end of a piece counts where it begins; that piece's
+//     end is searched with the next piece, so each byte once)
 //     through the first piece holding its condensed marker and two more
 //     pieces holding "</Layer>"; only the first such run is edited: a
 //     removal drops it, an add puts its layout block in its place;

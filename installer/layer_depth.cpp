@@ -94,7 +94,7 @@ void layerDepthAfter(std::string_view text, LayerDepth* d) {
         d->open += layerTagAt(text, i, &next, d);
 }
 
-bool stopsLayerEnd(std::string_view line, LayerDepth d) {
+bool stopsLayerEnd(std::string_view line, LayerDepth d, bool ownCarried) {
     std::string joined;
     const size_t carried = d.carry.size();
     line = withCarry(line, &d, &joined);
@@ -108,7 +108,7 @@ bool stopsLayerEnd(std::string_view line, LayerDepth d) {
         if (at.starts_with(kFormEnd))
             return true;
         int change = layerTagAt(line, i, &next, &d);
-        if (d.open <= 0 && opensPluginLayers(at))
+        if (d.open <= 0 && !(ownCarried && i < carried) && opensPluginLayers(at))
             return true;
         d.open += change;
     }
@@ -132,6 +132,9 @@ void startLayersSearch(LayersSearch* s, std::string_view fromMarker,
                        std::string_view condensedMarker) {
     *s = LayersSearch{std::string(condensedMarker), 0, LayerDepth{}};
     layerDepthAfter(fromMarker, &s->depth);
+    // A first tag that the piece's end cuts is read whole with the next
+    // piece, where it would pass for another plugin's first layer.
+    s->ownCarried = s->depth.carry == fromMarker;
 }
 
 LayersLine nextLayersLine(LayersSearch* s, std::string_view line) {
@@ -139,8 +142,9 @@ LayersLine nextLayersLine(LayersSearch* s, std::string_view line) {
     // The search for the condensed layer stops at another plugin's layers
     // too: a block without it would otherwise take theirs up to its own
     // next copy's condensed layer.
-    if (stopsLayerEnd(line, s->depth))
+    if (stopsLayerEnd(line, s->depth, s->ownCarried))
         return LayersLine::Stopped;
+    s->ownCarried = false;
     if (lineHolds(line, wanted) && ++s->found == 3)
         return LayersLine::Last;
     layerDepthAfter(line, &s->depth);

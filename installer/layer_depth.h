@@ -31,8 +31,9 @@ void layerDepthAfter(std::string_view text, LayerDepth* d);
 // True when a line, met at depth while looking for the end of a plugin's
 // layer, cannot belong to the plugin: before any "</Layer>" in it, it ends
 // the form, or, between layers, begins another plugin's (a "<Layer ID="
-// tag that opensPluginLayers).
-bool stopsLayerEnd(std::string_view line, LayerDepth depth);
+// tag that opensPluginLayers).  ownCarried: the tag carried into the line
+// is the plugin's own first, cut by the end of its piece.
+bool stopsLayerEnd(std::string_view line, LayerDepth depth, bool ownCarried = false);
 // Where, on a line met with depth layers open, the "</Layer>" that closes
 // every one of them ends; npos when none does (a layer nested deeper
 // closes there, or none).
@@ -44,9 +45,10 @@ size_t layersEndIn(std::string_view line, LayerDepth depth);
 // layers the lines open; the search stops at a line that no block can hold
 // (stopsLayerEnd).
 struct LayersSearch {
-    std::string condensed;  // the condensed layer's marker
-    int found = 0;          // of the three lines looked for
-    LayerDepth depth;       // before the line met last
+    std::string condensed;    // the condensed layer's marker
+    int found = 0;            // of the three lines looked for
+    LayerDepth depth;         // before the line met last
+    bool ownCarried = false;  // depth carries the plugin's first tag, cut short
 };
 enum class LayersLine {
     Inside,   // a line of the layers; the search goes on

@@ -1,6 +1,8 @@
 #include "installer/pass_lines.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "installer/layer_depth.h"
 #include "installer/layer_markers.h"
@@ -96,6 +98,14 @@ void copyTextBeforeFormEnd(PassLines& lines) {
     copyLine(lines, lines.line.text, end);
 }
 
+size_t tagStartAtEnd(std::string_view piece, std::string_view text) {
+    for (size_t n = std::min(piece.size(), text.size() - 1); n > 0; --n) {
+        if (text.starts_with(piece.substr(piece.size() - n)))
+            return n;
+    }
+    return 0;
+}
+
 void keepLineFrom(LayoutLine& line, size_t from) {
     std::string_view rest = line.view().substr(from);
     size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
@@ -155,39 +165,68 @@ void keepTextAfterLayers(LayoutLine& line, LayerDepth depth) {
     keepLineFrom(line, from);
 }
 
+// Drops the plugin's layers, from the text of their first line at the
+// expanded marker on, up to the last of them.  The search stops where no
+// block can go on: a block without its third layer in front of another
+// plugin would otherwise take that plugin's first layer with it.
+LayersFound dropLayers(PassLines& lines, const char* pluginName, std::string_view fromMarker) {
+    char condensed[kMarkerBytes];
+    buildCondensedMarker(pluginName, condensed, sizeof condensed);
+    LayersSearch search;
+    startLayersSearch(&search, fromMarker, condensed);
+    LayersLine met = LayersLine::Inside;
+    while (met == LayersLine::Inside && nextLine(lines))
+        met = nextLayersLine(&search, lines.line.view());
+    if (met != LayersLine::Last)
+        return LayersFound::Unfinished;
+    keepTextAfterLayers(lines.line, search.depth);
+    return LayersFound::Dropped;
+}
+
 }  // namespace
 
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     // A name too long for its marker cannot stand in the file either.
     char marker[kMarkerBytes];
     bool lookForPlugin = buildExpandedMarker(pluginName, marker, sizeof marker);
-    // A copy of the layers commented out is no plugin: taken for one, a
-    // delete emptied the comment and left the live layers.
+    // The end of the piece before, when it may begin the marker, is
+    // searched and written with this piece: missed there, a delete left the
+    // plugin in the layout and an add put a second copy beside it.  Each
+    // byte is searched once, so the comments are followed as on one piece.
+    std::string held;
+    std::string joined;
     while (nextLine(lines)) {
-        size_t markerAt = lookForPlugin
-                              ? findOutsideComments(lines.line.view(), marker, &lines.inComment)
-                              : std::string_view::npos;
-        if (markerAt != std::string_view::npos) {
-            // The plugin's lines are dropped up to the last of its layers.
-            // The search stops where no block can go on: a block without
-            // its third layer in front of another plugin would otherwise
-            // take that plugin's first layer with it.
-            LayersSearch search;
-            buildCondensedMarker(pluginName, marker, sizeof marker);
-            startLayersSearch(&search, lines.line.view().substr(markerAt), marker);
-            copyTextBeforeLayers(lines, markerAt);
-            LayersLine met = LayersLine::Inside;
-            while (met == LayersLine::Inside && nextLine(lines))
-                met = nextLayersLine(&search, lines.line.view());
-            if (met != LayersLine::Last)
-                return LayersFound::Unfinished;
-            keepTextAfterLayers(lines.line, search.depth);
-            return LayersFound::Dropped;
+        std::string_view line = lines.line.view();
+        size_t keep = lookForPlugin && lines.pieceOpen ? tagStartAtEnd(line, marker) : 0;
+        std::string_view searched = line.substr(0, line.size() - keep);
+        if (!held.empty()) {
+            joined = held;
+            joined.append(line);
+            searched = std::string_view(joined).substr(0, joined.size() - keep);
         }
-        if (lineHolds(lines.line.view(), kFormEnd))
+        // A copy of the layers commented out is no plugin: taken for one, a
+        // delete emptied the comment and left the live layers.
+        size_t markerAt = lookForPlugin ? findOutsideComments(searched, marker, &lines.inComment)
+                                        : std::string_view::npos;
+        if (markerAt != std::string_view::npos && markerAt < held.size()) {
+            copyLine(lines, held.data(), markerAt);  // a later piece: all of it stays
+            return dropLayers(lines, pluginName, std::string_view(joined).substr(markerAt));
+        }
+        if (!held.empty()) {
+            copyLine(lines, held.data(), held.size());
+            markerAt -= markerAt == std::string_view::npos ? 0 : held.size();
+            held.clear();
+        }
+        if (markerAt != std::string_view::npos) {
+            copyTextBeforeLayers(lines, markerAt);
+            return dropLayers(lines, pluginName, lines.line.view().substr(markerAt));
+        }
+        if (lineHolds(line, kFormEnd))
             return LayersFound::FormEnd;
-        copyCurrentLine(lines);
+        held.assign(line.substr(line.size() - keep));
+        copyLine(lines, lines.line.text, line.size() - keep);
     }
+    copyLine(lines, held.data(), held.size());
     return LayersFound::FileEnd;
 }
 

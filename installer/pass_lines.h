@@ -66,6 +66,10 @@ void copyTextBeforeFormEnd(PassLines& lines);
 // swallow what the pass writes after it, the form end included.
 bool wholeMarkup(std::string_view text);
 
+// How much of a piece's end could begin `text`: a long line arrives in
+// pieces, and one may end inside a tag or a plugin's marker.
+size_t tagStartAtEnd(std::string_view piece, std::string_view text);
+
 // Makes the line's text from `from` on the current line, or empties it
 // when that is blank.
 void keepLineFrom(LayoutLine& line, size_t from);
@@ -89,6 +93,7 @@ ListView copyToListView(PassLines& lines, size_t* tagAt);
 // inside the layers.
 // The plugin's layers also end Unfinished where the search for one of
 // their "</Layer>" meets a line that no block can hold (stopsLayerEnd).
+// A marker cut by the end of a piece is found where it begins.
 enum class LayersFound { Dropped, FormEnd, Unfinished, FileEnd };
 LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName);
 

@@ -1,7 +1,6 @@
 // The rewrite pass of a list-view switch: the list view's opening line and
 // its closing line become those of the other variant when it is asked for.
 // The form end is looked for only once the closing line lies behind.
-#include <algorithm>
 #include <string>
 
 #include "installer/pass_lines.h"
@@ -9,16 +8,6 @@
 namespace qorv {
 
 namespace {
-
-// How much of a piece's end could begin `tag`: a long line arrives in
-// pieces, and one may end inside the closing tag.
-size_t tagStartAtEnd(std::string_view piece, std::string_view tag) {
-    for (size_t n = std::min(piece.size(), tag.size() - 1); n > 0; --n) {
-        if (tag.starts_with(piece.substr(piece.size() - n)))
-            return n;
-    }
-    return 0;
-}
 
 // The closing tag's line goes on in the next piece, and nothing but white
 // space follows the tag in this one: the next piece is taken as it would

@@ -214,6 +214,21 @@ TEST(RewritePass, PhaseBoundaries) {
     }
 }
 
+// A plugin's first layer on a line longer than a piece is found wherever
+// the piece ends: before the marker, inside it or after it.
+TEST(RewritePass, AMarkerCutByTheEndOfAPieceIsFound) {
+    const std::string block =
+        "<layout screenWidth=\"480\" screenHeight=\"800\">\n<B/>\n</layout>\n";
+    TempDevice dev;
+    for (size_t fill = 4965; fill <= 4995; fill += 2) {
+        SCOPED_TRACE(fill);
+        const std::string before = "<BronzeListView>\n<F T=\"" + std::string(fill, 'f') + "\"/>";
+        const std::string layout = before + kLayers + "</Form>\n";
+        EXPECT_EQ(runPass(dev, PassKind::Remove, layout).out, before + "</Form>");
+        EXPECT_EQ(runPass(dev, PassKind::Inject, layout, block).out, before + "<B/>\n</Form>");
+    }
+}
+
 // Text in front of the form end stays only when it is whole markup; text
 // that opens a comment or an attribute ending after "</Form>" gives way.
 // Quotes outside tags are text.
