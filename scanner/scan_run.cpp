@@ -58,7 +58,13 @@ void scanTree(ScanRun& run) {
     bool listOpen = listFileOpen(run.list, run.listFileName);
     if (!listOpen)
         storeResult(run, kResultListFileFailed, kTextListFileFailed);
-    // A list file that cannot be created is named by the platform.
+    // The platform names the temporary file it could not create, and why;
+    // this line names the setting.
+    if (!listOpen && run.listFileName[0] != 0) {
+        hint(u"the list " + std::u16string(run.listFileName) + u" (dirFile in " + kKeyName +
+             u") cannot be written: its folder must exist and take new files; the shortcuts "
+             u"are counted, not listed, and an earlier list stays as it was");
+    }
     if (run.listFileName[0] == 0) {
         hint(std::u16string(kKeyName) +
              u" has no dirFile (or one longer than 8091 characters): set it to the device path "

@@ -370,6 +370,17 @@ TEST(FailureLines, SayWhatToFix) {
          "zandoval: " + std::string(kPage) +
              " has no dirFile (or one longer than 8091 characters): set it to the device path of "
              "the list file, such as \\lorvendi.txt; the shortcuts are counted, not listed"},
+        {"a scan whose list's folder does not exist",
+         [](const std::string& dev) {
+             scannerSettings(
+                 dev, "\"searchRootDir\"=\"\\\\Links\"\n\"dirFile\"=\"\\\\Lists\\\\l.txt\"\n");
+         },
+         ZANDOVAL_EXE,
+         {},
+         1,
+         "zandoval: the list \\Lists\\l.txt (dirFile in " + std::string(kPage) +
+             ") cannot be written: its folder must exist and take new files; the shortcuts are "
+             "counted, not listed, and an earlier list stays as it was"},
         {"a scan whose filter is too long to read, which filters nothing",
          [](const std::string& dev) {
              scannerSettings(
