@@ -178,6 +178,9 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                            "ELF\n" +
                                fsHost("\\Windows\\rec.sh") + "\n");
     chmod(fsHost("\\Windows\\foreign").c_str(), 0755);
+    // A script saved with CR LF: its interpreter is "/bin/sh\r".
+    s().device().writeFile("\\Windows\\crlf.sh", "#!/bin/sh\r\necho\r\n");
+    chmod(fsHost("\\Windows\\crlf.sh").c_str(), 0755);
     std::string tooLong = "%WINDOWS%\\rec.sh|";
     for (int i = 0; i < 12; ++i)
         tooLong += "%MYPICTURES%";  // 25 + 12 x 25 characters
@@ -187,19 +190,20 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                                 "Action3=%WINDOWS%\\rec.sh\n"));
     s().writeMenu("2", utf16Menu("[Menus]\nMenu1=No action\nMenu2=Empty action\nMenu3=Too long\n"
                                  "Menu4=Missing program\nMenu5=Separators only\nMenu6=Cut line\n"
-                                 "Menu7=Foreign program\n"
+                                 "Menu7=Foreign program\nMenu8=CR LF script\n"
                                  "[Actions]\nAction2=\nAction3=" +
                                  tooLong +
                                  "\nAction4=%WINDOWS%\\missing.exe|-x\nAction5=|\n"
                                  "Action6=%WINDOWS%\\rec.sh|" +
-                                 std::string(250, 'p') + "\nAction7=%WINDOWS%\\foreign\n"));
+                                 std::string(250, 'p') +
+                                 "\nAction7=%WINDOWS%\\foreign\nAction8=%WINDOWS%\\crlf.sh\n"));
     x_.movePointer(200, 200);
-    for (int entry = 1; entry <= 7; ++entry) {
+    for (int entry = 1; entry <= 8; ++entry) {
         SCOPED_TRACE("entry " + std::to_string(entry));
         const size_t before = s().shownMenus().size();
         Process p = s().start({"-2"});
         ASSERT_TRUE(waitForMenu(before)) << "no menu appeared";
-        EXPECT_EQ(s().shownMenus().back().entries.size(), 7u);
+        EXPECT_EQ(s().shownMenus().back().entries.size(), 8u);
         std::vector<std::string> keys{"key", "--delay", "80"};
         for (int i = 0; i < entry; ++i)
             keys.push_back("Down");
@@ -226,7 +230,12 @@ TEST_F(VantreloE2E, EntriesWithoutRunnableActionEndAtOnceWithoutLaunching) {
                   "vantrelo: Action6 of the menu file is longer than a line of it can be read "
                   "(254 characters), so nothing was started\n"
                   "vantrelo: cannot start \\Windows\\foreign (" +
-                  fsHost("\\Windows") + "/foreign): Exec format error\n");
+                  fsHost("\\Windows") +
+                  "/foreign): Exec format error\n"
+                  "vantrelo: cannot start \\Windows\\crlf.sh (" +
+                  fsHost("\\Windows") +
+                  "/crlf.sh): its #! line ends in CR LF, so the interpreter it names is /bin/sh "
+                  "with a CR after it, which does not exist: save the script with LF line ends\n");
 }
 
 TEST_F(VantreloE2E, OpenMenuClosesItselfAfterSixSeconds) {

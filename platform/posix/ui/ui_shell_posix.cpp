@@ -49,6 +49,36 @@ bool cannotStart(const std::string& file, const std::string& host, const std::st
     return false;
 }
 
+// Why a script that is there could not be started with "No such file or
+// directory": the interpreter its "#!" line names is missing; often a CR
+// at the line's end (a script saved with CR LF) is part of its name.  Empty
+// when the file names no interpreter.
+std::string missingInterpreter(const std::string& host) {
+    int fd = posix::sysOpen(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return {};
+    char head[256] = {};
+    ssize_t got = posix::preadFull(fd, head, sizeof head - 1, 0);
+    posix::sysClose(fd);
+    std::string line(head, got > 0 ? static_cast<size_t>(got) : 0);
+    if (!line.starts_with("#!"))
+        return {};
+    line = line.substr(
+        2, line.find('\n') == std::string::npos ? std::string::npos : line.find('\n') - 2);
+    size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos)
+        return {};
+    std::string interpreter = line.substr(start, line.find_first_of(" \t", start) - start);
+    if (posix::sysCalls().faccessat(AT_FDCWD, interpreter.c_str(), F_OK, 0) == 0)
+        return {};
+    if (interpreter.ends_with('\r')) {
+        interpreter.pop_back();
+        return "its #! line ends in CR LF, so the interpreter it names is " + interpreter +
+               " with a CR after it, which does not exist: save the script with LF line ends";
+    }
+    return "the interpreter its #! line names, " + interpreter + ", does not exist";
+}
+
 // The text of a GLib error, which is freed here.
 std::string errorText(GError* error) {
     std::string text = error != nullptr ? error->message : "unknown error";
@@ -186,7 +216,8 @@ bool startExecutable(const std::string& file, const std::string& host,
     argv.push_back(nullptr);
     const int err = spawnDetached(host.c_str(), argv.data());
     g_strfreev(words);
-    return err == 0 || cannotStart(file, host, posix::systemError(err));
+    const std::string missing = err == ENOENT ? missingInterpreter(host) : std::string();
+    return err == 0 || cannotStart(file, host, missing.empty() ? posix::systemError(err) : missing);
 }
 
 // A file the kernel starts itself: one we may execute that is an ELF
