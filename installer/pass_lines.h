@@ -48,10 +48,9 @@ void writeFormEnd(PassLines& lines);
 
 // Writes what stands in front of "</Form>" on the current line, through
 // replaceTabs, up to its last '>' when it is whole markup (wholeMarkup),
-// or whatever it is
-// when the line continues a longer one: the pieces before it were written,
-// and the line would be cut open without it.  A switched closing
-// tag ends without a line end, so the form end follows it on one line:
+// or whatever it is when the line continues a longer one: the pieces
+// before it were written, and the line would be cut open without it.  A
+// switched closing tag ends without a line end, so the form end follows it on one line:
 // were that text dropped with the line, a second switch or an add would
 // lose the list view's closing tag.
 void copyTextBeforeFormEnd(PassLines& lines);

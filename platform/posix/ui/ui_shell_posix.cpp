@@ -18,7 +18,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -49,22 +48,27 @@ bool cannotStart(const std::string& file, const std::string& host, const std::st
     return false;
 }
 
+// The first bytes of a file, at most n; false when it cannot be opened.
+bool fileHead(const std::string& host, size_t n, std::string* head) {
+    int fd = posix::sysOpen(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    head->assign(n, '\0');
+    ssize_t got = posix::preadFull(fd, head->data(), n, 0);
+    posix::sysClose(fd);
+    head->resize(got > 0 ? static_cast<size_t>(got) : 0);
+    return true;
+}
+
 // Why a script that is there could not be started with "No such file or
 // directory": the interpreter its "#!" line names is missing; often a CR
 // at the line's end (a script saved with CR LF) is part of its name.  Empty
 // when the file names no interpreter.
 std::string missingInterpreter(const std::string& host) {
-    int fd = posix::sysOpen(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    std::string line;
+    if (!fileHead(host, 256, &line) || !line.starts_with("#!"))
         return {};
-    char head[256] = {};
-    ssize_t got = posix::preadFull(fd, head, sizeof head - 1, 0);
-    posix::sysClose(fd);
-    std::string line(head, got > 0 ? static_cast<size_t>(got) : 0);
-    if (!line.starts_with("#!"))
-        return {};
-    line = line.substr(
-        2, line.find('\n') == std::string::npos ? std::string::npos : line.find('\n') - 2);
+    line = line.substr(2, line.find('\n') - 2);  // npos - 2 still takes the rest
     size_t start = line.find_first_not_of(" \t");
     if (start == std::string::npos)
         return {};
@@ -228,15 +232,13 @@ bool startExecutable(const std::string& file, const std::string& host,
 bool isProgram(const std::string& host, const struct stat& st) {
     if (!S_ISREG(st.st_mode) || posix::sysCalls().faccessat(AT_FDCWD, host.c_str(), X_OK, 0) != 0)
         return false;
-    int fd = posix::sysOpen(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
+    std::string head;
+    if (!fileHead(host, 4, &head))
         return true;
-    char head[4] = {};
-    ssize_t got = posix::preadFull(fd, head, sizeof head, 0);
-    posix::sysClose(fd);
-    constexpr char kElf[] = {'\x7f', 'E', 'L', 'F'};
-    return (got >= 2 && head[0] == '#' && head[1] == '!') ||
-           (got == 4 && std::memcmp(head, kElf, sizeof kElf) == 0);
+    return head.starts_with("#!") || head == std::string_view(
+                                                 "\x7f"
+                                                 "ELF",
+                                                 4);
 }
 
 bool openWithDefaultApplication(const std::string& file, const std::string& host) {
