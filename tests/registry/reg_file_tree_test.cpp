@@ -152,6 +152,16 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
                            kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=-\n\"y\"=-\n\"z\"=-\n\"q\"=-\n");
          },
          true, kHead + "[HKEY_LOCAL_MACHINE\\A]\n\n[hkey_local_machine\\a]"},
+        {"an import that deletes a value and writes it again gives it the export's spelling, "
+         "whether its data changed or not",
+         kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"1\"\n\"b\"=\"2\"\n\"c\"=\"3\"\n",
+         [](RegFile* f) {
+             return import(
+                 f, kHead +
+                        "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=-\n\"A\"=\"1\"\n\"b\"=-\n\"B\"=\"4\"\n"
+                        "\"C\"=\"5\"\n");
+         },
+         true, kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"A\"=\"1\"\n\"B\"=\"4\"\n\"c\"=\"5\"\n"},
         {"an import into a file closed by a DOS end-of-file byte: the new lines go before it",
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\x1A",
          [](RegFile* f) {

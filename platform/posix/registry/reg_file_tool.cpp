@@ -266,10 +266,11 @@ struct ViewValue {
     uint32_t type = 0;
     size_t data = 0;  // its data: bytes in RegView::data
     size_t dataSize = 0;
-    ViewSpot last;          // the line that gives its data
-    uint32_t next = kNone;  // the key's next value
-    bool removed = false;   // its latest line is a deletion ("Name"=-)
-    bool repeated = false;  // an earlier line gave it data too
+    ViewSpot last;               // the line that gives its data
+    uint32_t next = kNone;       // the key's next value
+    bool removed = false;        // its latest line is a deletion ("Name"=-)
+    bool repeated = false;       // an earlier line gave it data too
+    bool afterDeletion = false;  // written again after "Name"=- took it away
 };
 
 // A prefix of a key's path that exists: its folded length in `key`.
@@ -684,8 +685,8 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             } else if (known == nullptr || !deletion) {
                 // A deletion of a value not read yet is kept too: the
                 // registry an export goes into may hold the value.
-                ViewValue added{key,  v->names.size(), name.size(), 0,    0, 0,
-                                spot, kNone,           deletion,    false};
+                ViewValue added{key,      v->names.size(), name.size(),     0, 0, 0, spot, kNone,
+                                deletion, false,           known != nullptr};
                 v->names += name;
                 keepData(v, &added, data);
                 v->values.push_back(added);
@@ -884,14 +885,17 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
             const uint8_t* bytesAt = src.data.data() + v.data;
             if (at != kNone) {
                 // A value that holds the data already keeps its lines as they are;
-                // a changed one keeps the name as it was written there.
+                // a changed one keeps the name as it was written there, unless
+                // the export deleted it first and so wrote it anew.
                 const ViewValue& old = t.values[at];
                 if (old.type == v.type && old.dataSize == v.dataSize &&
-                    std::equal(bytesAt, bytesAt + v.dataSize, t.data.data() + old.data)) {
+                    std::equal(bytesAt, bytesAt + v.dataSize, t.data.data() + old.data) &&
+                    (!v.afterDeletion || nameOf(t, old) == name)) {
                     continue;
                 }
                 lineAt(*d, old.last, &e);
-                regTextValueName(e.text, &name);
+                if (!v.afterDeletion)
+                    regTextValueName(e.text, &name);
             }
             *failedAt = s.blocks[v.last.block].start + v.last.at;
             if (!regTextFormatValue(name, v.type, bytesAt, v.dataSize, form, &text))
