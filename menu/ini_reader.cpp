@@ -42,6 +42,21 @@ bool startsWith(const char16_t* text, const char16_t* prefix) {
     return true;
 }
 
+// Says why the menu file at path shows no menu.  The name alone: the path
+// is in the launcher's own form, which is not the host's on every backend.
+void refuseMenuFile(const char16_t* path, const char16_t* why) {
+    const std::u16string_view given(path);
+    const std::u16string_view name = given.substr(given.find_last_of(u'\\') + 1);
+    ce::diagnostic(
+        (u"the menu file " + std::u16string(name) + u" beside the program " + why).c_str());
+}
+
+bool isUtf16BigEndian(const std::string& bytes) {
+    MenuLineReader lines;
+    menuLinesStart(lines, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return lines.encoding == MenuEncoding::Utf16Be;
+}
+
 }  // namespace
 
 bool IniReader::open(const char16_t* path) {
@@ -53,14 +68,16 @@ bool IniReader::open(const char16_t* path) {
     ui::programFileClose(file);
     if (!whole) {
         bytes_.clear();
-        // The name alone: the path is in the launcher's own form, which is
-        // not the host's on every backend.
-        const std::u16string_view given(path);
-        const std::u16string_view name = given.substr(given.find_last_of(u'\\') + 1);
-        ce::diagnostic((u"the menu file " + std::u16string(name) +
-                        u" beside the program is larger than 1 MB, too large for a menu; no "
-                        u"menu is shown")
-                           .c_str());
+        refuseMenuFile(path, u"is larger than 1 MB, too large for a menu; no menu is shown");
+        return false;
+    }
+    // Such a file gives no line that a lookup could match: no entry, and
+    // without this, no word of why.
+    if (isUtf16BigEndian(bytes_)) {
+        bytes_.clear();
+        refuseMenuFile(path,
+                       u"is UTF-16 big-endian, which is not read: save it as UTF-16LE or "
+                       u"UTF-8; no menu is shown");
         return false;
     }
     open_ = true;

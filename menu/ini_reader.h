@@ -39,9 +39,10 @@ public:
     IniReader& operator=(const IniReader&) = delete;
 
     // Reads the file at path (see ui::programFileOpen) into the reader.
-    // False when it cannot be opened; the reader then answers every lookup
-    // with its default.  A read that fails part-way keeps what was read
-    // before it.
+    // False when it cannot be opened, or is refused with a diagnostic
+    // (larger than kMaxMenuFileBytes, or UTF-16 big-endian); the reader then
+    // answers every lookup with its default.  A read that fails part-way
+    // keeps what was read before it.
     bool open(const char16_t* path);
 
     // Takes a copy of size bytes of menu text held by the caller, as if

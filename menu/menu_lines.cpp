@@ -29,6 +29,8 @@ bool nextUnit(MenuLineReader& r, char16_t* unit) {
         r.pendingLow = 0;
         return true;
     }
+    if (r.encoding == MenuEncoding::Utf16Be)
+        return false;
     if (r.encoding == MenuEncoding::Utf16Le) {
         // A last odd byte is no character, as for the runtime's wide reader.
         if (r.size - r.pos < 2)
@@ -69,16 +71,29 @@ void menuLinesStart(MenuLineReader& r, const uint8_t* data, size_t size) {
         r.pos = 3;
         return;
     }
-    // ASCII text in UTF-16LE has zero high bytes; UTF-8 text has no zero
-    // bytes at all.  A file too short to tell stays UTF-16LE, the format
-    // the launcher is made for.
-    r.encoding = have < 2 ? MenuEncoding::Utf16Le : MenuEncoding::Utf8;
-    for (size_t i = 1; i < have; i += 2) {
+    if (have >= 2 && b[0] == 0xFE && b[1] == 0xFF) {
+        r.encoding = MenuEncoding::Utf16Be;
+        return;
+    }
+    // ASCII text in UTF-16LE has zero high bytes at odd offsets, in UTF-16BE
+    // at even ones; UTF-8 text has no zero bytes at all.  A file too short
+    // to tell stays UTF-16LE, the format the launcher is made for.
+    bool zeroAtOdd = false;
+    bool zeroAtEven = false;
+    for (size_t i = 0; i < have; ++i) {
         if (b[i] == 0) {
-            r.encoding = MenuEncoding::Utf16Le;
-            break;
+            if (i % 2 == 1)
+                zeroAtOdd = true;
+            else
+                zeroAtEven = true;
         }
     }
+    if (have < 2 || zeroAtOdd)
+        r.encoding = MenuEncoding::Utf16Le;
+    else if (zeroAtEven)
+        r.encoding = MenuEncoding::Utf16Be;
+    else
+        r.encoding = MenuEncoding::Utf8;
 }
 
 bool menuLinesNext(MenuLineReader& r, char16_t* line, size_t lineChars) {

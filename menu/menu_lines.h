@@ -5,7 +5,9 @@
 // starts with the UTF-8 mark, or whose first bytes have none of the zero
 // high bytes that UTF-16LE gives ASCII text, is read as UTF-8.  Either way
 // the reader sees the same 16-bit characters, so the matching rules do not
-// depend on how the file was saved.
+// depend on how the file was saved.  A file in UTF-16 big-endian (its mark,
+// or zero bytes where UTF-16LE has none) is told apart only so that it can
+// be refused: it gives no lines.
 //
 // Lines are handed out like the runtime's wide line reader hands them out:
 // at most kMenuLinePieceChars characters per read, up to and including a
@@ -24,7 +26,7 @@ namespace vantrelo {
 constexpr size_t kMenuLinePieceChars = 254;
 constexpr size_t kMenuLineChars = 256;
 
-enum class MenuEncoding { Utf16Le, Utf8 };
+enum class MenuEncoding { Utf16Le, Utf8, Utf16Be };
 
 // Decoding state of one pass over the bytes of a menu file.  The bytes
 // stay the caller's and must outlive the pass.

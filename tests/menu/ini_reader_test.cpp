@@ -14,7 +14,7 @@ namespace {
 
 using vantrelo::IniReader;
 
-enum class Form { Utf16, Utf16Bom, Utf8, Utf8Bom };
+enum class Form { Utf16, Utf16Bom, Utf8, Utf8Bom, Utf16Be, Utf16BeBom };
 
 std::string encode(const std::string& utf8, Form form) {
     if (form == Form::Utf8)
@@ -22,10 +22,13 @@ std::string encode(const std::string& utf8, Form form) {
     if (form == Form::Utf8Bom)
         return "\xEF\xBB\xBF" + utf8;
     std::u16string wide = ce::u16(utf8);
-    std::string bytes = form == Form::Utf16Bom ? std::string("\xFF\xFE") : std::string();
+    const bool big = form == Form::Utf16Be || form == Form::Utf16BeBom;
+    std::string bytes = form == Form::Utf16Bom     ? std::string("\xFF\xFE")
+                        : form == Form::Utf16BeBom ? std::string("\xFE\xFF")
+                                                   : std::string();
     for (char16_t c : wide) {
-        bytes.push_back(static_cast<char>(c & 0xFF));
-        bytes.push_back(static_cast<char>(c >> 8));
+        bytes.push_back(static_cast<char>(big ? c >> 8 : c & 0xFF));
+        bytes.push_back(static_cast<char>(big ? c & 0xFF : c >> 8));
     }
     return bytes;
 }
@@ -224,23 +227,39 @@ TEST(IniReader, ReadsTheFileOnceWhenOpened) {
 }
 
 // A menu file is read whole, up to a size no menu reaches: one larger is
-// refused, and every lookup gives its default.
-TEST(IniReader, AFileLargerThanAnyMenuIsRefused) {
-    for (size_t size : {vantrelo::kMaxMenuFileBytes, vantrelo::kMaxMenuFileBytes + 1}) {
-        std::string bytes = "[Menus]\nMenu1=first\n";
-        bytes.resize(size, ';');
-        const std::string hostPath = tempFile(bytes);
+// refused, and every lookup gives its default.  So is one in UTF-16
+// big-endian, which no lookup could match: refused with a word.
+TEST(IniReader, AFileLargerThanAnyMenuOrInUtf16BigEndianIsRefused) {
+    const std::string menu = "[Menus]\nMenu1=first\n";
+    std::string largest = menu;
+    largest.resize(vantrelo::kMaxMenuFileBytes, ';');
+    const struct {
+        std::string bytes;
+        const char* refusal;  // nullptr: read
+    } rows[] = {
+        {largest, nullptr},
+        {largest + ";", "is larger than 1 MB"},
+        {encode(menu, Form::Utf16BeBom), "is UTF-16 big-endian"},
+        {encode(menu, Form::Utf16Be), "is UTF-16 big-endian"},
+        {encode(menu, Form::Utf16), nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.bytes.size());
+        const std::string hostPath = tempFile(row.bytes);
         IniReader reader;
-        const bool small = size <= vantrelo::kMaxMenuFileBytes;
+        const bool read = row.refusal == nullptr;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(reader.open(devicePath(hostPath).c_str()), small) << size;
+        EXPECT_EQ(reader.open(devicePath(hostPath).c_str()), read);
         const std::string said = testing::internal::GetCapturedStderr();
         // The file by its name, not by the launcher's own form of its path.
         const std::string name = hostPath.substr(hostPath.rfind('/') + 1);
-        EXPECT_EQ(said.find("the menu file " + name + " beside the program") != std::string::npos,
-                  !small)
-            << said;
-        EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"none")), small ? "first" : "none");
+        if (read)
+            EXPECT_EQ(said, "");
+        else
+            EXPECT_NE(said.find("the menu file " + name + " beside the program " + row.refusal),
+                      std::string::npos)
+                << said;
+        EXPECT_EQ(ce::utf8(reader.getValue(u"Menus", u"Menu1", u"none")), read ? "first" : "none");
         std::remove(hostPath.c_str());
     }
 }
