@@ -5,7 +5,9 @@
 //   - the whole registry read in one pass agrees with single lookups;
 //   - the import is all or nothing: a file that passes the export check
 //     imports into an empty registry as the same registry, and once more
-//     changes nothing, nor does its import into itself; one that fails it
+//     changes nothing, nor does its import into itself, and it gives what
+//     importing it in pieces, one from each deletion of a key to the
+//     next, gives; one that fails it
 //     names its first bad line, and the
 //     import that checks while it reads refuses it at that line;
 //   - whatever the device tool exports it imports again: the export of
@@ -427,6 +429,48 @@ void checkDeleteKey(RegFile* file, const Registry& old, const std::u16string& ke
     checkLinesDeleted(oldLines, newLines, utf16, mayGo);
 }
 
+// An import reads its export once, each deletion of a key taking what the
+// lines before it made: so it gives what importing the export in pieces
+// gives, one piece from each "[-KEY]" line to the next, each with the
+// export's header line, into an empty registry and into the file itself.
+void checkImportInPieces(const RegFile& file, const std::vector<ce::posix::RegKeyContents>& keys) {
+    const ce::posix::RegFileLayout layout = ce::posix::regFileLayout(file);
+    const std::string_view all = ce::posix::regFileBytes(file);
+    const std::string head(all.substr(0, layout.bomSize));
+    std::vector<FileLine> lines = linesOf(file);
+    std::vector<std::string> pieces(1, head);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        std::u16string text = decodeLine(layout.utf16, lines[i].bytes);
+        std::u16string_view path;
+        bool deletion = false;
+        if (i > 0 &&
+            ce::posix::regTextParseHeader(ce::posix::regTextTrim(text), &path, &deletion) &&
+            deletion) {
+            pieces.push_back(head + lines[0].bytes + lines[0].eol);
+        }
+        pieces.back() += lines[i].bytes + lines[i].eol;
+    }
+    pieces.back() += all.substr(all.size() - layout.trailerSize);
+    for (const RegFile& base : {ce::posix::regFileNew(), file}) {
+        RegFile whole = base;
+        RegFile inPieces = base;
+        if (!ce::posix::regFileImport(&whole, file))
+            return;
+        for (const std::string& piece : pieces) {
+            if (!ce::posix::regFileImport(&inPieces, ce::posix::regFileParse(piece)))
+                return;  // a piece alone may hold what this file cannot
+        }
+        FUZZ_CHECK(registryOf(whole) == registryOf(inPieces));
+        for (const ce::posix::RegKeyContents& key : keys) {
+            std::u16string parent = key.path.substr(0, key.path.rfind(u'\\'));
+            for (const std::u16string& path : {key.path, parent}) {
+                FUZZ_CHECK(ce::posix::regFileKeyExists(whole, path) ==
+                           ce::posix::regFileKeyExists(inPieces, path));
+            }
+        }
+    }
+}
+
 // The import is all or nothing: an export that passes the check imports
 // whole (into an empty registry it gives the export's registry, and into
 // one that holds it already it changes no value), and one that fails it
@@ -474,6 +518,7 @@ void checkImport(const RegFile& file, const Registry& registry,
     RegFile self = file;
     if (ce::posix::regFileImport(&self, file))
         checkRegistry(self, registry);
+    checkImportInPieces(file, keys);
 }
 
 // Whatever the device tool exports, it imports: the export of the whole

@@ -152,6 +152,21 @@ TEST(RegFileTree, EditsRemoveExactlyTheirLines) {
                            kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=-\n\"y\"=-\n\"z\"=-\n\"q\"=-\n");
          },
          true, kHead + "[HKEY_LOCAL_MACHINE\\A]\n\n[hkey_local_machine\\a]"},
+        {"an import's deletions of keys, all in the one pass: a key deleted and written again "
+         "goes to the end, a key the export made before its deletion leaves nothing, and a "
+         "parent that only the deleted key made exist keeps a header of its own",
+         kHead +
+             "[HKEY_LOCAL_MACHINE\\A]\n\"x\"=\"1\"\n\n[HKEY_LOCAL_MACHINE\\P\\Q]\n\"q\"=\"1\"\n\n"
+             "[HKEY_LOCAL_MACHINE\\Z]\n\"z\"=\"1\"\n",
+         [](RegFile* f) {
+             return import(f, kHead +
+                                  "[-HKEY_LOCAL_MACHINE\\A]\n[HKEY_LOCAL_MACHINE\\A]\n\"y\"=\"2\"\n"
+                                  "[HKEY_LOCAL_MACHINE\\N]\n\"n\"=\"1\"\n[-HKEY_LOCAL_MACHINE\\N]\n"
+                                  "[-HKEY_LOCAL_MACHINE\\P\\Q]\n");
+         },
+         true,
+         kHead + "[HKEY_LOCAL_MACHINE\\Z]\n\"z\"=\"1\"\n\n[HKEY_LOCAL_MACHINE\\A]\n\"y\"=\"2\"\n\n"
+                 "[HKEY_LOCAL_MACHINE\\P]\n"},
         {"an import that deletes a value and writes it again gives it the export's spelling, "
          "whether its data changed or not",
          kHead + "[HKEY_LOCAL_MACHINE\\A]\n\"a\"=\"1\"\n\"b\"=\"2\"\n\"c\"=\"3\"\n",

@@ -3,6 +3,9 @@
 #include "platform/posix/registry/reg_file_tool.h"
 
 #include <algorithm>
+#include <array>
+#include <set>
+#include <tuple>
 #include <utility>
 
 #include "platform/posix/registry/reg_file_data.h"
@@ -104,6 +107,24 @@ void keepReadableAsExport(RegFileData* d) {
         regGiveHeader(d);
 }
 
+// Where a key's block that is deleted stops: it goes with the blank lines
+// that separated it from what follows; a comment before the next header
+// belongs to that header.
+size_t takenBlockEnd(const RegFileData& d, size_t block) {
+    size_t end = regContentEnd(d, block);
+    RegLineCursor c = regLineCursor(d, block);
+    c.pos = end;
+    RegLine line;
+    std::u16string text;
+    while (regNextLine(c, &line)) {
+        regLineText(d.utf16, line.bytes, &text);
+        if (!regTextTrim(text).empty())
+            break;
+        end = line.at + line.bytes.size() + line.eolSize;
+    }
+    return end;
+}
+
 }  // namespace
 
 const char16_t* regDeviceRoot(std::u16string_view root, bool* shortForm) {
@@ -189,38 +210,19 @@ bool regFileDeleteKey(RegFile* file, std::u16string_view keyPath) {
             parentPath.clear();
         }
     }
-    // Each block goes with the blank lines that separated it from what
-    // follows; a comment before the next header belongs to that header.
-    struct Stretch {
-        size_t block;
-        size_t end;
-    };
-    std::vector<Stretch> stretches;
-    std::u16string text;
-    for (size_t b : blocks) {
-        size_t end = regContentEnd(*d, b);
-        RegLineCursor c = regLineCursor(*d, b);
-        c.pos = end;
-        RegLine line;
-        while (regNextLine(c, &line)) {
-            regLineText(d->utf16, line.bytes, &text);
-            if (!regTextTrim(text).empty())
-                break;
-            end = line.at + line.bytes.size() + line.eolSize;
-        }
-        stretches.push_back(Stretch{b, end});
-    }
-    // Then the stretches go, from the last, so that those before keep
-    // their places, and one rule keeps how the file ends: a new header
-    // takes over its ending (a file without a final line end ends with the
-    // header, without one); else the last line left gives up its line end
-    // when the file had none.
+    // Then the blocks go, from the last, so that those before keep their
+    // places, and one rule keeps how the file ends: a new header takes over
+    // its ending (a file without a final line end ends with the header,
+    // without one); else the last line left gives up its line end when the
+    // file had none.
     const bool ended = endsWithLineEnd(*d);
-    for (size_t i = stretches.size(); i-- > 0;) {
-        const Stretch& s = stretches[i];
-        regSplice(d, s.block, 0, s.end, {});
-        d->blocks[s.block].kind = RegBlockKind::Removed;
-        d->blocks[s.block].name = 0;
+    std::vector<size_t> ends;
+    for (size_t b : blocks)
+        ends.push_back(takenBlockEnd(*d, b));
+    for (size_t i = blocks.size(); i-- > 0;) {
+        regSplice(d, blocks[i], 0, ends[i], {});
+        d->blocks[blocks[i]].kind = RegBlockKind::Removed;
+        d->blocks[blocks[i]].name = 0;
     }
     if (!parentPath.empty())
         regAppendKeyBlock(d, parentPath, u"", ended ? 1 : 0);
@@ -251,6 +253,7 @@ struct ViewKey {
     uint32_t valueCount = 0;
     bool gone = false;     // deleted by a later "[-KEY]"
     bool implied = false;  // kept without a header of its own: see applyDeletion
+    bool forced = false;   // an import's deletion gives it a header: see takeDeletion
 };
 
 struct ViewSpot {
@@ -334,7 +337,23 @@ uint32_t findIn(const HashIndex& t, uint64_t h, Same same) {
     return t.slots.empty() ? kNone : probe(t.slots, h | 1, same)->entry;
 }
 
+struct RegView;
+// Orders keys (by number) and paths by their folded text.
+struct ByFoldedPath {
+    const RegView* v;
+    using is_transparent = void;
+    std::u16string_view of(uint32_t key) const;
+    std::u16string_view of(std::u16string_view path) const { return path; }
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+        return of(a) < of(b);
+    }
+};
+
 struct RegView {
+    RegView() = default;
+    RegView(const RegView&) = delete;  // `live` orders by this view's paths
+    RegView& operator=(const RegView&) = delete;
     std::vector<ViewKey> keys;
     std::vector<ViewValue> values;
     std::u16string paths;
@@ -345,7 +364,16 @@ struct RegView {
     HashIndex valueIndex;   // key and folded name: its latest value
     HashIndex prefixIndex;  // folded path of a key or a key above it: prefix
     std::vector<std::pair<size_t, uint64_t>> prefixScratch;  // prefixesOf's
+    // The keys that are not gone, by path, so that a deletion finds the
+    // keys it takes in one range: made at the first deletion (most files
+    // hold none) and kept from then on.
+    bool hasLive = false;
+    std::set<uint32_t, ByFoldedPath> live{ByFoldedPath{this}};
 };
+
+std::u16string_view ByFoldedPath::of(uint32_t key) const {
+    return std::u16string_view(v->paths).substr(v->keys[key].folded, v->keys[key].foldedSize);
+}
 
 uint64_t hashText(uint64_t h, std::u16string_view text) {
     for (char16_t c : text)
@@ -384,7 +412,10 @@ uint32_t addKey(RegView* v, size_t firstHeader, size_t lastHeader, std::u16strin
     v->keys.push_back(ViewKey{firstHeader, lastHeader, v->paths.size(), folded.size(),
                               std::move(written), kNone, kNone, 0, false});
     v->paths += folded;
-    return static_cast<uint32_t>(v->keys.size() - 1);
+    const auto key = static_cast<uint32_t>(v->keys.size() - 1);
+    if (v->hasLive)
+        v->live.insert(key);
+    return key;
 }
 
 std::u16string_view nameOf(const RegView& v, const ViewValue& value) {
@@ -473,30 +504,69 @@ const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
     return k->written;
 }
 
+// The keys at or below a folded path lie in `live` in two runs: the path
+// itself, then those that begin with it and a separator (a sibling whose
+// name merely begins alike sorts before or after them).
+template <typename Set, typename Key>
+auto runBelow(Set& set, std::u16string_view folded, Key key) {
+    std::u16string from(folded);
+    from += u'\\';
+    std::u16string to(folded);
+    to += static_cast<char16_t>(u'\\' + 1);
+    return std::pair(set.lower_bound(key(from)), set.lower_bound(key(to)));
+}
+
+// Marks gone the keys at and below the folded path; the first of them (in
+// the order of their first headers), or kNone when there were none.
+uint32_t takeKeys(RegView* v, std::u16string_view folded) {
+    if (!v->hasLive) {
+        v->hasLive = true;
+        for (uint32_t k = 0; k < v->keys.size(); ++k) {
+            if (!v->keys[k].gone)
+                v->live.insert(v->live.end(), k);
+        }
+    }
+    uint32_t first = kNone;
+    auto take = [&](auto from, auto to) {
+        for (auto i = from; i != to; ++i) {
+            v->keys[*i].gone = true;
+            first = std::min(first, *i);
+        }
+        v->live.erase(from, to);
+    };
+    auto same = v->live.find(folded);
+    if (same != v->live.end())
+        take(same, std::next(same));
+    auto [from, to] = runBelow(v->live, folded, [](std::u16string_view p) { return p; });
+    take(from, to);
+    return first;
+}
+
+// True when a key that is not gone lies at or below the folded path.
+bool holdsKeyAtOrBelow(const RegView& v, std::u16string_view folded) {
+    auto [from, to] = runBelow(v.live, folded, [](std::u16string_view p) { return p; });
+    return from != to || v.live.count(folded) != 0;
+}
+
+// The parent of a folded path that a deletion may leave without a header
+// of its own, or "" for a key right below a root (a root is always there).
+std::u16string_view parentBelowRoot(std::u16string_view folded) {
+    const size_t cut = folded.rfind(u'\\');
+    if (cut == std::u16string_view::npos || folded.find(u'\\') == cut)
+        return {};
+    return folded.substr(0, cut);
+}
+
 // "[-KEY]" takes the key and the keys below it, never the key above: one
 // that existed only through them (a key of its own, not a root) goes on
 // existing without a header, and the view holds it, spelt as the first of
 // them spells it, so that a listing shows it and an export keeps it.
 void applyDeletion(const RegFileData& d, RegView* v, std::u16string_view folded) {
-    const size_t cut = folded.rfind(u'\\');
-    const std::u16string_view parent = folded.substr(0, cut == std::u16string_view::npos ? 0 : cut);
-    const auto depth = static_cast<size_t>(std::count(parent.begin(), parent.end(), u'\\')) + 1;
-    bool parentHeld = depth < 2;  // a root is always there
-    uint32_t firstGone = kNone;
-    for (uint32_t i = 0; i < v->keys.size(); ++i) {
-        ViewKey& k = v->keys[i];
-        if (k.gone)
-            continue;
-        std::u16string_view key = foldedOf(*v, k);
-        if (regPathIsSameOrBelow(key, folded)) {
-            k.gone = true;
-            firstGone = firstGone == kNone ? i : firstGone;
-        } else if (!parentHeld && regPathIsSameOrBelow(key, parent)) {
-            parentHeld = true;
-        }
-    }
-    if (firstGone == kNone || parentHeld)
+    const uint32_t firstGone = takeKeys(v, folded);
+    const std::u16string_view parent = parentBelowRoot(folded);
+    if (firstGone == kNone || parent.empty() || holdsKeyAtOrBelow(*v, parent))
         return;
+    const auto depth = static_cast<size_t>(std::count(parent.begin(), parent.end(), u'\\')) + 1;
     std::u16string written = regPathSpelt(writtenPath(d, &v->keys[firstGone]), depth, u"");
     uint32_t* slot = slotFor(&v->keyIndex, hashOf(parent),
                              [&](uint32_t i) { return foldedOf(*v, v->keys[i]) == parent; });
@@ -504,15 +574,112 @@ void applyDeletion(const RegFileData& d, RegView* v, std::u16string_view folded)
     v->keys[*slot].implied = true;
 }
 
-// Where a stretch of blocks ends: at the end, or at a key's deletion when
-// asked to stop there (its block, and where reading goes on after its
-// line).
-struct ViewStop {
-    bool deletion = false;
-    size_t block = 0;
-    size_t next = 0;
-    std::u16string path;
+// The registry's key headers by folded path, for an import's deletions:
+// each "[-KEY]" takes the headers at and below its key from the registry
+// at once, and they are all removed in one rebuild before the merge.
+struct ImportTarget {
+    const RegFileData* d = nullptr;
+    bool indexed = false;
+    std::u16string paths;  // the folded header paths, one after another
+    std::set<std::tuple<std::u16string_view, size_t>> headers;  // (folded path, block)
+    std::vector<size_t> taken;                                  // blocks to remove
 };
+
+void indexTarget(ImportTarget* t) {
+    t->indexed = true;
+    const RegFileData& d = *t->d;
+    std::vector<std::tuple<size_t, size_t, size_t>> spans;  // (block, at, size) in paths
+    std::u16string path;
+    std::u16string folded;
+    for (size_t b = 0; b < d.blocks.size(); ++b) {
+        if (d.blocks[b].kind != RegBlockKind::Key || !regBlockHeaderPath(d, b, &path))
+            continue;
+        regTextFoldPathInto(path, &folded);
+        spans.emplace_back(b, t->paths.size(), folded.size());
+        t->paths += folded;
+    }
+    const std::u16string_view all(t->paths);
+    for (const auto& [block, at, size] : spans)
+        t->headers.emplace(all.substr(at, size), block);
+}
+
+// The registry's headers left at and below the folded path, in two runs:
+// the path's own, then those below it.
+auto headersAtOrBelow(ImportTarget* t, std::u16string_view folded) {
+    if (!t->indexed)
+        indexTarget(t);
+    const auto key = [](std::u16string_view p) { return std::tuple(p, size_t{0}); };
+    auto [from, to] = runBelow(t->headers, folded, key);
+    return std::array{std::pair(t->headers.lower_bound(key(folded)),
+                                t->headers.lower_bound(std::tuple(folded, SIZE_MAX))),
+                      std::pair(from, to)};
+}
+
+// True when a header left at or below the folded path makes that key exist
+// in the registry: one after the key's own last deletion there.
+bool targetHolds(ImportTarget* t, std::u16string_view folded) {
+    ptrdiff_t deleted = -2;  // looked up at the first header
+    for (auto [from, to] : headersAtOrBelow(t, folded)) {
+        for (auto h = from; h != to; ++h) {
+            if (deleted == -2) {
+                RegKeyPath path;
+                regKeyPath(folded, &path);
+                deleted = regLastDeletion(*t->d, path);
+            }
+            if (static_cast<ptrdiff_t>(std::get<1>(*h)) > deleted)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Takes the registry's headers at and below the folded path, as a
+// deletion of the key does once the import's earlier lines are in: when
+// the key exists then (in the registry, or through a key of the export's
+// that was there, `inExport`), every such header goes, those of keys
+// deleted long before too.  The first of them in the file, or npos when
+// none goes.
+size_t takeTargetHeaders(ImportTarget* t, std::u16string_view folded, bool inExport) {
+    if (!inExport && !targetHolds(t, folded))
+        return std::string_view::npos;
+    size_t first = std::string_view::npos;
+    for (auto [from, to] : headersAtOrBelow(t, folded)) {
+        for (auto h = from; h != to; ++h) {
+            t->taken.push_back(std::get<1>(*h));
+            first = std::min(first, std::get<1>(*h));
+        }
+        t->headers.erase(from, to);
+    }
+    return first;
+}
+
+// An import's "[-KEY]": it takes the export's keys read so far and the
+// registry's headers at and below the key.  The key above, when it is no
+// root and the deletion took all that made it exist, keeps a header of its
+// own from then on (spelt as the first header taken spells it): the merge
+// writes that header unless the key exists without it by then.
+void takeDeletion(const RegFileData& s, RegView* v, std::u16string_view folded,
+                  ImportTarget* target, size_t block) {
+    const uint32_t firstGone = takeKeys(v, folded);
+    const size_t firstHeader = takeTargetHeaders(target, folded, firstGone != kNone);
+    const std::u16string_view parent = parentBelowRoot(folded);
+    if (parent.empty() || (firstGone == kNone && firstHeader == std::string_view::npos) ||
+        holdsKeyAtOrBelow(*v, parent) || targetHolds(target, parent)) {
+        return;
+    }
+    uint32_t* slot = slotFor(&v->keyIndex, hashOf(parent),
+                             [&](uint32_t i) { return foldedOf(*v, v->keys[i]) == parent; });
+    if (*slot != kNone && !v->keys[*slot].gone)
+        return;  // the export gave it a header already
+    const auto depth = static_cast<size_t>(std::count(parent.begin(), parent.end(), u'\\')) + 1;
+    std::u16string spelling;
+    if (firstHeader != std::string_view::npos)
+        regBlockHeaderPath(*target->d, firstHeader, &spelling);
+    else
+        spelling = writtenPath(s, &v->keys[firstGone]);
+    *slot = addKey(v, block, block, parent, regPathSpelt(spelling, depth, u""));
+    v->keys[*slot].forced = true;
+}
 
 // The check of an export while it is read: the line count so far, and the
 // first fault.
@@ -600,11 +767,12 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
     return false;
 }
 
-// Reads the blocks from (block, at) into the view; a deletion either
-// applies to the view or, with stopAtDeletion, ends the stretch.  With a
-// check, every line is checked as well and the first fault ends the read.
-ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool stopAtDeletion,
-                ExportCheck* check = nullptr) {
+// Reads the file into the view.  With a check, every line is checked as
+// well and the first fault ends the read.  With a target, the file is an
+// export that goes into that registry, and its deletions take the
+// registry's keys too (takeDeletion).
+void gather(const RegFileData& d, RegView* v, ExportCheck* check = nullptr,
+            ImportTarget* target = nullptr) {
     std::u16string path;
     std::u16string folded;
     std::u16string name;
@@ -619,14 +787,14 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
     v->values.reserve(v->values.size() + d.blocks.size() * 4);
     v->keys.reserve(v->keys.size() + d.blocks.size());
     v->paths.reserve(v->paths.size() + d.bytes.size() / (d.utf16 ? 6 : 3));
-    if (check != nullptr && block == 0 && at == 0) {
+    if (check != nullptr) {
         check->counted = d.bomSize;
         if (!regOpensAsExport(d)) {
             check->failed = true;
             check->fault = RegExportFault{1,
                                           "the first line is neither \"Windows Registry Editor "
                                           "Version 5.00\" nor \"REGEDIT4\""};
-            return {};
+            return;
         }
     }
     // Where the last logical line read begins, and where the odd byte of a
@@ -634,7 +802,7 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
     // no line end (checked reads only).
     size_t lastAt = std::string::npos;
     size_t lastOpenEnd = std::string::npos;
-    for (size_t b = block; b < d.blocks.size(); ++b, at = 0) {
+    for (size_t b = 0; b < d.blocks.size(); ++b) {
         const RegBlockKind kind = d.blocks[b].kind;
         // The lines before any header, or after a broken one, belong to no key.
         const bool header = regBlockHeaderPath(d, b, &path);
@@ -651,9 +819,9 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             key = *slot;
             v->keys[key].lastHeader = b;
             v->keys[key].implied = false;
+            v->keys[key].forced = false;
         }
         RegLineCursor c = regLineCursor(d, b);
-        c.pos = at;
         bool deletion = false;
         while (regNextLogical(c, &e)) {
             bool textAfter = false;
@@ -662,14 +830,15 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
             bool last = b + 1 == d.blocks.size() && c.pos >= c.bytes.size();
             if (check != nullptr) {
                 if (!checkLine(d, b, e, understood, textAfter, key != kNone, last, check))
-                    return {};
+                    return;
                 lastAt = d.blocks[b].start + e.at;
                 lastOpenEnd = e.end == e.contentEnd ? d.blocks[b].start + e.end : std::string::npos;
             }
             if (header && kind == RegBlockKind::DeleteKey && e.at == 0) {
-                if (stopAtDeletion)
-                    return ViewStop{true, b, e.end, path};
-                applyDeletion(d, v, folded);
+                if (target != nullptr)
+                    takeDeletion(d, v, folded, target, b);
+                else
+                    applyDeletion(d, v, folded);
             }
             if (key == kNone || !understood)
                 continue;
@@ -703,7 +872,6 @@ ViewStop gather(const RegFileData& d, RegView* v, size_t block, size_t at, bool 
         check->fault =
             RegExportFault{check->lineNo, "the UTF-16 text is cut off inside a character"};
     }
-    return {};
 }
 
 // The folded length and the hash of each leading part of a folded path,
@@ -749,7 +917,7 @@ uint32_t findPrefix(const RegView& v, std::u16string_view prefix) {
 
 // The whole file's registry, with the parts of every key's path that exist.
 void gatherAll(const RegFileData& d, RegView* v) {
-    gather(d, v, 0, 0, false);
+    gather(d, v);
     for (uint32_t k = 0; k < v->keys.size(); ++k) {
         if (!v->keys[k].gone)
             notePrefixes(v, k);
@@ -795,7 +963,7 @@ struct GoneValue {
 // this file cannot hold.
 bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneValue>* gone,
            size_t* failedAt) {
-    if (src.keys.empty())
+    if (std::all_of(src.keys.begin(), src.keys.end(), [](const ViewKey& k) { return k.gone; }))
         return true;
     // An empty file becomes a new registry when something goes into it.
     if (regIsEmptyFile(*d))
@@ -825,9 +993,17 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
     RegLogical e;
     std::u16string name;
     for (ViewKey& k : src.keys) {
+        if (k.gone)
+            continue;  // a later deletion took it
         const auto srcKey = static_cast<uint32_t>(&k - src.keys.data());
         std::u16string_view folded = foldedOf(src, k);
         uint32_t key = findKey(t, folded);
+        // A deletion's parent needs a header only where it would not exist
+        // without one; one that no header line can hold goes with the key,
+        // as a deletion made by hand lets it.
+        const bool forced = k.forced && k.valueCount == 0;
+        if (forced && (key != kNone || findPrefix(t, folded) != kNone))
+            continue;
         // A key kept without a header takes the export's values under a
         // header of its own, as a new key does.
         if (key != kNone && t.keys[key].implied) {
@@ -844,10 +1020,15 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
         const bool isNew = key == kNone;
         if (isNew) {
             std::u16string path = spelt(*d, &t, writtenPath(s, &k), folded);
+            const size_t before = added.size();
             if (added.size() > bodyEnd)
                 regAppendBytes(&added, d->eol);
             if (!regTextFormatHeader(path, &text) ||
                 !regAppendText(encoding, d->eol, text, true, &added)) {
+                if (forced) {
+                    added.resize(before);
+                    continue;
+                }
                 *failedAt = s.blocks[k.firstHeader].start;
                 return false;
             }
@@ -969,60 +1150,78 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
     return true;
 }
 
+// Removes the registry's blocks that an import's deletions took, in one
+// rebuild, and keeps how the file ends as a deletion of a key does.
+void removeTakenBlocks(RegFileData* d, std::vector<size_t> blocks) {
+    if (blocks.empty())
+        return;
+    std::sort(blocks.begin(), blocks.end());
+    const bool ended = endsWithLineEnd(*d);
+    RegBytes out;
+    out.reserve(d->bytes.size());
+    size_t done = 0;
+    for (size_t b : blocks) {
+        const size_t start = d->blocks[b].start;
+        regAppendBytes(&out, regBytes(*d).substr(done, start - done));
+        done = start + takenBlockEnd(*d, b);
+    }
+    regAppendBytes(&out, regBytes(*d).substr(done));
+    d->bytes = std::move(out);
+    const size_t revision = d->revision + 1;
+    regIndex(d);
+    d->revision = revision;
+    if (!ended)
+        dropLastLineEnd(d);
+    keepReadableAsExport(d);
+}
+
 }  // namespace
 
 bool regCheckExport(const RegFile& source, RegExportFault* fault) {
     ExportCheck check;
     RegView v;
-    gather(*source.data, &v, 0, 0, false, &check);
+    gather(*source.data, &v, &check);
     *fault = check.fault;
     return !check.failed;
 }
 
 bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) {
+    RegFileData* d = file->data.get();
     const RegFileData& s = *source.data;
+    // The export is read once, checked as it is read; each deletion in it
+    // takes what it takes, of the export's keys and of the registry's, as
+    // it is met.  Then the registry loses the blocks taken in one rebuild
+    // and takes the rest in one merge.
     ExportCheck check;
-    size_t block = 0;
-    size_t at = 0;
-    for (;;) {
-        // A key's deletion sees every change before it: those go in first.
-        RegView src;
-        ViewStop stop = gather(s, &src, block, at, true, fault != nullptr ? &check : nullptr);
-        if (fault != nullptr && check.failed) {
-            *fault = check.fault;
-            return false;
-        }
-        std::vector<GoneValue> gone;
-        size_t failedAt = 0;
-        if (!merge(file->data.get(), s, src, &gone, &failedAt)) {
-            // A fault further down says more than what cannot be written.
-            RegView rest;
-            if (fault != nullptr && stop.deletion)
-                gather(s, &rest, stop.block, stop.next, false, &check);
-            if (fault != nullptr && !check.failed) {
-                ExportCheck where;
-                where.counted = s.bomSize;
-                countLinesTo(s, failedAt, &where);
-                check.fault = RegExportFault{where.lineNo, kCannotBeWritten};
-            }
-            if (fault != nullptr)
-                *fault = check.fault;
-            return false;
-        }
-        for (const GoneValue& g : gone)
-            deleteValueLines(file->data.get(), g.key, g.name);
-        if (!stop.deletion)
-            return true;
-        regFileDeleteKey(file, stop.path);
-        block = stop.block;
-        at = stop.next;
+    ImportTarget target;
+    target.d = d;
+    RegView src;
+    gather(s, &src, fault != nullptr ? &check : nullptr, &target);
+    if (check.failed) {
+        *fault = check.fault;
+        return false;
     }
+    removeTakenBlocks(d, std::move(target.taken));
+    std::vector<GoneValue> gone;
+    size_t failedAt = 0;
+    if (!merge(d, s, src, &gone, &failedAt)) {
+        if (fault != nullptr) {
+            ExportCheck where;
+            where.counted = s.bomSize;
+            countLinesTo(s, failedAt, &where);
+            *fault = RegExportFault{where.lineNo, kCannotBeWritten};
+        }
+        return false;
+    }
+    for (const GoneValue& g : gone)
+        deleteValueLines(d, g.key, g.name);
+    return true;
 }
 
 std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     const RegFileData& d = *file.data;
     RegView v;
-    gather(d, &v, 0, 0, false);
+    gather(d, &v);
     std::vector<RegKeyContents> out;
     for (ViewKey& k : v.keys) {
         if (k.gone)
@@ -1044,7 +1243,7 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
     const RegFileData& d = *file.data;
     std::u16string base = regTextFoldPath(keyPath);
     RegView v;
-    gather(d, &v, 0, 0, false);
+    gather(d, &v);
     std::u16string header;
     std::u16string lines;
     std::string utf8;

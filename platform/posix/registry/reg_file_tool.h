@@ -47,13 +47,15 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault);
 // line sets the value of the key above it, "Name"=- deletes it.  The export
 // is read once: with `fault`, it is checked as regCheckExport checks it
 // while it is read, and a malformed one gives false with *fault set;
-// without, it must have been checked.  The work is linear in both files'
-// sizes but for the deletions of keys ("[-KEY]"), each of which costs a
-// pass over the file.
+// without, it must have been checked.  A deletion of a key takes what the
+// lines above it made, in the export and in the registry, as it is met;
+// the registry then loses the blocks taken in one rebuild and takes the
+// rest in one more.  The work is linear in both files' sizes (and in the
+// logarithm of their key counts, for the deletions).
 // False too when a key or value cannot be written into this file (its
 // encoding); with `fault`, its line is named then, unless a malformed line
-// further down is.  After false the file is partly changed, and the caller drops
-// it.
+// further down is.  After false the file is partly changed, and the caller
+// drops it.
 bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault = nullptr);
 
 // A key as it stands: its path as first written and its values, in the
