@@ -118,6 +118,13 @@ enum class FileMode {
     Read,   // "r": the file must exist
     Write,  // "w": made anew; an entry of that name is removed first, so a
             // link in its place is replaced, never written through
+    // "w" for a temporary file that fileCloseOver puts in another file's
+    // place: until then its name is this writer's alone.  On posix a file
+    // of that name that another live writer holds in this mode is waited
+    // for, never removed (the device's run lock keeps such writers apart);
+    // a finished or a dead writer's file, or a link, is replaced as for
+    // Write.
+    WriteTemp,
 };
 
 File fileOpen(const char16_t* path, FileMode mode);
@@ -154,6 +161,20 @@ bool fileCopyOver(const char16_t* src, const char16_t* dst);
 bool fileMoveOver(const char16_t* src, const char16_t* dst);
 
 bool fileDelete(const char16_t* path);
+
+// How fileCloseOver ended.
+enum class CloseOver {
+    Moved,       // dst holds the file's whole content
+    NotWritten,  // a write or the flush failed
+    NotMoved,    // written whole, but it could not take dst's place
+};
+
+// Flushes and closes a file opened with FileMode::WriteTemp at path and
+// renames path over dst as fileMoveOver does, holding the name until then,
+// so that no other writer's file can take dst's place instead.  Unless the
+// result is Moved, path is removed (while still this writer's) and dst is
+// left as it was.
+CloseOver fileCloseOver(File file, const char16_t* path, const char16_t* dst);
 
 // True when both device paths name one existing file.  On posix that is
 // the same host file, whatever links or case of names lead to it; on the

@@ -105,7 +105,7 @@ bool listFileOpen(ListFile& list, const char16_t* path) {
         return false;
     list.path = path;
     list.tempPath = listTempPath(list.path);
-    list.file = ce::fileOpen(list.tempPath.c_str(), ce::FileMode::Write);
+    list.file = ce::fileOpen(list.tempPath.c_str(), ce::FileMode::WriteTemp);
     return list.file != nullptr;
 }
 
@@ -122,15 +122,12 @@ void listFileWriteEntry(ListFile& list, uint32_t number, const char16_t* display
 
 bool listFileCommit(ListFile& list) {
     flush(list);
-    if (!ce::fileClose(list.file))
-        list.writeFailed = true;
-    bool ok = !list.writeFailed;
+    // The file itself knows of every write that failed.
+    ce::CloseOver end = ce::fileCloseOver(list.file, list.tempPath.c_str(), list.path.c_str());
     list.file = nullptr;
-    if (ok)
-        ok = ce::fileMoveOver(list.tempPath.c_str(), list.path.c_str());
-    if (!ok)
-        ce::fileDelete(list.tempPath.c_str());
-    return ok;
+    if (end == ce::CloseOver::NotWritten)
+        list.writeFailed = true;
+    return end == ce::CloseOver::Moved;
 }
 
 }  // namespace zandoval

@@ -9,8 +9,11 @@
 //
 // The list is written to a temporary file beside the list file and renamed
 // over it once complete, so a reader never sees half a list and a failed or
-// interrupted run leaves the earlier list whole.  Output goes through a
-// buffer; writes are made in large blocks.
+// interrupted run leaves the earlier list whole.  The temporary file is
+// the run's alone until it has taken the list's place: a run that goes
+// ahead without the run lock waits for another run's, so it can never put
+// that run's half list in place.  Output goes through a buffer; writes are
+// made in large blocks.
 #pragma once
 
 #include <cstddef>

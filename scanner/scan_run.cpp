@@ -128,8 +128,8 @@ int runWithKey(ScanRun& run) {
 int runScanner(ScanRun& run) {
     // Without a lock (no place to keep it, which a lock file of another
     // user's no longer means) the run still goes ahead, as on the device:
-    // a reader sees the old list or the new one, though two such runs at
-    // once share the list's temporary file.
+    // two such runs at once take turns at the list's temporary file
+    // (list_file.h), and a reader sees the old list or a new one.
     ce::RunLock lock = ce::acquireRunLock(kRunLockName);
     int status = runWithKey(run);
     ce::releaseRunLock(lock);

@@ -109,4 +109,14 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     return replaceWithTemp(src, dst, false);
 }
 
+// The stream is closed before its file can be renamed; the run lock keeps
+// other writers of the name away meanwhile.
+CloseOver fileCloseOver(File file, const char16_t* path, const char16_t* dst) {
+    if (!fileClose(file)) {
+        DeleteFileW(asWide(path));
+        return CloseOver::NotWritten;
+    }
+    return replaceWithTemp(path, dst, true) ? CloseOver::Moved : CloseOver::NotMoved;
+}
+
 }  // namespace ce

@@ -20,7 +20,7 @@ static FILE* toStream(File file) {
 File fileOpen(const char16_t* path, FileMode mode) {
     // A file opened for writing is made anew rather than emptied in place,
     // so a link of that name is replaced, never written through.
-    if (mode == FileMode::Write)
+    if (mode != FileMode::Read)
         DeleteFileW(asWide(path));
     const wchar_t* how = mode == FileMode::Read ? L"rb" : L"wb";
     return reinterpret_cast<File>(_wfopen(asWide(path), how));

@@ -1,10 +1,8 @@
 // Runs started together are kept apart by the device-wide run lock.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
-#include <fstream>
 #include <thread>
 
 #include "platform/platform.h"
@@ -13,23 +11,8 @@
 namespace qorvtest {
 namespace {
 
+using cetest::someoneWaitsFor;
 using cetest::TempDevice;
-
-// True when the kernel lists a process blocked on an flock of the file
-// (a "->" line of /proc/locks naming its inode).
-bool someoneWaitsFor(const std::string& hostPath) {
-    struct stat st = {};
-    if (stat(hostPath.c_str(), &st) != 0)
-        return false;
-    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
-    std::ifstream locks("/proc/locks");
-    std::string line;
-    while (std::getline(locks, line)) {
-        if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
-            return true;
-    }
-    return false;
-}
 
 TEST(Concurrency, RunWaitsWhileAnotherHoldsTheLock) {
     TempDevice dev;

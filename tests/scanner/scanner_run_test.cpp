@@ -5,11 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
 #include "platform/platform.h"
+#include "scanner/list_file.h"
 #include "tests/scanner/scan_support.h"
 #include "tests/support/device_fixture.h"
 
@@ -344,21 +346,52 @@ TEST_F(ScannerRun, TreeOfAHundredThousandLevelsIsWalkedInOrder) {
     scantest::removeTreeDeep(root);
 }
 
-TEST_F(ScannerRun, ConcurrentRunWaitsForTheRunLock) {
-    dev.writeFile("\\Start\\a.lnk", "x");
-    dev.writeRegistry(settingsRegistry("\\Start", "", "\\list.txt"));
-    ce::RunLock lock = ce::acquireRunLock(u"Zandoval");
-    ASSERT_NE(lock, nullptr);
-    cetest::RunResult r;
-    std::thread scanner([&] { r = run(); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    EXPECT_EQ(dev.readRegistryFile().find("Scanned"), std::string::npos);
-    EXPECT_FALSE(dev.fileExists("\\list.txt"));
-    ce::releaseRunLock(lock);
-    scanner.join();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(dev.readFile("\\list.txt"), listEntry(1, "a", ""));
-    expectValues(0, "#0 Success", 1);
+// A run waits while another holds the run lock; without the lock (a link
+// stands at the lock file), while another run writes the list's temporary
+// file, whose half list it must not put in place.  Then it runs in full.
+TEST(ScannerRuns, ConcurrentRunWaitsForTheOtherRun) {
+    for (bool withLock : {true, false}) {
+        SCOPED_TRACE(withLock ? "the run lock" : "the temporary file");
+        cetest::TempDevice dev;
+        dev.writeFile("\\Start\\a.lnk", "x");
+        dev.writeRegistry(settingsRegistry("\\Start", "", "\\list.txt"));
+        std::filesystem::create_directories(dev.dir() + "/run/locks");
+        const std::string lockFile = dev.dir() + "/run/locks/Zandoval.lock";
+        ce::RunLock lock = nullptr;
+        auto* other = new zandoval::ListFile;
+        if (withLock) {
+            lock = ce::acquireRunLock(u"Zandoval");
+            ASSERT_NE(lock, nullptr);
+        } else {
+            ASSERT_EQ(symlink("elsewhere", lockFile.c_str()), 0);
+            ASSERT_TRUE(zandoval::listFileOpen(*other, u"\\list.txt"));
+            zandoval::listFileWriteEntry(*other, 1, u"other", 5, u"", 0);
+        }
+        cetest::RunResult r;
+        std::atomic<bool> finished{false};
+        std::thread scanner([&] {
+            r = cetest::runProgram(ZANDOVAL_EXE, {"-start"}, dev.dir());
+            finished = true;
+        });
+        const std::string held = withLock ? lockFile : dev.hostPath("\\list.txt.zandoval-tmp");
+        while (!finished && !cetest::someoneWaitsFor(held))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        EXPECT_FALSE(finished) << "the run did not wait";
+        EXPECT_EQ(dev.readRegistryFile().find("Scanned"), std::string::npos);
+        EXPECT_FALSE(dev.fileExists("\\list.txt"));
+        if (withLock) {
+            ce::releaseRunLock(lock);
+        } else {
+            EXPECT_TRUE(zandoval::listFileCommit(*other));
+        }
+        scanner.join();
+        delete other;
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(dev.readFile("\\list.txt"), listEntry(1, "a", ""));
+        EXPECT_FALSE(dev.fileExists("\\list.txt.zandoval-tmp"));
+        EXPECT_EQ(dev.regDword(true, kKey, "maxList"), 1u);
+        EXPECT_EQ(dev.regDword(true, kKey, "Scanned"), 1u);
+    }
 }
 
 // The list and its temporary file are no shortcuts wherever their path

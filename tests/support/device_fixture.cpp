@@ -238,4 +238,18 @@ RunResult runProgram(const std::string& exe, const std::vector<std::string>& arg
     return r;
 }
 
+bool someoneWaitsFor(const std::string& hostPath) {
+    struct stat st = {};
+    if (stat(hostPath.c_str(), &st) != 0)
+        return false;
+    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+    std::ifstream locks("/proc/locks");
+    std::string line;
+    while (std::getline(locks, line)) {
+        if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
 }  // namespace cetest

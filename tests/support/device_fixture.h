@@ -72,4 +72,8 @@ std::u16string U(const std::string& utf8);
 std::string readHostFile(const std::string& path);
 void writeHostFile(const std::string& path, const std::string& bytes);
 
+// True when the kernel lists a process blocked on an flock of the file
+// (a "->" line of /proc/locks naming its inode).
+bool someoneWaitsFor(const std::string& hostPath);
+
 }  // namespace cetest

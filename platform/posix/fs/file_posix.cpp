@@ -200,13 +200,17 @@ bool isReadOnly(const posix::DeviceEntry& e) {
 // removed first and the new file created exclusively, so what the run
 // writes can never reach another file.  Anything else of that name (a
 // directory, a pipe) stays and fails.
-int createAnew(posix::DeviceEntry& e) {
+// A temporary file of FileMode::WriteTemp is made the same way, but holds
+// its name from then on (posix::tempCreateNamed).
+int createAnew(posix::DeviceEntry& e, FileMode mode) {
     if (e.exists && e.type != S_IFREG && e.type != S_IFLNK)
         return -1;
     if (isReadOnly(e)) {
         errno = EACCES;
         return -1;
     }
+    if (mode == FileMode::WriteTemp)
+        return posix::tempCreateNamed(e.dirFd, e.name, 0666);
     if (e.exists && posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0) != 0 && errno != ENOENT)
         return -1;
     e.exists = false;
@@ -226,7 +230,7 @@ File fileOpen(const char16_t* path, FileMode mode) {
         return nullptr;
     }
     errno = 0;
-    int fd = mode == FileMode::Read ? openRegular(e, O_RDONLY) : createAnew(e);
+    int fd = mode == FileMode::Read ? openRegular(e, O_RDONLY) : createAnew(e, mode);
     std::string reason = fd < 0 ? openFailureReason(e, errno) : std::string();
     posix::closeDeviceEntry(&e);
     if (fd < 0) {
@@ -299,7 +303,7 @@ bool fileAtEnd(File file) {
 }
 
 bool fileWrite(File file, const void* data, size_t size) {
-    if (file == nullptr || file->mode != FileMode::Write || (data == nullptr && size > 0)) {
+    if (file == nullptr || file->mode == FileMode::Read || (data == nullptr && size > 0)) {
         return false;
     }
     const char* in = static_cast<const char*>(data);
@@ -321,7 +325,7 @@ bool fileClose(File file) {
     if (file == nullptr)
         return true;
     bool ok = true;
-    if (file->mode == FileMode::Write)
+    if (file->mode != FileMode::Read)
         ok = flushWrites(file);
     if (posix::sysClose(file->fd) != 0)
         ok = false;
@@ -443,6 +447,26 @@ bool fileMoveOver(const char16_t* src, const char16_t* dst) {
     if (!ok)
         reportOpenFailure(dst, FileMode::Write, reason);
     return ok;
+}
+
+CloseOver fileCloseOver(File file, const char16_t* path, const char16_t* dst) {
+    if (file == nullptr)
+        return CloseOver::NotWritten;
+    bool written = file->mode == FileMode::WriteTemp && flushWrites(file);
+    // The name is ours while we hold the file's lock, which closing it
+    // would give up: it is renamed, or removed, first.
+    posix::DeviceEntry e;
+    bool ours = posix::resolveDevicePath(path, posix::LeafMode::NoFollow, &e) &&
+                posix::tempNameIsFile(e.dirFd, e.name.c_str(), file->fd);
+    CloseOver end = !written                          ? CloseOver::NotWritten
+                    : ours && fileMoveOver(path, dst) ? CloseOver::Moved
+                                                      : CloseOver::NotMoved;
+    if (end != CloseOver::Moved && ours)
+        posix::sysCalls().unlinkat(e.dirFd, e.name.c_str(), 0);
+    posix::closeDeviceEntry(&e);
+    posix::sysClose(file->fd);
+    delete file;
+    return end;
 }
 
 namespace {

@@ -18,7 +18,8 @@ namespace {
 
 constexpr char kTempStart[] = ".ce-tmp-";
 constexpr char kTempEnd[] = ".tmp";
-// Attempts at a fresh name before creating a temporary file gives up.
+// Attempts at a fresh name before creating a temporary file gives up;
+// for a named one, the writers it may lose its name to in a row.
 constexpr int kCreateAttempts = 100;
 
 uint64_t nameHash(std::string_view name) {
@@ -105,6 +106,42 @@ void tempSweepBeside(int dirFd, std::string_view destName) {
         }
         sysClose(fd);
     }
+}
+
+bool tempNameIsFile(int dirFd, const char* name, int fd) {
+    return nameIsFile(dirFd, name, fd);
+}
+
+int tempCreateNamed(int dirFd, const std::string& name, mode_t mode) {
+    const char* at = name.c_str();
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        int held = openRetrying(dirFd, at, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        struct stat st;
+        if (held >= 0 && sysCalls().fstat(held, &st) == 0 && S_ISREG(st.st_mode)) {
+            // Its lock is free once its writer has put it in place or is
+            // gone; still under the name then, it is a leftover.
+            if (lockRetrying(held, LOCK_EX) && nameIsFile(dirFd, at, held))
+                sysCalls().unlinkat(dirFd, at, 0);
+        } else if (held < 0 && errno != ENOENT) {
+            sysCalls().unlinkat(dirFd, at, 0);  // a link, or none of ours to lock
+        }
+        if (held >= 0)
+            sysClose(held);
+        int fd =
+            openRetrying(dirFd, at, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;  // another writer's now: wait for it
+            return -1;
+        }
+        // Between the create and the lock another writer may take the new
+        // file for a leftover and remove it: then its file has the name.
+        if (takeLock(fd) && nameIsFile(dirFd, at, fd))
+            return fd;
+        sysClose(fd);
+    }
+    errno = EBUSY;
+    return -1;
 }
 
 }  // namespace ce::posix

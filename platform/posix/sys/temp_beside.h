@@ -33,4 +33,15 @@ int tempCreateBeside(int dirFd, std::string_view destName, mode_t mode, std::str
 // Removes the temporaries of destName in dirFd whose writers are gone.
 void tempSweepBeside(int dirFd, std::string_view destName);
 
+// Creates the temporary file `name` in dirFd, a name its caller chose, and
+// takes its lock, as tempCreateBeside does.  What stands under that name is
+// removed first: a link, or the file of a writer that is gone or has let
+// it go; a live writer's file is waited for.  The writer keeps the lock
+// until its file has taken the replaced file's name, and removes it only
+// while tempNameIsFile.  Returns the descriptor or -1.
+int tempCreateNamed(int dirFd, const std::string& name, mode_t mode);
+
+// True while dirFd's entry `name` is still the file open as fd.
+bool tempNameIsFile(int dirFd, const char* name, int fd);
+
 }  // namespace ce::posix
