@@ -233,22 +233,29 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
     bool lookFor = pass.lookForLayers;
     bool injected = false;
     size_t i = 0;
-    // Where one of the texts first stands in a piece outside comments, the
-    // comments followed on from piece to piece; a comment runs from a
-    // "<!--" to the next "-->", each whole in one piece.
-    bool inComment = false;
+    // Where one of the texts first stands in a piece outside comments and
+    // CDATA sections, followed on from piece to piece; a comment runs from a
+    // "<!--" to the next "-->", a CDATA section from a "<![CDATA[" to the
+    // next "]]>", each mark whole in one piece.
+    enum { Markup, Comment, Cdata } section = Markup;
     auto outsideComments = [&](std::string_view piece,
                                std::initializer_list<std::string_view> texts) {
         size_t found = std::string_view::npos;
         for (size_t at = 0; at < piece.size(); ++at) {
             std::string_view here = piece.substr(at);
-            if (inComment && here.starts_with("-->")) {
-                inComment = false;
+            if (section == Comment && here.starts_with("-->")) {
+                section = Markup;
                 at += 2;
-            } else if (!inComment && here.starts_with("<!--")) {
-                inComment = true;
+            } else if (section == Cdata && here.starts_with("]]>")) {
+                section = Markup;
+                at += 2;
+            } else if (section == Markup && here.starts_with("<!--")) {
+                section = Comment;
                 at += 3;
-            } else if (!inComment && found == std::string_view::npos &&
+            } else if (section == Markup && here.starts_with("<![CDATA[")) {
+                section = Cdata;
+                at += 8;
+            } else if (section == Markup && found == std::string_view::npos &&
                        std::any_of(texts.begin(), texts.end(),
                                    [&](std::string_view t) { return here.starts_with(t); })) {
                 found = at;

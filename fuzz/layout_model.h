@@ -5,7 +5,8 @@
 //     4,999 bytes), and the first 100 tabs of each copied piece become
 //     blanks;
 //   - the list view opens at the first piece holding a list-view tag
-//     outside comments ("<!--" to the next "-->", each whole in one piece);
+//     outside comments ("<!--" to the next "-->") and CDATA sections
+//     ("<![CDATA[" to the next "]]>"), each mark whole in one piece;
 //     only later pieces are looked at for layers and the form end;
 //   - a plugin's layers run from the piece holding its expanded marker
 //     (one cut by the end of a piece counts where it begins; that piece's

@@ -139,10 +139,10 @@ void blockSizes(const char16_t* plg, LayoutLine& line, char16_t* out, size_t out
 bool hasListView(const char16_t* cpr, LayoutLine& line) {
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     bool found = false;
-    bool inComment = false;
+    TextSection section = TextSection::Markup;
     size_t at = 0;
     while (!found && file != nullptr && readLayoutLine(file, line) == ReadStatus::Line)
-        found = findListViewTag(line.view(), &at, &inComment) != ListView::None;
+        found = findListViewTag(line.view(), &at, &section) != ListView::None;
     ce::fileClose(file);
     return found;
 }
@@ -170,7 +170,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
     // Before the search: the list view, then the expanded marker.
     ce::File file = ce::fileOpen(cpr, ce::FileMode::Read);
     bool inListView = false;
-    bool inComment = false;
+    TextSection section = TextSection::Markup;
     bool searching = false;
     size_t at = 0;
     LayersSearch search;
@@ -184,7 +184,7 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
             startLayersSearch(&search, text.substr(text.find(expanded)), condensed);
             searching = true;
         } else if (!inListView) {
-            inListView = findListViewTag(text, &at, &inComment) != ListView::None;
+            inListView = findListViewTag(text, &at, &section) != ListView::None;
         }
     }
     ce::fileClose(file);

@@ -71,36 +71,42 @@ bool closesItself(std::string_view rest) {
 
 }  // namespace
 
-size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment) {
+size_t findInMarkup(std::string_view line, std::string_view text, TextSection* section) {
     constexpr std::string_view kCommentOpen = "<!--";
     constexpr std::string_view kCommentClose = "-->";
+    constexpr std::string_view kCdataOpen = "<![CDATA[";
+    constexpr std::string_view kCdataClose = "]]>";
     size_t found = std::string_view::npos;
     for (size_t i = 0; i < line.size();) {
-        if (*inComment) {
-            size_t close = line.find(kCommentClose, i);
+        if (*section != TextSection::Markup) {
+            std::string_view closeText =
+                *section == TextSection::Comment ? kCommentClose : kCdataClose;
+            size_t close = line.find(closeText, i);
             if (close == std::string_view::npos)
                 break;
-            *inComment = false;
-            i = close + kCommentClose.size();
+            *section = TextSection::Markup;
+            i = close + closeText.size();
             continue;
         }
-        size_t open = line.find(kCommentOpen, i);
+        size_t comment = line.find(kCommentOpen, i);
+        size_t cdata = line.find(kCdataOpen, i);
+        size_t open = comment < cdata ? comment : cdata;
         size_t at = line.substr(0, open).find(text, i);
         if (found == std::string_view::npos && at != std::string_view::npos)
             found = at;
         if (open == std::string_view::npos)
             break;
-        *inComment = true;
-        i = open + kCommentOpen.size();
+        *section = open == comment ? TextSection::Comment : TextSection::Cdata;
+        i = open + (open == comment ? kCommentOpen.size() : kCdataOpen.size());
     }
     return found;
 }
 
-ListView findListViewTag(std::string_view line, size_t* at, bool* inComment) {
+ListView findListViewTag(std::string_view line, size_t* at, TextSection* section) {
     // Both searches start in the same state and end in the same one.
-    bool forTitanium = *inComment;
-    size_t titanium = findOutsideComments(line, kTitaniumOpen, &forTitanium);
-    size_t bronze = findOutsideComments(line, kBronzeOpen, inComment);
+    TextSection forTitanium = *section;
+    size_t titanium = findInMarkup(line, kTitaniumOpen, &forTitanium);
+    size_t bronze = findInMarkup(line, kBronzeOpen, section);
     *at = titanium != std::string_view::npos ? titanium : bronze;
     return titanium != std::string_view::npos ? ListView::Titanium
            : bronze != std::string_view::npos ? ListView::Bronze
@@ -130,9 +136,9 @@ size_t switchOpeningLine(std::string_view line, size_t tagAt, ListView found, ch
         o.put(rest);
         return o.length;
     }
-    // The tag stands outside comments, and so must its closing tag.
-    bool inComment = false;
-    size_t closeAt = findOutsideComments(rest, closingSearchText(found), &inComment);
+    // The tag stands in markup, and so must its closing tag.
+    TextSection section = TextSection::Markup;
+    size_t closeAt = findInMarkup(rest, closingSearchText(found), &section);
     *closedHere = closeAt != std::string_view::npos;
     if (*closedHere) {
         o.put(rest.substr(0, closeAt));

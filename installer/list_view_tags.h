@@ -11,20 +11,24 @@ namespace qorv {
 
 enum class ListView { None, Titanium, Bronze };
 
-// Where `text` first stands on the line outside comments, or npos.
-// *inComment tells whether the line begins inside a comment, which may span
-// lines, and is left telling whether the next one does.  A "<!--" or "-->"
-// cut by the end of a piece is none.
-size_t findOutsideComments(std::string_view line, std::string_view text, bool* inComment);
+// What a line begins inside: markup, or a comment ("<!--" to "-->") or a
+// CDATA section ("<![CDATA[" to "]]>"), either of which may span lines.  A
+// tag in a comment or a CDATA section is text.
+enum class TextSection { Markup, Comment, Cdata };
 
-// The first list-view tag of a line outside comments: "<TitaniumListView"
-// is looked for first, "<BronzeListView" only when it is absent.  *at
-// receives where the tag begins.  A list view commented out ("<!--
-// <TitaniumListView ID=\"old\"> -->") is none.  *inComment tells whether
-// the line begins inside a comment, which may span lines, and is left
-// telling whether the next one does.  A "<!--" or "-->" cut by the end of a
-// piece is none, as a tag cut there is none.
-ListView findListViewTag(std::string_view line, size_t* at, bool* inComment);
+// Where `text` first stands on the line outside comments and CDATA
+// sections, or npos.  *section tells what the line begins inside and is
+// left telling what the next one does.  A mark that opens or closes a
+// comment or CDATA section cut by the end of a piece is none.
+size_t findInMarkup(std::string_view line, std::string_view text, TextSection* section);
+
+// The first list-view tag of a line outside comments and CDATA sections:
+// "<TitaniumListView" is looked for first, "<BronzeListView" only when it
+// is absent.  *at receives where the tag begins.  A list view commented out
+// ("<!-- <TitaniumListView ID=\"old\"> -->") or in a CDATA section is none.
+// *section is followed as findInMarkup follows it; a mark cut by the end of
+// a piece is none, as a tag cut there is none.
+ListView findListViewTag(std::string_view line, size_t* at, TextSection* section);
 
 // The value recorded as "ListView" for the variant found.
 const char16_t* listViewName(ListView variant);

@@ -124,7 +124,7 @@ PassOutcome passEnd(const PassLines& lines, PassOutcome sound) {
 
 ListView copyToListView(PassLines& lines, size_t* tagAt) {
     while (nextLine(lines)) {
-        ListView found = findListViewTag(lines.line.view(), tagAt, &lines.inComment);
+        ListView found = findListViewTag(lines.line.view(), tagAt, &lines.section);
         if (found != ListView::None)
             return found;
         copyCurrentLine(lines);
@@ -192,7 +192,8 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
     // The end of the piece before, when it may begin the marker, is
     // searched and written with this piece: missed there, a delete left the
     // plugin in the layout and an add put a second copy beside it.  Each
-    // byte is searched once, so the comments are followed as on one piece.
+    // byte is searched once, so comments and CDATA sections are followed as
+    // on one piece.
     std::string held;
     std::string joined;
     while (nextLine(lines)) {
@@ -204,10 +205,11 @@ LayersFound copyToPluginLayers(PassLines& lines, const char* pluginName) {
             joined.append(line);
             searched = std::string_view(joined).substr(0, joined.size() - keep);
         }
-        // A copy of the layers commented out is no plugin: taken for one, a
-        // delete emptied the comment and left the live layers.
-        size_t markerAt = lookForPlugin ? findOutsideComments(searched, marker, &lines.inComment)
-                                        : std::string_view::npos;
+        // A copy of the layers commented out, or in a CDATA section, is no
+        // plugin: taken for one, a delete emptied the comment and left the
+        // live layers.
+        size_t markerAt =
+            lookForPlugin ? findInMarkup(searched, marker, &lines.section) : std::string_view::npos;
         if (markerAt != std::string_view::npos && markerAt < held.size()) {
             copyLine(lines, held.data(), markerAt);  // a later piece: all of it stays
             return dropLayers(lines, pluginName, std::string_view(joined).substr(markerAt));

@@ -29,9 +29,9 @@ struct PassLines {
     bool continuesLine = false;
     bool pieceOpen = false;
     bool started = false;  // a line has been read
-    // The current line ends inside a comment, as the searches for tags
-    // outside comments (the list view's, a plugin's layers) read it.
-    bool inComment = false;
+    // What the current line ends inside, as the searches for tags in
+    // markup (the list view's, a plugin's layers) read it.
+    TextSection section = TextSection::Markup;
 };
 
 // Reads the next line into lines.line.  False at the end of the file, on a
@@ -77,7 +77,7 @@ void keepLineFrom(LayoutLine& line, size_t from);
 PassOutcome passEnd(const PassLines& lines, PassOutcome sound);
 
 // Phase one, for every kind: copies the lines in front of the list view and
-// stops on the first line holding a list-view tag outside a comment
+// stops on the first line holding a list-view tag in markup
 // (findListViewTag), which is then current
 // and not yet copied.  None when the file ended first; *tagAt receives where
 // the tag begins.

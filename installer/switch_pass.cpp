@@ -41,7 +41,7 @@ void tagEndOnNextLine(PassLines& lines) {
 }
 
 // Copies the lines after the switched opening line, up to the one holding
-// the closing tag of the variant found outside comments, which is switched
+// the closing tag of the variant found in markup, which is switched
 // too.  A closing line that holds the form's end ends the pass with it
 // (*formEnded), as any line holding it after the list view does: the lines
 // after it are dropped.  When the closing tag's line goes on in the next
@@ -66,9 +66,10 @@ bool copyToClosingLine(PassLines& lines, ListView found, char* switchedLine, siz
             length = joined.size();
         }
         std::string_view view(text, length);
-        // The end of a piece held back holds no comment mark, nor the end
-        // of one: searched again, it leaves the comment state as it was.
-        size_t at = findOutsideComments(view, closing, &lines.inComment);
+        // The end of a piece held back holds no mark that opens or closes a
+        // comment or a CDATA section: searched again, it leaves the state
+        // as it was.
+        size_t at = findInMarkup(view, closing, &lines.section);
         if (at != std::string_view::npos) {
             size_t switched = switchClosingLine(view, at, found, switchedLine, switchedBytes,
                                                 lines.continuesLine);

@@ -123,6 +123,16 @@ TEST(ChangeView, TheClosingTagSwitchedIsTheListViewsOwn) {
                      " -view:BronzeListView"),
               "<Form>\n<!-- <TitaniumListView ID=\"Old\"> --> <!--\n<BronzeListView>\n-->"
               "   <BronzeListView ID=\"Main\">\n   </BronzeListView></Form>");
+    // So are tags in a CDATA section, which are text, opening or closing.
+    const std::string cdata =
+        "<Help><![CDATA[<TitaniumListView>]]></Help><![CDATA[\n<BronzeListView>\n]]>";
+    EXPECT_EQ(change(dev,
+                     cdata + "<TitaniumListView><![CDATA[</TitaniumListView>]]>\n<![CDATA[\n"
+                             "</TitaniumListView>\n]]>\n</TitaniumListView>\n</Form>\n",
+                     " -view:BronzeListView"),
+              cdata +
+                  "   <BronzeListView><![CDATA[</TitaniumListView>]]>\n<![CDATA[\n"
+                  "</TitaniumListView>\n]]>\n   </BronzeListView></Form>");
     // So is a closing tag commented out, on the opening line or inside the
     // list view; the '>' of the list view's own may come on the next line.
     EXPECT_EQ(change(dev,

@@ -63,12 +63,12 @@ TEST(Delete, OnlyTheFirstCopyIsRemoved) {
     EXPECT_EQ(dev.readFile(kPortrait), kTop + layers("Weather", "B") + "</Form>");
 }
 
-// A copy commented out, on one line or over several, is no plugin: the
-// live one after it goes, and the comment stays.
+// A copy commented out, on one line or over several, or in a CDATA
+// section, is no plugin: the live one after it goes, and the comment stays.
 TEST(Delete, ACommentedCopyIsNoPlugin) {
-    for (const std::string& comment :
-         {"<!-- old: " + layers("Weather", "A") + " -->\r\n",
-          "<!-- old:\r\n" + layers("Weather", "A") + "-->\r\n"}) {
+    for (const std::string& comment : {"<!-- old: " + layers("Weather", "A") + " -->\r\n",
+                                       "<!-- old:\r\n" + layers("Weather", "A") + "-->\r\n",
+                                       "<![CDATA[\r\n" + layers("Weather", "A") + "]]>\r\n"}) {
         TempDevice dev;
         prepare(dev, kTop + comment + layers("Weather", "B") + "</Form>");
         runQorv(dev, deleteLine("Weather"));

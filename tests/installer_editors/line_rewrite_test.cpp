@@ -104,19 +104,19 @@ TEST(Markers, LongestNameFitsAndOneMoreByteDoesNot) {
 
 TEST(ListViewTags, TitaniumIsLookedForFirst) {
     size_t at = 99;
-    bool inComment = false;
-    EXPECT_EQ(findListViewTag("<BronzeListView/><TitaniumListView>", &at, &inComment),
+    TextSection section = TextSection::Markup;
+    EXPECT_EQ(findListViewTag("<BronzeListView/><TitaniumListView>", &at, &section),
               ListView::Titanium);
     EXPECT_EQ(at, 17u);
-    EXPECT_EQ(findListViewTag("  <BronzeListView>", &at, &inComment), ListView::Bronze);
+    EXPECT_EQ(findListViewTag("  <BronzeListView>", &at, &section), ListView::Bronze);
     EXPECT_EQ(at, 2u);
-    EXPECT_EQ(findListViewTag("<titaniumListView>", &at, &inComment), ListView::None);
+    EXPECT_EQ(findListViewTag("<titaniumListView>", &at, &section), ListView::None);
 }
 
 std::string opening(const std::string& line, bool* closedHere = nullptr) {
     size_t at = 0;
-    bool inComment = false;
-    ListView v = findListViewTag(line, &at, &inComment);
+    TextSection section = TextSection::Markup;
+    ListView v = findListViewTag(line, &at, &section);
     char out[kSwitchedLineBytes];
     bool closed = false;
     size_t n = switchOpeningLine(line, at, v, out, sizeof out, &closed);
