@@ -194,7 +194,7 @@ LayersCheck checkLayers(const PluginText& plg, const LayoutBlock& block) {
     qorv::LayersSearch search;
     qorv::startLayersSearch(
         &search, std::string_view(lines[expanded]).substr(lines[expanded].find(expandedText)),
-        condensedMarker(plg.name));
+        condensedMarker(plg.name), qorv::pieceGoesOn(lines[expanded]));
     size_t last = lines.size();
     for (size_t i = expanded + 1; i < lines.size() && last == lines.size(); ++i) {
         qorv::LayersLine met = qorv::nextLayersLine(&search, lines[i]);

@@ -120,6 +120,20 @@ std::string_view keptFront(const std::vector<std::string_view>& pieces, size_t i
     return standsAlone(front) ? front.substr(0, front.rfind('>') + 1) : std::string_view();
 }
 
+// The end of a piece that may begin `text` or "</Form>": the longest.
+std::string heldEnd(std::string_view piece, std::string_view text) {
+    size_t keep = 0;
+    for (std::string_view t : {text, std::string_view("</Form>")}) {
+        for (size_t n = std::min(piece.size(), t.size() - 1); n > keep; --n) {
+            if (t.starts_with(piece.substr(piece.size() - n))) {
+                keep = n;
+                break;
+            }
+        }
+    }
+    return std::string(piece.substr(piece.size() - keep));
+}
+
 bool isBlank(std::string_view text) {
     return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
 }
@@ -306,30 +320,33 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             }
             held.clear();
             // The condensed layer, then two "</Layer>", each looked for up
-            // to a piece that no plugin's layers hold.
+            // to a piece that no plugin's layers hold, or that ends a
+            // "</Form>" begun by the piece before.  One of these texts that
+            // the end of a piece of a longer line cuts counts for the piece
+            // where it ends.
             Open open;
             follow(fromMarker, &open);
             open.ownPending = open.pending == fromMarker;
+            const std::string_view looked[] = {condensed, "</Layer>", "</Layer>"};
+            int found = 0;
+            std::string cut = continuesLine(pieces, i + 1) ? heldEnd(fromMarker, looked[0]) : "";
             bool stopped = false;
-            size_t last = i + 1;
-            for (; last < pieces.size() && !stopped; ++last) {
+            size_t last = i;
+            size_t cutEnd = 0;  // where the last "</Layer>" ends on its piece
+            while (!stopped && ++last < pieces.size()) {
+                const std::string joined = cut + std::string(pieces[last]);
                 Open after = open;
                 follow(pieces[last], &after, nullptr, &stopped);
-                if (!stopped)
-                    open = after;
-                if (!stopped && holds(pieces[last], condensed))
+                stopped = stopped || joined.find("</Form>") < cut.size();
+                if (stopped)
                     break;
-            }
-            for (int end = 0; end < 2 && !stopped && last < pieces.size(); ++end) {
-                if (end == 1)
-                    follow(pieces[last], &open);
-                while (++last < pieces.size()) {
-                    Open after = open;
-                    follow(pieces[last], &after, nullptr, &stopped);
-                    if (stopped || holds(pieces[last], "</Layer>"))
-                        break;
-                    open = after;
+                size_t at = joined.find(looked[found]);
+                if (at != std::string::npos && ++found == 3) {
+                    cutEnd = at + 8 - cut.size();
+                    break;
                 }
+                open = after;
+                cut = continuesLine(pieces, last + 1) ? heldEnd(pieces[last], looked[found]) : "";
             }
             if (stopped || last >= pieces.size()) {
                 r.outcome = qorv::PassOutcome::LayersUnfinished;
@@ -338,7 +355,7 @@ ModelResult modelPass(std::string_view layout, const ModelPass& pass) {
             size_t endAt = 0;
             follow(pieces[last], &open, &endAt);
             if (endAt == std::string_view::npos)
-                endAt = pieces[last].find("</Layer>") + 8;
+                endAt = cutEnd;
             std::string_view rest = pieces[last].substr(endAt);
             if (isBlank(rest))
                 rest = {};

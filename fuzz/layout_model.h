@@ -12,8 +12,10 @@
 //     (one cut by the end of a piece counts where it begins; that piece's
 //     end is searched with the next piece, so each byte once)
 //     through the first piece holding its condensed marker and two more
-//     pieces holding "</Layer>"; only the first such run is edited: a
-//     removal drops it, an add puts its layout block in its place;
+//     pieces holding "</Layer>" (one of these cut by the end of a piece
+//     counts for the piece where it ends; a "</Form>" cut so stops the
+//     run unfinished); only the first such run is edited: a removal drops
+//     it, an add puts its layout block in its place;
 //   - the first piece holding "</Form>" is replaced by the text in front of
 //     "</Form>" up to its last '>' when that stands alone as markup (it
 //     ends with '>', leaves no comment and no quoted text open), what goes

@@ -181,7 +181,8 @@ const char16_t* missingLayerPart(const char16_t* cpr, const char* name, LayoutLi
         if (searching) {
             met = nextLayersLine(&search, text);
         } else if (inListView && lineHolds(text, expanded)) {
-            startLayersSearch(&search, text.substr(text.find(expanded)), condensed);
+            startLayersSearch(&search, text.substr(text.find(expanded)), condensed,
+                              pieceGoesOn(text));
             searching = true;
         } else if (!inListView) {
             inListView = findListViewTag(text, &at, &section) != ListView::None;

@@ -1,5 +1,6 @@
 #include "installer/layer_depth.h"
 
+#include <algorithm>
 #include <string>
 
 #include "installer/layer_markers.h"
@@ -128,26 +129,50 @@ size_t layersEndIn(std::string_view line, LayerDepth depth) {
     return std::string_view::npos;
 }
 
+namespace {
+
+// Holds back the end of a piece that the next goes on from, when it may
+// begin the text looked for next or "</Form>".
+void holdPieceEnd(LayersSearch* s, std::string_view piece) {
+    const std::string_view next = s->found == 0 ? std::string_view(s->condensed) : kLayerEnd;
+    s->held = piece.substr(piece.size() -
+                           std::max(tagStartAtEnd(piece, next), tagStartAtEnd(piece, kFormEnd)));
+}
+
+}  // namespace
+
 void startLayersSearch(LayersSearch* s, std::string_view fromMarker,
-                       std::string_view condensedMarker) {
-    *s = LayersSearch{std::string(condensedMarker), 0, LayerDepth{}};
+                       std::string_view condensedMarker, bool goesOn) {
+    *s = LayersSearch{};
+    s->condensed = condensedMarker;
     layerDepthAfter(fromMarker, &s->depth);
     // A first tag that the piece's end cuts is read whole with the next
     // piece, where it would pass for another plugin's first layer.
     s->ownCarried = s->depth.carry == fromMarker;
+    if (goesOn)
+        holdPieceEnd(s, fromMarker);
 }
 
 LayersLine nextLayersLine(LayersSearch* s, std::string_view line) {
     const std::string_view wanted = s->found == 0 ? std::string_view(s->condensed) : kLayerEnd;
+    // What the piece before held back ends the text it begins here, if any.
+    const std::string joined = s->held + std::string(line);
+    const size_t heldBytes = s->held.size();
+    s->held.clear();
     // The search for the condensed layer stops at another plugin's layers
     // too: a block without it would otherwise take theirs up to its own
     // next copy's condensed layer.
-    if (stopsLayerEnd(line, s->depth, s->ownCarried))
+    if (joined.find(kFormEnd) < heldBytes || stopsLayerEnd(line, s->depth, s->ownCarried))
         return LayersLine::Stopped;
     s->ownCarried = false;
-    if (lineHolds(line, wanted) && ++s->found == 3)
+    const size_t at = joined.find(wanted);
+    if (at != std::string::npos && ++s->found == 3) {
+        s->endAt = at + wanted.size() - heldBytes;
         return LayersLine::Last;
+    }
     layerDepthAfter(line, &s->depth);
+    if (pieceGoesOn(line))
+        holdPieceEnd(s, line);
     return LayersLine::Inside;
 }
 

@@ -43,21 +43,27 @@ size_t layersEndIn(std::string_view line, LayerDepth depth);
 // time, as every pass and every replay of one makes it: the line holding
 // the condensed marker, then two lines holding "</Layer>", following the
 // layers the lines open; the search stops at a line that no block can hold
-// (stopsLayerEnd).
+// (stopsLayerEnd), and at a "</Form>" that the piece before began.  A text
+// looked for that the end of a piece cuts counts for the piece where it
+// ends: missed there, the search ran on and took the layers after the
+// plugin's, or past the form's end.
 struct LayersSearch {
     std::string condensed;    // the condensed layer's marker
     int found = 0;            // of the three lines looked for
     LayerDepth depth;         // before the line met last
     bool ownCarried = false;  // depth carries the plugin's first tag, cut short
+    std::string held;         // the end of the piece before that may begin one
+    size_t endAt = 0;         // on Last: where the found "</Layer>" ends on the line
 };
 enum class LayersLine {
     Inside,   // a line of the layers; the search goes on
     Stopped,  // a line no block can hold: the layers are cut short
     Last,     // the line of their last "</Layer>"; depth is the one before it
 };
-// Begins at the expanded marker, with the text of its line from there.
+// Begins at the expanded marker, with the text of its line from there;
+// goesOn: that line is a piece that the next goes on from (pieceGoesOn).
 void startLayersSearch(LayersSearch* s, std::string_view fromMarker,
-                       std::string_view condensedMarker);
+                       std::string_view condensedMarker, bool goesOn);
 LayersLine nextLayersLine(LayersSearch* s, std::string_view line);
 
 }  // namespace qorv

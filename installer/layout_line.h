@@ -3,9 +3,11 @@
 // Both files are 8-bit text handled as bytes: a line keeps its own line end
 // (CRLF stays CRLF), and a physical line longer than kLinePieceBytes arrives
 // as several pieces, each handled as a line of its own.  A tag split across
-// two pieces is therefore not recognised.
+// two pieces is recognised only where a search holds the end of the first
+// piece back to read it with the next (tagStartAtEnd).
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -42,6 +44,21 @@ inline bool looksLikeUtf16(std::string_view head) {
 // is empty shows its first zero byte in the second).
 inline bool notEightBitLine(std::string_view line, bool first) {
     return first ? looksLikeUtf16(line) : line.find('\0') != std::string_view::npos;
+}
+
+// True when a piece is cut from a longer line, which goes on in the next.
+inline bool pieceGoesOn(std::string_view piece) {
+    return piece.size() == kLinePieceBytes && piece.back() != '\n';
+}
+
+// How much of a piece's end could begin `text`: a long line arrives in
+// pieces, and one may end inside a tag or a plugin's marker.
+inline size_t tagStartAtEnd(std::string_view piece, std::string_view text) {
+    for (size_t n = std::min(piece.size(), text.size() - 1); n > 0; --n) {
+        if (text.starts_with(piece.substr(piece.size() - n)))
+            return n;
+    }
+    return 0;
 }
 
 // Plain, case-sensitive substring search.

@@ -1,6 +1,5 @@
 #include "installer/pass_lines.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -23,8 +22,7 @@ bool nextLine(PassLines& lines) {
     if (status == ReadStatus::Failed)
         lines.readFailed = true;
     // Taken now: the phases may change the line once they have it.
-    lines.pieceOpen = status == ReadStatus::Line && lines.line.length == kLinePieceBytes &&
-                      lines.line.text[kLinePieceBytes - 1] != '\n';
+    lines.pieceOpen = status == ReadStatus::Line && pieceGoesOn(lines.line.view());
     return status == ReadStatus::Line;
 }
 
@@ -98,14 +96,6 @@ void copyTextBeforeFormEnd(PassLines& lines) {
     copyLine(lines, lines.line.text, end);
 }
 
-size_t tagStartAtEnd(std::string_view piece, std::string_view text) {
-    for (size_t n = std::min(piece.size(), text.size() - 1); n > 0; --n) {
-        if (text.starts_with(piece.substr(piece.size() - n)))
-            return n;
-    }
-    return 0;
-}
-
 void keepLineFrom(LayoutLine& line, size_t from) {
     std::string_view rest = line.view().substr(from);
     size_t length = rest.find_first_not_of(" \t\r\n") == std::string_view::npos ? 0 : rest.size();
@@ -156,13 +146,10 @@ void copyTextBeforeLayers(PassLines& lines, size_t markerAt) {
 // the form may stand there too.  The layers end with the "</Layer>" that
 // closes every layer they opened (depth of them are open before the line),
 // so the closing tags of layers nested in the last one go with it; in
-// layers of another shape, with the line's first "</Layer>".
-void keepTextAfterLayers(LayoutLine& line, LayerDepth depth) {
-    std::string_view text = line.view();
-    size_t from = layersEndIn(text, depth);
-    if (from == std::string_view::npos)
-        from = text.find(kLayerEnd) + (sizeof kLayerEnd - 1);
-    keepLineFrom(line, from);
+// layers of another shape, with the "</Layer>" the search found there.
+void keepTextAfterLayers(LayoutLine& line, const LayersSearch& search) {
+    size_t from = layersEndIn(line.view(), search.depth);
+    keepLineFrom(line, from == std::string_view::npos ? search.endAt : from);
 }
 
 // Drops the plugin's layers, from the text of their first line at the
@@ -173,13 +160,13 @@ LayersFound dropLayers(PassLines& lines, const char* pluginName, std::string_vie
     char condensed[kMarkerBytes];
     buildCondensedMarker(pluginName, condensed, sizeof condensed);
     LayersSearch search;
-    startLayersSearch(&search, fromMarker, condensed);
+    startLayersSearch(&search, fromMarker, condensed, lines.pieceOpen);
     LayersLine met = LayersLine::Inside;
     while (met == LayersLine::Inside && nextLine(lines))
         met = nextLayersLine(&search, lines.line.view());
     if (met != LayersLine::Last)
         return LayersFound::Unfinished;
-    keepTextAfterLayers(lines.line, search.depth);
+    keepTextAfterLayers(lines.line, search);
     return LayersFound::Dropped;
 }
 

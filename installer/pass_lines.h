@@ -65,10 +65,6 @@ void copyTextBeforeFormEnd(PassLines& lines);
 // swallow what the pass writes after it, the form end included.
 bool wholeMarkup(std::string_view text);
 
-// How much of a piece's end could begin `text`: a long line arrives in
-// pieces, and one may end inside a tag or a plugin's marker.
-size_t tagStartAtEnd(std::string_view piece, std::string_view text);
-
 // Makes the line's text from `from` on the current line, or empties it
 // when that is blank.
 void keepLineFrom(LayoutLine& line, size_t from);

@@ -80,11 +80,14 @@ TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
         {two + "<Layer ID=\"PIcon\"/>\n" + next, PassOutcome::LayersUnfinished},
         {two + "</Form>\n<Layer ID=\"X\">\n</Layer>\n", PassOutcome::LayersUnfinished},
         // Tags that the pieces of a long line cut in two are read whole: the
-        // condensed layer's "</Layer>", and another plugin's first tag.
-        {"<Layer ID=\"PExpanded\">\n</Layer>\n<Layer ID=\"PCondensed\">\n" +
-             cutAt(4, "</Layer>\n") + "<Layer ID=\"PIcon\">\n</Layer>\n" + next,
+        // expanded layer's "</Layer>", another plugin's first tag, and a
+        // "</Form>".
+        {"<Layer ID=\"PExpanded\">\n" + cutAt(4, "</Layer>\n") +
+             "<Layer ID=\"PCondensed\">\n</Layer>\n" + next,
          PassOutcome::LayersUnfinished},
         {two + cutAt(15, next), PassOutcome::LayersUnfinished},
+        {two + cutAt(3, "</Form>\n") + "<Layer ID=\"X\">\n</Layer>\n",
+         PassOutcome::LayersUnfinished},
         {two + "<Layer ID=\"PIcon\">\n" + cutAt(4, "</Layer>" + next),
          PassOutcome::LayersUnfinished},
         {"<Layer ID=\"PExpanded\"></Layer>\n<Layer ID=\"PCondensed\"></Layer>\n"
@@ -103,6 +106,10 @@ TEST(RewritePass, LayersCutShortStopBeforeWhatNoBlockHolds) {
         {two + "<Layer ID=\"PIcon\"><Layer ID=\"DotExpanded\"/></Layer>\n" + next,
          PassOutcome::Done},
         {two + "<Layer ID=\"PIcon\"></Layer>" + next, PassOutcome::Done},
+        // A "</Layer>" cut so is the one the search looks for.
+        {"<Layer ID=\"PExpanded\">\n</Layer>\n<Layer ID=\"PCondensed\">\n" +
+             cutAt(4, "</Layer>\n") + "<Layer ID=\"PIcon\">\n</Layer>\n" + next,
+         PassOutcome::Done},
     };
     for (const auto& c : cases) {
         for (PassKind kind : {PassKind::Remove, PassKind::Inject}) {
@@ -214,18 +221,25 @@ TEST(RewritePass, PhaseBoundaries) {
     }
 }
 
-// A plugin's first layer on a line longer than a piece is found wherever
-// the piece ends: before the marker, inside it or after it.
+// A plugin's layers on lines longer than a piece are found wherever the
+// piece ends: before, inside or after each text the search looks for (the
+// first layer, the condensed one, each "</Layer>"), and the layer after
+// them stays.
 TEST(RewritePass, AMarkerCutByTheEndOfAPieceIsFound) {
     const std::string block =
         "<layout screenWidth=\"480\" screenHeight=\"800\">\n<B/>\n</layout>\n";
+    const std::string after = "<Layer ID=\"Clock\"></Layer>\n</Form>";
     TempDevice dev;
-    for (size_t fill = 4965; fill <= 4995; fill += 2) {
-        SCOPED_TRACE(fill);
-        const std::string before = "<BronzeListView>\n<F T=\"" + std::string(fill, 'f') + "\"/>";
-        const std::string layout = before + kLayers + "</Form>\n";
-        EXPECT_EQ(runPass(dev, PassKind::Remove, layout).out, before + "</Form>");
-        EXPECT_EQ(runPass(dev, PassKind::Inject, layout, block).out, before + "<B/>\n</Form>");
+    for (size_t lineAt = 0; lineAt < kLayers.size(); lineAt = kLayers.find('\n', lineAt) + 1) {
+        for (size_t fill = 4965; fill <= 4995; fill += 2) {
+            SCOPED_TRACE(std::to_string(lineAt) + " " + std::to_string(fill));
+            const std::string cut = "<F T=\"" + std::string(fill, 'f') + "\"/>";
+            const std::string layout = "<BronzeListView>\n" + kLayers.substr(0, lineAt) + cut +
+                                       kLayers.substr(lineAt) + after + "\n";
+            const std::string kept = "<BronzeListView>\n" + (lineAt == 0 ? cut : "");
+            EXPECT_EQ(runPass(dev, PassKind::Remove, layout).out, kept + after);
+            EXPECT_EQ(runPass(dev, PassKind::Inject, layout, block).out, kept + "<B/>\n" + after);
+        }
     }
 }
 
