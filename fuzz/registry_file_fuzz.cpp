@@ -450,6 +450,8 @@ void checkImportInPieces(const RegFile& file, const std::vector<ce::posix::RegKe
         }
         pieces.back() += lines[i].bytes + lines[i].eol;
     }
+    if (pieces.size() == 1)
+        return;  // no deletion of a key: one piece is the whole
     pieces.back() += all.substr(all.size() - layout.trailerSize);
     for (const RegFile& base : {ce::posix::regFileNew(), file}) {
         RegFile whole = base;
