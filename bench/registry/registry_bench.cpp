@@ -19,8 +19,9 @@
 // `qorvinstall -change` on the same registry without the run record's key
 // is measured the same way.  Then `cedevice import` of UTF-8 exports of
 // 2.4 MB and 12 MB into an empty device and into one that holds the export
-// already, and `cedevice export` of the result, each against the floor on
-// the resulting registry.reg.
+// already, `cedevice export` of the result, and the import of an export
+// that deletes every tenth key and writes it again, each against the floor
+// on the resulting registry.reg.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -495,6 +496,21 @@ const char* verdict(bool ok) {
     return ok ? "ok" : "MISSED";
 }
 
+// An export that deletes every tenth key of `exportBytes` (with all below
+// it) and writes it again with one value: the common way to replace a key.
+std::string deletionsOf(const std::string& exportBytes) {
+    std::string out = "Windows Registry Editor Version 5.00\n";
+    size_t count = 0;
+    for (size_t at = 0; (at = exportBytes.find("\n[HKEY", at)) != std::string::npos; ++at) {
+        size_t end = exportBytes.find(']', at);
+        if (count++ % 10 != 0 || end == std::string::npos)
+            continue;
+        std::string key = exportBytes.substr(at + 2, end - at - 2);
+        out += "\n[-" + key + "]\n[" + key + "]\n\"Replaced\"=dword:00000001\n";
+    }
+    return out;
+}
+
 // The device tool on a phone's export: `cedevice import` of a UTF-8 export
 // into an empty device and into one that holds it already, and `cedevice
 // export` of the result, each against the floor on the resulting
@@ -509,8 +525,10 @@ bool measureImports(const std::string& base, int runs, bool keep) {
         Registry reg = generate(kb << 10, false);
         std::string dir = base + "/import-" + std::to_string(kb);
         std::string exportFile = dir + "/export.reg";
+        std::string deletionsFile = dir + "/deletions.reg";
         makeDevice(dir + "/device", reg);
         writeFile(exportFile, reg.bytes);
+        writeFile(deletionsFile, deletionsOf(reg.bytes));
         std::string device = dir + "/device";
         std::string regPath = device + "/registry.reg";
         std::filesystem::remove(regPath);
@@ -525,6 +543,11 @@ bool measureImports(const std::string& base, int runs, bool keep) {
             {"import, empty device", true, {CEDEVICE_EXE, "import", exportFile}, kMaxImportRatio},
             {"import, holding it", false, {CEDEVICE_EXE, "import", exportFile}, kMaxImportRatio},
             {"export", false, {CEDEVICE_EXE, "export"}, kMaxExportRatio},
+            // Last: it changes the registry (the same way every round).
+            {"import, [-KEY] of 1/10",
+             false,
+             {CEDEVICE_EXE, "import", deletionsFile},
+             kMaxImportRatio},
         };
         for (const Job& job : jobs) {
             std::vector<double> floors, times, ratios;
