@@ -47,8 +47,11 @@ static void keepAttributes(const char16_t* dst, DWORD old) {
 static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropTemp) {
     // A read-only file is not overwritten, as a copy onto it would not be;
     // a rename alone (the device's first step below) would take it away.
+    // Nor is a folder: the device's first step would move it, with all it
+    // holds, to the backup name, where nothing puts it back.
+    constexpr DWORD kNotReplaced = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
     DWORD attrs = GetFileAttributesW(asWide(dst));
-    if (attrs != 0xFFFFFFFF && (attrs & FILE_ATTRIBUTE_READONLY) != 0) {
+    if (attrs != 0xFFFFFFFF && (attrs & kNotReplaced) != 0) {
         if (dropTemp)
             DeleteFileW(asWide(tmp));
         SetLastError(ERROR_ACCESS_DENIED);
