@@ -248,6 +248,11 @@ bool shellExecute(const char16_t* verb, const char16_t* file, const char16_t* pa
     // The device's shell shows what it starts; a desktop's hides a program
     // told show command 0 (SW_HIDE), so the chosen file would open unseen.
     info.nShow = SW_SHOWNORMAL;
+    // A desktop's shell may hand the start to a handler that runs after
+    // the call returns (DDE, a verb of a shell extension); the launcher
+    // ends right after this call, which would take such a start with it.
+    // The flag waits for the hand-over only, never for the program.
+    info.fMask = SEE_MASK_NOASYNC;
 #endif
     return ShellExecuteExW(&info) != 0;
 }
