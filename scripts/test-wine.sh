@@ -48,6 +48,11 @@ mkdir -p "$bin"
 cp "$win/installer/qorvinstall.exe" "$win/scanner/Zandoval.exe" "$win/menu/Vantrelo.exe" "$bin/"
 x86_64-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Werror -Os -municode -static -s \
   -o "$bin/wine_helper.exe" tests/wine/wine_helper.cpp
+# The device's own steps of replacing a file, which no program here builds.
+x86_64-w64-mingw32-g++ -std=c++20 -Wall -Wextra -Werror -Os -municode -static -s \
+  -DUNICODE -D_UNICODE -D_WIN32_WCE -I. -o "$bin/device_replace_check.exe" \
+  tests/wine/device_replace_check.cpp platform/win32/file_replace_win32.cpp \
+  platform/win32/file_win32.cpp platform/wstr.cpp
 echo "test-wine: program sizes (bytes):"
 for exe in qorvinstall Zandoval Vantrelo; do
   printf '  %-16s %s\n' "$exe.exe" "$(stat -c %s "$bin/$exe.exe")"
@@ -81,6 +86,11 @@ screens+=(480x800)
 mapfile -t screens < <(printf '%s\n' "${screens[@]}" | sort -u)
 
 status=0
+# Rooted paths name the current drive: the check runs on C:.
+if ! (cd "$WINEPREFIX/drive_c" && wine "$bin/device_replace_check.exe"); then
+  status=1
+fi
+wineserver -w
 for screen in "${screens[@]}"; do
   echo "test-wine: cases for a ${screen} screen"
   if ! xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
