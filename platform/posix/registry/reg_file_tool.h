@@ -52,9 +52,10 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault);
 // the registry then loses the blocks taken in one rebuild and takes the
 // rest in one more.  The work is linear in both files' sizes (and in the
 // logarithm of their key counts, for the deletions).
-// False too when a key or value cannot be written into this file (its
-// encoding); with `fault`, its line is named then, unless a malformed line
-// further down is.  After false the file is partly changed, and the caller
+// False too when a key or value that the import leaves in the registry
+// cannot be written into this file (its encoding; one that a later
+// deletion in the export takes away is never written); with `fault`, its
+// line is named then, unless a malformed line anywhere is.  After false the file is partly changed, and the caller
 // drops it.
 bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault = nullptr);
 
