@@ -209,6 +209,15 @@ TEST(RegFileTree, AnImportTheRegistryCannotHoldNamesItsLine) {
     ce::posix::RegExportFault fault;
     EXPECT_FALSE(ce::posix::regFileImport(&f, ce::posix::regFileParse("\xFF\xFE" + lone), &fault));
     EXPECT_EQ(fault.line, 5u) << fault.what;
+    // Such a value in a key that a later line deletes is never written (a
+    // failed import leaves its file partly changed: it is dropped).
+    f = ce::posix::regFileParse(kHead);
+    const std::string deleted =
+        regtest::utf16le("\n[-HKEY_LOCAL_MACHINE\\S]\n[HKEY_LOCAL_MACHINE\\T]\n");
+    EXPECT_TRUE(
+        ce::posix::regFileImport(&f, ce::posix::regFileParse("\xFF\xFE" + lone + deleted), &fault));
+    EXPECT_TRUE(ce::posix::regFileKeyExists(f, u"HKEY_LOCAL_MACHINE\\T"));
+    EXPECT_FALSE(ce::posix::regFileKeyExists(f, u"HKEY_LOCAL_MACHINE\\S"));
 }
 
 TEST(RegFileTree, ContentsFollowTheImportOrder) {
