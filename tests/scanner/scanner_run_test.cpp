@@ -394,6 +394,36 @@ TEST(ScannerRuns, ConcurrentRunWaitsForTheOtherRun) {
     }
 }
 
+// What stands at the temporary file's name is no running writer's: a
+// killed run's half list, a link to a file elsewhere, a second name of the
+// run lock's file (whose lock the run holds itself).  It is replaced, and
+// what it leads to is left alone.
+TEST(ScannerRuns, WhatStandsAtTheTemporaryNameIsReplaced) {
+    for (const char* standing : {"leftover", "link", "lock file"}) {
+        SCOPED_TRACE(standing);
+        cetest::TempDevice dev;
+        dev.writeFile("\\Start\\a.lnk", "x");
+        dev.writeRegistry(settingsRegistry("\\Start", "", "\\list.txt"));
+        std::filesystem::create_directories(dev.dir() + "/run/locks");
+        const std::string lockFile = dev.dir() + "/run/locks/Zandoval.lock";
+        const std::string elsewhere = dev.dir() + "/elsewhere";
+        cetest::writeHostFile(lockFile, "");
+        cetest::writeHostFile(elsewhere, "kept");
+        const std::string temp = dev.hostPath("\\list.txt.zandoval-tmp");
+        if (std::string(standing) == "leftover")
+            cetest::writeHostFile(temp, "[1]\ndatei=half");
+        else if (std::string(standing) == "link")
+            ASSERT_EQ(symlink(elsewhere.c_str(), temp.c_str()), 0);
+        else
+            ASSERT_EQ(link(lockFile.c_str(), temp.c_str()), 0);
+        cetest::RunResult r = cetest::runProgram(ZANDOVAL_EXE, {"-start"}, dev.dir(), {}, 30);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(dev.readFile("\\list.txt"), listEntry(1, "a", ""));
+        EXPECT_FALSE(dev.fileExists("\\list.txt.zandoval-tmp"));
+        EXPECT_EQ(cetest::readHostFile(elsewhere), "kept");
+    }
+}
+
 // The list and its temporary file are no shortcuts wherever their path
 // goes through "." or "..", or a link to a folder: a second run counts
 // what the first did.  A shortcut whose name is the list's, in a folder

@@ -119,8 +119,12 @@ int tempCreateNamed(int dirFd, const std::string& name, mode_t mode) {
         struct stat st;
         if (held >= 0 && sysCalls().fstat(held, &st) == 0 && S_ISREG(st.st_mode)) {
             // Its lock is free once its writer has put it in place or is
-            // gone; still under the name then, it is a leftover.
-            if (lockRetrying(held, LOCK_EX) && nameIsFile(dirFd, at, held))
+            // gone; still under the name then, it is a leftover.  A file
+            // with another name too (a hard link to the run lock's file,
+            // whose lock this run holds itself) is no writer's temporary
+            // file: it is removed, never waited for.
+            bool linked = st.st_nlink > 1;
+            if ((linked || lockRetrying(held, LOCK_EX)) && nameIsFile(dirFd, at, held))
                 sysCalls().unlinkat(dirFd, at, 0);
         } else if (held < 0 && errno != ENOENT) {
             sysCalls().unlinkat(dirFd, at, 0);  // a link, or none of ours to lock
