@@ -4,14 +4,18 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/posix/sys/sys_io.h"
 #include "platform/posix/sys/temp_beside.h"
 #include "platform/reg_values.h"
 #include "tests/posix/posix_test_util.h"
@@ -70,6 +74,33 @@ TEST(Leftovers, NextWriterOfTheSameFileRemovesOnlyDeadWritersTemporaries) {
             EXPECT_EQ(std::count(names.begin(), names.end(), kept), 1) << w.what << ": " << kept;
         close(held);
     }
+}
+
+int noLocks(int, int) {
+    errno = ENOLCK;
+    return -1;
+}
+
+// On a file system that keeps no locks a named temporary file is made, and
+// a leftover of that name replaced, as a plain file is: no writer's lock is
+// there to wait for.
+TEST(Leftovers, ANamedTemporaryNeedsNoLocksWhereThereAreNone) {
+    TempDevice dev;
+    int dir = open(dev.dir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(dir, 0);
+    ce::posix::sysCalls().flock = noLocks;
+    int first = ce::posix::tempCreateNamed(dir, "list.tmp", 0600);
+    ASSERT_GE(first, 0);
+    ASSERT_EQ(write(first, "half", 4), 4);
+    close(first);  // a killed writer's leftover
+    int second = ce::posix::tempCreateNamed(dir, "list.tmp", 0600);
+    ce::posix::restoreSysCalls();
+    ASSERT_GE(second, 0) << strerror(errno);
+    struct stat st;
+    ASSERT_EQ(fstat(second, &st), 0);
+    EXPECT_EQ(st.st_size, 0);
+    close(second);
+    close(dir);
 }
 
 }  // namespace

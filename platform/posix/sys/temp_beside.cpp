@@ -47,6 +47,11 @@ bool takeLock(int fd) {
     return lockRetrying(fd, LOCK_EX | LOCK_NB);
 }
 
+// After a lock that failed: the file system keeps no locks at all.
+bool locksUnsupported() {
+    return errno == ENOLCK || errno == EOPNOTSUPP;
+}
+
 }  // namespace
 
 std::string tempNamePrefix(std::string_view destName) {
@@ -123,9 +128,13 @@ int tempCreateNamed(int dirFd, const std::string& name, mode_t mode) {
             // with another name too (a hard link to the run lock's file,
             // whose lock this run holds itself) is no writer's temporary
             // file: it is removed, never waited for.
+            // On a file system that keeps no locks there is no writer to
+            // wait for, and a file there is replaced as it always was.
             bool linked = st.st_nlink > 1;
-            if ((linked || lockRetrying(held, LOCK_EX)) && nameIsFile(dirFd, at, held))
+            if ((linked || lockRetrying(held, LOCK_EX) || locksUnsupported()) &&
+                nameIsFile(dirFd, at, held)) {
                 sysCalls().unlinkat(dirFd, at, 0);
+            }
         } else if (held < 0 && errno != ENOENT) {
             sysCalls().unlinkat(dirFd, at, 0);  // a link, or none of ours to lock
         }
@@ -140,7 +149,8 @@ int tempCreateNamed(int dirFd, const std::string& name, mode_t mode) {
         }
         // Between the create and the lock another writer may take the new
         // file for a leftover and remove it: then its file has the name.
-        if (takeLock(fd) && nameIsFile(dirFd, at, fd))
+        bool locked = takeLock(fd);
+        if ((locked || locksUnsupported()) && nameIsFile(dirFd, at, fd))
             return fd;
         sysClose(fd);
     }
