@@ -124,12 +124,11 @@ int tempCreateNamed(int dirFd, const std::string& name, mode_t mode) {
         struct stat st;
         if (held >= 0 && sysCalls().fstat(held, &st) == 0 && S_ISREG(st.st_mode)) {
             // Its lock is free once its writer has put it in place or is
-            // gone; still under the name then, it is a leftover.  A file
-            // with another name too (a hard link to the run lock's file,
-            // whose lock this run holds itself) is no writer's temporary
-            // file: it is removed, never waited for.
-            // On a file system that keeps no locks there is no writer to
-            // wait for, and a file there is replaced as it always was.
+            // gone; still under the name then, it is a leftover.  Nothing
+            // is waited for where no writer can hold it: a file with
+            // another name too (a hard link to the run lock's file, whose
+            // lock this run holds itself) is no writer's temporary file,
+            // and a file system that keeps no locks has no writer's lock.
             bool linked = st.st_nlink > 1;
             if ((linked || lockRetrying(held, LOCK_EX) || locksUnsupported()) &&
                 nameIsFile(dirFd, at, held)) {
@@ -149,8 +148,7 @@ int tempCreateNamed(int dirFd, const std::string& name, mode_t mode) {
         }
         // Between the create and the lock another writer may take the new
         // file for a leftover and remove it: then its file has the name.
-        bool locked = takeLock(fd);
-        if ((locked || locksUnsupported()) && nameIsFile(dirFd, at, fd))
+        if ((takeLock(fd) || locksUnsupported()) && nameIsFile(dirFd, at, fd))
             return fd;
         sysClose(fd);
     }
