@@ -30,7 +30,7 @@ RegFile& RegFile::operator=(RegFile&& other) noexcept {
 
 namespace {
 
-// FNV-1a over the folded units of a path's last part.
+// FNV-1a over the folded units of a path's parts.
 constexpr uint32_t kNameHashStart = 2166136261u;
 
 uint32_t hashUnit(uint32_t h, char16_t c) {
@@ -90,10 +90,11 @@ bool headerPathSpan(std::string_view line, bool utf16, size_t* inner, size_t* en
 }
 
 // Reads a header line straight from its bytes, as regTextParseHeader and
-// regTextFoldPath would read its decoded text: the kind of block and the
-// hash of its path's last part.  False when that part holds anything
-// beyond ASCII; the line is then decoded and read the long way.
-bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
+// regTextFoldPath would read its decoded text: the kind of block, the hash
+// of its path's last part, and the hashes of its first part and of its
+// first two (regLeadHashes).  False when those parts hold anything beyond
+// ASCII; the line is then decoded and read the long way.
+bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block, RegLeads* leads) {
     const size_t unit = utf16 ? 2 : 1;
     size_t inner = 0;
     size_t end = 0;
@@ -101,34 +102,10 @@ bool readHeaderQuickly(std::string_view line, bool utf16, RegBlock* block) {
     block->kind = RegBlockKind::BrokenKey;
     if (!headerPathSpan(line, utf16, &inner, &end, &deletion))
         return true;
-    size_t partStart = end;
-    while (partStart > inner && unitAt(line, partStart - unit, utf16) != u'\\')
-        partStart -= unit;
-    uint32_t h = kNameHashStart;
-    for (size_t i = partStart; i < end; i += unit) {
-        char16_t c = unitAt(line, i, utf16);
-        if (c >= 0x80)
-            return false;
-        h = hashUnit(h, regTextFoldUnit(c));
-    }
-    block->kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
-    block->name = h;
-    return true;
-}
-
-// The same for a header's lead hashes (regLeadHashes): the first two
-// parts, with single separators.
-bool readLeadsQuickly(std::string_view line, bool utf16, RegLeads* leads) {
-    const size_t unit = utf16 ? 2 : 1;
-    size_t i = 0;
-    size_t end = 0;
-    bool deletion = false;
-    if (!headerPathSpan(line, utf16, &i, &end, &deletion))
-        return true;
+    size_t i = inner;
     while (unitAt(line, i, utf16) == u'\\')
         i += unit;
     uint32_t h = kNameHashStart;
-    uint32_t root = 0;
     int separators = 0;
     for (; i < end; i += unit) {
         char16_t c = unitAt(line, i, utf16);
@@ -136,7 +113,7 @@ bool readLeadsQuickly(std::string_view line, bool utf16, RegLeads* leads) {
             while (unitAt(line, i + unit, utf16) == u'\\')
                 i += unit;
             if (++separators == 1)
-                root = h;  // the first part's
+                leads->root = h;
             if (separators == 2)
                 break;
         } else if (c >= 0x80) {
@@ -144,7 +121,21 @@ bool readLeadsQuickly(std::string_view line, bool utf16, RegLeads* leads) {
         }
         h = hashUnit(h, regTextFoldUnit(c));
     }
-    *leads = RegLeads{separators == 0 ? h : root, h};
+    leads->head = h;
+    if (separators == 0)
+        leads->root = h;
+    size_t partStart = end;
+    while (partStart > inner && unitAt(line, partStart - unit, utf16) != u'\\')
+        partStart -= unit;
+    h = kNameHashStart;
+    for (i = partStart; i < end; i += unit) {
+        char16_t c = unitAt(line, i, utf16);
+        if (c >= 0x80)
+            return false;
+        h = hashUnit(h, regTextFoldUnit(c));
+    }
+    block->kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
+    block->name = h;
     return true;
 }
 
@@ -165,6 +156,7 @@ void indexBlocks(RegFileData* d) {
     const size_t unit = utf16 ? 2 : 1;
     std::string_view body = regBytes(*d, d->bodyEnd);
     d->blocks.push_back(RegBlock{d->bomSize, RegBlockKind::Start, 0});
+    d->leads.push_back(RegLeads{});
     std::u16string text;
     size_t at = d->bomSize;
     while ((at = regFindAsciiUnit(body, at, '[', utf16)) != std::string_view::npos) {
@@ -179,19 +171,24 @@ void indexBlocks(RegFileData* d) {
         if (stop > at && unitAt(body, stop - unit, utf16) == u'\r')
             stop -= unit;
         RegBlock block{line, RegBlockKind::BrokenKey, 0};
+        RegLeads leads;
         std::string_view bytes = body.substr(line, stop - line);
-        if (!readHeaderQuickly(bytes, utf16, &block)) {
+        if (!readHeaderQuickly(bytes, utf16, &block, &leads)) {
             regLineText(utf16, bytes, &text);
             bool deletion = false;
             std::u16string_view path;
+            leads = RegLeads{};
             if (regTextParseHeader(text, &path, &deletion)) {
                 block.kind = deletion ? RegBlockKind::DeleteKey : RegBlockKind::Key;
-                block.name = regLastPartHash(regTextFoldPath(path));
+                std::u16string folded = regTextFoldPath(path);
+                block.name = regLastPartHash(folded);
+                regLeadHashes(folded, &leads.root, &leads.head);
             }
         }
         if (block.kind == RegBlockKind::DeleteKey)
             d->deletions.push_back(d->blocks.size());
         d->blocks.push_back(block);
+        d->leads.push_back(leads);
         at = next;
     }
     size_t lf = regFindLineFeed(body, d->bomSize, utf16);
@@ -452,21 +449,13 @@ ptrdiff_t regLastDeletion(const RegFileData& d, const RegKeyPath& key) {
 
 namespace {
 
-// Gives the blocks added since the leads were last made theirs.
+// Gives the blocks added since the index was built their leads.
 void indexLeads(const RegFileData& d) {
-    if (d.leads.size() > d.blocks.size())
-        d.leads.clear();
     std::u16string path;
     for (size_t b = d.leads.size(); b < d.blocks.size(); ++b) {
         RegLeads leads;
-        RegBlockKind kind = d.blocks[b].kind;
-        std::string_view bytes = regBlockView(d, b);
-        if ((kind == RegBlockKind::Key || kind == RegBlockKind::DeleteKey) &&
-            !readLeadsQuickly(bytes.substr(0, regFindLineFeed(bytes, 0, d.utf16)), d.utf16,
-                              &leads) &&
-            regBlockHeaderPath(d, b, &path)) {
+        if (regBlockHeaderPath(d, b, &path))
             regLeadHashes(regTextFoldPath(path), &leads.root, &leads.head);
-        }
         d.leads.push_back(leads);
     }
 }

@@ -69,8 +69,9 @@ struct RegFileData {
     // block 0 is never a key's).
     mutable std::unordered_map<uint32_t, uint32_t> firstByName;
     mutable std::vector<uint32_t> nextByName;
-    // The leads of each block, made at the first walk that needs them (most
-    // runs make none) and extended as blocks are added.
+    // The leads of each block, made with the index, where each header is
+    // read anyway (a walk that made them would read every header again),
+    // and extended at the next walk as blocks are added.
     mutable std::vector<RegLeads> leads;
 };
 
