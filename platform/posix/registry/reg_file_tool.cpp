@@ -240,14 +240,18 @@ namespace {
 // values, in the order of its first line since then, with the line that
 // gives its data.  Paths, names and data are kept in arenas, and a key's
 // values are chained, so that reading a large file allocates nothing per
-// key or value.
+// key or value.  Offsets and sizes are of 32 bits, which halves the
+// memory a large file's view fills: a view holds files of up to
+// kViewMaxBytes, whose arenas stay below 4 GiB.
 constexpr uint32_t kNone = UINT32_MAX;
+constexpr size_t kViewMaxBytes = size_t{1} << 30;
 struct ViewKey {
-    size_t firstHeader = 0;
-    size_t lastHeader = 0;  // where new values of the key go
-    size_t folded = 0;      // its folded path: units in RegView::paths
-    size_t foldedSize = 0;
-    std::u16string written;       // its path as first written; filled when needed
+    uint32_t firstHeader = 0;
+    uint32_t lastHeader = 0;  // where new values of the key go
+    uint32_t folded = 0;      // its folded path: units in RegView::paths
+    uint32_t foldedSize = 0;
+    uint32_t written = kNone;     // its path as first written, in RegView::spellings,
+    uint32_t writtenSize = 0;     // once it is needed
     uint32_t firstValue = kNone;  // its values in order, chained by ViewValue::next
     uint32_t lastValue = kNone;
     uint32_t valueCount = 0;
@@ -257,18 +261,18 @@ struct ViewKey {
 };
 
 struct ViewSpot {
-    size_t block = 0;
-    size_t at = 0;  // block offsets of the logical line
-    size_t contentEnd = 0;
+    uint32_t block = 0;
+    uint32_t at = 0;  // block offsets of the logical line
+    uint32_t contentEnd = 0;
 };
 
 struct ViewValue {
     uint32_t key = 0;
-    size_t name = 0;  // its name as first written: units in RegView::names
-    size_t nameSize = 0;
+    uint32_t name = 0;  // its name as first written: units in RegView::names
+    uint32_t nameSize = 0;
     uint32_t type = 0;
-    size_t data = 0;  // its data: bytes in RegView::data
-    size_t dataSize = 0;
+    uint32_t data = 0;  // its data: bytes in RegView::data
+    uint32_t dataSize = 0;
     ViewSpot last;               // the line that gives its data
     uint32_t next = kNone;       // the key's next value
     bool removed = false;        // its latest line is a deletion ("Name"=-)
@@ -279,14 +283,14 @@ struct ViewValue {
 // A prefix of a key's path that exists: its folded length in `key`.
 struct ViewPrefix {
     uint32_t key = 0;
-    size_t length = 0;
+    uint32_t length = 0;
 };
 
 // Lookups by hash: a table of open addressing from a hash to an entry's
 // number, where a hash that happens to match an entry of a different name
 // moves on to the next slot.  A slot holds both, so a probe reads one place.
 struct HashSlot {
-    uint64_t hash = 0;  // 0 for an empty slot; a hash is made odd
+    uint32_t hash = 0;  // 0 for an empty slot; a hash is made odd
     uint32_t entry = kNone;
 };
 struct HashIndex {
@@ -298,7 +302,7 @@ struct HashIndex {
 // go.  A slot left without an entry (a value deleted that never was)
 // serves anyone.  The table is never full.
 template <typename Slots, typename Same>
-auto* probe(Slots& slots, uint64_t h, Same same) {
+auto* probe(Slots& slots, uint32_t h, Same same) {
     const size_t mask = slots.size() - 1;
     for (size_t i = h & mask;; i = (i + 1) & mask) {
         auto& slot = slots[i];
@@ -307,8 +311,8 @@ auto* probe(Slots& slots, uint64_t h, Same same) {
     }
 }
 
-void growIndex(HashIndex* t) {
-    std::vector<HashSlot> bigger(std::max<size_t>(64, t->slots.size() * 2));
+void growIndex(HashIndex* t, size_t size) {
+    std::vector<HashSlot> bigger(size);
     t->used = 0;
     for (const HashSlot& slot : t->slots) {
         if (slot.entry != kNone) {
@@ -319,14 +323,19 @@ void growIndex(HashIndex* t) {
     t->slots = std::move(bigger);
 }
 
+// A slot holds 32 bits of a hash, made odd.
+uint32_t slotHash(uint64_t h) {
+    return static_cast<uint32_t>(h ^ (h >> 32)) | 1;
+}
+
 // The entry of the slot that `same` takes, made (holding kNone) when none does.
 template <typename Same>
 uint32_t* slotFor(HashIndex* t, uint64_t h, Same same) {
     if ((t->used + 1) * 2 > t->slots.size())
-        growIndex(t);
-    HashSlot* slot = probe(t->slots, h | 1, same);
+        growIndex(t, std::max<size_t>(64, t->slots.size() * 2));
+    HashSlot* slot = probe(t->slots, slotHash(h), same);
     if (slot->hash == 0) {
-        slot->hash = h | 1;
+        slot->hash = slotHash(h);
         ++t->used;
     }
     return &slot->entry;
@@ -334,7 +343,17 @@ uint32_t* slotFor(HashIndex* t, uint64_t h, Same same) {
 
 template <typename Same>
 uint32_t findIn(const HashIndex& t, uint64_t h, Same same) {
-    return t.slots.empty() ? kNone : probe(t.slots, h | 1, same)->entry;
+    return t.slots.empty() ? kNone : probe(t.slots, slotHash(h), same)->entry;
+}
+
+// Gives the index room for `entries` at once: each doubling on the way
+// would fill a table of its own.
+void reserveIndex(HashIndex* t, size_t entries) {
+    size_t size = 64;
+    while (size < 2 * entries + 2)
+        size *= 2;
+    if (size > t->slots.size())
+        growIndex(t, size);
 }
 
 struct RegView;
@@ -358,6 +377,7 @@ struct RegView {
     std::vector<ViewValue> values;
     std::u16string paths;
     std::u16string names;
+    std::u16string spellings;  // the keys' paths as first written
     std::vector<uint8_t> data;
     std::vector<ViewPrefix> prefixes;
     HashIndex keyIndex;     // folded path: its latest key
@@ -406,11 +426,26 @@ std::u16string_view foldedOf(const RegView& v, const ViewKey& k) {
     return std::u16string_view(v.paths).substr(k.folded, k.foldedSize);
 }
 
-// A new key of the view, its path folded.
+// An offset or a size in a view (see kViewMaxBytes).
+uint32_t u32(size_t n) {
+    return static_cast<uint32_t>(n);
+}
+
+// A new key of the view, its path folded, and as first written unless it
+// is read from its first header when needed (written empty).
 uint32_t addKey(RegView* v, size_t firstHeader, size_t lastHeader, std::u16string_view folded,
-                std::u16string written) {
-    v->keys.push_back(ViewKey{firstHeader, lastHeader, v->paths.size(), folded.size(),
-                              std::move(written), kNone, kNone, 0, false});
+                std::u16string_view written) {
+    ViewKey k;
+    k.firstHeader = u32(firstHeader);
+    k.lastHeader = u32(lastHeader);
+    k.folded = u32(v->paths.size());
+    k.foldedSize = u32(folded.size());
+    if (!written.empty()) {
+        k.written = u32(v->spellings.size());
+        k.writtenSize = u32(written.size());
+        v->spellings += written;
+    }
+    v->keys.push_back(k);
     v->paths += folded;
     const auto key = static_cast<uint32_t>(v->keys.size() - 1);
     if (v->hasLive)
@@ -435,8 +470,8 @@ bool sameName(const RegView& v, const ViewValue& value, std::u16string_view fold
 
 void keepData(RegView* v, ViewValue* value, const RegValueData& data) {
     value->type = data.type;
-    value->data = v->data.size();
-    value->dataSize = data.bytes.size();
+    value->data = u32(v->data.size());
+    value->dataSize = u32(data.bytes.size());
     v->data.insert(v->data.end(), data.bytes.begin(), data.bytes.end());
 }
 
@@ -498,10 +533,17 @@ void noteValue(RegView* v, uint32_t key, uint32_t value, std::u16string* folded)
     }
 }
 
-const std::u16string& writtenPath(const RegFileData& d, ViewKey* k) {
-    if (k->written.empty())
-        regBlockHeaderPath(d, k->firstHeader, &k->written);
-    return k->written;
+// The key's path as first written; valid until the view takes another key.
+std::u16string_view writtenPath(const RegFileData& d, RegView* v, uint32_t key) {
+    ViewKey& k = v->keys[key];
+    if (k.written == kNone) {
+        std::u16string path;
+        regBlockHeaderPath(d, k.firstHeader, &path);
+        k.written = u32(v->spellings.size());
+        k.writtenSize = u32(path.size());
+        v->spellings += path;
+    }
+    return std::u16string_view(v->spellings).substr(k.written, k.writtenSize);
 }
 
 // The keys at or below a folded path lie in `live` in two runs: the path
@@ -567,7 +609,7 @@ void applyDeletion(const RegFileData& d, RegView* v, std::u16string_view folded)
     if (firstGone == kNone || parent.empty() || holdsKeyAtOrBelow(*v, parent))
         return;
     const auto depth = static_cast<size_t>(std::count(parent.begin(), parent.end(), u'\\')) + 1;
-    std::u16string written = regPathSpelt(writtenPath(d, &v->keys[firstGone]), depth, u"");
+    std::u16string written = regPathSpelt(writtenPath(d, v, firstGone), depth, u"");
     uint32_t* slot = slotFor(&v->keyIndex, hashOf(parent),
                              [&](uint32_t i) { return foldedOf(*v, v->keys[i]) == parent; });
     *slot = addKey(v, 0, 0, parent, std::move(written));
@@ -676,7 +718,7 @@ void takeDeletion(const RegFileData& s, RegView* v, std::u16string_view folded,
     if (firstHeader != std::string_view::npos)
         regBlockHeaderPath(*target->d, firstHeader, &spelling);
     else
-        spelling = writtenPath(s, &v->keys[firstGone]);
+        spelling = writtenPath(s, v, firstGone);
     *slot = addKey(v, block, block, parent, regPathSpelt(spelling, depth, u""));
     v->keys[*slot].forced = true;
 }
@@ -687,6 +729,8 @@ constexpr char kCannotBeWritten[] =
     "a key or value that cannot be written into this registry file (it has no form in the "
     "file's encoding, or it is text of an odd number of bytes, which a REGEDIT4 file cannot "
     "hold)";
+
+constexpr char kTooLargeForView[] = "larger than 1 GiB, more than any registry holds";
 
 struct ExportCheck {
     size_t lineNo = 1;  // of the line at `counted`
@@ -773,6 +817,13 @@ bool checkLine(const RegFileData& d, size_t block, const RegLogical& e, bool und
 // registry's keys too (takeDeletion).
 void gather(const RegFileData& d, RegView* v, ExportCheck* check = nullptr,
             ImportTarget* target = nullptr) {
+    if (d.bytes.size() > kViewMaxBytes) {
+        if (check != nullptr) {
+            check->failed = true;
+            check->fault = RegExportFault{0, kTooLargeForView};
+        }
+        return;
+    }
     std::u16string path;
     std::u16string folded;
     std::u16string name;
@@ -786,6 +837,7 @@ void gather(const RegFileData& d, RegView* v, ExportCheck* check = nullptr,
     v->data.reserve(v->data.size() + d.bytes.size() / 4);
     v->values.reserve(v->values.size() + d.blocks.size() * 4);
     v->keys.reserve(v->keys.size() + d.blocks.size());
+    reserveIndex(&v->keyIndex, v->keys.size() + d.blocks.size());
     v->paths.reserve(v->paths.size() + d.bytes.size() / (d.utf16 ? 6 : 3));
     if (check != nullptr) {
         check->counted = d.bomSize;
@@ -844,7 +896,7 @@ void gather(const RegFileData& d, RegView* v, ExportCheck* check = nullptr,
                 continue;
             foldInto(name, &foldedName);
             uint32_t value = latestValue(*v, key, foldedName);
-            ViewSpot spot{b, e.at, e.contentEnd};
+            ViewSpot spot{u32(b), u32(e.at), u32(e.contentEnd)};
             ViewValue* known = value != kNone ? &v->values[value] : nullptr;
             if (known != nullptr && !known->removed) {
                 known->removed = deletion;
@@ -854,8 +906,9 @@ void gather(const RegFileData& d, RegView* v, ExportCheck* check = nullptr,
             } else if (known == nullptr || !deletion) {
                 // A deletion of a value not read yet is kept too: the
                 // registry an export goes into may hold the value.
-                ViewValue added{key,      v->names.size(), name.size(),     0, 0, 0, spot, kNone,
-                                deletion, false,           known != nullptr};
+                ViewValue added{
+                    key,   u32(v->names.size()), u32(name.size()), 0, 0, 0, spot, kNone, deletion,
+                    false, known != nullptr};
                 v->names += name;
                 keepData(v, &added, data);
                 v->values.push_back(added);
@@ -906,7 +959,7 @@ void notePrefixes(RegView* v, uint32_t key) {
         if (*slot != kNone)
             break;
         *slot = static_cast<uint32_t>(v->prefixes.size());
-        v->prefixes.push_back(ViewPrefix{key, prefix.size()});
+        v->prefixes.push_back(ViewPrefix{key, u32(prefix.size())});
     }
 }
 
@@ -935,7 +988,7 @@ std::u16string spelt(const RegFileData& d, RegView* v, std::u16string_view path,
                             [&](uint32_t i) { return isPrefix(*v, i, prefix); });
         if (p == kNone)
             continue;
-        return regPathSpelt(writtenPath(d, &v->keys[v->prefixes[p].key]), n + 1, path);
+        return regPathSpelt(writtenPath(d, v, v->prefixes[p].key), n + 1, path);
     }
     return regPathSpelt(u"", 0, path);
 }
@@ -971,6 +1024,9 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
     else if (regNeedsHeader(*d))
         regGiveHeader(d);
     RegView t;
+    // A large registry holds about half as many paths above its keys as it
+    // holds keys, and an import mostly the same keys or new ones.
+    reserveIndex(&t.prefixIndex, std::max(d->blocks.size(), src.keys.size()) * 3 / 2);
     gatherAll(*d, &t);
     const size_t keysBefore = t.keys.size();
     const RegLineEncoding encoding = regLineEncoding(*d);
@@ -1019,7 +1075,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
             continue;
         const bool isNew = key == kNone;
         if (isNew) {
-            std::u16string path = spelt(*d, &t, writtenPath(s, &k), folded);
+            std::u16string path = spelt(*d, &t, writtenPath(s, &src, srcKey), folded);
             const size_t before = added.size();
             if (added.size() > bodyEnd)
                 regAppendBytes(&added, d->eol);
@@ -1052,7 +1108,7 @@ bool merge(RegFileData* d, const RegFileData& s, RegView& src, std::vector<GoneV
                 size_t to =
                     afterCutShortLine(*d, old.last.block, old.last.at) ? e.contentEnd : e.end;
                 if (old.repeated || e.end == e.contentEnd)
-                    gone->push_back(GoneValue{writtenPath(s, &k), name});
+                    gone->push_back(GoneValue{std::u16string(writtenPath(s, &src, srcKey)), name});
                 else
                     edits.push_back(
                         Edit{d->blocks[old.last.block].start + old.last.at, to - old.last.at, {}});
@@ -1188,6 +1244,11 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault) {
 bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault) {
     RegFileData* d = file->data.get();
     const RegFileData& s = *source.data;
+    if (d->bytes.size() > kViewMaxBytes) {
+        if (fault != nullptr)
+            *fault = RegExportFault{0, std::string("the registry is ") + kTooLargeForView};
+        return false;
+    }
     // The export is read once, checked as it is read; each deletion in it
     // takes what it takes, of the export's keys and of the registry's, as
     // it is met.  Then the registry loses the blocks taken in one rebuild
@@ -1223,10 +1284,11 @@ std::vector<RegKeyContents> regFileContents(const RegFile& file) {
     RegView v;
     gather(d, &v);
     std::vector<RegKeyContents> out;
-    for (ViewKey& k : v.keys) {
+    for (uint32_t key = 0; key < v.keys.size(); ++key) {
+        const ViewKey& k = v.keys[key];
         if (k.gone)
             continue;
-        RegKeyContents contents{writtenPath(d, &k), {}, {}};
+        RegKeyContents contents{std::u16string(writtenPath(d, &v, key)), {}, {}};
         for (uint32_t i = k.firstValue; i != kNone; i = v.values[i].next) {
             if (v.values[i].removed)
                 continue;
@@ -1255,10 +1317,11 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
     // About the file's own size: the lines are much the same.
     out->reserve(out->size() + d.bytes.size() / (d.utf16 ? 2 : 1) + 64);
     put(kRegFileHeader);
-    for (ViewKey& k : v.keys) {
+    for (uint32_t key = 0; key < v.keys.size(); ++key) {
+        const ViewKey& k = v.keys[key];
         if (k.gone || (!base.empty() && !regPathIsSameOrBelow(foldedOf(v, k), base)))
             continue;
-        const std::u16string& path = writtenPath(d, &k);
+        const std::u16string_view path = writtenPath(d, &v, key);
         size_t pos = 0;
         std::u16string_view root;
         bool shortForm = false;
@@ -1272,7 +1335,7 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
         else if (!u16ToUtf8(header.data(), header.size(), &utf8))
             cannot = "its path has no UTF-8 form";
         if (cannot != nullptr) {
-            leftOut->push_back(RegLeftOut{path, {}, cannot});
+            leftOut->push_back(RegLeftOut{std::u16string(path), {}, cannot});
             continue;
         }
         out->push_back('\n');
@@ -1289,7 +1352,7 @@ void regFileExport(const RegFile& file, std::u16string_view keyPath, std::string
                 put(lines);
             } else {
                 leftOut->push_back(RegLeftOut{
-                    path, std::u16string(name),
+                    std::u16string(path), std::u16string(name),
                     "its name holds a NUL character or a line break, or has no UTF-8 form"});
             }
         }

@@ -55,8 +55,8 @@ bool regCheckExport(const RegFile& source, RegExportFault* fault);
 // False too when a key or value that the import leaves in the registry
 // cannot be written into this file (its encoding; one that a later
 // deletion in the export takes away is never written); with `fault`, its
-// line is named then, unless a malformed line anywhere is.  After false the file is partly changed, and the caller
-// drops it.
+// line is named then, unless a malformed line anywhere is.  After false the file is partly changed,
+// and the caller drops it.
 bool regFileImport(RegFile* file, const RegFile& source, RegExportFault* fault = nullptr);
 
 // A key as it stands: its path as first written and its values, in the
@@ -67,6 +67,10 @@ struct RegKeyContents {
     std::vector<RegValueData> data;
 };
 
+// The listings and the import read files of up to 1 GiB (as the registry
+// store does): a larger one lists as empty, and an import into or of one
+// fails.
+//
 // Every key that has a header of its own and exists, in the order of its
 // first header, with its values: the whole registry in one pass (a key
 // that exists only through a subkey's header has no entry, unless a
