@@ -1,12 +1,15 @@
 // Atomic replacement of a file: the new content is first complete in a
 // temporary file beside the destination (same directory, so the same
 // volume), and only then takes the destination's name.
+#include "platform/win32/file_replace_win32.h"
+
 #include "platform/platform.h"
 #include "platform/win32/win32_api.h"
 #include "platform/wstr.h"
 
 namespace ce {
 
+using win32::asU16;
 using win32::asWide;
 
 // Longest destination path, terminator and temporary suffix included.
@@ -20,6 +23,58 @@ static bool besideName(const char16_t* dst, const char16_t* suffix, char16_t* ou
     return u16copy(out, outChars, dst) && u16append(out, outChars, u"._") &&
            u16append(out, outChars, pid) && u16append(out, outChars, suffix);
 }
+
+#ifdef _WIN32_WCE
+// True when name is base + "._" + digits + ".old", in any case: a backup
+// that besideName made.
+static bool isBackupOf(const char16_t* name, const char16_t* base) {
+    size_t i = 0;
+    for (; base[i] != 0; ++i) {
+        if (u16lowerChar(name[i]) != u16lowerChar(base[i]))
+            return false;
+    }
+    if (name[i] != u'.' || name[i + 1] != u'_')
+        return false;
+    size_t digits = i + 2;
+    while (name[digits] >= u'0' && name[digits] <= u'9')
+        ++digits;
+    return digits > i + 2 && u16cmp(name + digits, u".old") == 0;
+}
+
+bool win32::restoreSetAside(const char16_t* dst) {
+    if (GetFileAttributesW(asWide(dst)) != 0xFFFFFFFF)
+        return false;
+    static char16_t pattern[kMaxReplacePath];
+    static char16_t newest[kMaxReplacePath];
+    if (!u16copy(pattern, kMaxReplacePath, dst) || !u16append(pattern, kMaxReplacePath, u"._*.old"))
+        return false;
+    size_t dirChars = 0;
+    for (size_t i = 0; dst[i] != 0; ++i) {
+        if (dst[i] == u'\\' || dst[i] == u'/')
+            dirChars = i + 1;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(asWide(pattern), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FILETIME newestTime = {0, 0};
+    bool any = false;
+    do {
+        const char16_t* name = asU16(data.cFileName);
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+            !isBackupOf(name, dst + dirChars) ||
+            (any && CompareFileTime(&data.ftLastWriteTime, &newestTime) <= 0) ||
+            !u16copyN(newest, kMaxReplacePath, dst, dirChars) ||
+            !u16append(newest, kMaxReplacePath, name)) {
+            continue;
+        }
+        newestTime = data.ftLastWriteTime;
+        any = true;
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return any && MoveFileW(asWide(newest), asWide(dst));
+}
+#endif
 
 // Puts the file's bytes on the disk before it takes the destination's
 // name: a power cut after the rename must not leave the destination
@@ -50,6 +105,9 @@ static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropT
     // Nor is a folder: the device's first step would move it, with all it
     // holds, to the backup name, where nothing puts it back.
     constexpr DWORD kNotReplaced = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
+#ifdef _WIN32_WCE
+    win32::restoreSetAside(dst);  // the old file, not its litter, steps aside below
+#endif
     DWORD attrs = GetFileAttributesW(asWide(dst));
     if (attrs != 0xFFFFFFFF && (attrs & kNotReplaced) != 0) {
         if (dropTemp)

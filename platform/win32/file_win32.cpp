@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/file_replace_win32.h"
 #include "platform/win32/win32_api.h"
 #include "platform/wstr.h"
 
@@ -23,7 +24,12 @@ File fileOpen(const char16_t* path, FileMode mode) {
     if (mode != FileMode::Read)
         DeleteFileW(asWide(path));
     const wchar_t* how = mode == FileMode::Read ? L"rb" : L"wb";
-    return reinterpret_cast<File>(_wfopen(asWide(path), how));
+    FILE* stream = _wfopen(asWide(path), how);
+#ifdef _WIN32_WCE
+    if (stream == nullptr && mode == FileMode::Read && win32::restoreSetAside(path))
+        stream = _wfopen(asWide(path), how);
+#endif
+    return reinterpret_cast<File>(stream);
 }
 
 size_t fileReadLine(File file, char* buf, size_t size) {

@@ -12,12 +12,15 @@
 
 namespace {
 
-enum class Dst { Missing, File, ReadOnlyFile, Folder };
+// SetAside: a run cut short between the two renames left the file under
+// its backup name (and an older backup of an earlier cut beside it).
+enum class Dst { Missing, File, ReadOnlyFile, Folder, SetAside };
 
 struct Row {
     const char* what;
     Dst dst;
     bool replaced;
+    bool readFirst = false;  // the destination is read before it is replaced
 };
 
 constexpr Row kRows[] = {
@@ -25,6 +28,9 @@ constexpr Row kRows[] = {
     {"a file is replaced", Dst::File, true},
     {"a read-only file is kept", Dst::ReadOnlyFile, false},
     {"a folder stays where it is, with what it holds", Dst::Folder, false},
+    {"a file set aside by a run cut short is read back, then replaced", Dst::SetAside, true, true},
+    {"a file set aside by a run cut short is replaced, with no backup left of it", Dst::SetAside,
+     true},
 };
 
 void put(const char16_t* path, const char* text) {
@@ -41,8 +47,9 @@ bool holds(const char16_t* path, const char* text) {
     return f != nullptr && n == strlen(text) && memcmp(buf, text, n) == 0;
 }
 
-// Nothing beside the destination but the source and what the row made.
-bool onlyExpectedEntries() {
+// Nothing beside the destination but the source and `kept` entries of the
+// row's own.
+bool onlyExpectedEntries(int kept) {
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW(L"\\ce-replace\\*", &data);
     if (find == INVALID_HANDLE_VALUE)
@@ -55,7 +62,7 @@ bool onlyExpectedEntries() {
             ++others;
     } while (FindNextFileW(find, &data));
     FindClose(find);
-    return others == 0;
+    return others == kept;
 }
 
 bool runRow(const Row& row) {
@@ -69,8 +76,18 @@ bool runRow(const Row& row) {
         CreateDirectoryW(L"\\ce-replace\\dst", nullptr);
         put(u"\\ce-replace\\dst\\a.lnk", "kept");
     }
+    bool readBack = true;
+    if (row.dst == Dst::SetAside) {
+        put(u"\\ce-replace\\DST._77.old", "older");
+        Sleep(20);  // a later write time
+        put(u"\\ce-replace\\dst._4242.old", "old");
+        put(u"\\ce-replace\\dst._x.old", "a user's");  // no backup's name
+    }
+    if (row.readFirst)
+        readBack = holds(u"\\ce-replace\\dst", "old");
     bool moved = ce::fileMoveOver(u"\\ce-replace\\src", u"\\ce-replace\\dst");
-    bool right = moved == row.replaced && onlyExpectedEntries();
+    bool right =
+        readBack && moved == row.replaced && onlyExpectedEntries(row.dst == Dst::SetAside ? 2 : 0);
     if (row.replaced)
         right = right && holds(u"\\ce-replace\\dst", "new");
     else if (row.dst == Dst::Folder)
@@ -83,6 +100,8 @@ bool runRow(const Row& row) {
     RemoveDirectoryW(L"\\ce-replace\\dst");
     DeleteFileW(L"\\ce-replace\\dst");
     DeleteFileW(L"\\ce-replace\\src");
+    DeleteFileW(L"\\ce-replace\\DST._77.old");
+    DeleteFileW(L"\\ce-replace\\dst._x.old");
     RemoveDirectoryW(L"\\ce-replace");
     return right;
 }
