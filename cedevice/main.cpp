@@ -90,6 +90,17 @@ int usageError(const std::string& text) {
     return kExitUsage;
 }
 
+namespace {
+
+// Output larger than the stream's buffer is written as it is made, and a
+// write that failed then leaves nothing for the last flush to fail on:
+// only the stream's error flag still tells.
+bool outputWritten() {
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+}
+
+}  // namespace
+
 }  // namespace cedevice
 
 int main(int argc, char** argv) {
@@ -100,11 +111,11 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (argc == 2 && (command == "--help" || command == "-h")) {
         std::fputs(kUsage, stdout);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+        return outputWritten() ? kExitOk : kExitFailed;
     }
     if (argc == 2 && command == "--version") {
         std::printf("cedevice %s\n", CE_VERSION_TEXT);
-        return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+        return outputWritten() ? kExitOk : kExitFailed;
     }
     for (const Command& c : kCommands) {
         if (command == c.name) {
@@ -116,7 +127,7 @@ int main(int argc, char** argv) {
             } catch (const std::bad_alloc&) {
                 return fail("out of memory");
             }
-            if (std::fflush(stdout) != 0 && status == kExitOk)
+            if (!outputWritten() && status == kExitOk)
                 return fail("cannot write the output");
             return status;
         }

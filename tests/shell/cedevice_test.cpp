@@ -442,6 +442,24 @@ TEST_F(Cedevice, FailuresSayWhatIsWrongWithTheirExitStatus) {
     }
 }
 
+// Output that cannot be written fails, however long it is: a listing or a
+// value longer than the output's buffer was written as it was made, and
+// the write that failed then went unseen (status 0, nothing said).
+TEST_F(Cedevice, OutputThatCannotBeWrittenFails) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full here";
+    const std::string key = "HKCU\\Long";
+    ASSERT_EQ(run({"set", key, "n", std::string(10000, 'a')}).exitCode, 0);
+    const std::string exe = CEDEVICE_EXE;
+    for (const std::string& args :
+         std::vector<std::string>{"get '" + key + "'", "get '" + key + "' n", "export"}) {
+        RunResult r = cetest::runProgram(
+            "/bin/sh", {"-c", "exec '" + exe + "' " + args + " > /dev/full"}, dev_);
+        EXPECT_EQ(r.exitCode, 1) << args;
+        EXPECT_NE(r.err.find("cedevice: cannot write"), std::string::npos) << args << r.err;
+    }
+}
+
 TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
     RunResult q = cetest::runProgram(QORVINSTALL_EXE,
                                      {"-addchange", "-plg:\\Program Files\\Lorvendi\\lorvendi.plg",
