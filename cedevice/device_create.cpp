@@ -140,7 +140,11 @@ int createCommand(const Args& args) {
     const bool existed = fs::exists(status);
     if (existed && !fs::is_directory(status))
         return fail(target + " exists and is not a directory");
+    // A directory that may not be listed is no empty one, but saying it is
+    // not empty would send the user looking for files that are not there.
     if (existed && !fs::is_empty(dir, ec)) {
+        if (ec)
+            return fail("cannot read " + target + ": " + ec.message());
         return fail(target +
                     " exists and is not empty: a device is made in a new or empty directory");
     }

@@ -1,6 +1,7 @@
 // The device tool end to end: the real cedevice on temporary devices.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -89,6 +90,28 @@ TEST_F(Cedevice, CreateCopiesTheSampleOrMakesAnEmptyDeviceAndNeverNests) {
     EXPECT_FALSE(std::filesystem::exists(dev_ + "2"));
     EXPECT_FALSE(std::filesystem::exists(dev_ + "/fs/Links/inner"));
     EXPECT_FALSE(std::filesystem::exists(dev_ + "/run"));
+}
+
+// An empty directory that may not be listed is named as such: it was called
+// not empty.  Root lists any directory, so the run is nobody's then.
+TEST_F(Cedevice, CreateNamesADirectoryItMayNotList) {
+    namespace fs = std::filesystem;
+    const std::string dir = scratch_.dir() + "/unlisted";
+    fs::create_directory(dir);
+    fs::permissions(scratch_.dir(), fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(dir, fs::perms::all & ~(fs::perms::owner_read | fs::perms::group_read |
+                                            fs::perms::others_read));
+    std::string exe = CEDEVICE_EXE;
+    std::vector<std::string> args = {"create", dir};
+    if (geteuid() == 0) {
+        args.insert(args.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups", exe});
+        exe = "/usr/bin/setpriv";
+    }
+    RunResult r = cetest::runProgram(exe, args, dev_);
+    fs::permissions(dir, fs::perms::all);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err, "cedevice: cannot read " + dir + ": Permission denied\n");
+    EXPECT_TRUE(fs::is_empty(dir));
 }
 
 // The files below a directory, as paths relative to it.
