@@ -22,6 +22,7 @@
 #include "cedevice/registry_access.h"
 #include "cedevice/scratch_device.h"
 #include "cedevice/tool.h"
+#include "cedevice/value_text.h"
 #include "platform/posix/device/device_conf.h"
 #include "platform/posix/device/device_dir.h"
 #include "platform/wstr.h"
@@ -165,9 +166,12 @@ struct Row {
 // The width of "FAILED", the longest word of a step's column.
 constexpr size_t kStateWidth = 6;
 
-// The text and blanks up to width, and two more before the next column.
+// The text and blanks up to width, and two more before the next column;
+// widths are in characters, so that a layout named beyond ASCII keeps the
+// header's columns over its rows'.
 std::string padded(const std::string& text, size_t width) {
-    return text + std::string(width > text.size() ? width - text.size() + 2 : 2, ' ');
+    const size_t columns = columnsOf(text);
+    return text + std::string(width > columns ? width - columns + 2 : 2, ' ');
 }
 
 void printRow(const Row& r, const size_t* width) {
@@ -254,9 +258,9 @@ int checkPluginCommand(const Args& args) {
     }
     size_t width[3] = {};
     for (const Row& r : rows) {
-        width[0] = std::max(width[0], r.screen.size());
-        width[1] = std::max(width[1], r.orientation.size());
-        width[2] = std::max(width[2], r.file.size());
+        width[0] = std::max(width[0], columnsOf(r.screen));
+        width[1] = std::max(width[1], columnsOf(r.orientation));
+        width[2] = std::max(width[2], columnsOf(r.file));
     }
     printRow(rows[0], width);
     size_t checked = 0;

@@ -93,16 +93,6 @@ const RegKeyContents* findContents(const std::vector<RegKeyContents>& keys,
     return nullptr;
 }
 
-// The columns a UTF-8 text takes: one a character (no wide or combining
-// characters are looked for), so that names beyond ASCII keep the columns
-// after them in line.
-size_t columnsOf(const std::string& utf8) {
-    size_t n = 0;
-    for (char c : utf8)
-        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    return n;
-}
-
 std::string padded(const std::string& utf8, size_t columns) {
     size_t have = columnsOf(utf8);
     return utf8 + std::string(have < columns ? columns - have : 0, ' ');

@@ -99,10 +99,11 @@ void printGroup(const char* title, const std::vector<std::pair<std::string, std:
         return;
     size_t width = 0;
     for (const auto& row : rows)
-        width = std::max(width, row.first.size());
+        width = std::max(width, columnsOf(row.first));
     std::printf("\n%s\n", title);
     for (const auto& row : rows) {
-        std::printf("  %-*s  %s\n", static_cast<int>(width), row.first.c_str(), row.second.c_str());
+        std::printf("  %s%s  %s\n", row.first.c_str(),
+                    std::string(width - columnsOf(row.first), ' ').c_str(), row.second.c_str());
     }
 }
 

@@ -126,6 +126,13 @@ bool hexTypeNumber(const std::string& type, uint32_t* number) {
 
 }  // namespace
 
+size_t columnsOf(const std::string& utf8) {
+    size_t n = 0;
+    for (char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
 void appendUtf16(const std::u16string& text, std::vector<uint8_t>* bytes) {
     for (char16_t c : text) {
         bytes->push_back(static_cast<uint8_t>(c & 0xff));

@@ -18,6 +18,11 @@ namespace cedevice {
 // so that what a file holds cannot drive the terminal it is shown on.
 std::string escapedText(const std::string& text);
 
+// The columns a UTF-8 text takes: one a character (no wide or combining
+// characters are looked for), so that names beyond ASCII keep the columns
+// after them in line.
+size_t columnsOf(const std::string& utf8);
+
 // Appends the text as string data: UTF-16LE and a NUL.
 void appendUtf16(const std::u16string& text, std::vector<uint8_t>* bytes);
 

@@ -517,6 +517,7 @@ TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
 
     // What other programs wrote is shown, not sent to the terminal.
     ASSERT_EQ(run({"set", "HKCU\\SOFTWARE\\QORV", "x\x1b]0;t\x07", "v"}).exitCode, 0);
+    ASSERT_EQ(run({"set", "HKCU\\SOFTWARE\\QORV", "\xC3\x9C\xC3\x9C", "w"}).exitCode, 0);
     cetest::writeHostFile(dev_ + "/fs/list.txt",
                           cetest::readHostFile(dev_ + "/fs/list.txt") + "odd=\x1b[2J\n");
 
@@ -524,6 +525,15 @@ TEST_F(Cedevice, RecordsShowTheResultTheCallAndTheSnapshots) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos) << r.out;
     EXPECT_TRUE(hasRow(r.out, {"x\\x1b]0;t\\x07", "v"})) << r.out;
+    // Columns count characters: a name beyond ASCII keeps its data in line.
+    auto rowOf = [&r](const std::string& name) {
+        const size_t at = r.out.find("\n  " + name + " ");
+        return at == std::string::npos ? ""
+                                       : r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
+    };
+    EXPECT_EQ(cetest::U(rowOf("\xC3\x9C\xC3\x9C")).size(),
+              cetest::U(rowOf("x\\x1b]0;t\\x07")).size())
+        << r.out;
     EXPECT_NE(r.out.find("\n  odd=\\x1b[2J\n"), std::string::npos) << r.out;
     const std::pair<std::string, std::string> rows[] = {
         {"ErrorDescription", "#0 Success"},

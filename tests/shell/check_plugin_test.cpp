@@ -363,6 +363,38 @@ TEST_F(CheckPlugin, TriesTheLayoutFilesTheInstallerWouldPick) {
     EXPECT_TRUE(fs::is_empty(tmp_));
 }
 
+// Columns count characters: a layout named beyond ASCII kept the header's
+// columns to the right of its rows'.
+TEST_F(CheckPlugin, ALayoutNamedBeyondAsciiKeepsTheColumnsInLine) {
+    const std::string name = "h\xC3\xB6me";
+    const std::string key = "HKLM\\SOFTWARE\\Microsoft\\CHome";
+    const std::string xml =
+        cetest::runProgram(CEDEVICE_EXE, {"get", key, "ExtensibilityXML"}, dev_).out;
+    ASSERT_EQ(cetest::runProgram(CEDEVICE_EXE,
+                                 {"set", key, "ExtensibilityXML",
+                                  replaced(xml.substr(0, xml.size() - 1), "qorvhome", name)},
+                                 dev_)
+                  .exitCode,
+              0);
+    ASSERT_EQ(cetest::runProgram(CEDEVICE_EXE, {"set", key, "CPRFile", name}, dev_).exitCode, 0);
+    for (const char* size : {"480x800", "800x480"}) {
+        const std::string windows = dev_ + "/fs/Windows/";
+        fs::rename(windows + "qorvhome_" + size + ".cpr", windows + name + "_" + size + ".cpr");
+    }
+    RunResult r = check({kSamplePlg});
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    std::istringstream lines(r.out);
+    std::string header, row;
+    std::getline(lines, header);
+    std::getline(lines, header);
+    std::getline(lines, row);
+    ASSERT_NE(header.find(" add"), std::string::npos) << r.out;
+    ASSERT_NE(row.find(" ok"), std::string::npos) << r.out;
+    EXPECT_EQ(cetest::U(header.substr(0, header.find(" add"))).size(),
+              cetest::U(row.substr(0, row.find(" ok"))).size())
+        << r.out;
+}
+
 // The home screen's order list is read as the installer reads it: in the
 // Order attribute, wherever it stands.
 // The screen of each check holds whatever the device's own device.conf
@@ -385,8 +417,8 @@ TEST_F(CheckPlugin, AFormEndOnTheLineOfAClosingTagTakesASoundPlugin) {
     for (const char* size : {"480x800", "800x480"}) {
         const std::string file = dev_ + "/fs/Windows/qorvhome_" + size + ".cpr";
         const std::string glued = std::string(size) == "480x800" ? "</Footer>" : "</Footer>\t ";
-        cetest::writeHostFile(file, replaced(cetest::readHostFile(file), "</Footer>\r\n</Form>",
-                                             glued + "</Form>"));
+        cetest::writeHostFile(
+            file, replaced(cetest::readHostFile(file), "</Footer>\r\n</Form>", glued + "</Form>"));
     }
     RunResult r = check({kSamplePlg});
     EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
