@@ -41,6 +41,16 @@ TEST(WindowMarker, OnlyALiveProcessMakesAWindow) {
     cetest::writeHostFile(windows + "Init", "1");
     EXPECT_EQ(ce::findWindow(u"Init"), 1u);
 
+    // Ended but not reaped yet: a zombie's id still answers kill(pid, 0).
+    const pid_t zombie = fork();
+    if (zombie == 0)
+        _exit(0);
+    siginfo_t info{};
+    ASSERT_EQ(waitid(P_PID, static_cast<id_t>(zombie), &info, WEXITED | WNOWAIT), 0);
+    cetest::writeHostFile(windows + "Zombie", std::to_string(zombie) + "\n");
+    EXPECT_EQ(ce::findWindow(u"Zombie"), 0u);
+    waitpid(zombie, nullptr, 0);
+
     cetest::writeHostFile(windows + "Gone", std::to_string(deadPid()) + "\n");
     EXPECT_EQ(ce::findWindow(u"Gone"), 0u);
     EXPECT_FALSE(dev.fileExists("\\..\\..\\run\\windows\\Gone"));

@@ -25,11 +25,11 @@ constexpr size_t kMaxMarkerBytes = 64;
 // /proc/<pid>/stat: some 52 numbers and a command name of at most 64 bytes.
 constexpr size_t kMaxStatBytes = 2048;
 
-// Start time of a process in clock ticks after boot (field 22 of
-// /proc/<pid>/stat), which tells a process apart from a later one that got
-// the same id.  False where it cannot be read (no /proc, a process that is
-// gone, a malformed line).
-bool processStartTicks(const char* statPath, unsigned long long* ticks) {
+// The state letter (field 3 of /proc/<pid>/stat) and the start time in
+// clock ticks after boot (field 22), which tells a process apart from a
+// later one that got the same id.  False where they cannot be read (no
+// /proc, a process that is gone, a malformed line).
+bool processStat(const char* statPath, char* state, unsigned long long* ticks) {
     int fd = sysOpen(statPath, O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
@@ -50,6 +50,8 @@ bool processStartTicks(const char* statPath, unsigned long long* ticks) {
             ++p;
         if (*p == 0)
             return false;
+        if (field == 3)
+            *state = *p;
         while (*p != ' ' && *p != 0)
             ++p;
     }
@@ -68,9 +70,9 @@ bool processStartTicks(const char* statPath, unsigned long long* ticks) {
     return true;
 }
 
-bool processStartTicks(pid_t pid, unsigned long long* ticks) {
-    const std::string statPath = "/proc/" + std::to_string(pid) + "/stat";
-    return processStartTicks(statPath.c_str(), ticks);
+bool processStartTicks(const char* statPath, unsigned long long* ticks) {
+    char state = 0;
+    return processStat(statPath, &state, ticks);
 }
 
 struct MarkerContent {
@@ -139,24 +141,23 @@ MarkerContent readMarker(const std::string& path) {
     return marker;
 }
 
-bool processAlive(pid_t pid) {
-    if (pid <= 0)
-        return false;
-    if (kill(pid, 0) == 0)
-        return true;
-    return errno == EPERM;
-}
-
 // The marker's process is alive and is the one that wrote it: a process
-// that merely got the id of a writer that is gone does not count.  Where
-// the start time cannot be compared, the id alone decides.
+// that merely got the id of a writer that is gone does not count, and
+// neither does one that has ended but is not yet reaped (a zombie, whose
+// id kill() still accepts: a caller that waits for another program before
+// it reaps its own children would keep such a window for ever).  Where
+// /proc cannot be read, the id alone decides.
 bool markerAlive(const MarkerContent& marker) {
-    if (!processAlive(marker.pid))
+    if (marker.pid <= 0 || (kill(marker.pid, 0) != 0 && errno != EPERM))
         return false;
+    const std::string statPath = "/proc/" + std::to_string(marker.pid) + "/stat";
+    char state = 0;
     unsigned long long started = 0;
-    if (marker.started == 0 || !processStartTicks(marker.pid, &started))
+    if (!processStat(statPath.c_str(), &state, &started))
         return true;
-    return started == marker.started;
+    if (state == 'Z' || state == 'X')
+        return false;
+    return marker.started == 0 || started == marker.started;
 }
 
 std::string parentOf(const std::string& path) {
