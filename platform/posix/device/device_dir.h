@@ -6,9 +6,9 @@
 // (a mistyped name must not become a new, empty device): the program says
 // so on standard error, naming the path, and the device cannot be reached,
 // as when registry.reg cannot be read.  The same holds for a
-// CE_DEVICE_DIR that names something other than a directory, and for an
-// existing directory that holds none of fs/, registry.reg and device.conf
-// (a home directory or an empty folder named by mistake).
+// CE_DEVICE_DIR that names something other than a directory.  An existing
+// directory, empty or not, is the device: fs/, run/ and registry.reg are
+// made in it when first needed.
 #pragma once
 
 #include <string>
