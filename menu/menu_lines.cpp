@@ -6,8 +6,6 @@ namespace vantrelo {
 
 namespace {
 
-constexpr size_t kDetectBytes = 512;  // bytes looked at to tell UTF-16LE from UTF-8
-
 // One UTF-8 sequence as a code point.  Bytes that do not form a valid
 // sequence are taken one each as the character of the same number, so
 // nothing of the file is lost.
@@ -59,7 +57,7 @@ void menuLinesStart(MenuLineReader& r, const uint8_t* data, size_t size) {
     r.size = data != nullptr ? size : 0;
     r.pos = 0;
     r.pendingLow = 0;
-    const size_t have = r.size < kDetectBytes ? r.size : kDetectBytes;
+    const size_t have = r.size;
     const uint8_t* b = r.data;
     if (have >= 2 && b[0] == 0xFF && b[1] == 0xFE) {
         r.encoding = MenuEncoding::Utf16Le;
@@ -76,11 +74,15 @@ void menuLinesStart(MenuLineReader& r, const uint8_t* data, size_t size) {
         return;
     }
     // ASCII text in UTF-16LE has zero high bytes at odd offsets, in UTF-16BE
-    // at even ones; UTF-8 text has no zero bytes at all.  A file too short
-    // to tell stays UTF-16LE, the format the launcher is made for.
+    // at even ones; UTF-8 text has no zero bytes at all.  The whole file is
+    // looked at, as a first line of characters beyond U+00FF alone (a long
+    // comment in Cyrillic or Chinese) may have no zero byte, or only at
+    // even offsets, while every header after it has one at an odd offset.
+    // A file too short to tell stays UTF-16LE, the format the launcher is
+    // made for.
     bool zeroAtOdd = false;
     bool zeroAtEven = false;
-    for (size_t i = 0; i < have; ++i) {
+    for (size_t i = 0; i < have && !zeroAtOdd; ++i) {
         if (b[i] == 0) {
             if (i % 2 == 1)
                 zeroAtOdd = true;

@@ -2,8 +2,8 @@
 //
 // A menu file is UTF-16LE, with or without a byte-order mark.  Files
 // written by editors that save 8-bit text are accepted as well: a file that
-// starts with the UTF-8 mark, or whose first bytes have none of the zero
-// high bytes that UTF-16LE gives ASCII text, is read as UTF-8.  Either way
+// starts with the UTF-8 mark, or whose bytes have none of the zero high
+// bytes that UTF-16LE gives ASCII text, is read as UTF-8.  Either way
 // the reader sees the same 16-bit characters, so the matching rules do not
 // depend on how the file was saved.  A file in UTF-16 big-endian (its mark,
 // or zero bytes where UTF-16LE has none) is told apart only so that it can

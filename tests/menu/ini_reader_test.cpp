@@ -101,6 +101,19 @@ TEST(IniReader, NonAsciiTextSurvivesBothEncodings) {
     }
 }
 
+// Without a mark, UTF-16LE is told by the zero bytes of the whole file: a
+// first line of characters beyond U+00FF alone has none for a long way (Ж),
+// or only where UTF-16BE has them (一).
+TEST(IniReader, Utf16WithoutMarkIsToldByTheWholeFile) {
+    for (const char* character : {"Ж", "一"}) {
+        std::string comment;
+        for (int i = 0; i < 300; ++i)
+            comment += character;
+        TextMenu m(comment + "\r\n[Menus]\r\nMenu1=Меню\r\n");
+        EXPECT_EQ(m.get("Menus", "Menu1"), "Меню") << character;
+    }
+}
+
 TEST(IniReader, InvalidUtf8BytesAreKeptOneCharacterEach) {
     TextMenu m("[Menus]\nMenu1=caf\xE9!\n", Form::Utf8);
     EXPECT_EQ(m.get("Menus", "Menu1"), "café!");
