@@ -25,6 +25,7 @@
 #include "cedevice/value_text.h"
 #include "platform/posix/device/device_conf.h"
 #include "platform/posix/device/device_dir.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/wstr.h"
 
 namespace cedevice {
@@ -103,34 +104,10 @@ std::vector<Trial> planTrials(const DeviceLayouts& layouts, const std::vector<Sc
     return trials;
 }
 
-// Text from the definition, the registry or a file name as it is printed:
-// control characters (C0, C1 and DEL) shown as \xNN, not sent, so that a
-// downloaded .plg cannot drive the terminal of whoever checks it; so are
-// bytes that are no UTF-8, which a terminal might take for C1 ones.
+// Text from the definition, the registry or a file name as it is printed,
+// so that a downloaded .plg cannot drive the terminal of whoever checks it.
 std::string shown(const std::string& text) {
-    std::string out;
-    auto escape = [&out](unsigned char c) {
-        char code[5];
-        std::snprintf(code, sizeof code, "\\x%02X", c);
-        out += code;
-    };
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-    for (size_t i = 0; i < text.size();) {
-        uint32_t code = bytes[i];
-        size_t n = code < 0x80 ? 1 : ce::utf8DecodeOne(bytes + i, text.size() - i, &code);
-        if (n == 0) {
-            escape(bytes[i++]);
-            continue;
-        }
-        if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
-            for (size_t k = 0; k < n; ++k)
-                escape(bytes[i + k]);
-        } else {
-            out.append(text, i, n);
-        }
-        i += n;
-    }
-    return out;
+    return ce::posix::shownControls(text);
 }
 
 const char* stateWord(StepState s) {

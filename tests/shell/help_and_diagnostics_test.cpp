@@ -214,6 +214,20 @@ TEST(Diagnostics, AQuotedTildeIsExplained) {
     EXPECT_EQ(r.err.find("cedevice create"), std::string::npos) << r.err;
 }
 
+// A line quotes what anyone may have written (here a device directory's
+// name): its control characters, C1 ones and bytes that are no UTF-8 are
+// shown, not sent to the terminal.
+TEST(Diagnostics, ControlCharactersAreShownNotSent) {
+    cetest::TempDevice scratch;
+    const std::string dir = scratch.dir() + "/a\x1b[2Jb\xc2\x9b" + "31mc\xff";
+    RunResult r = cetest::runProgram(ZANDOVAL_EXE, {}, dir);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("/a\\x1B[2Jb\\xC2\\x9B31mc\\xFF (CE_DEVICE_DIR) does not exist"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find_first_of("\x1b\x9b\xff"), std::string::npos) << r.err;
+}
+
 TEST(Diagnostics, OnlyTheDefaultDeviceDirectoryIsMadeOnFirstUse) {
     cetest::TempDevice scratch;
     // An XDG_DATA_HOME that is empty or relative is ignored.

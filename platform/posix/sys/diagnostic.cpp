@@ -29,6 +29,32 @@ std::string systemError(int error) {
     return strerror_r(error, buf, sizeof buf);
 }
 
+std::string shownControls(const std::string& text) {
+    std::string out;
+    auto escape = [&out](unsigned char c) {
+        char code[5];
+        std::snprintf(code, sizeof code, "\\x%02X", c);
+        out += code;
+    };
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size();) {
+        uint32_t code = bytes[i];
+        size_t n = code < 0x80 ? 1 : utf8DecodeOne(bytes + i, text.size() - i, &code);
+        if (n == 0) {
+            escape(bytes[i++]);
+            continue;
+        }
+        if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
+            for (size_t k = 0; k < n; ++k)
+                escape(bytes[i + k]);
+        } else {
+            out.append(text, i, n);
+        }
+        i += n;
+    }
+    return out;
+}
+
 void diagnose(const std::string& text) {
     // Never destroyed: a write that waited for the program's exit may
     // still have something to say then.
@@ -40,17 +66,7 @@ void diagnose(const std::string& text) {
     // Control characters from the files and settings a line quotes are
     // shown, not sent: a carriage return would overwrite the line on a
     // terminal.
-    std::string line = diagnosticName() + ": ";
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) {
-            char code[5];
-            std::snprintf(code, sizeof code, "\\x%02X", c);
-            line += code;
-        } else {
-            line.push_back(static_cast<char>(c));
-        }
-    }
-    line += "\n";
+    std::string line = diagnosticName() + ": " + shownControls(text) + "\n";
     // One write, so that lines of processes sharing the stream stay whole.
     writeAll(STDERR_FILENO, line.data(), line.size());
 }

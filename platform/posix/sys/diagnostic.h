@@ -19,6 +19,13 @@ namespace ce::posix {
 // Writes "<program>: <text>" unless the same text was written before.
 void diagnose(const std::string& text);
 
+// Text as a line on a terminal shows it: control characters (C0, C1 and
+// DEL) as \xNN, one for each of their bytes, and so are bytes that are no
+// UTF-8, which a terminal might take for C1 ones.  A line quotes file names
+// and settings that anyone may have written: they must not drive the
+// terminal of whoever reads them.
+std::string shownControls(const std::string& text);
+
 // The system's description of an errno value ("Permission denied").
 std::string systemError(int error);
 
