@@ -45,6 +45,7 @@ bool win32::restoreSetAside(const char16_t* dst) {
     if (GetFileAttributesW(asWide(dst)) != 0xFFFFFFFF)
         return false;
     static char16_t pattern[kMaxReplacePath];
+    static char16_t found[kMaxReplacePath];
     static char16_t newest[kMaxReplacePath];
     if (!u16copy(pattern, kMaxReplacePath, dst) || !u16append(pattern, kMaxReplacePath, u"._*.old"))
         return false;
@@ -64,10 +65,11 @@ bool win32::restoreSetAside(const char16_t* dst) {
         if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
             !isBackupOf(name, dst + dirChars) ||
             (any && CompareFileTime(&data.ftLastWriteTime, &newestTime) <= 0) ||
-            !u16copyN(newest, kMaxReplacePath, dst, dirChars) ||
-            !u16append(newest, kMaxReplacePath, name)) {
-            continue;
+            !u16copyN(found, kMaxReplacePath, dst, dirChars) ||
+            !u16append(found, kMaxReplacePath, name)) {
+            continue;  // a path that does not fit is never cut short into another
         }
+        u16copy(newest, kMaxReplacePath, found);
         newestTime = data.ftLastWriteTime;
         any = true;
     } while (FindNextFileW(find, &data));
