@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/posix/sys/diagnostic.h"
 #include "platform/wstr.h"
 
 namespace cedevice {
@@ -149,25 +150,19 @@ std::string escapedText(const std::string& text) {
         std::snprintf(buf, sizeof buf, "\\x%02x", c);
         out += buf;
     };
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     for (size_t i = 0; i < text.size();) {
-        unsigned char c = bytes[i];
-        uint32_t code = c;
-        // C1 controls (U+0080 to U+009F) drive a terminal as C0 ones do,
-        // and a byte that is no UTF-8 may be taken for one.
-        size_t n = c < 0x80 ? 1 : ce::utf8DecodeOne(bytes + i, text.size() - i, &code);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        bool control = false;
+        const size_t n = ce::posix::terminalCharacterAt(text, i, &control);
         if (c == '\n') {
             out += "\\n";
         } else if (c == '\r') {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (n == 0) {
-            escape(c);
-            n = 1;
-        } else if (code < 0x20 || (code >= 0x7f && code < 0xa0)) {
+        } else if (control) {
             for (size_t k = 0; k < n; ++k)
-                escape(bytes[i + k]);
+                escape(static_cast<unsigned char>(text[i + k]));
         } else {
             out.append(text, i, n);
         }

@@ -107,10 +107,13 @@ static bool replaceWithTemp(const char16_t* tmp, const char16_t* dst, bool dropT
     // Nor is a folder: the device's first step would move it, with all it
     // holds, to the backup name, where nothing puts it back.
     constexpr DWORD kNotReplaced = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY;
-#ifdef _WIN32_WCE
-    win32::restoreSetAside(dst);  // the old file, not its litter, steps aside below
-#endif
     DWORD attrs = GetFileAttributesW(asWide(dst));
+#ifdef _WIN32_WCE
+    // A file that a run cut short left aside comes back first, so that the
+    // old file, not its backup's litter, steps aside below.
+    if (attrs == 0xFFFFFFFF && win32::restoreSetAside(dst))
+        attrs = GetFileAttributesW(asWide(dst));
+#endif
     if (attrs != 0xFFFFFFFF && (attrs & kNotReplaced) != 0) {
         if (dropTemp)
             DeleteFileW(asWide(tmp));

@@ -29,27 +29,30 @@ std::string systemError(int error) {
     return strerror_r(error, buf, sizeof buf);
 }
 
+size_t terminalCharacterAt(const std::string& text, size_t at, bool* control) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data()) + at;
+    uint32_t code = bytes[0];
+    size_t n = code < 0x80 ? 1 : utf8DecodeOne(bytes, text.size() - at, &code);
+    if (n == 0) {
+        *control = true;
+        return 1;
+    }
+    *control = code < 0x20 || (code >= 0x7F && code < 0xA0);
+    return n;
+}
+
 std::string shownControls(const std::string& text) {
     std::string out;
-    auto escape = [&out](unsigned char c) {
-        char code[5];
-        std::snprintf(code, sizeof code, "\\x%02X", c);
-        out += code;
-    };
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     for (size_t i = 0; i < text.size();) {
-        uint32_t code = bytes[i];
-        size_t n = code < 0x80 ? 1 : utf8DecodeOne(bytes + i, text.size() - i, &code);
-        if (n == 0) {
-            escape(bytes[i++]);
-            continue;
+        bool control = false;
+        const size_t n = terminalCharacterAt(text, i, &control);
+        for (size_t k = 0; control && k < n; ++k) {
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", static_cast<unsigned char>(text[i + k]));
+            out += code;
         }
-        if (code < 0x20 || (code >= 0x7F && code < 0xA0)) {
-            for (size_t k = 0; k < n; ++k)
-                escape(bytes[i + k]);
-        } else {
+        if (!control)
             out.append(text, i, n);
-        }
         i += n;
     }
     return out;

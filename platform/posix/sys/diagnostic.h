@@ -19,11 +19,17 @@ namespace ce::posix {
 // Writes "<program>: <text>" unless the same text was written before.
 void diagnose(const std::string& text);
 
-// Text as a line on a terminal shows it: control characters (C0, C1 and
-// DEL) as \xNN, one for each of their bytes, and so are bytes that are no
-// UTF-8, which a terminal might take for C1 ones.  A line quotes file names
-// and settings that anyone may have written: they must not drive the
-// terminal of whoever reads them.
+// The bytes of the character at text[at] (one for a byte that is no
+// UTF-8), and whether it must be shown rather than sent to a terminal: a
+// control character (C0, C1 or DEL), or a byte that is no UTF-8, which a
+// terminal might take for a C1 one.  Every listing that quotes what anyone
+// may have written decides by this.
+size_t terminalCharacterAt(const std::string& text, size_t at, bool* control);
+
+// Text as a line on a terminal shows it: each byte of a control character
+// (terminalCharacterAt) as \xNN.  A line quotes file names and settings
+// that anyone may have written: they must not drive the terminal of
+// whoever reads them.
 std::string shownControls(const std::string& text);
 
 // The system's description of an errno value ("Permission denied").
