@@ -115,6 +115,13 @@ fs::path enclosingDevice(const fs::path& dir) {
     return {};
 }
 
+// Removes each directory of dirs, in that order, that is empty: one that
+// another run filled in the meantime stays, with what it holds.
+void removeEmptyDirectories(const std::vector<fs::path>& dirs) {
+    for (const fs::path& d : dirs)
+        rmdir(d.c_str());
+}
+
 }  // namespace
 
 int createCommand(const Args& args) {
@@ -162,11 +169,22 @@ int createCommand(const Args& args) {
             return fail("no sample device at " + sample.lexically_normal().string());
         sample = sample.lexically_normal();
     }
-    bool madeDir = false;
+    // The directories this run is to make, the deepest first: a failure
+    // takes back every one of them, not only the device's own.
+    std::vector<fs::path> madeDirs;
     if (!existed) {
-        madeDir = fs::create_directories(dir, ec);
-        if (ec)
+        fs::path at = fs::absolute(dir, ec).lexically_normal();
+        if (!at.has_filename())
+            at = at.parent_path();
+        struct stat st;
+        for (; at.has_relative_path() && lstat(at.c_str(), &st) != 0 && errno == ENOENT;
+             at = at.parent_path())
+            madeDirs.push_back(at);
+        fs::create_directories(dir, ec);
+        if (ec) {
+            removeEmptyDirectories(madeDirs);
             return fail("cannot make " + target + ": " + ec.message());
+        }
     }
 
     std::string reason;
@@ -174,12 +192,11 @@ int createCommand(const Args& args) {
     if (fillDevice(dir, sample, fromSample, &made, &reason))
         return kExitOk;
     // Leave nothing half made, and nothing of another's removed: only what
-    // this run made goes, and the directory when it is empty again.
+    // this run made goes, and the directories when they are empty again.
     std::error_code ignored;
     for (size_t i = made.size(); i-- > 0;)
         fs::remove_all(made[i], ignored);
-    if (madeDir)
-        rmdir(dir.c_str());
+    removeEmptyDirectories(madeDirs);
     return fail(reason);
 }
 

@@ -155,9 +155,10 @@ TEST_F(Cedevice, ASampleThatCannotBeCopiedWholeMakesNoDevice) {
     fs::copy_file(exe, bin / "cedevice");
     cetest::writeHostFile((sample / "registry.reg").string(), "");
     ASSERT_EQ(mkfifo((sample / "fs" / "pipe").c_str(), 0644), 0);
+    // The directories made above the device go too.
     const std::string made = scratch_.dir() + "/made";
-    RunResult r =
-        cetest::runProgram((bin / "cedevice").string(), {"create", "--sample", made}, dev_);
+    RunResult r = cetest::runProgram((bin / "cedevice").string(),
+                                     {"create", "--sample", made + "/a/b/"}, dev_);
     EXPECT_EQ(r.exitCode, 1) << r.err;
     EXPECT_NE(r.err.find("cannot copy the sample device"), std::string::npos) << r.err;
     EXPECT_FALSE(fs::exists(made));
